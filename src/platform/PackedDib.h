@@ -1,0 +1,91 @@
+// PackedDib: the owner of one packed device-independent bitmap block.
+//
+// The block is laid out byte for byte as a packed DIB: a 40-byte BITMAPINFOHEADER, three DWORD
+// channel masks when biCompression is BI_BITFIELDS, the RGBQUAD colour table for depths of 8 bits
+// or less (biClrUsed entries, or 2^bitcount when that is 0), then the pixel rows bottom-up, each
+// padded to a multiple of 4 bytes. An empty PackedDib stands for "no image".
+#pragma once
+
+#include "platform/WinTypes.h"
+
+#include <cstddef>
+#include <cstdlib>
+#include <memory>
+
+namespace zepho {
+
+class PackedDib {
+public:
+    // Largest block we are prepared to hold. Keeps every size a DWORD and every
+    // offset computation far from overflow.
+    static constexpr std::size_t kMaxBytes = 0xFFFFFFF0u;
+
+    PackedDib() = default;
+    PackedDib(PackedDib&&) noexcept = default;
+    PackedDib& operator=(PackedDib&&) noexcept = default;
+    PackedDib(const PackedDib&) = delete;
+    PackedDib& operator=(const PackedDib&) = delete;
+
+    // A new zero-filled DIB. colorsUsed is stored for depths of 8 or less when above 0.
+    // Empty when the arguments are invalid, the size overflows or memory runs out.
+    static PackedDib Create(int width, int height, int bitCount, int colorsUsed = 0,
+                            DWORD compression = BI_RGB);
+    // A copy of a packed DIB held in memory, after checking that the header describes a block
+    // that fits in `size` bytes. Empty when it does not.
+    static PackedDib FromBytes(const void* data, std::size_t size);
+
+    // Bytes of one row for the width and depth; 0 when it overflows.
+    static std::size_t RowBytes(LONG width, int bitCount);
+    // Offset of the pixels and the total block size that a header describes; false when the
+    // header is invalid or the sizes overflow.
+    static bool Layout(const BITMAPINFOHEADER& h, std::size_t& pixelOffset, std::size_t& total);
+
+    bool IsNull() const { return !data_; }
+    explicit operator bool() const { return data_ != nullptr; }
+    void Reset() { data_.reset(); size_ = 0; }
+
+    PackedDib Clone() const;
+
+    BYTE* Data() { return data_.get(); }
+    const BYTE* Data() const { return data_.get(); }
+    std::size_t Size() const { return size_; }
+
+    BITMAPINFOHEADER* Header() { return reinterpret_cast<BITMAPINFOHEADER*>(data_.get()); }
+    const BITMAPINFOHEADER* Header() const { return reinterpret_cast<const BITMAPINFOHEADER*>(data_.get()); }
+
+    int Width() const { return data_ ? Header()->biWidth : 0; }
+    int Height() const { return data_ ? Header()->biHeight : 0; }
+    int BitCount() const { return data_ ? Header()->biBitCount : 0; }
+    bool Is32() const { return data_ && Header()->biBitCount == 32 && Width() > 0 && Height() > 0; }
+    std::size_t Stride() const { return data_ ? RowBytes(Width(), BitCount()) : 0; }
+
+    // The three channel masks (red, green, blue) of a BI_BITFIELDS DIB, otherwise null.
+    const DWORD* Masks() const;
+    DWORD* Masks() { return const_cast<DWORD*>(static_cast<const PackedDib*>(this)->Masks()); }
+    // The colour table; null for depths above 8.
+    const RGBQUAD* ColorTable() const;
+    RGBQUAD* ColorTable() { return const_cast<RGBQUAD*>(static_cast<const PackedDib*>(this)->ColorTable()); }
+    int ColorCount() const;
+
+    // First stored row (the bottom row of the picture).
+    BYTE* Bits() { return data_ ? data_.get() + pixelOffset_ : nullptr; }
+    const BYTE* Bits() const { return data_ ? data_.get() + pixelOffset_ : nullptr; }
+    // Picture row y counted from the top (stored row height - 1 - y).
+    BYTE* Row(int y) { return Bits() + static_cast<std::size_t>(Height() - 1 - y) * Stride(); }
+    const BYTE* Row(int y) const { return Bits() + static_cast<std::size_t>(Height() - 1 - y) * Stride(); }
+    // 32-bit pixel access by picture coordinates.
+    BYTE* Pixel32(int x, int y) { return Row(y) + 4 * static_cast<std::size_t>(x); }
+    const BYTE* Pixel32(int x, int y) const { return Row(y) + 4 * static_cast<std::size_t>(x); }
+
+private:
+    struct FreeDeleter {
+        void operator()(BYTE* p) const { std::free(p); }
+    };
+    static PackedDib Allocate(std::size_t bytes);
+
+    std::unique_ptr<BYTE[], FreeDeleter> data_;
+    std::size_t size_ = 0;
+    std::size_t pixelOffset_ = 0;
+};
+
+} // namespace zepho
