@@ -1,0 +1,225 @@
+#include "raster/Blend.h"
+
+#include "raster/BlendRow.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+namespace zepho {
+
+namespace detail {
+
+void BlendRowScalar(BYTE* dst, const BYTE* src, int n, int t) {
+    for (int i = 0; i < n; ++i, dst += 4, src += 4) {
+        const int a = src[3] - t;
+        if (a <= 0) continue;
+        if (a == 255) {
+            std::memcpy(dst, src, 4);
+            continue;
+        }
+        const unsigned w = (static_cast<unsigned>(a) * 32768u) / 255u;
+        const unsigned inv = 32768u - w;
+        for (int c = 0; c < 4; ++c) {
+            const unsigned v = 2 * (((dst[c] * inv) >> 16) + ((src[c] * w) >> 16));
+            dst[c] = static_cast<BYTE>(std::min(255u, v));
+        }
+    }
+}
+
+} // namespace detail
+
+namespace {
+
+using std::int64_t;
+
+struct Span {
+    int x0 = 0, x1 = 0, y0 = 0, y1 = 0; // destination pixels, relative to the destination
+    bool Empty() const { return x1 <= x0 || y1 <= y0; }
+};
+
+// The part of the destination covered by a source rectangle given in destination space.
+Span Clip(const PackedDib& dst, POINT origin, int64_t left, int64_t top, int64_t right, int64_t bottom) {
+    Span s;
+    s.x0 = static_cast<int>(std::max<int64_t>(left - origin.x, 0));
+    s.y0 = static_cast<int>(std::max<int64_t>(top - origin.y, 0));
+    s.x1 = static_cast<int>(std::min<int64_t>(right - origin.x, dst.Width()));
+    s.y1 = static_cast<int>(std::min<int64_t>(bottom - origin.y, dst.Height()));
+    return s;
+}
+
+bool Usable(const PackedDib& dst, const PackedDib& src) { return dst.Is32() && src.Is32(); }
+
+// Calls fn(dstRow, srcRow, n) for every row of the 100 % intersection.
+template <class Fn>
+void ForEachRow(PackedDib& dst, POINT origin, const PackedDib& src, POINT pos, Fn fn) {
+    if (!Usable(dst, src)) return;
+    const Span s = Clip(dst, origin, pos.x, pos.y, int64_t{pos.x} + src.Width(), int64_t{pos.y} + src.Height());
+    if (s.Empty()) return;
+    const int64_t sx = int64_t{s.x0} + origin.x - pos.x;
+    for (int y = s.y0; y < s.y1; ++y) {
+        const int64_t sy = int64_t{y} + origin.y - pos.y;
+        fn(dst.Pixel32(s.x0, y), src.Pixel32(static_cast<int>(sx), static_cast<int>(sy)), s.x1 - s.x0);
+    }
+}
+
+inline void CopyLayerRow(BYTE* d, const BYTE* s, int n, int t) {
+    for (int i = 0; i < n; ++i, d += 4, s += 4) {
+        d[0] = s[0];
+        d[1] = s[1];
+        d[2] = s[2];
+        d[3] = static_cast<BYTE>(std::max(s[3] - t, 0));
+    }
+}
+
+inline void CompositeOverRow(BYTE* d, const BYTE* s, int n, int t) {
+    for (int i = 0; i < n; ++i, d += 4, s += 4) {
+        const unsigned as = static_cast<unsigned>(std::max(s[3] - t, 0));
+        const unsigned ad = d[3];
+        if (as == 0 && ad != 0) continue; // the formula gives the destination back
+        if (as == 255) {
+            d[0] = s[0];
+            d[1] = s[1];
+            d[2] = s[2];
+            d[3] = 255;
+            continue;
+        }
+        const unsigned ao = 255 - ((255 - ad) * (255 - as)) / 255;
+        for (int c = 0; c < 3; ++c) {
+            unsigned v = ((255 - as) * ad * d[c]) / 255 + as * s[c];
+            if (ao) v /= ao;
+            d[c] = static_cast<BYTE>(std::min(v, 255u));
+        }
+        d[3] = static_cast<BYTE>(ao);
+    }
+}
+
+// Gathers source pixels for a run of destination columns, then blends the run in one go.
+class RowGather {
+public:
+    explicit RowGather(int n) : buf_(static_cast<std::size_t>(n) * 4) {}
+    BYTE* Data() { return buf_.data(); }
+
+private:
+    std::vector<BYTE> buf_;
+};
+
+} // namespace
+
+void BlendTransparent(PackedDib& dst, POINT origin, const PackedDib& src, POINT pos, int t) {
+    const detail::BlendRowFn row = detail::ActiveBlendRow();
+    ForEachRow(dst, origin, src, pos, [&](BYTE* d, const BYTE* s, int n) { row(d, s, n, t); });
+}
+
+void BlendMagnified(PackedDib& dst, POINT origin, const PackedDib& src, POINT pos, int t, int z) {
+    if (!Usable(dst, src) || z < 2) return;
+    const int64_t left = int64_t{pos.x} * z, top = int64_t{pos.y} * z;
+    const Span s = Clip(dst, origin, left, top, left + int64_t{src.Width()} * z, top + int64_t{src.Height()} * z);
+    if (s.Empty()) return;
+    const int n = s.x1 - s.x0;
+    RowGather gather(n);
+    const detail::BlendRowFn row = detail::ActiveBlendRow();
+    int64_t gatheredRow = -1;
+    for (int y = s.y0; y < s.y1; ++y) {
+        const int64_t sy = (int64_t{y} + origin.y - top) / z;
+        if (sy != gatheredRow) {
+            const BYTE* sr = src.Row(static_cast<int>(sy));
+            auto* out = reinterpret_cast<std::uint32_t*>(gather.Data());
+            for (int i = 0; i < n; ++i) {
+                const int64_t sx = (int64_t{s.x0} + i + origin.x - left) / z;
+                std::memcpy(out + i, sr + 4 * sx, 4);
+            }
+            gatheredRow = sy;
+        }
+        row(dst.Pixel32(s.x0, y), gather.Data(), n, t);
+    }
+}
+
+void BlendReduced(PackedDib& dst, POINT origin, const PackedDib& src, POINT pos, int t, int f) {
+    if (!Usable(dst, src) || f < 2) return;
+    const int64_t left = pos.x / f, top = pos.y / f;
+    const int64_t right = (int64_t{pos.x} + src.Width()) / f, bottom = (int64_t{pos.y} + src.Height()) / f;
+    Span s = Clip(dst, origin, left, top, right, bottom);
+    // Never sample past the source's last column or row.
+    s.x1 = static_cast<int>(std::min<int64_t>(s.x1, left - origin.x + (src.Width() - 1) / f + 1));
+    s.y1 = static_cast<int>(std::min<int64_t>(s.y1, top - origin.y + (src.Height() - 1) / f + 1));
+    if (s.Empty()) return;
+    const int n = s.x1 - s.x0;
+    RowGather gather(n);
+    const detail::BlendRowFn row = detail::ActiveBlendRow();
+    const int64_t sx0 = (int64_t{s.x0} + origin.x - left) * f;
+    for (int y = s.y0; y < s.y1; ++y) {
+        const int64_t sy = (int64_t{y} + origin.y - top) * f;
+        const BYTE* sr = src.Row(static_cast<int>(sy));
+        auto* out = reinterpret_cast<std::uint32_t*>(gather.Data());
+        for (int i = 0; i < n; ++i) std::memcpy(out + i, sr + 4 * (sx0 + int64_t{i} * f), 4);
+        row(dst.Pixel32(s.x0, y), gather.Data(), n, t);
+    }
+}
+
+void BlendAtZoom(PackedDib& dst, POINT origin, const PackedDib& src, POINT pos, int t, int zoom) {
+    if (zoom > 1)
+        BlendMagnified(dst, origin, src, pos, t, zoom);
+    else if (zoom < -1)
+        BlendReduced(dst, origin, src, pos, t, -zoom);
+    else
+        BlendTransparent(dst, origin, src, pos, t);
+}
+
+namespace {
+
+void BlendScaledImpl(PackedDib& dst, const PackedDib& src, POINT pos, int scale, int t) {
+    if (!Usable(dst, src) || scale <= 0) return;
+    const int64_t sw = src.Width(), sh = src.Height();
+    const Span s = Clip(dst, POINT{0, 0}, (int64_t{pos.x} * scale) >> 15, (int64_t{pos.y} * scale) >> 15,
+                        ((pos.x + sw) * scale) >> 15, ((pos.y + sh) * scale) >> 15);
+    if (s.Empty()) return;
+    const int n = s.x1 - s.x0;
+    std::vector<int> columns(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i)
+        columns[i] = static_cast<int>(std::clamp<int64_t>(((int64_t{s.x0} + i) << 15) / scale - pos.x, 0, sw - 1));
+    RowGather gather(n);
+    const detail::BlendRowFn row = detail::ActiveBlendRow();
+    for (int y = s.y0; y < s.y1; ++y) {
+        const int64_t sy = std::clamp<int64_t>((int64_t{y} << 15) / scale - pos.y, 0, sh - 1);
+        const BYTE* sr = src.Row(static_cast<int>(sy));
+        auto* out = reinterpret_cast<std::uint32_t*>(gather.Data());
+        for (int i = 0; i < n; ++i) std::memcpy(out + i, sr + 4 * columns[i], 4);
+        row(dst.Pixel32(s.x0, y), gather.Data(), n, t);
+    }
+}
+
+} // namespace
+
+void BlendScaled(PackedDib& dst, const PackedDib& src, POINT pos, int scale) {
+    BlendScaledImpl(dst, src, pos, scale, 0);
+}
+
+void BlendScaledShadow(PackedDib& dst, const PackedDib& src, POINT pos, int scale, int t) {
+    BlendScaledImpl(dst, src, pos, scale, t);
+}
+
+void CopyLayer(PackedDib& dst, POINT origin, const PackedDib& src, POINT pos, int t) {
+    ForEachRow(dst, origin, src, pos, [&](BYTE* d, const BYTE* s, int n) { CopyLayerRow(d, s, n, t); });
+}
+
+void CompositeOver(PackedDib& dst, POINT origin, const PackedDib& src, POINT pos, int t) {
+    ForEachRow(dst, origin, src, pos, [&](BYTE* d, const BYTE* s, int n) { CompositeOverRow(d, s, n, t); });
+}
+
+PackedDib MergeImages(const PackedDib& a, POINT posA, int tA, const PackedDib& b, POINT posB, int tB,
+                      POINT& outPos) {
+    const RECT ra = a.Is32() ? RECT{posA.x, posA.y, posA.x + a.Width(), posA.y + a.Height()} : RECT{};
+    const RECT rb = b.Is32() ? RECT{posB.x, posB.y, posB.x + b.Width(), posB.y + b.Height()} : RECT{};
+    const RECT u = UnionRects(ra, rb);
+    if (u.IsEmpty()) return {};
+    PackedDib out = PackedDib::Create(u.Width(), u.Height(), 32);
+    if (!out) return out;
+    outPos = POINT{u.left, u.top};
+    CopyLayer(out, outPos, a, posA, tA);
+    CompositeOver(out, outPos, b, posB, tB);
+    return out;
+}
+
+} // namespace zepho
