@@ -1,5 +1,6 @@
 #include "platform/PackedDib.h"
 
+#include <cstdint>
 #include <cstring>
 
 namespace zepho {
@@ -38,11 +39,17 @@ bool PackedDib::Layout(const BITMAPINFOHEADER& h, std::size_t& pixelOffset, std:
     return true;
 }
 
-PackedDib PackedDib::Allocate(std::size_t bytes) {
+PackedDib PackedDib::Allocate(std::size_t bytes, std::size_t pixelOffset) {
+    constexpr std::size_t kAlign = 64;
     PackedDib dib;
-    if (bytes == 0 || bytes > kMaxBytes) return dib;
-    dib.data_.reset(static_cast<BYTE*>(std::calloc(1, bytes)));
-    if (dib.data_) dib.size_ = bytes;
+    if (bytes == 0 || bytes > kMaxBytes || pixelOffset > bytes) return dib;
+    dib.raw_.reset(static_cast<BYTE*>(std::calloc(1, bytes + kAlign)));
+    if (!dib.raw_) return dib;
+    const auto base = reinterpret_cast<std::uintptr_t>(dib.raw_.get());
+    const std::size_t shift = (kAlign - (base + pixelOffset) % kAlign) % kAlign;
+    dib.data_ = dib.raw_.get() + shift;
+    dib.size_ = bytes;
+    dib.pixelOffset_ = pixelOffset;
     return dib;
 }
 
@@ -57,10 +64,8 @@ PackedDib PackedDib::Create(int width, int height, int bitCount, int colorsUsed,
     h.biClrUsed = (colorsUsed > 0 && bitCount <= 8) ? static_cast<DWORD>(colorsUsed) : 0;
     std::size_t offset = 0, total = 0;
     if (!Layout(h, offset, total)) return {};
-    PackedDib dib = Allocate(total);
-    if (!dib) return dib;
-    std::memcpy(dib.data_.get(), &h, sizeof h);
-    dib.pixelOffset_ = offset;
+    PackedDib dib = Allocate(total, offset);
+    if (dib) std::memcpy(dib.data_, &h, sizeof h);
     return dib;
 }
 
@@ -70,31 +75,27 @@ PackedDib PackedDib::FromBytes(const void* data, std::size_t size) {
     std::memcpy(&h, data, sizeof h);
     std::size_t offset = 0, total = 0;
     if (!Layout(h, offset, total) || total > size) return {};
-    PackedDib dib = Allocate(total);
-    if (!dib) return dib;
-    std::memcpy(dib.data_.get(), data, total);
-    dib.pixelOffset_ = offset;
+    PackedDib dib = Allocate(total, offset);
+    if (dib) std::memcpy(dib.data_, data, total);
     return dib;
 }
 
 PackedDib PackedDib::Clone() const {
     if (!data_) return {};
-    PackedDib dib = Allocate(size_);
-    if (!dib) return dib;
-    std::memcpy(dib.data_.get(), data_.get(), size_);
-    dib.pixelOffset_ = pixelOffset_;
+    PackedDib dib = Allocate(size_, pixelOffset_);
+    if (dib) std::memcpy(dib.data_, data_, size_);
     return dib;
 }
 
 const DWORD* PackedDib::Masks() const {
     if (!data_ || Header()->biCompression != BI_BITFIELDS) return nullptr;
-    return reinterpret_cast<const DWORD*>(data_.get() + sizeof(BITMAPINFOHEADER));
+    return reinterpret_cast<const DWORD*>(data_ + sizeof(BITMAPINFOHEADER));
 }
 
 const RGBQUAD* PackedDib::ColorTable() const {
     if (!data_ || BitCount() > 8) return nullptr;
     std::size_t off = sizeof(BITMAPINFOHEADER) + (Header()->biCompression == BI_BITFIELDS ? 12 : 0);
-    return reinterpret_cast<const RGBQUAD*>(data_.get() + off);
+    return reinterpret_cast<const RGBQUAD*>(data_ + off);
 }
 
 int PackedDib::ColorCount() const {

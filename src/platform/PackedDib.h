@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdlib>
 #include <memory>
+#include <utility>
 
 namespace zepho {
 
@@ -21,8 +22,16 @@ public:
     static constexpr std::size_t kMaxBytes = 0xFFFFFFF0u;
 
     PackedDib() = default;
-    PackedDib(PackedDib&&) noexcept = default;
-    PackedDib& operator=(PackedDib&&) noexcept = default;
+    PackedDib(PackedDib&& o) noexcept
+        : raw_(std::move(o.raw_)), data_(std::exchange(o.data_, nullptr)), size_(std::exchange(o.size_, 0)),
+          pixelOffset_(std::exchange(o.pixelOffset_, 0)) {}
+    PackedDib& operator=(PackedDib&& o) noexcept {
+        raw_ = std::move(o.raw_);
+        data_ = std::exchange(o.data_, nullptr);
+        size_ = std::exchange(o.size_, 0);
+        pixelOffset_ = std::exchange(o.pixelOffset_, 0);
+        return *this;
+    }
     PackedDib(const PackedDib&) = delete;
     PackedDib& operator=(const PackedDib&) = delete;
 
@@ -42,16 +51,16 @@ public:
 
     bool IsNull() const { return !data_; }
     explicit operator bool() const { return data_ != nullptr; }
-    void Reset() { data_.reset(); size_ = 0; }
+    void Reset() { *this = PackedDib(); }
 
     PackedDib Clone() const;
 
-    BYTE* Data() { return data_.get(); }
-    const BYTE* Data() const { return data_.get(); }
+    BYTE* Data() { return data_; }
+    const BYTE* Data() const { return data_; }
     std::size_t Size() const { return size_; }
 
-    BITMAPINFOHEADER* Header() { return reinterpret_cast<BITMAPINFOHEADER*>(data_.get()); }
-    const BITMAPINFOHEADER* Header() const { return reinterpret_cast<const BITMAPINFOHEADER*>(data_.get()); }
+    BITMAPINFOHEADER* Header() { return reinterpret_cast<BITMAPINFOHEADER*>(data_); }
+    const BITMAPINFOHEADER* Header() const { return reinterpret_cast<const BITMAPINFOHEADER*>(data_); }
 
     int Width() const { return data_ ? Header()->biWidth : 0; }
     int Height() const { return data_ ? Header()->biHeight : 0; }
@@ -68,8 +77,8 @@ public:
     int ColorCount() const;
 
     // First stored row (the bottom row of the picture).
-    BYTE* Bits() { return data_ ? data_.get() + pixelOffset_ : nullptr; }
-    const BYTE* Bits() const { return data_ ? data_.get() + pixelOffset_ : nullptr; }
+    BYTE* Bits() { return data_ ? data_ + pixelOffset_ : nullptr; }
+    const BYTE* Bits() const { return data_ ? data_ + pixelOffset_ : nullptr; }
     // Picture row y counted from the top (stored row height - 1 - y).
     BYTE* Row(int y) { return Bits() + static_cast<std::size_t>(Height() - 1 - y) * Stride(); }
     const BYTE* Row(int y) const { return Bits() + static_cast<std::size_t>(Height() - 1 - y) * Stride(); }
@@ -81,9 +90,12 @@ private:
     struct FreeDeleter {
         void operator()(BYTE* p) const { std::free(p); }
     };
-    static PackedDib Allocate(std::size_t bytes);
+    // A zero-filled block whose pixels (at pixelOffset) start on a 64-byte boundary, so that
+    // the kernels' vector loads do not straddle cache lines.
+    static PackedDib Allocate(std::size_t bytes, std::size_t pixelOffset);
 
-    std::unique_ptr<BYTE[], FreeDeleter> data_;
+    std::unique_ptr<BYTE[], FreeDeleter> raw_;
+    BYTE* data_ = nullptr;
     std::size_t size_ = 0;
     std::size_t pixelOffset_ = 0;
 };

@@ -69,6 +69,7 @@ TEST(PackedDib, FromBytesChecksTheBlockFits) {
 namespace {
 struct Counted : CRefObject {
     explicit Counted(int* alive) : alive(alive) { ++*alive; }
+    Counted(const Counted& o) : CRefObject(o), alive(o.alive) { ++*alive; }
     ~Counted() override { --*alive; }
     int* alive;
 };

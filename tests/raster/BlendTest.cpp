@@ -51,14 +51,14 @@ std::vector<BYTE> Bytes(const PackedDib& d) { return {d.Data(), d.Data() + d.Siz
 // Runs a test body once per available kernel path.
 template <class Fn>
 void ForEachPath(Fn fn) {
-    const bool was = SimdActive();
-    for (bool simd : {false, true}) {
-        if (simd && !CpuHasSse2()) continue;
-        SetSimdActive(simd);
-        SCOPED_TRACE(simd ? "sse2" : "scalar");
+    const SimdLevel was = ActiveSimd();
+    for (SimdLevel level : {SimdLevel::Scalar, SimdLevel::Sse2, SimdLevel::Avx2}) {
+        if (level > SupportedSimd()) continue;
+        SetSimdLevel(level);
+        SCOPED_TRACE(SimdName(level));
         fn();
     }
-    SetSimdActive(was);
+    SetSimdLevel(was);
 }
 
 } // namespace
@@ -107,8 +107,8 @@ TEST(BlendRule, OpaqueCopiedTransparencyBlendsAndEqualAlphaSkips) {
 }
 
 TEST(BlendRule, RowPathsAgreeOnEveryAlphaAndTransparency) {
-    if (!detail::BlendRowSse2 || !CpuHasSse2()) GTEST_SKIP() << "no SSE2 path";
-    std::vector<BYTE> src(256 * 4), d1(256 * 4), d2;
+    if (SupportedSimd() == SimdLevel::Scalar) GTEST_SKIP() << "no SIMD path";
+    std::vector<BYTE> src(256 * 4), d1(256 * 4), d2, d3;
     for (int a = 0; a < 256; ++a) {
         src[4 * a] = static_cast<BYTE>(a * 7);
         src[4 * a + 1] = static_cast<BYTE>(255 - a);
@@ -117,10 +117,13 @@ TEST(BlendRule, RowPathsAgreeOnEveryAlphaAndTransparency) {
     }
     for (int t = 0; t < 256; t += 3) {
         for (int i = 0; i < 256 * 4; ++i) d1[i] = static_cast<BYTE>(i * 13 + t);
-        d2 = d1;
+        d2 = d3 = d1;
         detail::BlendRowScalar(d1.data(), src.data(), 256, t);
         detail::BlendRowSse2(d2.data(), src.data(), 256, t);
-        ASSERT_EQ(d1, d2) << "t=" << t;
+        ASSERT_EQ(d1, d2) << "sse2 t=" << t;
+        if (SupportedSimd() < SimdLevel::Avx2) continue;
+        detail::BlendRowAvx2(d3.data(), src.data(), 256, t);
+        ASSERT_EQ(d1, d3) << "avx2 t=" << t;
     }
 }
 
