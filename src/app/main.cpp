@@ -1,10 +1,10 @@
+#include "app/MainWindow.h"
+
 #include <QApplication>
-#include <QMainWindow>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    QMainWindow w;
-    w.setWindowTitle("Quarnix Zepho Image");
-    w.show();
+    zepho::MainWindow window;
+    window.show();
     return app.exec();
 }

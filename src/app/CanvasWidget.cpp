@@ -1,0 +1,67 @@
+#include "app/CanvasWidget.h"
+
+#include "raster/Blend.h"
+#include "raster/Dib.h"
+
+#include <QPaintEvent>
+#include <QPainter>
+
+#include <cstring>
+
+namespace zepho {
+
+namespace {
+constexpr int kMargin = 16;
+constexpr COLORREF kSurround = RGB(128, 128, 128);
+constexpr COLORREF kCheckWhite = RGB(255, 255, 255);
+constexpr COLORREF kCheckGrey = RGB(212, 212, 212);
+} // namespace
+
+CanvasWidget::CanvasWidget(int canvasWidth, int canvasHeight, QWidget* parent)
+    : QWidget(parent), canvas_(CreateSolidDIB(canvasWidth, canvasHeight, RGB(255, 255, 255), 255)) {
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+QSize CanvasWidget::sizeHint() const {
+    return QSize(canvas_.Width() + 2 * kMargin, canvas_.Height() + 2 * kMargin);
+}
+
+QPoint CanvasWidget::CanvasOrigin() const {
+    return QPoint(std::max(kMargin, (width() - canvas_.Width()) / 2),
+                  std::max(kMargin, (height() - canvas_.Height()) / 2));
+}
+
+PackedDib CanvasWidget::Compose(const QRect& area) const {
+    PackedDib buffer = CreateSolidDIB(area.width(), area.height(), kSurround, 255);
+    if (!buffer) return buffer;
+    const QPoint origin = CanvasOrigin();
+    // The checkerboard lies under the canvas only, aligned to the canvas's top-left corner.
+    const QRect canvasRect(origin, QSize(canvas_.Width(), canvas_.Height()));
+    const QRect under = canvasRect.intersected(area);
+    if (!under.isEmpty()) {
+        PackedDib board = CreateSolidDIB(under.width(), under.height(), 0, 255);
+        DrawCheckerboard(board, kCheckWhite, kCheckGrey, under.x() - origin.x(), under.y() - origin.y());
+        BlendTransparent(buffer, POINT{area.x(), area.y()}, board, POINT{under.x(), under.y()}, 0);
+    }
+    BlendTransparent(buffer, POINT{area.x(), area.y()}, canvas_, POINT{origin.x(), origin.y()}, 0);
+    return buffer;
+}
+
+void CanvasWidget::paintEvent(QPaintEvent* event) {
+    const QRect area = event->rect();
+    PackedDib buffer = Compose(area);
+    if (!buffer) return;
+    QPainter painter(this);
+    painter.drawImage(area.topLeft(), ToQImage(buffer));
+}
+
+QImage ToQImage(const PackedDib& dib) {
+    if (!dib.Is32()) return {};
+    QImage image(dib.Width(), dib.Height(), QImage::Format_ARGB32);
+    if (image.isNull()) return image;
+    const std::size_t rowBytes = 4 * static_cast<std::size_t>(dib.Width());
+    for (int y = 0; y < dib.Height(); ++y) std::memcpy(image.scanLine(y), dib.Row(y), rowBytes);
+    return image;
+}
+
+} // namespace zepho
