@@ -1,0 +1,397 @@
+#include "platform/ByteStream.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <limits>
+#include <new>
+#include <random>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+namespace zepho {
+
+namespace {
+
+constexpr std::uint64_t kMaxOffset = static_cast<std::uint64_t>(std::numeric_limits<off_t>::max());
+
+bool SeekFile(std::FILE* f, std::uint64_t pos, std::uint64_t& filePos) {
+    if (pos == filePos) return true;
+    if (pos > kMaxOffset || fseeko(f, static_cast<off_t>(pos), SEEK_SET) != 0) return false;
+    filePos = pos;
+    return true;
+}
+
+std::uint32_t Le(const BYTE* b, int n) {
+    std::uint32_t v = 0;
+    for (int i = n - 1; i >= 0; --i)
+        v = (v << 8) | b[i];
+    return v;
+}
+
+std::uint32_t Be(const BYTE* b, int n) {
+    std::uint32_t v = 0;
+    for (int i = 0; i < n; ++i)
+        v = (v << 8) | b[i];
+    return v;
+}
+
+void PutLe(BYTE* b, std::uint32_t v, int n) {
+    for (int i = 0; i < n; ++i)
+        b[i] = static_cast<BYTE>(v >> (8 * i));
+}
+
+void PutBe(BYTE* b, std::uint32_t v, int n) {
+    for (int i = 0; i < n; ++i)
+        b[i] = static_cast<BYTE>(v >> (8 * (n - 1 - i)));
+}
+
+std::string FolderOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+// Makes a finished rename survive a crash. Best effort: the file itself is already safe.
+void SyncFolder(const std::string& folder) {
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    fsync(fd);
+    close(fd);
+}
+
+} // namespace
+
+// ---- ByteReader
+
+bool ByteReader::Read(void* dst, std::size_t n) {
+    if (n == 0) return !failed_;
+    if (failed_ || n > Remaining() || !ReadAt(pos_, dst, n)) {
+        Fail();
+        std::memset(dst, 0, n);
+        return false;
+    }
+    pos_ += n;
+    return true;
+}
+
+bool ByteReader::ReadBytes(std::vector<BYTE>& out, std::size_t n) {
+    out.clear();
+    if (failed_ || n > Remaining()) {
+        Fail();
+        return false;
+    }
+    try {
+        out.resize(n);
+    } catch (const std::bad_alloc&) {
+        Fail();
+        return false;
+    }
+    if (!Read(out.data(), n)) {
+        out.clear();
+        return false;
+    }
+    return true;
+}
+
+bool ByteReader::Skip(std::uint64_t n) {
+    if (failed_ || n > Remaining()) {
+        Fail();
+        return false;
+    }
+    pos_ += n;
+    return true;
+}
+
+bool ByteReader::Seek(std::uint64_t pos) {
+    if (failed_ || pos > size_) {
+        Fail();
+        return false;
+    }
+    pos_ = pos;
+    return true;
+}
+
+bool ByteReader::ReadU8(BYTE& v) {
+    return Read(&v, 1);
+}
+
+bool ByteReader::ReadU16(WORD& v) {
+    BYTE b[2];
+    const bool ok = Read(b, 2);
+    v = static_cast<WORD>(Le(b, 2));
+    return ok;
+}
+
+bool ByteReader::ReadI16(std::int16_t& v) {
+    WORD u;
+    const bool ok = ReadU16(u);
+    v = static_cast<std::int16_t>(u);
+    return ok;
+}
+
+bool ByteReader::ReadU32(DWORD& v) {
+    BYTE b[4];
+    const bool ok = Read(b, 4);
+    v = Le(b, 4);
+    return ok;
+}
+
+bool ByteReader::ReadI32(LONG& v) {
+    DWORD u;
+    const bool ok = ReadU32(u);
+    v = static_cast<LONG>(u);
+    return ok;
+}
+
+bool ByteReader::ReadU16BE(WORD& v) {
+    BYTE b[2];
+    const bool ok = Read(b, 2);
+    v = static_cast<WORD>(Be(b, 2));
+    return ok;
+}
+
+bool ByteReader::ReadI16BE(std::int16_t& v) {
+    WORD u;
+    const bool ok = ReadU16BE(u);
+    v = static_cast<std::int16_t>(u);
+    return ok;
+}
+
+bool ByteReader::ReadU32BE(DWORD& v) {
+    BYTE b[4];
+    const bool ok = Read(b, 4);
+    v = Be(b, 4);
+    return ok;
+}
+
+bool ByteReader::ReadI32BE(LONG& v) {
+    DWORD u;
+    const bool ok = ReadU32BE(u);
+    v = static_cast<LONG>(u);
+    return ok;
+}
+
+// ---- MemoryReader
+
+MemoryReader::MemoryReader(const void* data, std::size_t size) : data_(static_cast<const BYTE*>(data)) {
+    SetSize(data_ ? size : 0);
+}
+
+bool MemoryReader::ReadAt(std::uint64_t pos, void* dst, std::size_t n) {
+    std::memcpy(dst, data_ + pos, n);
+    return true;
+}
+
+// ---- FileReader
+
+FileReader::FileReader(const std::string& path) {
+    // Non-blocking only for the open itself, so a FIFO cannot stall us before we reject it.
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    struct stat st {};
+    if (fd < 0 || fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        if (fd >= 0) close(fd);
+        Fail();
+        return;
+    }
+    const int flags = fcntl(fd, F_GETFL);
+    if (flags != -1) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    file_ = fdopen(fd, "rb");
+    if (!file_) {
+        close(fd);
+        Fail();
+        return;
+    }
+    SetSize(static_cast<std::uint64_t>(st.st_size));
+}
+
+FileReader::~FileReader() {
+    if (file_) std::fclose(file_);
+}
+
+bool FileReader::ReadAt(std::uint64_t pos, void* dst, std::size_t n) {
+    if (!file_ || !SeekFile(file_, pos, filePos_)) return false;
+    const std::size_t got = std::fread(dst, 1, n, file_);
+    filePos_ += got;
+    // Short when the file shrank under us or the device failed.
+    return got == n;
+}
+
+// ---- ByteWriter
+
+bool ByteWriter::Write(const void* src, std::size_t n) {
+    if (failed_) return false;
+    if (n == 0) return true;
+    if (n > std::numeric_limits<std::uint64_t>::max() - pos_ || !WriteAt(pos_, src, n)) {
+        Fail();
+        return false;
+    }
+    pos_ += n;
+    size_ = std::max(size_, pos_);
+    return true;
+}
+
+bool ByteWriter::Seek(std::uint64_t pos) {
+    if (failed_ || pos > size_) {
+        Fail();
+        return false;
+    }
+    pos_ = pos;
+    return true;
+}
+
+bool ByteWriter::WriteU8(BYTE v) {
+    return Write(&v, 1);
+}
+
+bool ByteWriter::WriteU16(WORD v) {
+    BYTE b[2];
+    PutLe(b, v, 2);
+    return Write(b, 2);
+}
+
+bool ByteWriter::WriteI16(std::int16_t v) {
+    return WriteU16(static_cast<WORD>(v));
+}
+
+bool ByteWriter::WriteU32(DWORD v) {
+    BYTE b[4];
+    PutLe(b, v, 4);
+    return Write(b, 4);
+}
+
+bool ByteWriter::WriteI32(LONG v) {
+    return WriteU32(static_cast<DWORD>(v));
+}
+
+bool ByteWriter::WriteU16BE(WORD v) {
+    BYTE b[2];
+    PutBe(b, v, 2);
+    return Write(b, 2);
+}
+
+bool ByteWriter::WriteI16BE(std::int16_t v) {
+    return WriteU16BE(static_cast<WORD>(v));
+}
+
+bool ByteWriter::WriteU32BE(DWORD v) {
+    BYTE b[4];
+    PutBe(b, v, 4);
+    return Write(b, 4);
+}
+
+bool ByteWriter::WriteI32BE(LONG v) {
+    return WriteU32BE(static_cast<DWORD>(v));
+}
+
+// ---- MemoryWriter
+
+bool MemoryWriter::WriteAt(std::uint64_t pos, const void* src, std::size_t n) {
+    const std::uint64_t end = pos + n;
+    if (end > data_.max_size()) return false;
+    if (end > data_.size()) {
+        try {
+            data_.resize(static_cast<std::size_t>(end));
+        } catch (const std::bad_alloc&) {
+            return false;
+        }
+    }
+    std::memcpy(data_.data() + pos, src, n);
+    return true;
+}
+
+std::vector<BYTE> MemoryWriter::Take() {
+    std::vector<BYTE> out = std::move(data_);
+    data_.clear();
+    Fail();
+    return out;
+}
+
+// ---- FileWriter
+
+FileWriter::FileWriter(std::string target) : target_(std::move(target)) {
+    struct stat old {};
+    const bool hadTarget = stat(target_.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+
+    // O_EXCL makes the name ours whatever the generator gives; the seed only has to differ
+    // between writers racing for the same target.
+    std::uint64_t seed =
+        static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()) ^
+        reinterpret_cast<std::uintptr_t>(this) ^ static_cast<std::uint64_t>(getpid());
+    try {
+        seed ^= std::random_device{}();
+    } catch (...) {
+    }
+    std::mt19937_64 rng(seed);
+    static constexpr char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name = target_ + ".tmp-";
+        for (int i = 0; i < 6; ++i)
+            name += kChars[rng() % (sizeof(kChars) - 1)];
+        // 0666 so the umask applies as for any new file (mkstemp would force 0600).
+        const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0) {
+            if (errno == EEXIST) continue;
+            break;
+        }
+        if (hadTarget) fchmod(fd, old.st_mode & 07777); // best effort
+        file_ = fdopen(fd, "wb");
+        if (!file_) {
+            close(fd);
+            unlink(name.c_str());
+            break;
+        }
+        tempPath_ = std::move(name);
+        return;
+    }
+    Fail();
+}
+
+FileWriter::~FileWriter() {
+    if (!committed_) Abandon();
+}
+
+bool FileWriter::WriteAt(std::uint64_t pos, const void* src, std::size_t n) {
+    if (!file_ || !SeekFile(file_, pos, filePos_)) return false;
+    const std::size_t put = std::fwrite(src, 1, n, file_);
+    filePos_ += put;
+    return put == n;
+}
+
+bool FileWriter::Commit() {
+    if (!file_) return committed_;
+    bool ok = !Failed();
+    ok = ok && std::fflush(file_) == 0;
+    ok = ok && fsync(fileno(file_)) == 0;
+    if (std::fclose(file_) != 0) ok = false;
+    file_ = nullptr;
+    ok = ok && std::rename(tempPath_.c_str(), target_.c_str()) == 0;
+    if (!ok) {
+        unlink(tempPath_.c_str());
+        tempPath_.clear();
+        Fail();
+        return false;
+    }
+    committed_ = true;
+    tempPath_.clear();
+    SyncFolder(FolderOf(target_));
+    return true;
+}
+
+void FileWriter::Abandon() {
+    if (file_) {
+        std::fclose(file_);
+        file_ = nullptr;
+        unlink(tempPath_.c_str());
+        tempPath_.clear();
+    }
+    Fail();
+}
+
+} // namespace zepho

@@ -1,0 +1,173 @@
+// Checked byte streams over files and memory, for every reader and writer of outside bytes.
+//
+// Failure is sticky: once a read, skip, seek or write fails, every later call fails too, so a
+// parser can run a batch of reads and test Failed() once. A short read is a failure, never a
+// partial result, and its destination is zero-filled so nothing uninitialised leaks out.
+#pragma once
+
+#include "platform/WinTypes.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace zepho {
+
+class ByteReader {
+public:
+    virtual ~ByteReader() = default;
+    ByteReader(const ByteReader&) = delete;
+    ByteReader& operator=(const ByteReader&) = delete;
+
+    // Exactly n bytes or failure.
+    bool Read(void* dst, std::size_t n);
+    // n bytes into out, checked against what is left before anything is allocated.
+    bool ReadBytes(std::vector<BYTE>& out, std::size_t n);
+    bool Skip(std::uint64_t n);
+    // Any position up to and including Size().
+    bool Seek(std::uint64_t pos);
+
+    std::uint64_t Tell() const { return pos_; }
+    std::uint64_t Size() const { return size_; }
+    std::uint64_t Remaining() const { return size_ - pos_; }
+    bool Failed() const { return failed_; }
+
+    // Little-endian unless named BE. On failure the value is 0.
+    bool ReadU8(BYTE& v);
+    bool ReadU16(WORD& v);
+    bool ReadI16(std::int16_t& v);
+    bool ReadU32(DWORD& v);
+    bool ReadI32(LONG& v);
+    bool ReadU16BE(WORD& v);
+    bool ReadI16BE(std::int16_t& v);
+    bool ReadU32BE(DWORD& v);
+    bool ReadI32BE(LONG& v);
+
+protected:
+    ByteReader() = default;
+    void SetSize(std::uint64_t size) { size_ = size; }
+    void Fail() { failed_ = true; }
+    // Copies n bytes starting at pos, which the caller has checked lie within Size().
+    virtual bool ReadAt(std::uint64_t pos, void* dst, std::size_t n) = 0;
+
+private:
+    std::uint64_t size_ = 0;
+    std::uint64_t pos_ = 0;
+    bool failed_ = false;
+};
+
+// Reads from bytes owned by someone else, who keeps them alive for the reader's life.
+class MemoryReader final : public ByteReader {
+public:
+    MemoryReader(const void* data, std::size_t size);
+    explicit MemoryReader(std::span<const BYTE> bytes) : MemoryReader(bytes.data(), bytes.size()) {}
+
+protected:
+    bool ReadAt(std::uint64_t pos, void* dst, std::size_t n) override;
+
+private:
+    const BYTE* data_;
+};
+
+// Reads a regular file. Anything else (a directory, a pipe, a device) is refused: it would
+// fail, block or never end. A reader that did not open has Failed() set.
+class FileReader final : public ByteReader {
+public:
+    explicit FileReader(const std::string& path);
+    ~FileReader() override;
+    bool IsOpen() const { return file_ != nullptr; }
+
+protected:
+    bool ReadAt(std::uint64_t pos, void* dst, std::size_t n) override;
+
+private:
+    std::FILE* file_ = nullptr;
+    std::uint64_t filePos_ = 0;
+};
+
+class ByteWriter {
+public:
+    virtual ~ByteWriter() = default;
+    ByteWriter(const ByteWriter&) = delete;
+    ByteWriter& operator=(const ByteWriter&) = delete;
+
+    // Writes at the current position, overwriting or extending.
+    bool Write(const void* src, std::size_t n);
+    // Any position up to and including Size(), e.g. back to a table entry to patch it.
+    bool Seek(std::uint64_t pos);
+
+    std::uint64_t Tell() const { return pos_; }
+    // Bytes written so far (the furthest extent reached).
+    std::uint64_t Size() const { return size_; }
+    bool Failed() const { return failed_; }
+
+    bool WriteU8(BYTE v);
+    bool WriteU16(WORD v);
+    bool WriteI16(std::int16_t v);
+    bool WriteU32(DWORD v);
+    bool WriteI32(LONG v);
+    bool WriteU16BE(WORD v);
+    bool WriteI16BE(std::int16_t v);
+    bool WriteU32BE(DWORD v);
+    bool WriteI32BE(LONG v);
+
+protected:
+    ByteWriter() = default;
+    void Fail() { failed_ = true; }
+    // Writes n bytes at pos (at most Size()), extending the output when needed.
+    virtual bool WriteAt(std::uint64_t pos, const void* src, std::size_t n) = 0;
+
+private:
+    std::uint64_t size_ = 0;
+    std::uint64_t pos_ = 0;
+    bool failed_ = false;
+};
+
+class MemoryWriter final : public ByteWriter {
+public:
+    MemoryWriter() = default;
+    const std::vector<BYTE>& Data() const { return data_; }
+    // Hands the bytes over; the writer is left failed so nothing more goes astray.
+    std::vector<BYTE> Take();
+
+protected:
+    bool WriteAt(std::uint64_t pos, const void* src, std::size_t n) override;
+
+private:
+    std::vector<BYTE> data_;
+};
+
+// Writes a file without ever putting the previous one at risk: the bytes go to a temporary
+// file "<target>.tmp-XXXXXX" in the same folder, and only Commit() puts them in place with a
+// rename. A writer destroyed before Commit() removes its temporary file and leaves the target
+// as it was. The new file keeps the old one's permissions, or gets the usual ones (0666 less
+// the umask) when there was none.
+class FileWriter final : public ByteWriter {
+public:
+    explicit FileWriter(std::string target);
+    ~FileWriter() override;
+    bool IsOpen() const { return file_ != nullptr; }
+    const std::string& TempPath() const { return tempPath_; }
+
+    // Flushes the data to disk, closes and renames over the target. False, with the temporary
+    // file removed and the target untouched, when any write, the flush, the close or the rename
+    // failed.
+    bool Commit();
+    // Drops everything written; the target stays as it was.
+    void Abandon();
+
+protected:
+    bool WriteAt(std::uint64_t pos, const void* src, std::size_t n) override;
+
+private:
+    std::string target_;
+    std::string tempPath_;
+    std::FILE* file_ = nullptr;
+    std::uint64_t filePos_ = 0;
+    bool committed_ = false;
+};
+
+} // namespace zepho

@@ -1,0 +1,181 @@
+#include "platform/ByteStream.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include <sys/stat.h>
+
+using namespace zepho;
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::vector<BYTE> kBytes = {0x01, 0x02, 0x03, 0x04, 0xFE, 0xFF, 0xFF, 0xFF};
+
+class ByteFiles : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::string pattern = (fs::temp_directory_path() / "zepho-bytestream-XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        dir_ = pattern;
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    std::string PathOf(const std::string& name) const { return (dir_ / name).string(); }
+    std::vector<std::string> Listing() const {
+        std::vector<std::string> names;
+        for (const auto& e : fs::directory_iterator(dir_))
+            names.push_back(e.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    static void Put(const std::string& path, const std::string& text) { std::ofstream(path) << text; }
+    static std::string Get(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+
+    fs::path dir_;
+};
+
+} // namespace
+
+TEST(ByteReader, ShortReadsAndBadSeeksFailAndStayFailed) {
+    MemoryReader r(kBytes.data(), kBytes.size());
+    BYTE buf[6];
+    ASSERT_TRUE(r.Read(buf, 3));
+    std::fill(std::begin(buf), std::end(buf), 0xAA);
+    EXPECT_FALSE(r.Read(buf, 6));
+    EXPECT_EQ(std::vector<BYTE>(buf, buf + 6), std::vector<BYTE>(6, 0)); // nothing stale handed out
+    DWORD v = 123;
+    EXPECT_FALSE(r.ReadU32(v)); // would have fitted, but the stream has failed
+    EXPECT_EQ(v, 0u);
+    EXPECT_FALSE(r.Seek(0));
+
+    MemoryReader end(kBytes.data(), kBytes.size());
+    EXPECT_TRUE(end.Seek(8)); // the end itself is a valid position
+    EXPECT_FALSE(end.Seek(9));
+    EXPECT_TRUE(end.Failed());
+
+    MemoryReader skip(kBytes.data(), kBytes.size());
+    EXPECT_TRUE(skip.Skip(6));
+    EXPECT_EQ(skip.Remaining(), 2u);
+    EXPECT_FALSE(skip.Skip(3));
+
+    // A size read from a header must not become a huge allocation.
+    MemoryReader h(kBytes.data(), kBytes.size());
+    std::vector<BYTE> out;
+    EXPECT_FALSE(h.ReadBytes(out, std::size_t{1} << 40));
+    EXPECT_TRUE(out.empty());
+}
+
+TEST(ByteReader, LittleAndBigEndianValues) {
+    MemoryReader r(kBytes.data(), kBytes.size());
+    WORD w = 0, wb = 0;
+    DWORD d = 0, db = 0;
+    LONG l = 0, lb = 0;
+    std::int16_t s = 0, sb = 0;
+    ASSERT_TRUE(r.ReadU16(w) && r.Seek(0) && r.ReadU16BE(wb) && r.Seek(0) && r.ReadU32(d) && r.Seek(0) &&
+                r.ReadU32BE(db) && r.ReadI32(l) && r.Seek(4) && r.ReadI32BE(lb) && r.Seek(4) &&
+                r.ReadI16(s) && r.Seek(5) && r.ReadI16BE(sb));
+    EXPECT_EQ(w, 0x0201);
+    EXPECT_EQ(wb, 0x0102);
+    EXPECT_EQ(d, 0x04030201u);
+    EXPECT_EQ(db, 0x01020304u);
+    EXPECT_EQ(l, -2);
+    EXPECT_EQ(lb, static_cast<LONG>(0xFEFFFFFF));
+    EXPECT_EQ(s, -2);
+    EXPECT_EQ(sb, -1);
+}
+
+TEST(ByteWriter, EncodesPatchesAndRefusesSeeksPastTheEnd) {
+    MemoryWriter w;
+    EXPECT_TRUE(w.WriteU32(0) && w.WriteU16(0x0201) && w.WriteU16BE(0x0102) && w.WriteI32(-2) &&
+                w.WriteU32BE(0xA1B2C3D4));
+    const std::uint64_t end = w.Tell();
+    EXPECT_TRUE(w.Seek(0) && w.WriteU32(static_cast<DWORD>(end))); // patch the leading size
+    EXPECT_EQ(w.Size(), end);
+    const std::vector<BYTE> expected = {16,   0,    0,    0,    1,    2,    1,    2,
+                                        0xFE, 0xFF, 0xFF, 0xFF, 0xA1, 0xB2, 0xC3, 0xD4};
+    EXPECT_EQ(w.Data(), expected);
+
+    EXPECT_FALSE(w.Seek(end + 1));
+    EXPECT_FALSE(w.WriteU8(1));
+    EXPECT_EQ(w.Data(), expected);
+}
+
+TEST_F(ByteFiles, FileReaderReadsRegularFilesOnly) {
+    Put(PathOf("data.bin"), "ABCDEFG");
+    FileReader r(PathOf("data.bin"));
+    ASSERT_TRUE(r.IsOpen());
+    EXPECT_EQ(r.Size(), 7u);
+    char buf[8] = {};
+    ASSERT_TRUE(r.Seek(3) && r.Read(buf, 4));
+    EXPECT_EQ(std::string(buf, 4), "DEFG");
+    ASSERT_TRUE(r.Seek(1) && r.Read(buf, 2)); // back again after reading on
+    EXPECT_EQ(std::string(buf, 2), "BC");
+    EXPECT_FALSE(r.Read(buf, 5));
+
+    EXPECT_TRUE(FileReader(PathOf("missing")).Failed());
+    EXPECT_FALSE(FileReader(dir_.string()).IsOpen());
+    // Opening a FIFO for reading would block until a writer came; it must be refused instead.
+    ASSERT_EQ(mkfifo(PathOf("fifo").c_str(), 0600), 0);
+    EXPECT_FALSE(FileReader(PathOf("fifo")).IsOpen());
+}
+
+TEST_F(ByteFiles, CommitReplacesTheTargetAndKeepsItsPermissions) {
+    const std::string target = PathOf("image.bin");
+    Put(target, "old contents");
+    ASSERT_EQ(chmod(target.c_str(), 0640), 0);
+    {
+        FileWriter w(target);
+        ASSERT_TRUE(w.IsOpen());
+        EXPECT_EQ(w.TempPath().rfind(target + ".tmp-", 0), 0u);
+        EXPECT_TRUE(w.WriteU32(0) && w.Write("payload", 7));
+        EXPECT_TRUE(w.Seek(0) && w.WriteU32BE(0x4E455721)); // "NEW!"
+        EXPECT_EQ(Get(target), "old contents");             // untouched until the commit
+        EXPECT_TRUE(w.Commit());
+        EXPECT_FALSE(w.Write("x", 1));
+    }
+    EXPECT_EQ(Get(target), "NEW!payload");
+    EXPECT_EQ(Listing(), std::vector<std::string>{"image.bin"});
+    struct stat st {};
+    ASSERT_EQ(stat(target.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+}
+
+TEST_F(ByteFiles, AbandonedOrFailedWritersLeaveTheOldFile) {
+    const std::string target = PathOf("image.bin");
+    Put(target, "keep me");
+    {
+        FileWriter w(target);
+        EXPECT_TRUE(w.Write("half written", 12));
+    } // destroyed without Commit
+    {
+        FileWriter w(target);
+        EXPECT_TRUE(w.Write("abc", 3));
+        EXPECT_FALSE(w.Seek(10)); // any failed step poisons the commit
+        EXPECT_FALSE(w.Commit());
+    }
+    EXPECT_EQ(Get(target), "keep me");
+    EXPECT_EQ(Listing(), std::vector<std::string>{"image.bin"});
+
+    fs::create_directory(PathOf("folder"));
+    {
+        FileWriter w(PathOf("folder")); // the rename fails
+        EXPECT_TRUE(w.Write("abc", 3));
+        EXPECT_FALSE(w.Commit());
+    }
+    EXPECT_EQ(Listing(), (std::vector<std::string>{"folder", "image.bin"}));
+
+    FileWriter nowhere(PathOf("no/such/folder/out.bin"));
+    EXPECT_FALSE(nowhere.IsOpen());
+    EXPECT_FALSE(nowhere.Write("abc", 3));
+    EXPECT_FALSE(nowhere.Commit());
+    EXPECT_EQ(Listing(), (std::vector<std::string>{"folder", "image.bin"}));
+}
