@@ -1,0 +1,243 @@
+#include "common/DumpPng.h"
+#include "extlib/VorRender.h"
+#include "extlib/VorTestUtil.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+
+namespace zepho {
+namespace {
+
+using test::At;
+using test::Px;
+using test::Solid;
+
+constexpr double kPi = 3.141592653589793;
+constexpr COLORREF kWhite = RGB(255, 255, 255);
+
+// Target-to-source matrix of a turn by `angle` about the centres of both images.
+CVorTransMatrix TurnInverse(double angle, int sw, int sh, int tw, int th) {
+    CVorTransMatrix m = CVorTransMatrix::Translation(-sw / 2.0, -sh / 2.0);
+    m.Multiply(CVorTransMatrix::Rotation(angle));
+    m.Multiply(CVorTransMatrix::Translation(tw / 2.0, th / 2.0));
+    m.Invert();
+    return m;
+}
+
+TEST(VorTransformImage, QuarterTurnWithNearestIsAnExactPermutation) {
+    const unsigned seed = 20240611;
+    std::mt19937 rng(seed);
+    const int w = 37, h = 23;
+    PackedDib src = PackedDib::Create(w, h, 32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            BYTE* p = src.Pixel32(x, y);
+            for (int c = 0; c < 3; ++c)
+                p[c] = static_cast<BYTE>(rng());
+            p[3] = static_cast<BYTE>(1 + rng() % 255); // any alpha but 0, which draws nothing
+        }
+    PackedDib dst = PackedDib::Create(h, w, 32);
+    ASSERT_TRUE(TransformImage(dst, src, TurnInverse(kPi / 2, w, h, h, w), 0, 0, 0));
+    // A quarter turn in y-down pixels takes (x, y) to (h - 1 - y, x).
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            ASSERT_EQ(std::memcmp(src.Pixel32(x, y), dst.Pixel32(h - 1 - y, x), 4), 0)
+                << "seed " << seed << " at " << x << "," << y;
+}
+
+TEST(VorTransformImage, EveryFilterKeepsColourAtTheBorderAndLeavesTheRestAlone) {
+    // Opaque red with a blue stripe, framed by transparent green: premultiplied filtering must
+    // not let any green in.
+    const int w = 40, h = 30;
+    PackedDib src = Solid(w, h, RGB(0, 255, 0), 0);
+    for (int y = 5; y < h - 5; ++y)
+        for (int x = 5; x < w - 5; ++x)
+            std::memcpy(src.Pixel32(x, y), x >= 18 && x < 22 ? "\xff\0\0\xff" : "\0\0\xff\xff", 4);
+    PackedDib reference5;
+    for (int filter = -1; filter <= kVorFilterCount; ++filter) {
+        PackedDib dst = Solid(64, 64, kWhite, 0);
+        ASSERT_TRUE(TransformImage(dst, src, TurnInverse(0.5236, w, h, 64, 64), 0, 0, filter));
+        if (filter >= 0 && filter < kVorFilterCount)
+            test::DumpPng(std::string("filter_") + kVorFilterNames[filter], dst);
+        int opaque = 0;
+        for (int y = 0; y < 64; ++y)
+            for (int x = 0; x < 64; ++x) {
+                const Px p = At(dst, x, y);
+                if (p.a == 0) {
+                    ASSERT_EQ(p.r + p.g + p.b, 3 * 255) << "filter " << filter;
+                    continue;
+                }
+                opaque += p.a == 255;
+                ASSERT_TRUE(p.g == 0) << "filter " << filter << " at " << x << "," << y << ": " << p.r << " "
+                                      << p.g << " " << p.b << " alpha " << p.a;
+            }
+        // Normalised kernels keep the coverage: the red square's alpha all arrives somewhere.
+        EXPECT_NEAR(test::AlphaSum(dst), 30 * 20 * 255, 30 * 20 * 255 * 0.03) << "filter " << filter;
+        EXPECT_GT(opaque, 250) << "filter " << filter;
+        EXPECT_EQ(At(dst, 30, 34).a, 255) << "filter " << filter;
+        EXPECT_EQ(At(dst, 0, 0).a, 0);
+        if (filter == 5) reference5 = std::move(dst);
+    }
+    // Out of range means Hanning.
+    for (int bad : {-1, 17, 1000}) {
+        PackedDib dst = Solid(64, 64, kWhite, 0);
+        TransformImage(dst, src, TurnInverse(0.5236, w, h, 64, 64), 0, 0, bad);
+        EXPECT_TRUE(test::SameBytes(dst, reference5)) << bad;
+    }
+}
+
+TEST(VorTransformImage, OnlyTheCoveredAreaChanges) {
+    PackedDib dst = Solid(50, 50, RGB(0, 0, 255), 255);
+    PackedDib src = Solid(10, 10, RGB(255, 255, 0), 255);
+    CVorTransMatrix place = CVorTransMatrix::Translation(20, 30);
+    place.Invert();
+    ASSERT_TRUE(TransformImage(dst, src, place, 0, 0, 2));
+    for (int y = 0; y < 50; ++y)
+        for (int x = 0; x < 50; ++x) {
+            const Px p = At(dst, x, y);
+            const bool inside = x >= 20 && x < 30 && y >= 30 && y < 40;
+            EXPECT_EQ(RGB(p.r, p.g, p.b), inside ? RGB(255, 255, 0) : RGB(0, 0, 255)) << x << "," << y;
+            EXPECT_EQ(p.a, 255);
+        }
+}
+
+TEST(VorTransformImage, ShrinkingAveragesInsteadOfAliasing) {
+    // A one-pixel checkerboard shrunk four times must come out grey, not black or white.
+    PackedDib src = PackedDib::Create(64, 64, 32);
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x) {
+            std::memset(src.Pixel32(x, y), (x + y) % 2 ? 255 : 0, 3);
+            src.Pixel32(x, y)[3] = 255;
+        }
+    for (int filter : {1, 5, 15}) {
+        PackedDib dst = Solid(16, 16, kWhite, 0);
+        ASSERT_TRUE(TransformImage(dst, src, CVorTransMatrix::Scaling(4, 4), 0, 0, filter));
+        for (int y = 2; y < 14; ++y)
+            for (int x = 2; x < 14; ++x)
+                ASSERT_NEAR(At(dst, x, y).g, 128, 20) << "filter " << filter;
+    }
+}
+
+TEST(VorTransformImage, IntoItselfAndUnusableInput) {
+    PackedDib dib = Solid(20, 20, kWhite, 0);
+    std::memcpy(dib.Pixel32(0, 0), "\x01\x02\x03\xff", 4);
+    CVorTransMatrix shift = CVorTransMatrix::Translation(5, 5);
+    shift.Invert();
+    ASSERT_TRUE(TransformImage(dib, dib, shift, 0, 0, 0));
+    EXPECT_EQ(At(dib, 5, 5).b, 1);
+    EXPECT_EQ(At(dib, 0, 0).b, 1);
+
+    PackedDib before = dib.Clone();
+    EXPECT_FALSE(TransformImage(dib, dib, CVorTransMatrix(0, 0, 0, 0, 0, 0), 0, 0, 0));
+    EXPECT_FALSE(TransformImage(dib, PackedDib(), CVorTransMatrix(), 0, 0, 0));
+    // A wild but valid matrix only draws what lands inside.
+    EXPECT_TRUE(TransformImage(dib, before, CVorTransMatrix::Scaling(1e-9, 1e9), 0, 0, 5));
+    EXPECT_TRUE(TransformImage(dib, before, CVorTransMatrix::Scaling(1e7, 1e7), 0, 0, 1));
+}
+
+bool InsideQuad(const double (&q)[8], double x, double y, double margin) {
+    for (int i = 0; i < 4; ++i) {
+        const double ax = q[2 * i], ay = q[2 * i + 1];
+        const double bx = q[(2 * i + 2) % 8], by = q[(2 * i + 3) % 8];
+        const double len = std::hypot(bx - ax, by - ay);
+        // Clockwise on screen (y down): inside is where the cross product is positive.
+        if (((bx - ax) * (y - ay) - (by - ay) * (x - ax)) / len < margin) return false;
+    }
+    return true;
+}
+
+TEST(VorBulidPerspective, FillsTheQuadrilateralAndNothingElse) {
+    PackedDib src = Solid(30, 20, RGB(10, 20, 30), 255);
+    PackedDib dst = Solid(100, 80, kWhite, 0);
+    const double q[8] = {20, 10, 70, 10, 90, 70, 5, 70};
+    ASSERT_TRUE(BulidPerspective(dst, src, q[0], q[1], q[2], q[3], q[4], q[5], q[6], q[7]));
+    test::DumpPng("perspective", dst);
+    for (int y = 0; y < 80; ++y)
+        for (int x = 0; x < 100; ++x) {
+            const Px p = At(dst, x, y);
+            if (InsideQuad(q, x + 0.5, y + 0.5, 0.75)) {
+                ASSERT_EQ(p.a, 255) << x << "," << y;
+            } else if (!InsideQuad(q, x + 0.5, y + 0.5, -0.75)) {
+                ASSERT_EQ(p.a, 0) << x << "," << y;
+                ASSERT_EQ(p.r, 255);
+            }
+            if (p.a) {
+                ASSERT_EQ(RGB(p.r, p.g, p.b), RGB(10, 20, 30));
+            }
+        }
+}
+
+TEST(VorBulidPerspective, CornersLandInOrderAndFlatQuadsDrawNothing) {
+    // Left half red, right half blue: a mirrored quadrilateral must mirror the halves.
+    PackedDib src = Solid(20, 20, RGB(0, 0, 255), 255);
+    for (int y = 0; y < 20; ++y)
+        for (int x = 0; x < 10; ++x)
+            std::memcpy(src.Pixel32(x, y), "\0\0\xff\xff", 4);
+    PackedDib dst = Solid(40, 40, kWhite, 0);
+    ASSERT_TRUE(BulidPerspective(dst, src, 40, 0, 0, 0, 0, 40, 40, 40));
+    EXPECT_EQ(At(dst, 35, 20).r, 255);
+    EXPECT_EQ(At(dst, 5, 20).b, 255);
+
+    PackedDib before = dst.Clone();
+    EXPECT_FALSE(BulidPerspective(dst, src, 0, 5, 10, 5, 20, 5, 30, 5));
+    EXPECT_FALSE(BulidPerspective(dst, src, 0, 0, NAN, 0, 10, 10, 0, 10));
+    EXPECT_TRUE(test::SameBytes(dst, before));
+}
+
+TEST(VorBlurShadowDIB, RadiusZeroChangesNothing) {
+    PackedDib dib = Solid(16, 9, RGB(1, 2, 3), 0);
+    std::memcpy(dib.Pixel32(4, 4), "\x90\x80\x70\xc0", 4);
+    PackedDib before = dib.Clone();
+    EXPECT_TRUE(BlurShadowDIB(dib, 0));
+    EXPECT_TRUE(BlurShadowDIB(dib, 0.4));
+    EXPECT_TRUE(BlurShadowDIB(dib, NAN));
+    EXPECT_TRUE(test::SameBytes(dib, before));
+}
+
+TEST(VorBlurShadowDIB, SpreadsAlphaOverTheRadiusKeepingItsSumAndColour) {
+    const COLORREF shadow = RGB(40, 60, 200);
+    for (int r : {1, 4, 25}) {
+        PackedDib dib = Solid(120, 100, shadow, 0);
+        for (int y = 40; y < 60; ++y)
+            for (int x = 30; x < 90; ++x)
+                dib.Pixel32(x, y)[3] = 255;
+        const long before = test::AlphaSum(dib);
+        ASSERT_TRUE(BlurShadowDIB(dib, r));
+        if (r == 25) test::DumpPng("blur_25", dib);
+        EXPECT_NEAR(test::AlphaSum(dib), before, before * 0.01) << r;
+        for (int y = 0; y < 100; ++y)
+            for (int x = 0; x < 120; ++x) {
+                const Px p = At(dib, x, y);
+                ASSERT_EQ(RGB(p.r, p.g, p.b), shadow) << r;
+                // The kernel reaches exactly r pixels beyond the shape.
+                const bool far = x < 30 - r || x >= 90 + r || y < 40 - r || y >= 60 + r;
+                if (far) {
+                    ASSERT_EQ(p.a, 0) << r << " at " << x << "," << y;
+                }
+            }
+        EXPECT_GT(At(dib, 30 - r + r / 2, 50).a, 0) << r;
+        EXPECT_LT(At(dib, 30, 50).a, 255) << r;
+    }
+}
+
+TEST(VorBlurShadowDIB, TransparentNeighboursLendNoColour) {
+    // Red opaque beside transparent green: the blurred edge must stay red.
+    PackedDib dib = Solid(40, 10, RGB(0, 255, 0), 0);
+    for (int y = 0; y < 10; ++y)
+        for (int x = 0; x < 20; ++x)
+            std::memcpy(dib.Pixel32(x, y), "\0\0\xff\xff", 4);
+    ASSERT_TRUE(BlurShadowDIB(dib, 6));
+    for (int x = 0; x < 40; ++x) {
+        const Px p = At(dib, x, 5);
+        if (p.a)
+            EXPECT_EQ(RGB(p.r, p.g, p.b), RGB(255, 0, 0)) << x;
+        else
+            EXPECT_EQ(p.g, 255) << "a fully transparent pixel keeps its colour";
+    }
+    EXPECT_EQ(At(dib, 0, 0).a, 255) << "the edge repeats outward";
+}
+
+} // namespace
+} // namespace zepho
