@@ -13,7 +13,7 @@ PACKAGES=(
   # shell
   qt6-base-dev libxcb1-dev libxcb-shape0-dev xvfb xauth
   # tests and benchmarks
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev libbenchmark-dev valgrind
 )
 
 missing=()

@@ -1,0 +1,84 @@
+// A document: its content model, its object-name counters, its views and observers.
+#pragma once
+
+#include "edit/DocObserver.h"
+#include "model/DocImage.h"
+#include "platform/Services.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace zepho {
+
+class COrvaneView;
+
+// What a reader reports besides success.
+struct LoadFlags {
+    // A native document was read: its names and visibility are kept.
+    bool nativeLoaded = false;
+    // Layers were imported as objects: their visibility is kept.
+    bool layersLoaded = false;
+};
+
+// Reads a file into the model, choosing the reader by extension.
+using FileLoader = std::function<bool(CDocImage& image, const std::string& path, LoadFlags& flags, IProgress*)>;
+
+class COrvaneDoc {
+public:
+    COrvaneDoc();
+    ~COrvaneDoc();
+    COrvaneDoc(const COrvaneDoc&) = delete;
+    COrvaneDoc& operator=(const COrvaneDoc&) = delete;
+
+    CDocImage& Image() { return *image_; }
+    const CDocImage& Image() const { return *image_; }
+
+    // Name counters, in this order: image, rectangle, ellipse, polygon, text.
+    enum Counter { CounterImage, CounterRectangle, CounterEllipse, CounterPolygon, CounterText, CounterCount };
+    int counters[CounterCount] = {1, 1, 1, 1, 1};
+
+    // The default name for a kind, consuming one number; empty for an unknown kind.
+    std::string NextObjectName(int kind);
+    // Every object gets a fresh default name, bottom to top.
+    void RenameAllByKind();
+    // Sets the canvas size and adds one image object filled with the colour (alpha 0 when
+    // transparent). False when the image cannot be created.
+    bool CreateNewImage(int width, int height, bool transparent, COLORREF colour);
+    // The four counters that a new or opened document starts again (text keeps counting).
+    void ResetShapeCounters();
+
+    // Opens a file with the reader, as a freshly opened document.
+    bool OnOpenDocument(const std::string& path, IProgress* progress);
+    void SetFileLoader(FileLoader loader) { loader_ = std::move(loader); }
+    LoadFlags lastLoad;
+
+    bool IsModified() const { return modified_; }
+    void SetModifiedFlag(bool modified = true) { modified_ = modified; }
+
+    // Views showing this document; the first is the one commands talk to.
+    void AddView(COrvaneView* view);
+    void RemoveView(COrvaneView* view);
+    COrvaneView* GetView() const { return views_.empty() ? nullptr : views_.front(); }
+
+    void Subscribe(IDocObserver* observer);
+    void Unsubscribe(IDocObserver* observer);
+    void NotifyObjectsChanged();
+    void NotifyObjectsRepainted();
+    void NotifySelectionChanged();
+    void NotifyDefaultMode();
+
+private:
+    void Notify(void (IDocObserver::*event)());
+
+    Ref<CDocImage> image_;
+    FileLoader loader_;
+    bool modified_ = false;
+    std::vector<COrvaneView*> views_;
+    std::vector<IDocObserver*> observers_;
+};
+
+// The text after the last path separator.
+std::string FileNameOf(const std::string& path);
+
+} // namespace zepho

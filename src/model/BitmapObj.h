@@ -1,0 +1,29 @@
+// The transform source of an image object: the untouched source image with its scale factors,
+// angle and filter. The object's raster is always rendered from it, so repeated transforms
+// never degrade the picture.
+#pragma once
+
+#include "model/ObjShape.h"
+
+namespace zepho {
+
+class CBitmapObj : public CObjShape {
+public:
+    std::int32_t filter = 5;
+    double scaleX = 1.0;
+    double scaleY = 1.0;
+    PackedDib source;
+
+    ObjectKind Kind() const override { return KindTransformedImage; }
+    PackedDib Render() override;
+    void GetSize(double& width, double& height) const override;
+    CGeometryMemento CreateTransformUndo() override;
+    void RestoreGeometry(const CGeometryMemento& memento) override;
+    PackedDib Transform(double sx, double sy, double newAngle) override;
+    Ref<CObjShape> Clone() const override;
+};
+
+// The size of a w x h rectangle turned by `degrees`, rounded to whole pixels.
+void RotatedSize(double w, double h, double degrees, int& outW, int& outH);
+
+} // namespace zepho

@@ -1,0 +1,30 @@
+// Composition of a document's object stack (its frame): for the view, for export, with
+// transparency kept, the selection outlines and the objects panel's thumbnails.
+#pragma once
+
+#include "model/DrawObjList.h"
+
+namespace zepho {
+
+// An image drawn on top of the stack while it is being moved or pasted.
+struct FloatingImage {
+    const PackedDib* image = nullptr;
+    POINT position{};          // document coordinates
+    int transparency = 0;
+    const CDrawObj* after = nullptr; // drawn directly above this object; above all when null
+};
+
+// Draws the visible objects (each shadow first) bottom to top into dst at the zoom, with the
+// floating image in its place, then the selection outlines. dstOrigin is in view coordinates.
+void DrawFrame(const CDrawObjList& frame, PackedDib& dst, POINT dstOrigin, int zoom,
+               const FloatingImage& floating = {});
+// The same without floating image or outlines: the flattening for export.
+void FlattenFrame(const CDrawObjList& frame, PackedDib& dst, POINT dstOrigin, int zoom);
+// A new w x h image with the visible objects composed keeping their transparency.
+PackedDib CompositeVisible(const CDrawObjList& frame, int w, int h);
+// The dashed outline around every visible selected object.
+void DrawSelectionOutlines(const CDrawObjList& frame, PackedDib& dst, POINT dstOrigin, int zoom);
+// The object and its shadow drawn at a free scale (32768 = 1.0) into a thumbnail.
+void DrawObjectThumbnail(const CDrawObj& obj, PackedDib& dst, int scale);
+
+} // namespace zepho
