@@ -1,6 +1,7 @@
 #include "model/BitmapObj.h"
 
 #include "extlib/VorRender.h"
+#include "model/DibStream.h"
 #include "raster/Dib.h"
 
 #include <algorithm>
@@ -87,6 +88,30 @@ PackedDib CBitmapObj::Transform(double sx, double sy, double newAngle) {
         angle = oldAngle;
     }
     return out;
+}
+
+std::size_t CBitmapObj::Write(ByteWriter& out) const {
+    const std::uint64_t start = out.Tell();
+    out.WriteI32(filter);
+    out.WriteF64(angle);
+    out.WriteF64(scaleX);
+    out.WriteF64(scaleY);
+    if (out.Failed() || !WriteDIBStream(out, source)) return 0;
+    return static_cast<std::size_t>(out.Tell() - start);
+}
+
+bool CBitmapObj::Read(ByteReader& in) {
+    LONG f = 0;
+    double a = 0, sx = 0, sy = 0;
+    if (!in.ReadI32(f) || !in.ReadF64(a) || !in.ReadF64(sx) || !in.ReadF64(sy)) return false;
+    PackedDib src = ReadDIBStream(in);
+    if (!src) return false;
+    filter = f;
+    angle = a;
+    scaleX = sx;
+    scaleY = sy;
+    source = std::move(src);
+    return true;
 }
 
 Ref<CObjShape> CBitmapObj::Clone() const {

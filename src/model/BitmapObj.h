@@ -20,6 +20,8 @@ public:
     CGeometryMemento CreateTransformUndo() override;
     void RestoreGeometry(const CGeometryMemento& memento) override;
     PackedDib Transform(double sx, double sy, double newAngle) override;
+    std::size_t Write(ByteWriter& out) const override;
+    bool Read(ByteReader& in) override;
     Ref<CObjShape> Clone() const override;
 };
 

@@ -10,6 +10,8 @@
 
 namespace zepho {
 
+class ByteReader;
+class ByteWriter;
 class CObjShape;
 
 // A snapshot of an object's geometry, taken before a transform so that the transform can be
@@ -45,6 +47,10 @@ public:
     // Multiplies the size by the factors, sets the angle and renders; on failure the previous
     // size and angle are restored and the result is empty.
     virtual PackedDib Transform(double scaleX, double scaleY, double angle) = 0;
+    // The shape's stored record at the stream's position; Write returns the bytes written
+    // (0 on failure), Read is false when the record is malformed or cut short.
+    virtual std::size_t Write(ByteWriter& out) const = 0;
+    virtual bool Read(ByteReader& in) = 0;
     // An independent copy (for duplicating objects); none when memory runs out.
     virtual Ref<CObjShape> Clone() const = 0;
     // How far the geometry's centre lies from the raster's centre (polygons and text keep

@@ -142,6 +142,15 @@ bool ByteReader::ReadU32(DWORD& v) {
     return ok;
 }
 
+bool ByteReader::ReadF64(double& v) {
+    std::uint64_t u = 0;
+    BYTE b[8];
+    const bool ok = Read(b, 8);
+    for (int i = 7; i >= 0; --i) u = (u << 8) | b[i];
+    std::memcpy(&v, &u, 8);
+    return ok;
+}
+
 bool ByteReader::ReadI32(LONG& v) {
     DWORD u;
     const bool ok = ReadU32(u);
@@ -263,6 +272,14 @@ bool ByteWriter::WriteU32(DWORD v) {
     BYTE b[4];
     PutLe(b, v, 4);
     return Write(b, 4);
+}
+
+bool ByteWriter::WriteF64(double v) {
+    std::uint64_t u;
+    std::memcpy(&u, &v, 8);
+    BYTE b[8];
+    for (int i = 0; i < 8; ++i) b[i] = static_cast<BYTE>(u >> (8 * i));
+    return Write(b, 8);
 }
 
 bool ByteWriter::WriteI32(LONG v) {

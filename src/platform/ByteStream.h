@@ -45,6 +45,8 @@ public:
     bool ReadI16BE(std::int16_t& v);
     bool ReadU32BE(DWORD& v);
     bool ReadI32BE(LONG& v);
+    // IEEE 754 double, little-endian.
+    bool ReadF64(double& v);
 
 protected:
     ByteReader() = default;
@@ -113,6 +115,7 @@ public:
     bool WriteI16BE(std::int16_t v);
     bool WriteU32BE(DWORD v);
     bool WriteI32BE(LONG v);
+    bool WriteF64(double v);
 
 protected:
     ByteWriter() = default;

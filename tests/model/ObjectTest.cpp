@@ -41,6 +41,8 @@ struct FakeShape : CObjShape {
         w *= sx, h *= sy, angle = a;
         return Render();
     }
+    std::size_t Write(ByteWriter&) const override { return 0; }
+    bool Read(ByteReader&) override { return false; }
     Ref<CObjShape> Clone() const override { return MakeRef<FakeShape>(*this); }
 };
 

@@ -1,0 +1,22 @@
+// The DIB stream of the native format: width, height, then the red, green, blue and alpha
+// planes of a 32-bit raster, each row PackBits-coded, rows from the top down.
+#pragma once
+
+#include "platform/ByteStream.h"
+#include "platform/PackedDib.h"
+
+#include <vector>
+
+namespace zepho {
+
+// Writes the stream; returns the bytes written (0 when the raster is not 32-bit or a write fails).
+std::size_t WriteDIBStream(ByteWriter& out, const PackedDib& dib);
+// Reads a stream into a new 32-bit raster, leaving the reader just after it. Empty when the
+// stream is malformed or claims more pixels than the bytes left could hold.
+PackedDib ReadDIBStream(ByteReader& in);
+
+// PackBits as the writer chooses its runs: a repeat run over all following equal bytes (at
+// most 128), else a copy run that ends where its last byte equals the next one.
+void PackBitsEncode(const BYTE* data, std::size_t n, std::size_t step, std::vector<BYTE>& out);
+
+} // namespace zepho
