@@ -1,5 +1,6 @@
 #include "app/CanvasWidget.h"
 
+#include "model/Frame.h"
 #include "raster/Blend.h"
 #include "raster/Dib.h"
 
@@ -17,18 +18,20 @@ constexpr COLORREF kCheckWhite = RGB(255, 255, 255);
 constexpr COLORREF kCheckGrey = RGB(212, 212, 212);
 } // namespace
 
-CanvasWidget::CanvasWidget(int canvasWidth, int canvasHeight, QWidget* parent)
-    : QWidget(parent), canvas_(CreateSolidDIB(canvasWidth, canvasHeight, RGB(255, 255, 255), 255)) {
+CanvasWidget::CanvasWidget(COrvaneDoc& doc, QWidget* parent) : QWidget(parent), doc_(doc) {
     setAttribute(Qt::WA_OpaquePaintEvent);
+    doc_.Subscribe(this);
 }
 
+CanvasWidget::~CanvasWidget() { doc_.Unsubscribe(this); }
+
 QSize CanvasWidget::sizeHint() const {
-    return QSize(canvas_.Width() + 2 * kMargin, canvas_.Height() + 2 * kMargin);
+    return QSize(doc_.Image().width + 2 * kMargin, doc_.Image().height + 2 * kMargin);
 }
 
 QPoint CanvasWidget::CanvasOrigin() const {
-    return QPoint(std::max(kMargin, (width() - canvas_.Width()) / 2),
-                  std::max(kMargin, (height() - canvas_.Height()) / 2));
+    return QPoint(std::max(kMargin, (width() - doc_.Image().width) / 2),
+                  std::max(kMargin, (height() - doc_.Image().height) / 2));
 }
 
 PackedDib CanvasWidget::Compose(const QRect& area) const {
@@ -36,14 +39,14 @@ PackedDib CanvasWidget::Compose(const QRect& area) const {
     if (!buffer) return buffer;
     const QPoint origin = CanvasOrigin();
     // The checkerboard lies under the canvas only, aligned to the canvas's top-left corner.
-    const QRect canvasRect(origin, QSize(canvas_.Width(), canvas_.Height()));
+    const QRect canvasRect(origin, QSize(doc_.Image().width, doc_.Image().height));
     const QRect under = canvasRect.intersected(area);
-    if (!under.isEmpty()) {
-        PackedDib board = CreateSolidDIB(under.width(), under.height(), 0, 255);
-        DrawCheckerboard(board, kCheckWhite, kCheckGrey, under.x() - origin.x(), under.y() - origin.y());
-        BlendTransparent(buffer, POINT{area.x(), area.y()}, board, POINT{under.x(), under.y()}, 0);
-    }
-    BlendTransparent(buffer, POINT{area.x(), area.y()}, canvas_, POINT{origin.x(), origin.y()}, 0);
+    if (under.isEmpty()) return buffer;
+    PackedDib board = CreateSolidDIB(under.width(), under.height(), 0, 255);
+    DrawCheckerboard(board, kCheckWhite, kCheckGrey, under.x() - origin.x(), under.y() - origin.y());
+    // Objects are drawn into the canvas part only; outside it the surround stays.
+    DrawFrame(doc_.Image().objects, board, POINT{under.x() - origin.x(), under.y() - origin.y()}, 1);
+    BlendTransparent(buffer, POINT{area.x(), area.y()}, board, POINT{under.x(), under.y()}, 0);
     return buffer;
 }
 

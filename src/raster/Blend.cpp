@@ -124,11 +124,16 @@ void BlendMagnified(PackedDib& dst, POINT origin, const PackedDib& src, POINT po
     for (int y = s.y0; y < s.y1; ++y) {
         const int64_t sy = (int64_t{y} + origin.y - top) / z;
         if (sy != gatheredRow) {
-            const BYTE* sr = src.Row(static_cast<int>(sy));
+            // Each source pixel repeated z times; the first one may be cut by the clip.
+            const std::uint32_t* sr = reinterpret_cast<const std::uint32_t*>(src.Row(static_cast<int>(sy)));
             auto* out = reinterpret_cast<std::uint32_t*>(gather.Data());
-            for (int i = 0; i < n; ++i) {
-                const int64_t sx = (int64_t{s.x0} + i + origin.x - left) / z;
-                std::memcpy(out + i, sr + 4 * sx, 4);
+            const int64_t vx = int64_t{s.x0} + origin.x - left;
+            const std::uint32_t* sp = sr + vx / z;
+            int take = z - static_cast<int>(vx % z);
+            for (int i = 0; i < n;) {
+                const std::uint32_t px = *sp++;
+                for (const int end = std::min(n, i + take); i < end; ++i) out[i] = px;
+                take = z;
             }
             gatheredRow = sy;
         }
