@@ -92,21 +92,31 @@ bool DecodeRow(BlockSource& src, BYTE* dst, int w) {
 
 } // namespace
 
-PackedDib ReadDIBStream(ByteReader& in) {
-    LONG w = 0, h = 0;
-    if (!in.ReadI32(w) || !in.ReadI32(h) || w <= 0 || h <= 0) return {};
-    // Every row of every plane takes at least two bytes per 128 pixels: a stream too short for
-    // that is refused before anything is allocated.
-    const std::uint64_t minBytes = 4ull * static_cast<std::uint64_t>(h) * ((static_cast<std::uint64_t>(w) + 127) / 128) * 2;
-    if (minBytes > in.Remaining()) return {};
-    PackedDib dib = PackedDib::Create(w, h, 32);
-    if (!dib) return dib;
+namespace {
+// Every row of every plane takes at least two bytes per 128 pixels.
+std::uint64_t MinimumPlaneBytes(std::uint64_t w, std::uint64_t h) { return 4 * h * ((w + 127) / 128) * 2; }
+} // namespace
+
+bool ReadDIBPlanes(ByteReader& in, PackedDib& dib, std::uint64_t limit) {
+    if (!dib.Is32()) return false;
+    const int w = dib.Width(), h = dib.Height();
+    if (MinimumPlaneBytes(w, h) > std::min(limit, in.Remaining())) return false;
     BlockSource src(in);
     static constexpr int kPlaneByte[4] = {2, 1, 0, 3};
     for (int plane : kPlaneByte)
         for (int y = 0; y < h; ++y)
-            if (!DecodeRow(src, dib.Row(y) + plane, w)) return {};
+            if (!DecodeRow(src, dib.Row(y) + plane, w)) return false;
     src.GiveBack();
+    return true;
+}
+
+PackedDib ReadDIBStream(ByteReader& in) {
+    LONG w = 0, h = 0;
+    if (!in.ReadI32(w) || !in.ReadI32(h) || w <= 0 || h <= 0) return {};
+    // A stream too short for the rows it claims is refused before anything is allocated.
+    if (MinimumPlaneBytes(w, h) > in.Remaining()) return {};
+    PackedDib dib = PackedDib::Create(w, h, 32);
+    if (!dib || !ReadDIBPlanes(in, dib, in.Remaining())) return {};
     return dib;
 }
 

@@ -15,6 +15,11 @@ std::size_t WriteDIBStream(ByteWriter& out, const PackedDib& dib);
 // stream is malformed or claims more pixels than the bytes left could hold.
 PackedDib ReadDIBStream(ByteReader& in);
 
+// Decodes the four planes (red, green, blue, alpha) of a raster whose size is already known,
+// reading at most `limit` bytes' worth of runs. False when the bytes run out or are too few to
+// hold that many rows.
+bool ReadDIBPlanes(ByteReader& in, PackedDib& dib, std::uint64_t limit);
+
 // PackBits as the writer chooses its runs: a repeat run over all following equal bytes (at
 // most 128), else a copy run that ends where its last byte equals the next one.
 void PackBitsEncode(const BYTE* data, std::size_t n, std::size_t step, std::vector<BYTE>& out);

@@ -3,8 +3,14 @@
 
 #include "model/DrawObjList.h"
 #include "model/FrameView.h"
+#include "platform/Services.h"
+
+#include <string>
 
 namespace zepho {
+
+class ByteReader;
+class ByteWriter;
 
 class CDocImage : public CRefObject {
 public:
@@ -43,6 +49,19 @@ public:
     PackedDib CompositeVisible(int w, int h) const;
     // Outlines every visible selected object's bounds at the given zoom.
     void InvalidateSelection(IFrameView& view, int zoom) const;
+
+    // The native document format. The writer always writes the current version, through a
+    // temporary file that replaces the target only when everything was written. The readers
+    // append to the (cleared) model; non-zero on success.
+    int SaveNative(const std::string& path, IProgress* progress) const;
+    int ReadNativeAnyVersion(const std::string& path, IProgress* progress);
+    int ReadNative(const std::string& path, IProgress* progress);
+    int ReadNative2000(const std::string& path, IProgress* progress);
+    int ReadNative2001(const std::string& path, IProgress* progress);
+    int ReadNative2002(const std::string& path, IProgress* progress);
+    // The same over streams; `name` is what the status bar shows.
+    bool WriteNative(ByteWriter& out, IProgress* progress, const std::string& name) const;
+    bool ReadNativeFrom(ByteReader& in, IProgress* progress, const std::string& name);
 };
 
 } // namespace zepho

@@ -1,0 +1,318 @@
+// The native document format: a 36-byte header, a table of fixed-size entries and the payloads.
+#include "model/DibStream.h"
+#include "model/DocImage.h"
+#include "model/FileStrings.h"
+#include "model/ShapeFactory.h"
+#include "platform/ByteStream.h"
+#include "platform/Path.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace zepho {
+
+namespace {
+
+constexpr char kMagic[4] = {'Q', 'Z', 'I', ' '};
+constexpr std::uint32_t kHeaderSize = 36;
+constexpr std::uint32_t kEntrySize = 100;
+constexpr std::size_t kNameBytes = 48;
+
+enum class Version { V2000, V2001, V2002, V2003 };
+
+bool ReadTag(ByteReader& in, char tag[4]) { return in.Read(tag, 4); }
+
+bool VersionOf(const char tag[4], Version& v) {
+    static const struct {
+        const char* text;
+        Version v;
+    } known[] = {{"2003", Version::V2003}, {"2002", Version::V2002}, {"2001", Version::V2001}, {"2000", Version::V2000}};
+    for (const auto& k : known)
+        if (std::memcmp(tag, k.text, 4) == 0) {
+            v = k.v;
+            return true;
+        }
+    return false;
+}
+
+std::uint32_t EntrySize(Version v) {
+    switch (v) {
+    case Version::V2000:
+        return 76;
+    case Version::V2001:
+        return 96;
+    default:
+        return 100;
+    }
+}
+
+void WriteName(ByteWriter& out, const std::string& name) {
+    char buf[kNameBytes] = {};
+    std::memcpy(buf, name.data(), std::min(name.size(), kNameBytes));
+    out.Write(buf, kNameBytes);
+}
+
+bool ReadName(ByteReader& in, std::string& name) {
+    char buf[kNameBytes];
+    if (!in.Read(buf, kNameBytes)) return false;
+    name.assign(buf, strnlen(buf, kNameBytes));
+    return true;
+}
+
+void WriteShadow(ByteWriter& out, const CObjContent& c) {
+    out.WriteU32(c.shadowColour);
+    out.WriteU8(static_cast<BYTE>(c.shadowType));
+    out.WriteU8(c.shadowTransparency);
+    out.WriteU8(c.shadowSize);
+    out.WriteU8(c.shadowSmooth);
+    out.WriteI32(c.shadowOffsetX);
+    out.WriteI32(c.shadowOffsetY);
+    out.WriteU16(c.shadowSkew);
+    out.WriteU16(c.shadowPerspective);
+    out.WriteI32(c.HasShadow() ? 1 : 0);
+}
+
+// Reads the shadow fields in the order of the given version; returns the shadow-on flag.
+bool ReadShadow(ByteReader& in, CObjContent& c, Version v, LONG& on) {
+    BYTE type = 0;
+    on = 0;
+    if (!in.ReadU32(c.shadowColour) || !in.ReadU8(type) || !in.ReadU8(c.shadowTransparency) ||
+        !in.ReadU8(c.shadowSize) || !in.ReadU8(c.shadowSmooth) || !in.ReadI32(c.shadowOffsetX) ||
+        !in.ReadI32(c.shadowOffsetY))
+        return false;
+    c.shadowType = type;
+    if (v != Version::V2001 && (!in.ReadU16(c.shadowSkew) || !in.ReadU16(c.shadowPerspective))) return false;
+    return in.ReadI32(on);
+}
+
+class StatusScope {
+public:
+    StatusScope(IProgress* p, const char* what, const std::string& name) : p_(p) {
+        if (!p_) return;
+        p_->SetText(what + name);
+        p_->SetPos(0);
+    }
+    void Step(int i, int n) {
+        if (!p_ || n <= 0) return;
+        p_->SetPos(static_cast<int>(static_cast<long long>(i) * 100 / n));
+        p_->Pump();
+    }
+    ~StatusScope() {
+        if (!p_) return;
+        p_->SetText({});
+        p_->SetPos(0);
+    }
+
+private:
+    IProgress* p_;
+};
+
+// A payload must lie wholly inside the stream.
+bool PayloadInside(const ByteReader& in, LONG offset, LONG size) {
+    return offset >= 0 && size >= 0 && static_cast<std::uint64_t>(offset) + static_cast<std::uint64_t>(size) <= in.Size();
+}
+
+// The raster of a current-version payload: the shape's record rendered, or a DIB stream.
+PackedDib ReadPayload(ByteReader& in, LONG kind, LONG offset, LONG size, Ref<CObjShape>& shape) {
+    if (!PayloadInside(in, offset, size) || !in.Seek(static_cast<std::uint64_t>(offset))) return {};
+    const std::uint64_t end = static_cast<std::uint64_t>(offset) + static_cast<std::uint64_t>(size);
+    PackedDib raster;
+    if (kind >= KindEllipse && kind <= KindText) {
+        shape = CreateShapeOfKind(kind);
+        if (!shape || !shape->Read(in) || in.Tell() > end) return {};
+        raster = shape->Render();
+    } else {
+        raster = ReadDIBStream(in);
+    }
+    // A payload that needed more bytes than its entry grants is not trusted.
+    if (in.Tell() > end) return {};
+    return raster;
+}
+
+struct Header {
+    LONG count = 0;
+};
+
+bool ReadHeader(ByteReader& in, CDocImage& doc, Header& h) {
+    WORD unused = 0;
+    BYTE pad = 0;
+    if (!in.ReadU32(doc.matteColour) || !in.ReadI32(doc.gifBackgroundIndex) || !in.ReadI32(doc.width) ||
+        !in.ReadI32(doc.height) || !in.ReadU16(unused) || !in.ReadU16(doc.delay) ||
+        !in.ReadU8(doc.gifTransparentIndex) || !in.ReadU8(doc.gifControlFlags) || !in.ReadU8(doc.gifImageFlags) ||
+        !in.ReadU8(pad) || !in.ReadI32(h.count))
+        return false;
+    return doc.width >= 0 && doc.height >= 0;
+}
+
+bool ReadCurrentEntry(ByteReader& in, CDocImage& doc, std::uint64_t entryPos) {
+    LONG offset = 0, size = 0, kind = 0;
+    if (!in.Seek(entryPos) || !in.ReadI32(offset) || !in.ReadI32(size) || !in.ReadI32(kind)) return false;
+    Ref<CObjShape> shape;
+    PackedDib raster = ReadPayload(in, kind, offset, size, shape);
+    if (!raster) return false;
+    Ref<CObjContent> c = MakeRef<CObjContent>(static_cast<ObjectKind>(kind));
+    Ref<CDrawObj> o = MakeRef<CDrawObj>();
+    LONG filter = 0, on = 0;
+    BYTE visible = 0, locked = 0, unusedByte = 0;
+    if (!in.Seek(entryPos + 12) || !in.ReadI32(filter) || !ReadName(in, c->name) || !in.ReadI32(o->x) ||
+        !in.ReadI32(o->y) || !in.ReadU8(visible) || !in.ReadU8(locked) || !in.ReadU8(o->transparency) ||
+        !in.ReadU8(unusedByte) || !ReadShadow(in, *c, Version::V2003, on))
+        return false;
+    c->SetShape(shape);
+    c->filter = filter;
+    c->SetRaster(std::move(raster));
+    o->visible = visible != 0;
+    o->locked = locked != 0;
+    o->SetContent(c);
+    if (on) c->UpdateShadow();
+    doc.objects.AddTail(o);
+    return true;
+}
+
+bool ReadOldEntry(ByteReader& in, CDocImage& doc, std::uint64_t entryPos, Version v) {
+    Ref<CObjContent> c = MakeRef<CObjContent>(KindImage);
+    Ref<CDrawObj> o = MakeRef<CDrawObj>();
+    LONG w = 0, h = 0, on = 0, offset = 0, size = 0;
+    BYTE visible = 0, locked = 0, unusedByte = 0;
+    if (!in.Seek(entryPos) || !in.ReadI32(w) || !in.ReadI32(h) || !ReadName(in, c->name) || !in.ReadI32(o->x) ||
+        !in.ReadI32(o->y) || !in.ReadU8(visible) || !in.ReadU8(locked) || !in.ReadU8(o->transparency) ||
+        !in.ReadU8(unusedByte))
+        return false;
+    if (v != Version::V2000 && !ReadShadow(in, *c, v, on)) return false;
+    if (!in.ReadI32(offset) || !in.ReadI32(size) || !PayloadInside(in, offset, size) || w <= 0 || h <= 0 ||
+        !in.Seek(static_cast<std::uint64_t>(offset)))
+        return false;
+    PackedDib raster = PackedDib::Create(w, h, 32);
+    if (!raster || !ReadDIBPlanes(in, raster, static_cast<std::uint64_t>(size))) return false;
+    if (in.Tell() > static_cast<std::uint64_t>(offset) + static_cast<std::uint64_t>(size)) return false;
+    c->SetRaster(std::move(raster));
+    o->visible = visible != 0;
+    o->locked = locked != 0;
+    o->SetContent(c);
+    if (on) c->UpdateShadow();
+    doc.objects.AddTail(o);
+    return true;
+}
+
+bool ReadBody(CDocImage& doc, ByteReader& in, Version v, IProgress* progress, const std::string& name) {
+    Header h;
+    if (!ReadHeader(in, doc, h)) return false;
+    StatusScope status(progress, strings::kReadingFile, name);
+    if (h.count < 1) return true;
+    const std::uint32_t entry = EntrySize(v);
+    // The table must fit in the file before anything is read from it.
+    if (static_cast<std::uint64_t>(h.count) * entry > in.Size() - std::min<std::uint64_t>(in.Size(), kHeaderSize))
+        return false;
+    for (LONG i = 0; i < h.count; ++i) {
+        const std::uint64_t pos = kHeaderSize + static_cast<std::uint64_t>(i) * entry;
+        const bool ok = v == Version::V2003 ? ReadCurrentEntry(in, doc, pos) : ReadOldEntry(in, doc, pos, v);
+        if (!ok) return false;
+        status.Step(i, h.count);
+    }
+    return true;
+}
+
+int ReadFile(CDocImage& doc, const std::string& path, IProgress* progress, const Version* only) {
+    FileReader in(path);
+    if (!in.IsOpen()) return 0;
+    char magic[4], tag[4];
+    Version v;
+    if (!ReadTag(in, magic) || std::memcmp(magic, kMagic, 4) != 0 || !ReadTag(in, tag) || !VersionOf(tag, v))
+        return 0;
+    if (only && *only != v) return 0;
+    return ReadBody(doc, in, v, progress, BaseName(path)) ? 1 : 0;
+}
+
+} // namespace
+
+bool CDocImage::WriteNative(ByteWriter& out, IProgress* progress, const std::string& name) const {
+    const LONG n = objects.Count();
+    out.Write(kMagic, 4);
+    out.Write("2003", 4);
+    out.WriteU32(matteColour);
+    out.WriteI32(gifBackgroundIndex);
+    out.WriteI32(width);
+    out.WriteI32(height);
+    out.WriteU16(0);
+    out.WriteU16(delay);
+    out.WriteU8(gifTransparentIndex);
+    out.WriteU8(gifControlFlags);
+    out.WriteU8(gifImageFlags);
+    out.WriteU8(0);
+    out.WriteI32(n);
+    const std::uint64_t tableStart = out.Tell();
+    for (const auto& o : objects) {
+        const CObjContent& c = *o->content;
+        out.WriteI32(0);
+        out.WriteI32(0);
+        out.WriteI32(c.kind);
+        out.WriteI32(c.filter);
+        WriteName(out, c.name);
+        out.WriteI32(o->x);
+        out.WriteI32(o->y);
+        out.WriteU8(o->visible ? 1 : 0);
+        out.WriteU8(o->locked ? 1 : 0);
+        out.WriteU8(o->transparency);
+        out.WriteU8(0);
+        WriteShadow(out, c);
+    }
+    StatusScope status(progress, strings::kSavingFile, name);
+    std::uint64_t start = out.Tell();
+    for (LONG i = 0; i < n; ++i) {
+        const CObjContent& c = *objects.At(i)->content;
+        const std::size_t written = c.shape ? c.shape->Write(out) : WriteDIBStream(out, c.raster);
+        if (written == 0 || out.Failed()) return false;
+        const std::uint64_t end = out.Tell();
+        out.Seek(tableStart + static_cast<std::uint64_t>(i) * kEntrySize);
+        out.WriteI32(static_cast<LONG>(start));
+        out.WriteI32(static_cast<LONG>(end - start));
+        out.Seek(end);
+        start = end;
+        status.Step(i + 1, n);
+    }
+    return !out.Failed();
+}
+
+bool CDocImage::ReadNativeFrom(ByteReader& in, IProgress* progress, const std::string& name) {
+    char magic[4], tag[4];
+    Version v;
+    if (!ReadTag(in, magic) || std::memcmp(magic, kMagic, 4) != 0 || !ReadTag(in, tag) || !VersionOf(tag, v))
+        return false;
+    return ReadBody(*this, in, v, progress, name);
+}
+
+int CDocImage::SaveNative(const std::string& path, IProgress* progress) const {
+    // Every object must have content; objects without one would leave a hole in the file.
+    for (const auto& o : objects)
+        if (!o->content) return 0;
+    FileWriter out(path);
+    if (!out.IsOpen()) return 0;
+    if (!WriteNative(out, progress, BaseName(path))) return 0;
+    return out.Commit() ? 1 : 0;
+}
+
+int CDocImage::ReadNativeAnyVersion(const std::string& path, IProgress* progress) {
+    return ReadFile(*this, path, progress, nullptr);
+}
+
+int CDocImage::ReadNative(const std::string& path, IProgress* progress) {
+    const Version v = Version::V2003;
+    return ReadFile(*this, path, progress, &v);
+}
+
+int CDocImage::ReadNative2002(const std::string& path, IProgress* progress) {
+    const Version v = Version::V2002;
+    return ReadFile(*this, path, progress, &v);
+}
+
+int CDocImage::ReadNative2001(const std::string& path, IProgress* progress) {
+    const Version v = Version::V2001;
+    return ReadFile(*this, path, progress, &v);
+}
+
+int CDocImage::ReadNative2000(const std::string& path, IProgress* progress) {
+    const Version v = Version::V2000;
+    return ReadFile(*this, path, progress, &v);
+}
+
+} // namespace zepho

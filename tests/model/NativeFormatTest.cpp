@@ -1,0 +1,278 @@
+#include "model/BitmapObj.h"
+#include "model/DibStream.h"
+#include "model/DocImage.h"
+#include "platform/ByteStream.h"
+#include "raster/Dib.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+
+using namespace zepho;
+
+namespace {
+
+std::vector<BYTE> Save(const CDocImage& doc) {
+    MemoryWriter out;
+    EXPECT_TRUE(doc.WriteNative(out, nullptr, "t.qzi"));
+    return out.Take();
+}
+
+bool Load(CDocImage& doc, const std::vector<BYTE>& bytes) {
+    MemoryReader in(bytes);
+    return doc.ReadNativeFrom(in, nullptr, "t.qzi");
+}
+
+// Little-endian byte builder for files written by hand from the layout tables.
+struct Bytes {
+    std::vector<BYTE> b;
+    Bytes& tag(const char* t) { return raw(t, 4); }
+    Bytes& raw(const void* p, std::size_t n) {
+        b.insert(b.end(), static_cast<const BYTE*>(p), static_cast<const BYTE*>(p) + n);
+        return *this;
+    }
+    Bytes& u8(int v) { b.push_back(static_cast<BYTE>(v)); return *this; }
+    Bytes& u16(int v) { return u8(v & 0xFF).u8((v >> 8) & 0xFF); }
+    Bytes& i32(long v) { return u16(int(v & 0xFFFF)).u16(int((v >> 16) & 0xFFFF)); }
+    Bytes& name(const std::string& s) {
+        char buf[48] = {};
+        std::memcpy(buf, s.data(), std::min<std::size_t>(48, s.size()));
+        return raw(buf, 48);
+    }
+    Bytes& header(const char* version, int w, int h, int n) {
+        return tag("QZI ").tag(version).i32(0x112233).i32(3).i32(w).i32(h).u16(0).u16(7).u8(1).u8(0x0C).u8(0x80).u8(0).i32(n);
+    }
+    std::size_t size() const { return b.size(); }
+};
+
+Ref<CDrawObj> ImageObject(int w, int h, COLORREF colour, BYTE alpha) {
+    Ref<CObjContent> c = MakeRef<CObjContent>(KindImage);
+    c->SetRaster(CreateSolidDIB(w, h, colour, alpha));
+    Ref<CDrawObj> o = MakeRef<CDrawObj>(c);
+    o->visible = 1;
+    return o;
+}
+
+// Planes of a w x 1 raster of one colour: each row one repeat run (w >= 2).
+void SolidPlanes(Bytes& b, int w, BYTE r, BYTE g, BYTE bl, BYTE a) {
+    for (BYTE v : {r, g, bl, a}) b.u8(1 - w).u8(v);
+}
+
+} // namespace
+
+TEST(NativeFormat, EmptyDocumentIsTheHeader) {
+    CDocImage doc;
+    doc.width = 10;
+    doc.height = 20;
+    const auto bytes = Save(doc);
+    ASSERT_EQ(bytes.size(), 36u);
+    EXPECT_EQ(0, std::memcmp(bytes.data(), "QZI 2003", 8));
+    CDocImage back;
+    ASSERT_TRUE(Load(back, bytes));
+    EXPECT_EQ(back.objects.Count(), 0);
+    EXPECT_EQ(back.height, 20);
+}
+
+TEST(NativeFormat, GoldenImageObjectWithShadow) {
+    CDocImage doc;
+    doc.width = 30;
+    doc.height = 20;
+    doc.matteColour = 0x112233;
+    doc.gifBackgroundIndex = 3;
+    doc.delay = 7;
+    doc.gifTransparentIndex = 1;
+    doc.gifControlFlags = 0x0C;
+    Ref<CDrawObj> o = ImageObject(2, 1, RGB(10, 20, 30), 255);
+    o->x = -4;
+    o->y = 5;
+    o->locked = 1;
+    o->transparency = 9;
+    CObjContent& c = *o->content;
+    c.name = "Obj - 1";
+    c.filter = 3;
+    c.shadowType = 6;
+    c.shadowColour = RGB(1, 2, 3);
+    c.UpdateShadow();
+    doc.objects.AddTail(o);
+
+    Bytes want;
+    want.header("2003", 30, 20, 1);
+    want.i32(136).i32(8 + 8).i32(0).i32(3).name("Obj - 1").i32(-4).i32(5).u8(1).u8(1).u8(9).u8(0);
+    want.i32(RGB(1, 2, 3)).u8(6).u8(0).u8(100).u8(10).i32(10).i32(10).u16(30).u16(80).i32(1);
+    want.i32(2).i32(1);
+    SolidPlanes(want, 2, 10, 20, 30, 255);
+    EXPECT_EQ(Save(doc), want.b);
+}
+
+TEST(NativeFormat, RoundTripKeepsEverythingButSelection) {
+    CDocImage doc;
+    doc.width = 50;
+    doc.height = 40;
+    Ref<CDrawObj> a = ImageObject(12, 9, RGB(200, 100, 0), 128);
+    a->content->name = std::string(48, 'n');
+    a->content->selected = 1;
+    a->content->shadowType = 9;
+    a->content->shadowSmooth = 2;
+    a->content->UpdateShadow();
+    Ref<CDrawObj> b = ImageObject(20, 10, RGB(1, 2, 3), 255);
+    b->content->name = std::string(60, 'x');
+    ASSERT_TRUE(b->content->TransformContent(1.5, 1, 30));
+    b->visible = 0;
+    doc.objects.AddTail(a);
+    doc.objects.AddTail(b);
+    const auto bytes = Save(doc);
+    // The 48-character name has no terminator: the next field follows at once.
+    EXPECT_EQ(bytes[36 + 16 + 47], 'n');
+
+    CDocImage back;
+    ASSERT_TRUE(Load(back, bytes));
+    ASSERT_EQ(back.objects.Count(), 2);
+    const CObjContent& ra = *back.objects.At(0)->content;
+    const CObjContent& rb = *back.objects.At(1)->content;
+    EXPECT_EQ(ra.name, std::string(48, 'n'));
+    EXPECT_EQ(rb.name, std::string(48, 'x'));
+    EXPECT_FALSE(ra.selected);
+    ASSERT_TRUE(ra.HasShadow()); // rebuilt from the settings
+    EXPECT_EQ(ra.shadowType, 9);
+    EXPECT_EQ(ra.shadowRaster.Width(), a->content->shadowRaster.Width());
+    EXPECT_EQ(0, std::memcmp(ra.raster.Bits(), a->content->raster.Bits(), a->content->raster.Size() - 40));
+    EXPECT_EQ(rb.kind, KindTransformedImage);
+    EXPECT_EQ(rb.width, b->content->width);
+    EXPECT_FALSE(back.objects.At(1)->visible);
+    auto* bmp = dynamic_cast<CBitmapObj*>(rb.shape.Get());
+    ASSERT_TRUE(bmp);
+    EXPECT_DOUBLE_EQ(bmp->scaleX, 1.5);
+    EXPECT_EQ(bmp->source.Width(), 20);
+    EXPECT_EQ(Save(back), bytes);
+}
+
+TEST(NativeFormat, UnknownKindReadsAsImage) {
+    Bytes f;
+    f.header("2003", 4, 4, 1);
+    f.i32(136).i32(16).i32(9).i32(5).name("odd").i32(0).i32(0).u8(1).u8(0).u8(0).u8(0);
+    f.i32(0).u8(4).u8(0).u8(100).u8(10).i32(10).i32(10).u16(30).u16(80).i32(0);
+    f.i32(2).i32(1);
+    SolidPlanes(f, 2, 1, 2, 3, 4);
+    CDocImage doc;
+    ASSERT_TRUE(Load(doc, f.b));
+    EXPECT_EQ(doc.objects.Head()->content->kind, 9);
+    EXPECT_FALSE(doc.objects.Head()->content->shape);
+    EXPECT_EQ(doc.objects.Head()->content->PixelAt(1, 0), 0x04010203u);
+}
+
+namespace {
+// An old-version file with one 3 x 1 object.
+Bytes OldFile(const char* version) {
+    const bool v2001 = !std::strcmp(version, "2001"), v2002 = !std::strcmp(version, "2002");
+    const int entry = v2002 ? 100 : v2001 ? 96 : 76;
+    Bytes f;
+    f.header(version, 8, 8, 1);
+    f.i32(3).i32(1).name("old").i32(2).i32(3).u8(1).u8(1).u8(5).u8(0);
+    if (v2001 || v2002) {
+        f.i32(RGB(9, 9, 9)).u8(7).u8(0).u8(150).u8(3).i32(4).i32(5);
+        if (v2002) f.u16(45).u16(60);
+        f.i32(1);
+    }
+    f.i32(36 + entry).i32(8);
+    for (BYTE v : {10, 20, 30, 255}) f.u8(0xFE).u8(v);
+    return f;
+}
+} // namespace
+
+TEST(NativeFormat, EarlierVersionsOpenAndSaveAsCurrent) {
+    for (const char* v : {"2000", "2001", "2002"}) {
+        SCOPED_TRACE(v);
+        CDocImage doc;
+        ASSERT_TRUE(Load(doc, OldFile(v).b));
+        ASSERT_EQ(doc.objects.Count(), 1);
+        const CDrawObj& o = *doc.objects.Head();
+        const CObjContent& c = *o.content;
+        EXPECT_EQ(c.name, "old");
+        EXPECT_EQ(o.x, 2);
+        EXPECT_TRUE(o.locked);
+        EXPECT_EQ(o.transparency, 5);
+        EXPECT_EQ(c.kind, KindImage);
+        EXPECT_EQ(c.PixelAt(2, 0), 0xFF0A141Eu);
+        if (!std::strcmp(v, "2000")) {
+            EXPECT_FALSE(c.HasShadow());
+        } else {
+            EXPECT_TRUE(c.HasShadow());
+            EXPECT_EQ(c.shadowType, 7);
+            EXPECT_EQ(c.shadowSize, 150);
+            EXPECT_EQ(c.shadowSkew, !std::strcmp(v, "2001") ? 30 : 45);
+            EXPECT_EQ(c.shadowPerspective, !std::strcmp(v, "2001") ? 80 : 60);
+        }
+        const auto saved = Save(doc);
+        EXPECT_EQ(0, std::memcmp(saved.data() + 4, "2003", 4));
+        EXPECT_EQ(saved.size(), 36u + 100 + 8 + 8 * 1 + 0); // DIB stream: size + four repeat runs
+    }
+    for (const char* v : {"2004", "2005", "1999"}) {
+        Bytes f = OldFile("2002");
+        std::memcpy(f.b.data() + 4, v, 4);
+        CDocImage doc;
+        EXPECT_FALSE(Load(doc, f.b)) << v;
+    }
+}
+
+TEST(NativeFormat, TruncatedAndLyingFilesFail) {
+    CDocImage doc;
+    doc.width = doc.height = 10;
+    Ref<CDrawObj> o = ImageObject(5, 3, RGB(1, 2, 3), 200);
+    o->content->shadowType = 2;
+    o->content->UpdateShadow();
+    doc.objects.AddTail(o);
+    doc.objects.AddTail(ImageObject(3, 3, RGB(4, 5, 6), 255));
+    std::vector<std::vector<BYTE>> files = {Save(doc), OldFile("2000").b, OldFile("2001").b, OldFile("2002").b};
+    for (const auto& file : files) {
+        for (std::size_t n = 0; n < file.size(); ++n) {
+            std::vector<BYTE> prefix(file.begin(), file.begin() + static_cast<long>(n));
+            CDocImage d;
+            EXPECT_FALSE(Load(d, prefix)) << "prefix " << n;
+        }
+    }
+    // A header claiming 2^31 - 1 objects, or a raster of 100000 x 100000, fails at once.
+    const auto start = std::chrono::steady_clock::now();
+    Bytes many;
+    many.header("2003", 1, 1, 0x7FFFFFFF);
+    CDocImage d1;
+    EXPECT_FALSE(Load(d1, many.b));
+    Bytes big = OldFile("2000");
+    big.b[36] = 0xA0, big.b[37] = 0x86, big.b[38] = 0x01; // width 100000
+    big.b[40] = 0xA0, big.b[41] = 0x86, big.b[42] = 0x01; // height 100000
+    CDocImage d2;
+    EXPECT_FALSE(Load(d2, big.b));
+    // A payload that lies past the end of the file.
+    Bytes outside = OldFile("2000");
+    outside.b[36 + 68] = 0xF0;
+    CDocImage d3;
+    EXPECT_FALSE(Load(d3, outside.b));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+}
+
+TEST(NativeFormat, FilesOnDiskAndSafeSaving) {
+    const std::string dir = testing::TempDir();
+    const std::string path = dir + "/native_test.qzi";
+    CDocImage doc;
+    doc.width = doc.height = 4;
+    doc.objects.AddTail(ImageObject(4, 4, RGB(7, 8, 9), 255));
+    ASSERT_EQ(doc.SaveNative(path, nullptr), 1);
+    CDocImage any, exact, wrong;
+    EXPECT_EQ(any.ReadNativeAnyVersion(path, nullptr), 1);
+    EXPECT_EQ(any.objects.Count(), 1);
+    EXPECT_EQ(exact.ReadNative(path, nullptr), 1);
+    EXPECT_EQ(wrong.ReadNative2002(path, nullptr), 0);
+    EXPECT_EQ(any.ReadNativeAnyVersion(dir + "/missing.qzi", nullptr), 0);
+    // A save that cannot complete leaves the previous file as it was.
+    CDocImage broken;
+    broken.objects.AddTail(MakeRef<CDrawObj>()); // no content: cannot be written
+    EXPECT_EQ(broken.SaveNative(path, nullptr), 0);
+    CDocImage again;
+    EXPECT_EQ(again.ReadNative(path, nullptr), 1);
+    EXPECT_EQ(again.objects.Count(), 1);
+    EXPECT_EQ(doc.SaveNative(dir + "/no/such/dir/x.qzi", nullptr), 0);
+    std::remove(path.c_str());
+}
