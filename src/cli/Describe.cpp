@@ -1,0 +1,105 @@
+#include "cli/Describe.h"
+
+#include "model/BitmapObj.h"
+
+#include <sstream>
+
+namespace zepho::cli {
+
+namespace {
+
+const char* KindName(int kind) {
+    switch (kind) {
+    case KindImage:
+        return "image";
+    case KindEllipse:
+        return "ellipse";
+    case KindRectangle:
+        return "rectangle";
+    case KindPolygon:
+        return "polygon";
+    case KindTransformedImage:
+        return "transformed image";
+    case KindText:
+        return "text";
+    default:
+        return "unknown";
+    }
+}
+
+void DescribeShape(const CObjShape& shape, JsonWriter& j) {
+    j.Key("shape").BeginObject();
+    j.Field("angle", shape.angle);
+    if (auto* bmp = dynamic_cast<const CBitmapObj*>(&shape)) {
+        j.Field("filter", bmp->filter).Field("scaleX", bmp->scaleX).Field("scaleY", bmp->scaleY);
+        j.Field("sourceWidth", bmp->source.Width()).Field("sourceHeight", bmp->source.Height());
+    }
+    j.EndObject();
+}
+
+void DescribeObject(const CDrawObj& o, int index, JsonWriter& j) {
+    const CObjContent& c = *o.content;
+    j.BeginObject();
+    j.Field("index", index).Field("name", c.name).Field("kind", c.kind).Field("kindName", KindName(c.kind));
+    j.Field("filter", c.filter).Field("x", o.x).Field("y", o.y).Field("width", c.width).Field("height", c.height);
+    j.Field("visible", o.visible != 0).Field("locked", o.locked != 0).Field("transparency", int(o.transparency));
+    j.Key("shadow").BeginObject();
+    j.Field("on", c.HasShadow()).Field("type", c.shadowType).Field("colour", static_cast<long long>(c.shadowColour));
+    j.Field("offsetX", c.shadowOffsetX).Field("offsetY", c.shadowOffsetY).Field("size", int(c.shadowSize));
+    j.Field("transparency", int(c.shadowTransparency)).Field("smooth", int(c.shadowSmooth));
+    j.Field("skew", int(c.shadowSkew)).Field("perspective", int(c.shadowPerspective));
+    j.EndObject();
+    if (c.shape) DescribeShape(*c.shape, j);
+    j.EndObject();
+}
+
+} // namespace
+
+void DescribeDocument(const CDocImage& doc, const std::string& format, JsonWriter& j) {
+    j.BeginObject();
+    j.Field("format", format).Field("width", doc.width).Field("height", doc.height).Field("delay", int(doc.delay));
+    j.Field("matteColour", static_cast<long long>(doc.matteColour));
+    j.Field("gifBackgroundIndex", doc.gifBackgroundIndex).Field("gifTransparentIndex", int(doc.gifTransparentIndex));
+    j.Field("gifControlFlags", int(doc.gifControlFlags)).Field("gifImageFlags", int(doc.gifImageFlags));
+    j.Key("objects").BeginArray();
+    int i = 0;
+    for (const auto& o : doc.objects)
+        if (o->content) DescribeObject(*o, i++, j);
+    j.EndArray();
+    j.EndObject();
+}
+
+std::string DescribeDocumentText(const CDocImage& doc, const std::string& format) {
+    std::ostringstream s;
+    s << "format: " << format << "\n"
+      << "canvas: " << doc.width << " x " << doc.height << "\n"
+      << "delay: " << doc.delay << "\n"
+      << "gif: background " << doc.gifBackgroundIndex << ", transparent index " << int(doc.gifTransparentIndex)
+      << ", control flags 0x" << std::hex << int(doc.gifControlFlags) << ", image flags 0x"
+      << int(doc.gifImageFlags) << ", matte 0x" << doc.matteColour << std::dec << "\n"
+      << "objects: " << doc.objects.Count() << "\n";
+    int i = 0;
+    for (const auto& ref : doc.objects) {
+        const CDrawObj& o = *ref;
+        if (!o.content) continue;
+        const CObjContent& c = *o.content;
+        s << "[" << i++ << "] \"" << c.name << "\" " << KindName(c.kind) << " (kind " << c.kind << ")"
+          << " at " << o.x << "," << o.y << " size " << c.width << " x " << c.height << ", filter " << c.filter
+          << (o.visible ? ", visible" : ", hidden") << (o.locked ? ", locked" : "") << ", transparency "
+          << int(o.transparency) << "\n";
+        s << "    shadow " << (c.HasShadow() ? "on" : "off") << ": type " << c.shadowType << ", offset "
+          << c.shadowOffsetX << "," << c.shadowOffsetY << ", size " << int(c.shadowSize) << "%, transparency "
+          << int(c.shadowTransparency) << ", smooth " << int(c.shadowSmooth) << ", skew " << c.shadowSkew
+          << ", perspective " << c.shadowPerspective << ", colour 0x" << std::hex << c.shadowColour << std::dec
+          << "\n";
+        if (c.shape) {
+            JsonWriter j;
+            DescribeShape(*c.shape, j.BeginObject());
+            j.EndObject();
+            s << "    " << j.Take() << "\n";
+        }
+    }
+    return s.str();
+}
+
+} // namespace zepho::cli

@@ -1,0 +1,164 @@
+// zepho-cli: the batch tool. Reads documents without any user interface.
+#include "cli/Describe.h"
+#include "extlib/PngFile.h"
+#include "model/DocImage.h"
+#include "platform/ByteStream.h"
+#include "platform/Path.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+using namespace zepho;
+
+namespace {
+
+const char kUsage[] =
+    "usage: zepho-cli info FILE [--json]\n"
+    "       zepho-cli objects FILE OUTDIR\n"
+    "       zepho-cli flatten FILE OUT.png\n";
+
+int Fail(const std::string& file, const std::string& what) {
+    std::fprintf(stderr, "zepho-cli: %s: %s\n", file.c_str(), what.c_str());
+    return 1;
+}
+
+// A progress bar on stderr, drawn only when stderr is a terminal.
+class TerminalProgress : public IProgress {
+public:
+    TerminalProgress() : on_(isatty(2) != 0) {}
+    ~TerminalProgress() override {
+        if (on_ && drawn_) std::fputs("\r\033[K", stderr);
+    }
+    void SetText(const std::string& text) override { text_ = text; }
+    void SetPos(int percent) override {
+        if (!on_ || text_.empty()) return;
+        const int filled = percent * 30 / 100;
+        std::fprintf(stderr, "\r%s [%.*s%*s] %3d%%", text_.c_str(), filled, "##############################",
+                     30 - filled, "", percent);
+        drawn_ = true;
+    }
+    void Pump() override { std::fflush(stderr); }
+
+private:
+    bool on_;
+    bool drawn_ = false;
+    std::string text_;
+};
+
+// Reads a document; on failure returns false with the reason.
+bool Load(const std::string& path, CDocImage& doc, std::string& format, std::string& why) {
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0) {
+        why = std::string("cannot open: ") + std::strerror(errno);
+        return false;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        why = "not a regular file";
+        return false;
+    }
+    const std::string ext = UpperExtension(path);
+    if (ext != "QZI") {
+        why = "unsupported file type" + (ext.empty() ? std::string() : " ." + ext) + " (documents: .qzi)";
+        return false;
+    }
+    {
+        FileReader in(path);
+        char head[8] = {};
+        if (!in.IsOpen() || !in.Read(head, 8)) {
+            why = "cannot read the file header";
+            return false;
+        }
+        if (std::memcmp(head, "QZI ", 4) != 0) {
+            why = "not a Quarnix Zepho Image document";
+            return false;
+        }
+        format = "qzi " + std::string(head + 4, 4);
+    }
+    TerminalProgress progress;
+    if (!doc.ReadNativeAnyVersion(path, &progress)) {
+        why = "unsupported version or damaged document (" + format + ")";
+        return false;
+    }
+    return true;
+}
+
+bool MakeDir(const std::string& dir) {
+    if (mkdir(dir.c_str(), 0777) == 0 || errno == EEXIST) {
+        struct stat st;
+        return stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    }
+    return false;
+}
+
+bool WriteText(const std::string& path, const std::string& text) {
+    FileWriter out(path);
+    return out.IsOpen() && out.Write(text.data(), text.size()) && out.Commit();
+}
+
+int Info(const std::string& file, bool json) {
+    CDocImage doc;
+    std::string format, why;
+    if (!Load(file, doc, format, why)) return Fail(file, why);
+    if (json) {
+        cli::JsonWriter j;
+        cli::DescribeDocument(doc, format, j);
+        std::printf("%s\n", j.Take().c_str());
+    } else {
+        std::fputs(cli::DescribeDocumentText(doc, format).c_str(), stdout);
+    }
+    return 0;
+}
+
+int Objects(const std::string& file, const std::string& outDir) {
+    CDocImage doc;
+    std::string format, why;
+    if (!Load(file, doc, format, why)) return Fail(file, why);
+    if (!MakeDir(outDir)) return Fail(outDir, "cannot create the folder");
+    cli::JsonWriter j;
+    j.BeginObject().Field("width", doc.width).Field("height", doc.height).Field("delay", int(doc.delay));
+    j.Key("objects").BeginArray();
+    int index = 0;
+    for (const auto& ref : doc.objects) {
+        const CDrawObj& o = *ref;
+        const CObjContent& c = *o.content;
+        char name[16];
+        std::snprintf(name, sizeof name, "%03d.png", index);
+        if (!WritePngRgba(outDir + "/" + name, c.raster)) return Fail(outDir + "/" + name, "cannot write the image");
+        j.BeginObject().Field("index", index).Field("file", name).Field("name", c.name).Field("kind", c.kind);
+        j.Field("x", o.x).Field("y", o.y).Field("width", c.width).Field("height", c.height);
+        j.Field("visible", o.visible != 0).Field("locked", o.locked != 0).Field("transparency", int(o.transparency));
+        j.Field("shadow", c.HasShadow()).EndObject();
+        ++index;
+    }
+    j.EndArray().EndObject();
+    if (!WriteText(outDir + "/manifest.json", j.Take() + "\n")) return Fail(outDir, "cannot write manifest.json");
+    return 0;
+}
+
+int Flatten(const std::string& file, const std::string& out) {
+    CDocImage doc;
+    std::string format, why;
+    if (!Load(file, doc, format, why)) return Fail(file, why);
+    if (doc.width <= 0 || doc.height <= 0) return Fail(file, "the canvas is empty");
+    PackedDib flat = doc.CompositeVisible(doc.width, doc.height);
+    if (!flat) return Fail(file, "not enough memory for the canvas");
+    if (!WritePngRgba(out, flat)) return Fail(out, "cannot write the image");
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (args.size() >= 2 && args[0] == "info" && (args.size() == 2 || (args.size() == 3 && args[2] == "--json")))
+        return Info(args[1], args.size() == 3);
+    if (args.size() == 3 && args[0] == "objects") return Objects(args[1], args[2]);
+    if (args.size() == 3 && args[0] == "flatten") return Flatten(args[1], args[2]);
+    std::fputs(kUsage, stderr);
+    return args.empty() || args[0] == "--help" || args[0] == "-h" ? (args.empty() ? 2 : 0) : 2;
+}

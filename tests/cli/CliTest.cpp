@@ -1,0 +1,135 @@
+// Runs the batch tool as a user would and checks its outputs.
+#include "model/DocImage.h"
+#include "raster/Dib.h"
+
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <array>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+
+using namespace zepho;
+
+namespace {
+
+struct CliRun {
+    int status = -1;
+    std::string out, err;
+};
+
+CliRun Cli(const std::string& args) {
+    const std::string errFile = testing::TempDir() + "/cli_stderr.txt";
+    const std::string cmd = std::string(ZEPHO_CLI) + " " + args + " 2>" + errFile;
+    CliRun r;
+    FILE* p = popen(cmd.c_str(), "r");
+    if (!p) return r;
+    std::array<char, 4096> buf;
+    std::size_t n;
+    while ((n = fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
+    const int st = pclose(p);
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    std::ifstream e(errFile);
+    std::stringstream ss;
+    ss << e.rdbuf();
+    r.err = ss.str();
+    return r;
+}
+
+// Reads a PNG back with libpng: width, height and the RGBA bytes.
+bool ReadPng(const std::string& path, int& w, int& h, std::vector<unsigned char>& rgba) {
+    png_image img{};
+    img.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&img, path.c_str())) return false;
+    img.format = PNG_FORMAT_RGBA;
+    rgba.resize(PNG_IMAGE_SIZE(img));
+    w = static_cast<int>(img.width);
+    h = static_cast<int>(img.height);
+    return png_image_finish_read(&img, nullptr, rgba.data(), 0, nullptr) != 0;
+}
+
+std::string MakeDocument() {
+    CDocImage doc;
+    doc.width = 20;
+    doc.height = 10;
+    for (int i = 0; i < 2; ++i) {
+        Ref<CObjContent> c = MakeRef<CObjContent>(KindImage);
+        c->SetRaster(CreateSolidDIB(4 + i, 3, i ? RGB(0, 0, 255) : RGB(255, 0, 0), i ? 255 : 128));
+        c->name = i ? "Top \"quoted\"" : "Bottom";
+        Ref<CDrawObj> o = MakeRef<CDrawObj>(c);
+        o->visible = 1;
+        o->x = 2 * i;
+        doc.objects.AddTail(o);
+    }
+    const std::string path = testing::TempDir() + "/cli_doc.qzi";
+    EXPECT_EQ(doc.SaveNative(path, nullptr), 1);
+    return path;
+}
+
+} // namespace
+
+TEST(Cli, InfoObjectsFlatten) {
+    const std::string doc = MakeDocument();
+    CliRun info = Cli("info " + doc + " --json");
+    ASSERT_EQ(info.status, 0) << info.err;
+    EXPECT_NE(info.out.find("\"format\":\"qzi 2003\""), std::string::npos);
+    EXPECT_NE(info.out.find("\"name\":\"Top \\\"quoted\\\"\""), std::string::npos);
+    EXPECT_NE(info.out.find("\"width\":20"), std::string::npos);
+    CliRun text = Cli("info " + doc);
+    ASSERT_EQ(text.status, 0);
+    EXPECT_NE(text.out.find("canvas: 20 x 10"), std::string::npos);
+
+    const std::string dir = testing::TempDir() + "/cli_objects";
+    CliRun objects = Cli("objects " + doc + " " + dir);
+    ASSERT_EQ(objects.status, 0) << objects.err;
+    std::ifstream manifest(dir + "/manifest.json");
+    std::stringstream m;
+    m << manifest.rdbuf();
+    EXPECT_NE(m.str().find("{\"index\":0,\"file\":\"000.png\",\"name\":\"Bottom\",\"kind\":0,\"x\":0,\"y\":0,"
+                           "\"width\":4,\"height\":3,\"visible\":true,\"locked\":false,\"transparency\":0,"
+                           "\"shadow\":false}"),
+              std::string::npos)
+        << m.str();
+    int w = 0, h = 0;
+    std::vector<unsigned char> px;
+    ASSERT_TRUE(ReadPng(dir + "/001.png", w, h, px));
+    EXPECT_EQ(w, 5);
+    EXPECT_EQ(h, 3);
+    EXPECT_EQ(px[2], 255); // blue, straight RGBA
+    ASSERT_TRUE(ReadPng(dir + "/000.png", w, h, px));
+    EXPECT_EQ(px[0], 255);
+    EXPECT_EQ(px[3], 128);
+
+    const std::string flat = testing::TempDir() + "/cli_flat.png";
+    CliRun f = Cli("flatten " + doc + " " + flat);
+    ASSERT_EQ(f.status, 0) << f.err;
+    ASSERT_TRUE(ReadPng(flat, w, h, px));
+    EXPECT_EQ(w, 20);
+    EXPECT_EQ(h, 10);
+    EXPECT_EQ(px[3], 128);           // (0, 0): the half-transparent red alone
+    EXPECT_EQ(px[4 * 2 + 3], 255);   // (2, 0): the blue one on top
+    EXPECT_EQ(px[4 * 19 + 3], 0);    // nothing there
+}
+
+TEST(Cli, ErrorsNameTheFileAndExitOne) {
+    CliRun missing = Cli("info /nonexistent/thing.qzi");
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.err.find("/nonexistent/thing.qzi"), std::string::npos);
+    EXPECT_EQ(missing.err.find('\n'), missing.err.size() - 1); // one line
+
+    const std::string bad = testing::TempDir() + "/cli_bad.qzi";
+    {
+        std::ofstream f(bad, std::ios::binary);
+        f << "QZI 2003 and then nonsense";
+    }
+    CliRun damaged = Cli("flatten " + bad + " " + testing::TempDir() + "/never.png");
+    EXPECT_EQ(damaged.status, 1);
+    EXPECT_NE(damaged.err.find("damaged"), std::string::npos);
+    CliRun wrongType = Cli("info " + testing::TempDir() + "/cli_stderr.txt");
+    EXPECT_EQ(wrongType.status, 1);
+    EXPECT_EQ(Cli("").status, 2);
+    EXPECT_EQ(Cli("frobnicate x").status, 2);
+}
