@@ -16,8 +16,10 @@ void PackBitsEncode(const BYTE* data, std::size_t n, std::size_t step, std::vect
             out.push_back(at(i));
             i += len;
         } else {
+            // The copy run stops before a byte that equals its successor: that byte starts
+            // the next (repeat) run.
             std::size_t len = 1;
-            while (len < 128 && i + len < n && at(i + len - 1) != at(i + len)) ++len;
+            while (len < 128 && i + len < n && !(i + len + 1 < n && at(i + len) == at(i + len + 1))) ++len;
             out.push_back(static_cast<BYTE>(len - 1));
             for (std::size_t k = 0; k < len; ++k) out.push_back(at(i + k));
             i += len;
@@ -46,49 +48,73 @@ std::size_t WriteDIBStream(ByteWriter& out, const PackedDib& dib) {
 
 namespace {
 
-// Reads the stream in blocks and gives back, at the end, what it did not use.
-class BlockSource {
-public:
-    explicit BlockSource(ByteReader& in) : in_(in) {}
-    bool Next(BYTE& b) {
-        if (pos_ == len_) {
-            const std::uint64_t n = std::min<std::uint64_t>(sizeof buf_, in_.Remaining());
-            if (n == 0 || !in_.Read(buf_, static_cast<std::size_t>(n))) return false;
-            len_ = static_cast<std::size_t>(n);
-            pos_ = 0;
+// Decodes one row of `w` bytes from [p, end) into every fourth byte of dst. Bytes past the row's
+// end are consumed and dropped; a header byte 0x80 is skipped. Returns where the next row starts,
+// or null when the bytes ran out before the row was complete.
+const BYTE* DecodeRow(const BYTE* p, const BYTE* end, BYTE* dst, int w) {
+    int x = 0;
+    while (x < w) {
+        if (p == end) return nullptr;
+        const BYTE h = *p++;
+        if (h == 0x80) continue;
+        if (h < 0x80) {
+            const int n = h + 1;
+            if (end - p < n) return nullptr;
+            const int take = std::min(n, w - x);
+            for (int k = 0; k < take; ++k) dst[4 * (x + k)] = p[k];
+            x += take;
+            p += n;
+        } else {
+            if (p == end) return nullptr;
+            const BYTE v = *p++;
+            const int take = std::min(257 - h, w - x);
+            for (int k = 0; k < take; ++k) dst[4 * (x + k)] = v;
+            x += take;
         }
-        b = buf_[pos_++];
-        return true;
+    }
+    return p;
+}
+
+// Feeds rows to the decoder from large reads; at the end gives back to the reader what was
+// read but not used, so that the reader stands just after the stream.
+class RowSource {
+public:
+    RowSource(ByteReader& in, std::uint64_t limit) : in_(in), left_(std::min(limit, in.Remaining())) {}
+
+    bool Decode(BYTE* dst, int w) {
+        for (;;) {
+            if (const BYTE* next = DecodeRow(buf_.data() + pos_, buf_.data() + len_, dst, w)) {
+                pos_ = static_cast<std::size_t>(next - buf_.data());
+                return true;
+            }
+            if (!Refill()) return false;
+        }
     }
     void GiveBack() { in_.Seek(in_.Tell() - (len_ - pos_)); }
 
 private:
+    // Keeps the unread tail, then reads at least as much again (a row may be long).
+    bool Refill() {
+        if (left_ == 0) return false;
+        const std::size_t keep = len_ - pos_;
+        const std::size_t want = std::max<std::size_t>(kBlock, keep);
+        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(want, left_));
+        std::vector<BYTE> next(keep + n);
+        std::copy(buf_.begin() + static_cast<long>(pos_), buf_.begin() + static_cast<long>(len_), next.begin());
+        if (!in_.Read(next.data() + keep, n)) return false;
+        buf_.swap(next);
+        pos_ = 0;
+        len_ = keep + n;
+        left_ -= n;
+        return true;
+    }
+
+    static constexpr std::size_t kBlock = 256 * 1024;
     ByteReader& in_;
-    BYTE buf_[1024];
+    std::uint64_t left_;
+    std::vector<BYTE> buf_;
     std::size_t pos_ = 0, len_ = 0;
 };
-
-// Decodes one row of `w` bytes into every fourth byte of dst. Bytes past the row's end are
-// consumed and dropped.
-bool DecodeRow(BlockSource& src, BYTE* dst, int w) {
-    int x = 0;
-    BYTE h, v;
-    while (x < w) {
-        if (!src.Next(h)) return false;
-        if (h == 0x80) continue;
-        if (h < 0x80) {
-            for (int k = 0; k <= h; ++k) {
-                if (!src.Next(v)) return false;
-                if (x < w) dst[4 * x++] = v;
-            }
-        } else {
-            if (!src.Next(v)) return false;
-            for (int k = 0; k < 257 - h; ++k)
-                if (x < w) dst[4 * x++] = v;
-        }
-    }
-    return true;
-}
 
 } // namespace
 
@@ -101,11 +127,11 @@ bool ReadDIBPlanes(ByteReader& in, PackedDib& dib, std::uint64_t limit) {
     if (!dib.Is32()) return false;
     const int w = dib.Width(), h = dib.Height();
     if (MinimumPlaneBytes(w, h) > std::min(limit, in.Remaining())) return false;
-    BlockSource src(in);
+    RowSource src(in, limit);
     static constexpr int kPlaneByte[4] = {2, 1, 0, 3};
     for (int plane : kPlaneByte)
         for (int y = 0; y < h; ++y)
-            if (!DecodeRow(src, dib.Row(y) + plane, w)) return false;
+            if (!src.Decode(dib.Row(y) + plane, w)) return false;
     src.GiveBack();
     return true;
 }

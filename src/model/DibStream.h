@@ -21,7 +21,7 @@ PackedDib ReadDIBStream(ByteReader& in);
 bool ReadDIBPlanes(ByteReader& in, PackedDib& dib, std::uint64_t limit);
 
 // PackBits as the writer chooses its runs: a repeat run over all following equal bytes (at
-// most 128), else a copy run that ends where its last byte equals the next one.
+// most 128), else a copy run that ends before the first byte that equals its successor.
 void PackBitsEncode(const BYTE* data, std::size_t n, std::size_t step, std::vector<BYTE>& out);
 
 } // namespace zepho

@@ -20,8 +20,10 @@ std::vector<BYTE> Pack(const std::vector<BYTE>& row) {
 TEST(PackBits, WriterRunChoices) {
     EXPECT_EQ(Pack(std::vector<BYTE>(300, 7)),
               (std::vector<BYTE>{0x81, 7, 0x81, 7, 0xD5, 7})); // 128, 128, 44
-    // A copy run ends on the byte that equals its successor; that successor starts a repeat.
-    EXPECT_EQ(Pack({1, 2, 3, 3, 3}), (std::vector<BYTE>{2, 1, 2, 3, 0xFF, 3}));
+    // A copy run ends before the byte that equals its successor; that byte starts a repeat.
+    EXPECT_EQ(Pack({1, 2, 3, 3, 3}), (std::vector<BYTE>{1, 1, 2, 0xFE, 3}));
+    EXPECT_EQ(Pack({1, 2, 2}), (std::vector<BYTE>{0, 1, 0xFF, 2}));
+    EXPECT_EQ(Pack({1, 2, 3}), (std::vector<BYTE>{2, 1, 2, 3}));
     EXPECT_EQ(Pack({9}), (std::vector<BYTE>{0, 9}));
     EXPECT_EQ(Pack({4, 4}), (std::vector<BYTE>{0xFF, 4}));
     std::vector<BYTE> ramp(130);
