@@ -1,5 +1,7 @@
 #include "app/CanvasWidget.h"
 
+#include "app/QtDib.h"
+
 #include "model/Frame.h"
 #include "raster/Blend.h"
 #include "raster/Dib.h"
@@ -7,7 +9,6 @@
 #include <QPaintEvent>
 #include <QPainter>
 
-#include <cstring>
 
 namespace zepho {
 
@@ -56,15 +57,6 @@ void CanvasWidget::paintEvent(QPaintEvent* event) {
     if (!buffer) return;
     QPainter painter(this);
     painter.drawImage(area.topLeft(), ToQImage(buffer));
-}
-
-QImage ToQImage(const PackedDib& dib) {
-    if (!dib.Is32()) return {};
-    QImage image(dib.Width(), dib.Height(), QImage::Format_ARGB32);
-    if (image.isNull()) return image;
-    const std::size_t rowBytes = 4 * static_cast<std::size_t>(dib.Width());
-    for (int y = 0; y < dib.Height(); ++y) std::memcpy(image.scanLine(y), dib.Row(y), rowBytes);
-    return image;
 }
 
 } // namespace zepho

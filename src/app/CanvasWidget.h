@@ -32,7 +32,4 @@ private:
     COrvaneDoc& doc_;
 };
 
-// Copies a 32-bit packed DIB into a QImage (top-down rows).
-QImage ToQImage(const PackedDib& dib);
-
 } // namespace zepho

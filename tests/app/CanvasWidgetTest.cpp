@@ -1,5 +1,6 @@
 #include "app/CanvasWidget.h"
 #include "app/MainWindow.h"
+#include "app/QtDib.h"
 #include "raster/Dib.h"
 
 #include <QApplication>
@@ -8,14 +9,16 @@
 
 using namespace zepho;
 
-namespace {
-QApplication& App() {
+QApplication& TestApp() {
     static int argc = 1;
     static char name[] = "test_app";
     static char* argv[] = {name, nullptr};
     static QApplication app(argc, argv);
     return app;
 }
+
+namespace {
+QApplication& App() { return TestApp(); }
 } // namespace
 
 TEST(Shell, MainWindowShowsTheNewDocument) {
