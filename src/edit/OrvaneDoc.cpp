@@ -1,6 +1,7 @@
 #include "edit/OrvaneDoc.h"
 
 #include "edit/EditStrings.h"
+#include "model/AppSettings.h"
 #include "model/ModelStrings.h"
 #include "platform/Format.h"
 #include "raster/Dib.h"
@@ -78,6 +79,7 @@ bool COrvaneDoc::OnOpenDocument(const std::string& path, IProgress* progress) {
         progress->SetText(strings::kReadingFile + FileNameOf(path));
         progress->SetPos(0);
     }
+    undo_.RemoveAll();
     ResetShapeCounters();
     lastLoad = LoadFlags{};
     const bool ok = loader_ && loader_(*image_, path, lastLoad, progress);
@@ -93,6 +95,34 @@ bool COrvaneDoc::OnOpenDocument(const std::string& path, IProgress* progress) {
         NotifyDefaultMode();
     }
     return ok;
+}
+
+void COrvaneDoc::AddUndo(std::unique_ptr<CUndoAction> action) {
+    if (!action) return;
+    action->SetDocument(this);
+    undo_.Add(std::move(action));
+}
+
+void COrvaneDoc::OnEditUndo() {
+    if (!undo_.PeekUndo()) return;
+    undo_.Undo();
+    SetModifiedFlag();
+}
+
+void COrvaneDoc::OnEditRedo() {
+    if (!undo_.PeekRedo()) return;
+    undo_.Redo();
+    SetModifiedFlag();
+}
+
+void COrvaneDoc::SetSettings(const CAppSettings* settings) {
+    settings_ = settings;
+    undo_.SetSettings(settings);
+}
+
+const CAppSettings& COrvaneDoc::Settings() const {
+    static const CAppSettings builtIn;
+    return settings_ ? *settings_ : builtIn;
 }
 
 void COrvaneDoc::AddView(COrvaneView* view) {

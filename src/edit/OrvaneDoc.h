@@ -2,6 +2,7 @@
 #pragma once
 
 #include "edit/DocObserver.h"
+#include "edit/Undo.h"
 #include "model/DocImage.h"
 #include "platform/Services.h"
 
@@ -11,6 +12,7 @@
 
 namespace zepho {
 
+class CAppSettings;
 class COrvaneView;
 
 // What a reader reports besides success.
@@ -53,6 +55,19 @@ public:
     void SetFileLoader(FileLoader loader) { loader_ = std::move(loader); }
     LoadFlags lastLoad;
 
+    // The one entry through which commands record a change; the history owns the action.
+    void AddUndo(std::unique_ptr<CUndoAction> action);
+    CUndoManager& UndoManager() { return undo_; }
+    const CUndoManager& UndoManager() const { return undo_; }
+    // The Edit menu's Undo and Redo: nothing on an empty list, and the document stays
+    // modified either way.
+    void OnEditUndo();
+    void OnEditRedo();
+
+    // The application's settings (not owned); built-in values until the shell sets them.
+    void SetSettings(const CAppSettings* settings);
+    const CAppSettings& Settings() const;
+
     bool IsModified() const { return modified_; }
     void SetModifiedFlag(bool modified = true) { modified_ = modified; }
 
@@ -76,6 +91,9 @@ private:
     bool modified_ = false;
     std::vector<COrvaneView*> views_;
     std::vector<IDocObserver*> observers_;
+    const CAppSettings* settings_ = nullptr;
+    // Declared last so that it goes first: its actions release objects of the image.
+    CUndoManager undo_;
 };
 
 // The text after the last path separator.

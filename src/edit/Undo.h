@@ -1,0 +1,106 @@
+// The undo history of one document: two lists of actions, newest at the tail.
+#pragma once
+
+#include "model/ObjContent.h"
+#include "platform/RefObject.h"
+
+#include <deque>
+#include <memory>
+#include <string>
+
+namespace zepho {
+
+class CAppSettings;
+class COrvaneDoc;
+class COrvaneView;
+class CDrawObj;
+
+// One recorded change. Built by the command after (or, for changes that run while the mouse
+// moves, before) it changes the document; owned by the history once recorded.
+class CUndoAction {
+public:
+    virtual ~CUndoAction() = default;
+    CUndoAction(const CUndoAction&) = delete;
+    CUndoAction& operator=(const CUndoAction&) = delete;
+
+    virtual void Undo() {}
+    virtual void Redo() {}
+
+    std::string GetLabel() const { return label_; }
+    COrvaneDoc* Document() const { return doc_; }
+    void SetDocument(COrvaneDoc* doc) { doc_ = doc; }
+
+protected:
+    explicit CUndoAction(const char* undoText) : undoText_(undoText), label_(undoText) {}
+
+    // The label while the action waits in the redo list, and back again.
+    void SetRedoLabel();
+    void SetUndoLabel() { label_ = undoText_; }
+    void SetLabel(std::string label) { label_ = std::move(label); }
+    const char* UndoText() const { return undoText_; }
+
+    // The document's first view, or none.
+    COrvaneView* View() const;
+    // Repaints the view and the objects panel; `rebuild` also makes the panel list the
+    // objects again.
+    void Repaint(bool rebuild) const;
+    // The view's transform handles follow the object when it is the one carrying them.
+    void ReattachHandles(const CDrawObj* obj) const;
+
+private:
+    const char* undoText_;
+    std::string label_;
+    COrvaneDoc* doc_ = nullptr;
+};
+
+// Part of a composite action that changes one object.
+class CUndoRecord {
+public:
+    virtual ~CUndoRecord() = default;
+    virtual void Undo(COrvaneDoc& doc) {}
+    virtual void Redo(COrvaneDoc& doc) {}
+};
+
+// "Undo ..." becomes "Redo ...".
+std::string RedoTextOf(const char* undoText);
+
+// Renders a shape for its object. Vector shapes lose their transparent margins (the left and
+// top ones are reported in `cut`) and a wholly transparent result counts as a failure; a
+// transform source's rendering is kept whole, as the object's own transform keeps it.
+PackedDib RenderForObject(CObjShape& shape, POINT* cut = nullptr);
+// Installs a new raster and rebuilds the shadow when it is on.
+void InstallRaster(CObjContent& content, PackedDib dib);
+
+class CUndoManager {
+public:
+    // The limit is read from the settings at every Add; without settings it is the built-in 26.
+    void SetSettings(const CAppSettings* settings) { settings_ = settings; }
+
+    // Records a new action. Drops the oldest one when the undo list holds more than the limit;
+    // the redo list is kept.
+    void Add(std::unique_ptr<CUndoAction> action);
+    // Callers check PeekUndo/PeekRedo first.
+    void Undo();
+    void Redo();
+    CUndoAction* PeekUndo() const { return undo_.empty() ? nullptr : undo_.back().get(); }
+    CUndoAction* PeekRedo() const { return redo_.empty() ? nullptr : redo_.back().get(); }
+    void RemoveAll();
+
+    std::size_t UndoCount() const { return undo_.size(); }
+    std::size_t RedoCount() const { return redo_.size(); }
+
+private:
+    std::deque<std::unique_ptr<CUndoAction>> undo_;
+    std::deque<std::unique_ptr<CUndoAction>> redo_;
+    const CAppSettings* settings_ = nullptr;
+};
+
+// What the Edit menu shows for Undo and Redo.
+struct UndoCommandState {
+    bool enabled = false;
+    std::string text;
+};
+UndoCommandState UndoState(const CUndoManager& manager);
+UndoCommandState RedoState(const CUndoManager& manager);
+
+} // namespace zepho

@@ -1,0 +1,116 @@
+// The application's preferences and tool options: one flat record, filled with built-in values,
+// read once at start-up and written back once at exit.
+#pragma once
+
+#include "platform/Services.h"
+#include "platform/WinTypes.h"
+
+#include <cstdint>
+#include <span>
+#include <variant>
+
+namespace zepho {
+
+class CAppSettings {
+public:
+    // Field names are the stored entry names (typo in BannderGradientColor2 included).
+    int PreviewPic = 1;
+    int ShowPSDOpenFashionTip = 1;
+    int PSDOpenFashion = 0;
+    COLORREF DefaultBackgroundColor = 0xFFFFFF;
+    int UndoMaxTimes = 26;
+    int ShowAllItems = 1;
+    int ThumbnailSizeOption = 1;
+    int ShowDetails = 1;
+    int AutoPlay = 1;
+    int Similarity = 32;
+    int ConnectedPixelsMagicWand = 1;
+    int SelectionRoundCorner = 0;
+    int EqualWidthAndHeight = 0;
+    int EraseLineWidth = 8;
+    int EraseRoundCap = 1;
+    int EraseBeeline = 0;
+    int EraseTransparence = 255;
+    int PaintLineWidth = 8;
+    int PaintRoundCap = 1;
+    int PaintBeeline = 0;
+    int LineOpacity = 0;
+    int AllowPaintTransparence = 1;
+    int RoundRadius = 0;
+    int FillShapeMode = 0;
+    int ShapeOpacity = 0;
+    int FloodOpacity = 0;
+    int FloodAdjacentArea = 1;
+    int FloodSimilarity = 32;
+    int FloodTransparence = 1;
+    COLORREF PaintBackgndColor = 0xFFFFFF;
+    COLORREF PaintForeColor = 0;
+    COLORREF BannerSingleColor = 0;
+    COLORREF BannerGradientColor1 = 0xFFFFFF;
+    COLORREF BannderGradientColor2 = 0;
+    int BannerFillMode = 0;
+    int BannerLine = 0;
+    int BannerVertical = 0;
+    int BannerAlign = 0;
+    std::uint8_t TextBlendOpacity = 0;
+    int KeepAspectWhenResizing = 1;
+    int JPGQuality = 85;
+    int Interlace = 0;
+    int TIFFEncodeMode = 1;
+    int BottomUpOrientation = 0;
+    int TGAEncodingRLE = 1;
+    int NewImageWidth = 640;
+    int NewImageHeight = 480;
+    int InitTransparent = 0;
+    COLORREF InitColor = 0xFFFFFF;
+    int CaptureDelay = 600;
+    int IncludeCursor = 1;
+    int HideMainWindow = 1;
+    int RestoreMainWindow = 1;
+    int InsertIntoCapture = 0;
+    int PreserveRatio = 1;
+    int ResizingReference = 0;
+    int ReferencePos = 0;
+    int HorzOffset = 0;
+    int VertOffset = 0;
+    std::uint8_t TextOutlineOpacity = 0;
+    std::uint8_t TextOutlineSmooth = 3;
+    std::uint8_t TextOutlineThickness = 5;
+    std::uint8_t TextInnerOutline = 0;
+    std::uint8_t MadeTextOutline = 0;
+    COLORREF TextOutlineColor = 0;
+    int HorizontalOffset = 1;
+    int VerticalOffset = 1;
+    // Options of the shape tools; also read back, so they survive a restart.
+    int PaintShapeWidth = 8;
+    int FillInsideShape = 1;
+
+    // Reads every entry in order; a missing entry takes its default, an out-of-range one its
+    // replacement. Nothing is reported.
+    void Load(const ISettingsStore& store);
+    // Writes every value under its entry name.
+    void Save(ISettingsStore& store) const;
+
+    // How one entry is read back.
+    struct Entry {
+        enum Rule {
+            Any,       // taken as read
+            Range,     // lo..hi, else `otherwise`
+            AtLeast,   // lo and above, else `otherwise`
+            OneOf,     // one of `choices`, else `otherwise`
+            Unsigned,  // read as unsigned, then lo..hi, else `otherwise`
+            ByteAny,   // cut to the low byte
+            ByteRange, // cut to the low byte, then lo..hi, else `otherwise`
+        };
+        const char* name;
+        std::variant<int CAppSettings::*, COLORREF CAppSettings::*, std::uint8_t CAppSettings::*> field;
+        int def;
+        Rule rule = Any;
+        int lo = 0, hi = 0, otherwise = 0;
+        std::span<const int> choices = {};
+    };
+    // Every entry in reading order, the two shape-tool options last.
+    static std::span<const Entry> Entries();
+};
+
+} // namespace zepho
