@@ -4,5 +4,29 @@
 namespace zepho {
 
 inline constexpr const char kAppTitle[] = "Quarnix Zepho Image";
+inline constexpr const char kOrganisation[] = "Quarnix";
+inline constexpr const char kApplicationKey[] = "Zepho Image";
+inline constexpr const char kWorkspaceGroup[] = "XWorkspace";
+inline constexpr const char kNativeFilterQt[] = "Quarnix Zepho Image File (*.qzi)";
+inline constexpr const char kSaveFailed[] = "Save to file %s fail!";
+inline constexpr const char kOpenFailed[] = "Failed to open document.";
+inline constexpr const char kSaveChanges[] = "Save changes to %s?";
+inline constexpr const char kUntitled[] = "Untitled";
+
+// "New Image" dialog.
+inline constexpr const char kNewImageTitle[] = "New Image";
+inline constexpr const char kWidthLabel[] = "Width:";
+inline constexpr const char kHeightLabel[] = "Height:";
+inline constexpr const char kSimpleColor[] = "Simple color";
+inline constexpr const char kTransparent[] = "Transparent";
+
+// Preferences dialog.
+inline constexpr const char kPreferencesTitle[] = "Preferences";
+inline constexpr const char kUndoGroup[] = "Undo/Redo";
+inline constexpr const char kMaintain[] = "Maintain";
+inline constexpr const char kLevels[] = "levels of Undo/Redo";
+inline constexpr const char kPsdLayers[] = "Import these layers as objects";
+inline constexpr const char kPsdComposite[] = "Import composite image or the first  layer as a single frame";
+inline constexpr const char kMoreColors[] = "More...";
 
 } // namespace zepho

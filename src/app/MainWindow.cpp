@@ -1,32 +1,124 @@
 #include "app/MainWindow.h"
 
 #include "app/AppStrings.h"
-#include "app/CanvasWidget.h"
+#include "app/DocumentWindow.h"
+#include "app/MainWindowActions.h"
+#include "app/ZephoApp.h"
 
-#include <QScrollArea>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QProgressBar>
+#include <QStatusBar>
+#include <QUrl>
 
 namespace zepho {
 
-namespace {
-// The start-up document's size and colour until the settings are read from the store.
-constexpr int kNewImageWidth = 640;
-constexpr int kNewImageHeight = 480;
-constexpr COLORREF kInitColor = 0xFFFFFF;
-} // namespace
+MainWindow::MainWindow(CZephoApp& app, QWidget* parent)
+    : QMainWindow(parent), app_(app), ui_(this), progress_(nullptr, nullptr), act_(std::make_unique<Actions>()) {
+    setWindowTitle(kAppTitle);
+    setAcceptDrops(true);
+    mdi_ = new QMdiArea;
+    mdi_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    mdi_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setCentralWidget(mdi_);
+    connect(mdi_, &QMdiArea::subWindowActivated, this, &MainWindow::UpdateCommands);
 
-MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent), doc_(std::make_unique<COrvaneDoc>()) {
-    setWindowTitle(QString::fromUtf8(kAppTitle));
-    doc_->CreateNewImage(kNewImageWidth, kNewImageHeight, false, kInitColor);
-    canvas_ = new CanvasWidget(*doc_);
-    auto* scroll = new QScrollArea;
-    scroll->setWidget(canvas_);
-    scroll->setWidgetResizable(true);
-    scroll->setAlignment(Qt::AlignCenter);
-    setCentralWidget(scroll);
-    resize(900, 650);
+    statusText_ = new QLabel;
+    statusPos_ = new QLabel;
+    progressBar_ = new QProgressBar;
+    progressBar_->setRange(0, 100);
+    progressBar_->setMaximumWidth(200);
+    progressBar_->setVisible(false);
+    statusBar()->addWidget(statusText_, 1);
+    statusBar()->addPermanentWidget(progressBar_);
+    statusBar()->addPermanentWidget(statusPos_);
+    progress_ = QtProgress(statusText_, progressBar_);
+
+    foreColour = app_.Settings().PaintForeColor;
+    backColour = app_.Settings().PaintBackgndColor;
+
+    BuildFileMenu();
+    BuildEditMenu();
+    BuildWindowMenu();
+    BuildHelpMenu();
+    UpdateCommands();
+    resize(1100, 800);
 }
 
-// The canvas (owned by Qt through the scroll area) goes before the document it watches.
-MainWindow::~MainWindow() { delete takeCentralWidget(); }
+MainWindow::~MainWindow() {
+    // The colours last chosen go back into the settings that are saved at exit.
+    app_.Settings().PaintForeColor = foreColour;
+    app_.Settings().PaintBackgndColor = backColour;
+    // Windows go before the documents they watch.
+    mdi_->closeAllSubWindows();
+    delete mdi_;
+}
+
+DocumentWindow* MainWindow::ActiveDocumentWindow() const {
+    QMdiSubWindow* sub = mdi_->activeSubWindow();
+    if (!sub && !mdi_->subWindowList().isEmpty()) sub = mdi_->subWindowList().last();
+    return sub ? qobject_cast<DocumentWindow*>(sub->widget()) : nullptr;
+}
+
+QList<DocumentWindow*> MainWindow::DocumentWindows() const {
+    QList<DocumentWindow*> out;
+    for (QMdiSubWindow* sub : mdi_->subWindowList())
+        if (auto* w = qobject_cast<DocumentWindow*>(sub->widget())) out << w;
+    return out;
+}
+
+DocumentWindow* MainWindow::AddWindow(std::shared_ptr<COrvaneDoc> doc) {
+    doc->SetSettings(&app_.Settings());
+    auto* window = new DocumentWindow(std::move(doc));
+    QMdiSubWindow* sub = mdi_->addSubWindow(window);
+    connect(window, &DocumentWindow::DocumentChanged, this, &MainWindow::UpdateCommands);
+    connect(window, &QObject::destroyed, this, &MainWindow::UpdateCommands, Qt::QueuedConnection);
+    sub->resize(std::min(900, mdi_->width() - 20), std::min(650, mdi_->height() - 20));
+    sub->installEventFilter(this);
+    window->show();
+    mdi_->setActiveSubWindow(sub);
+    UpdateCommands();
+    return window;
+}
+
+void MainWindow::OnNewWindow() {
+    if (DocumentWindow* w = ActiveDocumentWindow()) AddWindow(w->SharedDocument());
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    // Each modified document is offered for saving once, whatever its number of windows.
+    QList<COrvaneDoc*> asked;
+    for (DocumentWindow* w : DocumentWindows()) {
+        if (asked.contains(&w->Document())) continue;
+        asked << &w->Document();
+        if (!ConfirmClose(w)) {
+            event->ignore();
+            return;
+        }
+    }
+    for (DocumentWindow* w : DocumentWindows()) w->Document().SetModifiedFlag(false);
+    mdi_->closeAllSubWindows();
+    event->accept();
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+    for (const QUrl& url : event->mimeData()->urls())
+        if (url.isLocalFile()) OpenDocument(url.toLocalFile());
+    event->acceptProposedAction();
+}
+
+void MainWindow::OnAbout() {
+    QMessageBox::about(this, QStringLiteral("About %1").arg(kAppTitle),
+                       QStringLiteral("<b>%1</b><p>A layered image editor.</p>").arg(kAppTitle));
+}
 
 } // namespace zepho

@@ -1,26 +1,88 @@
+// The main window: the documents' MDI area, menus, toolbars and status bar.
 #pragma once
 
-#include "edit/OrvaneDoc.h"
+#include "app/QtServices.h"
 
 #include <QMainWindow>
 
 #include <memory>
 
+class QMdiArea;
+class QMdiSubWindow;
+class QLabel;
+class QProgressBar;
+class QAction;
+class QMenu;
+
 namespace zepho {
 
-class CanvasWidget;
+class CZephoApp;
+class COrvaneDoc;
+class DocumentWindow;
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
-    explicit MainWindow(QWidget* parent = nullptr);
+    explicit MainWindow(CZephoApp& app, QWidget* parent = nullptr);
     ~MainWindow() override;
-    CanvasWidget* Canvas() const { return canvas_; }
-    COrvaneDoc& Document() { return *doc_; }
+
+    // File commands. NewDocument asks with the "New Image" dialog unless the application says
+    // to skip it; the others report failures in message boxes and return false.
+    DocumentWindow* NewDocument();
+    DocumentWindow* OpenDocument(const QString& path);
+    bool SaveDocument(DocumentWindow* window);
+    bool SaveDocumentAs(DocumentWindow* window, const QString& path);
+    // Asks to save a modified document whose last window is closing; false means cancel.
+    bool ConfirmClose(DocumentWindow* window);
+
+    DocumentWindow* ActiveDocumentWindow() const;
+    QList<DocumentWindow*> DocumentWindows() const;
+    QMdiArea* MdiArea() const { return mdi_; }
+    IUiHost& Ui() { return *uiHost_; }
+    // Tests answer the message boxes instead of a user.
+    void SetUiHost(IUiHost* host) { uiHost_ = host ? host : &ui_; }
+    IProgress& Progress() { return progress_; }
+
+    // The paint colours of the two colour buttons.
+    COLORREF foreColour = 0;
+    COLORREF backColour = 0xFFFFFF;
+
+public slots:
+    void UpdateCommands();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
-    std::unique_ptr<COrvaneDoc> doc_;
-    CanvasWidget* canvas_ = nullptr;
+    void BuildFileMenu();
+    void BuildEditMenu();
+    void BuildWindowMenu();
+    void BuildHelpMenu();
+    void RebuildRecentFiles();
+    DocumentWindow* AddWindow(std::shared_ptr<COrvaneDoc> doc);
+    void OnOpen();
+    void OnSave();
+    void OnSaveAs();
+    void OnNewWindow();
+    void OnPreferences();
+    void OnAbout();
+    bool ReadInto(COrvaneDoc& doc, const QString& path);
+
+    CZephoApp& app_;
+    QMdiArea* mdi_ = nullptr;
+    QLabel* statusText_ = nullptr;
+    QLabel* statusPos_ = nullptr;
+    QProgressBar* progressBar_ = nullptr;
+    QtUiHost ui_;
+    IUiHost* uiHost_ = &ui_;
+    QtProgress progress_;
+    QtClipboard clipboard_;
+    QMenu* recentMenu_ = nullptr;
+    struct Actions;
+    std::unique_ptr<Actions> act_;
 };
 
 } // namespace zepho

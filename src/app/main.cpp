@@ -1,10 +1,26 @@
 #include "app/MainWindow.h"
+#include "app/ZephoApp.h"
 
 #include <QApplication>
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    zepho::MainWindow window;
-    window.show();
-    return app.exec();
+    QApplication qapp(argc, argv);
+    QApplication::setApplicationName("Zepho Image");
+    QApplication::setOrganizationName("Quarnix");
+    zepho::CZephoApp app;
+    app.Start();
+    int result = 0;
+    {
+        zepho::MainWindow window(app);
+        const QStringList args = QApplication::arguments();
+        if (args.size() > 1) {
+            window.OpenDocument(args[1]);
+        } else {
+            window.NewDocument(); // from the saved settings, without the dialog
+        }
+        window.showMaximized();
+        result = qapp.exec();
+    }
+    app.Exit();
+    return result;
 }

@@ -68,6 +68,9 @@ public:
     void SetSettings(const CAppSettings* settings);
     const CAppSettings& Settings() const;
 
+    // The file the document was opened from or saved to; empty for a new document.
+    std::string filePath;
+
     bool IsModified() const { return modified_; }
     void SetModifiedFlag(bool modified = true) { modified_ = modified; }
 

@@ -1,5 +1,4 @@
 #include "app/CanvasWidget.h"
-#include "app/MainWindow.h"
 #include "app/QtDib.h"
 #include "raster/Dib.h"
 
@@ -9,34 +8,11 @@
 
 using namespace zepho;
 
-QApplication& TestApp() {
-    static int argc = 1;
-    static char name[] = "test_app";
-    static char* argv[] = {name, nullptr};
-    static QApplication app(argc, argv);
-    return app;
-}
+QApplication& TestApp();
 
 namespace {
 QApplication& App() { return TestApp(); }
 } // namespace
-
-TEST(Shell, MainWindowShowsTheNewDocument) {
-    App();
-    MainWindow window;
-    EXPECT_EQ(window.windowTitle(), QString("Quarnix Zepho Image"));
-    ASSERT_EQ(window.Document().Image().objects.Count(), 1);
-    EXPECT_EQ(window.Document().Image().width, 640);
-    window.show();
-    CanvasWidget* canvas = window.Canvas();
-    canvas->resize(700, 540);
-    const QImage shot = canvas->grab().toImage();
-    const QPoint o = canvas->CanvasOrigin();
-    EXPECT_EQ(shot.pixelColor(o + QPoint(320, 240)), QColor(255, 255, 255));
-    EXPECT_EQ(shot.pixelColor(o + QPoint(639, 479)), QColor(255, 255, 255));
-    EXPECT_EQ(shot.pixelColor(o + QPoint(-1, -1)), QColor(128, 128, 128));
-    EXPECT_EQ(shot.pixelColor(o + QPoint(640, 100)), QColor(128, 128, 128));
-}
 
 TEST(Shell, TransparentDocumentShowsTheCheckerboardAndAnyAreaMatches) {
     App();

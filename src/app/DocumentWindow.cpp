@@ -1,0 +1,63 @@
+#include "app/DocumentWindow.h"
+
+#include "app/AppStrings.h"
+#include "app/CanvasWidget.h"
+
+#include <QFileInfo>
+#include <QScrollArea>
+#include <QVBoxLayout>
+
+namespace zepho {
+
+DocumentWindow::DocumentWindow(std::shared_ptr<COrvaneDoc> doc, QWidget* parent)
+    : QWidget(parent), doc_(std::move(doc)) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    canvas_ = new CanvasWidget(*doc_);
+    auto* scroll = new QScrollArea;
+    scroll->setWidget(canvas_);
+    scroll->setWidgetResizable(true);
+    scroll->setAlignment(Qt::AlignCenter);
+    scroll->setBackgroundRole(QPalette::Dark);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(scroll);
+    doc_->Subscribe(this);
+    UpdateTitle();
+}
+
+DocumentWindow::~DocumentWindow() {
+    doc_->Unsubscribe(this);
+    // The canvas watches the document too: let it go while the document is surely alive.
+    delete layout();
+    qDeleteAll(findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly));
+}
+
+QString DocumentWindow::FilePath() const { return QString::fromStdString(doc_->filePath); }
+
+void DocumentWindow::SetFilePath(const QString& path) {
+    doc_->filePath = path.toStdString();
+    UpdateTitle();
+}
+
+QString DocumentWindow::DocumentTitle() const {
+    const QString path = FilePath();
+    return path.isEmpty() ? QString(kUntitled) : QFileInfo(path).fileName();
+}
+
+void DocumentWindow::UpdateTitle() {
+    setWindowTitle(DocumentTitle() + (doc_->IsModified() ? QStringLiteral(" *") : QString()));
+}
+
+void DocumentWindow::ObjectsChanged() {
+    UpdateTitle();
+    emit DocumentChanged();
+}
+
+void DocumentWindow::ObjectsRepainted() {
+    UpdateTitle();
+    emit DocumentChanged();
+}
+
+void DocumentWindow::SelectionChanged() { emit DocumentChanged(); }
+
+} // namespace zepho

@@ -1,0 +1,44 @@
+// One MDI child: a view of a document. Several windows may show the same document.
+#pragma once
+
+#include "edit/OrvaneDoc.h"
+
+#include <QString>
+#include <QWidget>
+
+#include <memory>
+
+namespace zepho {
+
+class CanvasWidget;
+
+class DocumentWindow : public QWidget, private IDocObserver {
+    Q_OBJECT
+public:
+    DocumentWindow(std::shared_ptr<COrvaneDoc> doc, QWidget* parent = nullptr);
+    ~DocumentWindow() override;
+
+    COrvaneDoc& Document() const { return *doc_; }
+    const std::shared_ptr<COrvaneDoc>& SharedDocument() const { return doc_; }
+    CanvasWidget* Canvas() const { return canvas_; }
+
+    // The document's file (empty until saved or opened) and the title shown for it.
+    QString FilePath() const;
+    void SetFilePath(const QString& path);
+    QString DocumentTitle() const;
+    void UpdateTitle();
+
+signals:
+    // The document changed in a way that can change the state of commands.
+    void DocumentChanged();
+
+private:
+    void ObjectsChanged() override;
+    void ObjectsRepainted() override;
+    void SelectionChanged() override;
+
+    std::shared_ptr<COrvaneDoc> doc_;
+    CanvasWidget* canvas_ = nullptr;
+};
+
+} // namespace zepho

@@ -1,0 +1,88 @@
+// The Edit, Window and Help menus and the commands' enabled states.
+#include "app/AppStrings.h"
+#include "app/DocumentWindow.h"
+#include "app/MainWindowActions.h"
+#include "app/PreferencesDialog.h"
+#include "app/ZephoApp.h"
+#include "edit/Undo.h"
+
+#include <QCloseEvent>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+
+namespace zepho {
+
+void MainWindow::BuildEditMenu() {
+    QMenu* m = menuBar()->addMenu(QStringLiteral("&Edit"));
+    act_->editMenu = m;
+    act_->undo = m->addAction(QIcon::fromTheme("edit-undo"), QString(), this, [this] {
+        if (DocumentWindow* w = ActiveDocumentWindow()) w->Document().OnEditUndo();
+        UpdateCommands();
+    });
+    act_->undo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    act_->redo = m->addAction(QIcon::fromTheme("edit-redo"), QString(), this, [this] {
+        if (DocumentWindow* w = ActiveDocumentWindow()) w->Document().OnEditRedo();
+        UpdateCommands();
+    });
+    act_->redo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Y));
+    m->addSeparator();
+    act_->preferences = m->addAction(QStringLiteral("Preferences..."), this, &MainWindow::OnPreferences);
+}
+
+void MainWindow::BuildWindowMenu() {
+    QMenu* m = menuBar()->addMenu(QStringLiteral("&Window"));
+    act_->windowMenu = m;
+    act_->newWindow = m->addAction(QStringLiteral("&New Window"), this, &MainWindow::OnNewWindow);
+    act_->cascade = m->addAction(QStringLiteral("&Cascade"), mdi_, &QMdiArea::cascadeSubWindows);
+    act_->tile = m->addAction(QStringLiteral("&Tile"), mdi_, &QMdiArea::tileSubWindows);
+    act_->arrange = m->addAction(QStringLiteral("&Arrange Icons"), this, [this] {
+        for (QMdiSubWindow* sub : mdi_->subWindowList())
+            if (sub->isMinimized()) sub->showMinimized();
+        mdi_->tileSubWindows();
+    });
+}
+
+void MainWindow::BuildHelpMenu() {
+    QMenu* m = menuBar()->addMenu(QStringLiteral("&Help"));
+    act_->about = m->addAction(QStringLiteral("&About %1...").arg(kAppTitle), this, &MainWindow::OnAbout);
+}
+
+void MainWindow::OnPreferences() {
+    PreferencesDialog dialog(app_.Settings(), this);
+    if (dialog.exec() == QDialog::Accepted) dialog.Store(app_.Settings());
+}
+
+void MainWindow::UpdateCommands() {
+    DocumentWindow* w = ActiveDocumentWindow();
+    const bool open = w != nullptr;
+    for (QAction* a : {act_->close, act_->save, act_->saveAs, act_->newWindow, act_->cascade, act_->tile, act_->arrange})
+        a->setEnabled(open);
+    // Without a document only File, View, Capture and Help are offered.
+    act_->editMenu->menuAction()->setVisible(open);
+    act_->windowMenu->menuAction()->setVisible(open);
+    const UndoCommandState u = open ? UndoState(w->Document().UndoManager()) : UndoCommandState{false, "Can't &Undo"};
+    const UndoCommandState r = open ? RedoState(w->Document().UndoManager()) : UndoCommandState{false, "Can't &Redo"};
+    act_->undo->setText(QString::fromStdString(u.text));
+    act_->undo->setEnabled(u.enabled);
+    act_->redo->setText(QString::fromStdString(r.text));
+    act_->redo->setEnabled(r.enabled);
+    if (w) w->UpdateTitle();
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    // Closing the last window of a modified document offers to save it first.
+    if (event->type() == QEvent::Close)
+        if (auto* sub = qobject_cast<QMdiSubWindow*>(watched))
+            if (auto* w = qobject_cast<DocumentWindow*>(sub->widget())) {
+                int views = 0;
+                for (DocumentWindow* other : DocumentWindows()) views += &other->Document() == &w->Document();
+                if (views == 1 && !ConfirmClose(w)) {
+                    event->ignore();
+                    return true;
+                }
+            }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+} // namespace zepho

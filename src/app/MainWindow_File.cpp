@@ -1,0 +1,148 @@
+// The File menu: new, open, save, close, recent files, exit.
+#include "app/AppStrings.h"
+#include "app/DocumentWindow.h"
+#include "app/MainWindowActions.h"
+#include "app/NewImageDialog.h"
+#include "app/ZephoApp.h"
+#include "platform/Format.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QMessageBox>
+
+namespace zepho {
+
+void MainWindow::BuildFileMenu() {
+    QMenu* m = menuBar()->addMenu(QStringLiteral("&File"));
+    act_->newDoc = m->addAction(QIcon::fromTheme("document-new"), QStringLiteral("&New"), this, [this] { NewDocument(); });
+    act_->newDoc->setShortcut(QKeySequence::New);
+    act_->open = m->addAction(QIcon::fromTheme("document-open"), QStringLiteral("&Open..."), this, &MainWindow::OnOpen);
+    act_->open->setShortcut(QKeySequence::Open);
+    act_->close = m->addAction(QStringLiteral("&Close"), this, [this] {
+        if (QMdiSubWindow* sub = mdi_->activeSubWindow()) sub->close();
+    });
+    act_->save = m->addAction(QIcon::fromTheme("document-save"), QStringLiteral("&Save"), this, &MainWindow::OnSave);
+    act_->save->setShortcut(QKeySequence::Save);
+    act_->saveAs = m->addAction(QStringLiteral("Save &As..."), this, &MainWindow::OnSaveAs);
+    m->addSeparator();
+    recentMenu_ = m->addMenu(QStringLiteral("Recent &Files"));
+    RebuildRecentFiles();
+    m->addSeparator();
+    act_->exit = m->addAction(QStringLiteral("E&xit"), this, &QWidget::close);
+    act_->exit->setShortcut(QKeySequence::Quit);
+}
+
+void MainWindow::RebuildRecentFiles() {
+    recentMenu_->clear();
+    const QStringList& files = app_.RecentFiles();
+    for (int i = 0; i < files.size(); ++i) {
+        const QString path = files[i];
+        recentMenu_->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(QFileInfo(path).fileName()), this,
+                               [this, path] { OpenDocument(path); })
+            ->setToolTip(path);
+    }
+    recentMenu_->setEnabled(!files.isEmpty());
+}
+
+DocumentWindow* MainWindow::NewDocument() {
+    CAppSettings& s = app_.Settings();
+    if (app_.skipNewImageDialog) {
+        app_.skipNewImageDialog = false;
+    } else {
+        NewImageDialog dialog(s, this);
+        if (dialog.exec() != QDialog::Accepted) return nullptr;
+        dialog.Store(s);
+    }
+    auto doc = std::make_shared<COrvaneDoc>();
+    doc->ResetShapeCounters();
+    if (!doc->CreateNewImage(s.NewImageWidth, s.NewImageHeight, s.InitTransparent != 0, s.InitColor)) return nullptr;
+    DocumentWindow* w = AddWindow(std::move(doc));
+    w->Document().NotifyDefaultMode();
+    return w;
+}
+
+bool MainWindow::ReadInto(COrvaneDoc& doc, const QString& path) {
+    doc.SetFileLoader([](CDocImage& image, const std::string& file, LoadFlags& flags, IProgress* progress) {
+        image.Clear();
+        flags.nativeLoaded = true;
+        return image.ReadNativeAnyVersion(file, progress) != 0;
+    });
+    return doc.OnOpenDocument(path.toStdString(), &progress_);
+}
+
+DocumentWindow* MainWindow::OpenDocument(const QString& path) {
+    const QString abs = QFileInfo(path).absoluteFilePath();
+    // A document that is already open gets its window activated.
+    for (DocumentWindow* w : DocumentWindows())
+        if (w->FilePath() == abs) {
+            mdi_->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(w->parentWidget()));
+            return w;
+        }
+    auto doc = std::make_shared<COrvaneDoc>();
+    doc->SetSettings(&app_.Settings());
+    if (!ReadInto(*doc, abs)) {
+        uiHost_->MessageBox(kOpenFailed, kAppTitle, MsgIcon::Error);
+        return nullptr;
+    }
+    doc->filePath = abs.toStdString();
+    app_.AddRecentFile(abs);
+    RebuildRecentFiles();
+    return AddWindow(std::move(doc));
+}
+
+void MainWindow::OnOpen() {
+    const QString path = QFileDialog::getOpenFileName(this, QString(), QString(), kNativeFilterQt);
+    if (!path.isEmpty()) OpenDocument(path);
+}
+
+bool MainWindow::SaveDocumentAs(DocumentWindow* w, const QString& path) {
+    if (!w || path.isEmpty()) return false;
+    COrvaneDoc& doc = w->Document();
+    if (!doc.Image().SaveNative(path.toStdString(), &progress_)) {
+        uiHost_->MessageBox(Format(kSaveFailed, path.toUtf8().constData()), kAppTitle, MsgIcon::Error);
+        return false;
+    }
+    doc.SetModifiedFlag(false);
+    const QString abs = QFileInfo(path).absoluteFilePath();
+    doc.filePath = abs.toStdString();
+    app_.AddRecentFile(abs);
+    RebuildRecentFiles();
+    for (DocumentWindow* other : DocumentWindows())
+        if (&other->Document() == &doc) other->UpdateTitle();
+    UpdateCommands();
+    return true;
+}
+
+bool MainWindow::SaveDocument(DocumentWindow* w) {
+    if (!w) return false;
+    if (w->FilePath().isEmpty()) {
+        const QString path = QFileDialog::getSaveFileName(this, QString(), w->DocumentTitle() + ".qzi", kNativeFilterQt);
+        return SaveDocumentAs(w, path);
+    }
+    return SaveDocumentAs(w, w->FilePath());
+}
+
+void MainWindow::OnSave() { SaveDocument(ActiveDocumentWindow()); }
+
+void MainWindow::OnSaveAs() {
+    DocumentWindow* w = ActiveDocumentWindow();
+    if (!w) return;
+    QString suggestion = w->FilePath().isEmpty() ? w->DocumentTitle() + ".qzi" : w->FilePath();
+    const QString path = QFileDialog::getSaveFileName(this, QString(), suggestion, kNativeFilterQt);
+    if (!path.isEmpty()) SaveDocumentAs(w, path.endsWith(".qzi", Qt::CaseInsensitive) ? path : path + ".qzi");
+}
+
+bool MainWindow::ConfirmClose(DocumentWindow* w) {
+    if (!w || !w->Document().IsModified()) return true;
+    const auto answer = QMessageBox::question(
+        this, kAppTitle, Format(kSaveChanges, w->DocumentTitle().toUtf8().constData()).c_str(),
+        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
+    if (answer == QMessageBox::Cancel) return false;
+    if (answer == QMessageBox::Save) return SaveDocument(w);
+    return true;
+}
+
+} // namespace zepho

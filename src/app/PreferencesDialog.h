@@ -1,0 +1,30 @@
+// Preferences: undo levels, PSD layer handling, export background colour, arrow-key offsets.
+#pragma once
+
+#include "model/AppSettings.h"
+
+#include <QDialog>
+
+class QSpinBox;
+class QRadioButton;
+
+namespace zepho {
+
+class ColorButton;
+
+class PreferencesDialog : public QDialog {
+    Q_OBJECT
+public:
+    PreferencesDialog(const CAppSettings& settings, QWidget* parent = nullptr);
+    // Writes the five values back (after OK).
+    void Store(CAppSettings& settings) const;
+
+    QSpinBox* undoLevels = nullptr;
+    QRadioButton* psdLayers = nullptr;
+    QRadioButton* psdComposite = nullptr;
+    ColorButton* background = nullptr;
+    QSpinBox* horizontalOffset = nullptr;
+    QSpinBox* verticalOffset = nullptr;
+};
+
+} // namespace zepho
