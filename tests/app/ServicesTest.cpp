@@ -64,3 +64,13 @@ TEST(ShellServices, DibImageRoundTripKeepsStraightAlpha) {
     EXPECT_EQ(0, std::memcmp(back.Bits(), dib.Bits(), 16));
     EXPECT_FALSE(FromQImage(QImage()));
 }
+
+#include "app/Icons.h"
+
+TEST(ShellServices, EveryToolbarButtonHasAnIcon) {
+    TestApp();
+    for (int i = 0; i < static_cast<int>(ToolIconId::Count); ++i)
+        EXPECT_FALSE(ToolIcon(static_cast<ToolIconId>(i)).isNull()) << "tool " << i;
+    for (int i = 0; i < static_cast<int>(CommandIconId::Count); ++i)
+        EXPECT_FALSE(CommandIcon(static_cast<CommandIconId>(i)).isNull()) << "command " << i;
+}
