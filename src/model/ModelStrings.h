@@ -22,4 +22,8 @@ inline constexpr const char kVerbMirror[] = "mirror it";
 inline constexpr const char kVerbNegative[] = "negative it";
 inline constexpr const char kVerbCutPortion[] = "delete/cut its portion";
 
+// Shown when a text object is confirmed without anything to draw.
+inline constexpr const char kNoValidTexts[] = "The object contain no valid texts !";
+inline constexpr const char kCaptionError[] = "Error";
+
 } // namespace zepho::strings
