@@ -1,6 +1,10 @@
 #include "cli/Describe.h"
 
 #include "model/BitmapObj.h"
+#include "model/EllipseObj.h"
+#include "model/PolygonObj.h"
+#include "model/RectObj.h"
+#include "model/TextObj.h"
 
 #include <sstream>
 
@@ -27,12 +31,72 @@ const char* KindName(int kind) {
     }
 }
 
+std::string Utf8(const std::u16string& s) {
+    std::string out;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        unsigned c = s[i];
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] < 0xE000)
+            c = 0x10000 + ((c - 0xD800) << 10) + (s[++i] - 0xDC00);
+        else if (c >= 0xD800 && c < 0xE000)
+            c = 0xFFFD;
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (c < 0x800) {
+            out += static_cast<char>(0xC0 | (c >> 6));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            out += static_cast<char>(0xE0 | (c >> 12));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            out += static_cast<char>(0xF0 | (c >> 18));
+            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            out += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
+void VectorPart(const CShapeObj& s, JsonWriter& j) {
+    j.Field("fill", s.fill != 0).Field("strokeWidth", s.strokeWidth);
+    j.Field("strokeColour", static_cast<long long>(s.paint.color1));
+    j.Field("fillColour", static_cast<long long>(s.paint.color2)).Field("fillMode", int(s.paint.mode));
+}
+
 void DescribeShape(const CObjShape& shape, JsonWriter& j) {
     j.Key("shape").BeginObject();
     j.Field("angle", shape.angle);
     if (auto* bmp = dynamic_cast<const CBitmapObj*>(&shape)) {
         j.Field("filter", bmp->filter).Field("scaleX", bmp->scaleX).Field("scaleY", bmp->scaleY);
         j.Field("sourceWidth", bmp->source.Width()).Field("sourceHeight", bmp->source.Height());
+    }
+    if (auto* v = dynamic_cast<const CShapeObj*>(&shape)) VectorPart(*v, j);
+    if (auto* e = dynamic_cast<const CEllipseObj*>(&shape)) {
+        j.Field("arc", e->arcFlag != 0).Field("startAngle", e->startAngle).Field("endAngle", e->endAngle);
+        j.Field("radiusX", e->radiusX).Field("radiusY", e->radiusY);
+    }
+    if (auto* r = dynamic_cast<const CRectObj*>(&shape))
+        j.Field("width", r->width).Field("height", r->height).Field("roundCorner", r->roundCorner);
+    if (auto* p = dynamic_cast<const CPolygonObj*>(&shape)) {
+        j.Key("points").BeginArray();
+        for (const PointD& pt : p->points) j.BeginArray().Value(pt.x).Value(pt.y).EndArray();
+        j.EndArray();
+    }
+    if (auto* t = dynamic_cast<const CTextObj*>(&shape)) {
+        j.Field("lineSpacing", t->lineSpacing).Field("alignment", t->alignment);
+        j.Field("scaleX", t->scaleX).Field("scaleY", t->scaleY).Field("width", t->width).Field("height", t->height);
+        j.Key("outline").BeginObject().Field("on", t->outline != 0);
+        j.Field("colour", static_cast<long long>(t->outlineColor)).Field("thickness", t->outlineThickness);
+        j.Field("transparency", t->outlineTransparency).Field("smooth", t->outlineSmooth).EndObject();
+        j.Key("runs").BeginArray();
+        for (const CTextRun& r : t->runs) {
+            j.BeginObject().Field("face", r.face).Field("size", r.size).Field("bold", r.bold != 0);
+            j.Field("italic", r.italic != 0).Field("outlined", r.outlined != 0);
+            j.Field("baselineOffset", r.baselineOffset).Field("spacing", r.spacing).Field("charSet", r.charSet);
+            j.Field("lineEnd", r.lineEnd != 0).Field("text", Utf8(r.text)).EndObject();
+        }
+        j.EndArray();
     }
     j.EndObject();
 }

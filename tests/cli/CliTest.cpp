@@ -1,5 +1,6 @@
 // Runs the batch tool as a user would and checks its outputs.
 #include "model/DocImage.h"
+#include "model/TextObj.h"
 #include "raster/Dib.h"
 
 #include <gtest/gtest.h>
@@ -64,6 +65,17 @@ std::string MakeDocument() {
         o->x = 2 * i;
         doc.objects.AddTail(o);
     }
+    Ref<CTextObj> text = MakeRef<CTextObj>();
+    CTextRun run;
+    run.face = "DejaVu Sans";
+    run.SetText(u"Gr\u00fc\u00dfe");
+    text->runs.push_back(run);
+    Ref<CObjContent> tc = MakeRef<CObjContent>(KindText);
+    tc->SetRaster(text->Render());
+    tc->SetShape(text);
+    tc->name = "Text - 1";
+    Ref<CDrawObj> to = MakeRef<CDrawObj>(tc);
+    doc.objects.AddTail(to);
     const std::string path = testing::TempDir() + "/cli_doc.qzi";
     EXPECT_EQ(doc.SaveNative(path, nullptr), 1);
     return path;
@@ -78,6 +90,8 @@ TEST(Cli, InfoObjectsFlatten) {
     EXPECT_NE(info.out.find("\"format\":\"qzi 2003\""), std::string::npos);
     EXPECT_NE(info.out.find("\"name\":\"Top \\\"quoted\\\"\""), std::string::npos);
     EXPECT_NE(info.out.find("\"width\":20"), std::string::npos);
+    EXPECT_NE(info.out.find("\"face\":\"DejaVu Sans\""), std::string::npos);
+    EXPECT_NE(info.out.find("\"text\":\"Gr\xc3\xbc\xc3\x9f" "e\""), std::string::npos) << info.out;
     CliRun text = Cli("info " + doc);
     ASSERT_EQ(text.status, 0);
     EXPECT_NE(text.out.find("canvas: 20 x 10"), std::string::npos);
