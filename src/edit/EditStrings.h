@@ -89,4 +89,18 @@ inline constexpr const char kUndoConvertFirst[] = "Undo Convert to image object"
 inline constexpr const char kUndoConvert[] = "Undo Convert to image object(s)";
 inline constexpr const char kRedoConvert[] = "Redo Convert to image object(s)";
 
+// Messages of the object commands.
+inline constexpr const char kTrimNothing[] = "Selected object(s) has/have no excess transparent border!";
+inline constexpr const char kTrimEmpty[] = "The object \"%s\" can not be trimed as it is empty!";
+inline constexpr const char kCombineNeedVisible[] = "The selection must have at least one visible object!";
+inline constexpr const char kAlreadyInFront[] = "Your selected object(s) has/have been in front!";
+inline constexpr const char kAlreadyBack[] = "Your selected object(s) has/have been back!";
+inline constexpr const char kCopyEmpty[] = "Your selected  proportion is empty or transparent!";
+inline constexpr const char kSelectOneVisible[] = "Please select only one visible object!";
+
+// The view's status text and the move tool's refusal.
+inline constexpr const char kStatusPosition[] = " x=%d y=%d";
+inline constexpr const char kObjectsLocked[] = "Some objects are locked.If you want to move them,please "
+                                               "click the lock icon to unlock them in the Objects Panel.";
+
 } // namespace zepho::strings

@@ -1,0 +1,60 @@
+#include "edit/CmdImageOps.h"
+
+#include "edit/CmdCommon.h"
+#include "model/ModelStrings.h"
+#include "platform/Format.h"
+#include "raster/Adjust.h"
+
+namespace zepho {
+
+bool ApplyToSelectedImages(COrvaneDoc& doc, CImageOpUndo::Variant variant, const char* verb,
+                           const ImageKernel& kernel, IUiHost& ui) {
+    CDocImage& img = doc.Image();
+    if (img.objects.IsEmpty()) {
+        ShowCommandMessage(ui, strings::kNeedObjectPresent);
+        return false;
+    }
+    if (!AnySelected(img)) {
+        ShowCommandMessage(ui, strings::kNeedObjectSelected);
+        return false;
+    }
+    auto action = std::make_unique<CImageOpUndo>(variant);
+    CDrawObjList objects;
+    objects.CopyFrom(img.objects);
+    for (const auto& o : objects) {
+        if (!o->visible || !o->IsSelected() || !o->content) continue;
+        CObjContent& c = *o->content;
+        if (c.kind != KindImage && c.kind != KindTransformedImage &&
+            !ui.AskYesNo(Format(strings::kConvertAsk, c.name.c_str(), verb), strings::kAppTitle))
+            continue;
+        // A kernel that fails leaves the object, source and all, as it was.
+        PackedDib result = kernel(c.raster);
+        auto backup = std::make_unique<CImageBackup>();
+        if (backup->Edit(o, std::move(result))) action->AddRecord(std::move(backup));
+    }
+    if (action->IsEmpty()) return false;
+    CommitCommand(doc, std::move(action), true);
+    return true;
+}
+
+bool CmdImageOperation(COrvaneDoc& doc, ImageOp op, IUiHost& ui) {
+    switch (op) {
+    case ImageOp::Gray:
+        return ApplyToSelectedImages(doc, CImageOpUndo::Gray, strings::kVerbGray, MakeGray, ui);
+    case ImageOp::MirrorHorz:
+        return ApplyToSelectedImages(doc, CImageOpUndo::MirrorHorz, strings::kVerbMirror, MirrorHorizontally,
+                                     ui);
+    case ImageOp::MirrorVert:
+        return ApplyToSelectedImages(doc, CImageOpUndo::MirrorVert, strings::kVerbMirror, MirrorVertically,
+                                     ui);
+    case ImageOp::Negative:
+        return ApplyToSelectedImages(doc, CImageOpUndo::Negative, strings::kVerbNegative, MakeNegative, ui);
+    }
+    return false;
+}
+
+bool CanImageOperation(const COrvaneDoc& doc) {
+    return !doc.Image().objects.IsEmpty();
+}
+
+} // namespace zepho

@@ -1,0 +1,26 @@
+// The immediate whole-object image operations: gray, mirror and negative.
+#pragma once
+
+#include "edit/OrvaneDoc.h"
+#include "edit/UndoImage.h"
+#include "platform/Services.h"
+
+#include <functional>
+
+namespace zepho {
+
+enum class ImageOp { Gray, MirrorHorz, MirrorVert, Negative };
+
+// Runs the kernel on every selected visible object. Shape objects are asked about first and
+// become plain image objects when the user agrees; the others are left alone.
+bool CmdImageOperation(COrvaneDoc& doc, ImageOp op, IUiHost& ui);
+
+// The same for any per-object kernel, recorded under the given variant; verb is what the
+// conversion question names ("gray it"). The effect dialogs use this pattern on OK.
+using ImageKernel = std::function<PackedDib(const PackedDib&)>;
+bool ApplyToSelectedImages(COrvaneDoc& doc, CImageOpUndo::Variant variant, const char* verb,
+                           const ImageKernel& kernel, IUiHost& ui);
+
+bool CanImageOperation(const COrvaneDoc& doc);
+
+} // namespace zepho
