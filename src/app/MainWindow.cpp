@@ -44,6 +44,7 @@ MainWindow::MainWindow(CZephoApp& app, QWidget* parent)
 
     BuildFileMenu();
     BuildEditMenu();
+    BuildObjectMenus();
     BuildWindowMenu();
     BuildHelpMenu();
     UpdateCommands();

@@ -19,6 +19,7 @@ namespace zepho {
 class CZephoApp;
 class COrvaneDoc;
 class DocumentWindow;
+class ObjectsPanel;
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -61,6 +62,8 @@ private:
     void BuildEditMenu();
     void BuildWindowMenu();
     void BuildHelpMenu();
+    void BuildObjectMenus();
+    void UpdateObjectCommands(COrvaneDoc* doc);
     void RebuildRecentFiles();
     DocumentWindow* AddWindow(std::shared_ptr<COrvaneDoc> doc);
     void OnOpen();
@@ -80,7 +83,13 @@ private:
     IUiHost* uiHost_ = &ui_;
     QtProgress progress_;
     QtClipboard clipboard_;
+
+public:
+    ObjectsPanel* Panel() const { return objectsPanel_; }
+
+private:
     QMenu* recentMenu_ = nullptr;
+    ObjectsPanel* objectsPanel_ = nullptr;
     struct Actions;
     std::unique_ptr<Actions> act_;
 };

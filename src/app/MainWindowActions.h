@@ -5,6 +5,8 @@
 
 #include <QAction>
 
+#include <vector>
+
 namespace zepho {
 
 struct MainWindow::Actions {
@@ -22,7 +24,19 @@ struct MainWindow::Actions {
     QAction* tile = nullptr;
     QAction* arrange = nullptr;
     QAction* about = nullptr;
+    QAction* copy = nullptr;
+    QAction* copyMerged = nullptr;
+    QAction* paste = nullptr;
+    QAction* newObject = nullptr;
+    QAction* duplicate = nullptr;
+    QAction* deleteObjects = nullptr;
+    QAction* trim = nullptr;
+    QAction* combine = nullptr;
+    QAction* makeFrame = nullptr;
+    std::vector<QAction*> imageOps;
     QMenu* editMenu = nullptr;
+    QMenu* objectMenu = nullptr;
+    QMenu* transformMenu = nullptr;
     QMenu* windowMenu = nullptr;
 };
 

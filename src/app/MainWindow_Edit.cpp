@@ -67,6 +67,7 @@ void MainWindow::UpdateCommands() {
     act_->undo->setEnabled(u.enabled);
     act_->redo->setText(QString::fromStdString(r.text));
     act_->redo->setEnabled(r.enabled);
+    UpdateObjectCommands(open ? &w->Document() : nullptr);
     if (w) w->UpdateTitle();
 }
 

@@ -1,0 +1,98 @@
+// The Object and Transform menus, the clipboard commands and the objects panel.
+#include "app/AppStrings.h"
+#include "app/DocumentWindow.h"
+#include "app/MainWindowActions.h"
+#include "app/ObjectsPanel.h"
+#include "app/ZephoApp.h"
+#include "edit/CmdClipboard.h"
+#include "edit/CmdImageOps.h"
+#include "edit/CmdObjects.h"
+
+#include <QDockWidget>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+
+namespace zepho {
+
+namespace {
+// A menu entry that runs a command on the active document and refreshes the menus.
+template <class Fn>
+QAction* AddCommand(QMenu* menu, MainWindow* w, const QString& text, Fn run) {
+    return menu->addAction(text, w, [w, run] {
+        if (DocumentWindow* d = w->ActiveDocumentWindow()) run(d->Document());
+        w->UpdateCommands();
+    });
+}
+} // namespace
+
+void MainWindow::BuildObjectMenus() {
+    QMenu* edit = act_->editMenu;
+    edit->addSeparator();
+    act_->copy = AddCommand(edit, this, QStringLiteral("&Copy"), [this](COrvaneDoc& d) { CmdCopy(d, clipboard_, Ui()); });
+    act_->copy->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_Insert)});
+    act_->copyMerged =
+        AddCommand(edit, this, QStringLiteral("Copy Merged"), [this](COrvaneDoc& d) { CmdCopyMerged(d, clipboard_, Ui()); });
+    act_->paste = AddCommand(edit, this, QStringLiteral("&Paste"), [this](COrvaneDoc& d) { CmdPaste(d, clipboard_); });
+    act_->paste->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_V), QKeySequence(Qt::SHIFT | Qt::Key_Insert)});
+
+    QMenu* object = menuBar()->addMenu(QStringLiteral("&Object"));
+    act_->objectMenu = object;
+    act_->newObject = AddCommand(object, this, QStringLiteral("&New  Object"), [](COrvaneDoc& d) { CmdNewObject(d); });
+    act_->duplicate = AddCommand(object, this, QStringLiteral("&Duplicate Object(s)"), [this](COrvaneDoc& d) {
+        CmdDuplicate(d, objectsPanel_->Items());
+    });
+    act_->deleteObjects =
+        AddCommand(object, this, QStringLiteral("D&elete Object(s)"), [](COrvaneDoc& d) { CmdDeleteObjects(d); });
+    act_->deleteObjects->setShortcut(QKeySequence::Delete);
+    object->addSeparator();
+    act_->trim = AddCommand(object, this, QStringLiteral("&Trim object(s)"), [this](COrvaneDoc& d) { CmdTrim(d, Ui()); });
+    act_->combine = AddCommand(object, this, QStringLiteral("&Combine as single object"),
+                               [this](COrvaneDoc& d) { CmdCombine(d, Ui()); });
+    act_->makeFrame =
+        AddCommand(object, this, QStringLiteral("&Make image as single object"), [](COrvaneDoc& d) { CmdMakeFrame(d); });
+
+    QMenu* transform = menuBar()->addMenu(QStringLiteral("&Transform"));
+    act_->transformMenu = transform;
+    const struct {
+        const char* text;
+        ImageOp op;
+    } ops[] = {{"&Gray", ImageOp::Gray},
+               {"Mirror &horizontally", ImageOp::MirrorHorz},
+               {"Mirror &vertically", ImageOp::MirrorVert},
+               {"&Negative", ImageOp::Negative}};
+    for (const auto& o : ops) {
+        const ImageOp op = o.op;
+        act_->imageOps.push_back(
+            AddCommand(transform, this, o.text, [this, op](COrvaneDoc& d) { CmdImageOperation(d, op, Ui()); }));
+    }
+
+    objectsPanel_ = new ObjectsPanel(app_.Settings(), uiHost_);
+    auto* dock = new QDockWidget(QStringLiteral("Objects"), this);
+    dock->setObjectName(QStringLiteral("ObjectsPanel"));
+    dock->setWidget(objectsPanel_);
+    addDockWidget(Qt::RightDockWidgetArea, dock);
+    connect(mdi_, &QMdiArea::subWindowActivated, this, [this] {
+        DocumentWindow* w = ActiveDocumentWindow();
+        objectsPanel_->SetDocument(w ? &w->Document() : nullptr);
+    });
+}
+
+void MainWindow::UpdateObjectCommands(COrvaneDoc* doc) {
+    const bool open = doc != nullptr;
+    act_->objectMenu->menuAction()->setVisible(open);
+    act_->transformMenu->menuAction()->setVisible(open);
+    act_->newObject->setEnabled(open && CanNewObject(*doc));
+    act_->duplicate->setEnabled(open && CanDuplicate(*doc));
+    act_->deleteObjects->setEnabled(open && CanDeleteObjects(*doc));
+    act_->trim->setEnabled(open && CanTrim(*doc));
+    act_->combine->setEnabled(open && CanCombine(*doc));
+    act_->makeFrame->setEnabled(open && CanMakeFrame(*doc));
+    for (QAction* a : act_->imageOps) a->setEnabled(open && CanImageOperation(*doc));
+    act_->copy->setEnabled(open && CanCopy(*doc));
+    act_->copyMerged->setEnabled(open && CanCopyMerged(*doc));
+    act_->paste->setEnabled(open && CanPaste(clipboard_));
+    if (!open) objectsPanel_->SetDocument(nullptr);
+}
+
+} // namespace zepho
