@@ -27,6 +27,8 @@ struct MainWindow::Actions {
     QAction* copy = nullptr;
     QAction* copyMerged = nullptr;
     QAction* paste = nullptr;
+    QAction* resizeImage = nullptr;
+    QAction* resizeCanvas = nullptr;
     QAction* newObject = nullptr;
     QAction* duplicate = nullptr;
     QAction* deleteObjects = nullptr;

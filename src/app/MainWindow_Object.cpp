@@ -6,7 +6,9 @@
 #include "app/ZephoApp.h"
 #include "edit/CmdClipboard.h"
 #include "edit/CmdImageOps.h"
+#include "app/ResizeDialogs.h"
 #include "edit/CmdObjects.h"
+#include "edit/CmdResize.h"
 
 #include <QDockWidget>
 #include <QMdiArea>
@@ -35,6 +37,24 @@ void MainWindow::BuildObjectMenus() {
         AddCommand(edit, this, QStringLiteral("Copy Merged"), [this](COrvaneDoc& d) { CmdCopyMerged(d, clipboard_, Ui()); });
     act_->paste = AddCommand(edit, this, QStringLiteral("&Paste"), [this](COrvaneDoc& d) { CmdPaste(d, clipboard_); });
     act_->paste->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_V), QKeySequence(Qt::SHIFT | Qt::Key_Insert)});
+
+    edit->addSeparator();
+    act_->resizeImage = AddCommand(edit, this, QStringLiteral("Resize Image"), [this](COrvaneDoc& d) {
+        ResizeImageDialog dialog(d.Image().width, d.Image().height, app_.Settings(), this);
+        if (dialog.exec() != QDialog::Accepted) return;
+        dialog.model.Commit(app_.Settings());
+        if (dialog.model.Fields().Changed())
+            CmdResizeImage(d, d.GetView(), dialog.model.Fields().PixelWidth(), dialog.model.Fields().PixelHeight());
+    });
+    act_->resizeImage->setStatusTip(QStringLiteral("Changes the size of image"));
+    act_->resizeCanvas = AddCommand(edit, this, QStringLiteral("Reszie &Canvas"), [this](COrvaneDoc& d) {
+        ResizeCanvasDialog dialog(d.Image().width, d.Image().height, app_.Settings(), this);
+        if (dialog.exec() != QDialog::Accepted) return;
+        dialog.model.Commit(app_.Settings());
+        CmdResizeCanvas(d, d.GetView(), dialog.model.Fields().PixelWidth(), dialog.model.Fields().PixelHeight(),
+                        app_.Settings());
+    });
+    act_->resizeCanvas->setStatusTip(QStringLiteral("Modify canvas size"));
 
     QMenu* object = menuBar()->addMenu(QStringLiteral("&Object"));
     act_->objectMenu = object;
@@ -89,6 +109,8 @@ void MainWindow::UpdateObjectCommands(COrvaneDoc* doc) {
     act_->combine->setEnabled(open && CanCombine(*doc));
     act_->makeFrame->setEnabled(open && CanMakeFrame(*doc));
     for (QAction* a : act_->imageOps) a->setEnabled(open && CanImageOperation(*doc));
+    act_->resizeImage->setEnabled(open && CanResize(*doc));
+    act_->resizeCanvas->setEnabled(open && CanResize(*doc));
     act_->copy->setEnabled(open && CanCopy(*doc));
     act_->copyMerged->setEnabled(open && CanCopyMerged(*doc));
     act_->paste->setEnabled(open && CanPaste(clipboard_));

@@ -163,3 +163,38 @@ TEST(Shell, SeveralWindowsOfOneDocument) {
     QApplication::processEvents();
     EXPECT_EQ(window.DocumentWindows().size(), 1);
 }
+
+#include "app/ResizeDialogs.h"
+
+#include <QCheckBox>
+#include <QPushButton>
+
+TEST(Shell, ResizeDialogsKeepTheRatioAndTheAnchor) {
+    TestApp();
+    CAppSettings settings;
+    settings.PreserveRatio = 1;
+    ResizeImageDialog image(200, 100, settings);
+    EXPECT_EQ(image.windowTitle(), QString("Resize Animation"));
+    image.fields->width->setValue(100);
+    EXPECT_EQ(image.fields->height->value(), 50);
+    EXPECT_EQ(image.fields->widthPct->value(), 50);
+    EXPECT_FALSE(image.fields->widthPct->isEnabled());
+    image.fields->percentage->setChecked(true);
+    EXPECT_TRUE(image.fields->widthPct->isEnabled());
+    image.fields->ratio->setChecked(false);
+    image.model.Commit(settings);
+    EXPECT_EQ(settings.PreserveRatio, 0);
+
+    ResizeCanvasDialog canvas(200, 100, settings);
+    canvas.cells[8]->click();
+    EXPECT_TRUE(canvas.cells[8]->isChecked());
+    EXPECT_FALSE(canvas.cells[0]->isChecked());
+    EXPECT_FALSE(canvas.horz->isEnabled());
+    canvas.byOffset->setChecked(true);
+    EXPECT_TRUE(canvas.horz->isEnabled());
+    canvas.horz->setValue(-20);
+    canvas.model.Commit(settings);
+    EXPECT_EQ(settings.ReferencePos, 8);
+    EXPECT_EQ(settings.ResizingReference, 1);
+    EXPECT_EQ(settings.HorzOffset, -20);
+}
