@@ -1,0 +1,102 @@
+#include "edit/Tool.h"
+
+#include "edit/OrvaneView.h"
+#include "edit/ToolSet.h"
+#include "model/AppSettings.h"
+
+namespace zepho {
+
+namespace {
+
+constexpr ToolInfo kTools[ToolCount] = {
+    {ToolMove, kCursorMoving, 0, 1, 0},
+    {ToolRectSelect, 179, kCursorOverSelection, 8, 1},
+    {ToolEllipseSelect, 178, kCursorOverSelection, 8, 2},
+    {ToolLasso, 176, kCursorOverSelection, 8, 3},
+    {ToolMagicWand, 177, kCursorOverSelection, 2, 0},
+    {ToolTransform, kCursorMoving, 0, 1, 0},
+    {ToolText, kCursorArrow, 0, 0, 0},
+    {ToolPaintLine, 303, 0, 4, 0},
+    {ToolEraser, 298, 0, 3, 0},
+    {ToolFlood, 297, 0, 7, 0},
+    {ToolPicker, kCursorPicker, 0, 6, 0},
+    {ToolRectangle, 302, 0, 5, 1},
+    {ToolEllipse, 302, 0, 5, 0},
+    {ToolPolygon, 302, 0, 5, 0},
+};
+
+// A tool whose gestures come later: it shows its cursor and leaves the messages to the view.
+class CPendingTool : public CTool {
+public:
+    explicit CPendingTool(int number) : CTool(number) {}
+    // The flood fill keeps the right button for its second colour.
+    bool OnRButtonDown(COrvaneView&, unsigned, POINT) override { return Number() == ToolFlood; }
+};
+
+} // namespace
+
+const ToolInfo& ToolInfoOf(int number) {
+    return kTools[number >= 0 && number < ToolCount ? number : ToolMove];
+}
+
+CPaintColours CPaintColours::FromSettings(const CAppSettings& settings) {
+    return {settings.PaintForeColor, settings.PaintBackgndColor};
+}
+
+void CPaintColours::SaveTo(CAppSettings& settings) const {
+    settings.PaintForeColor = fore;
+    settings.PaintBackgndColor = back;
+}
+
+bool CTool::OnLButtonDown(COrvaneView&, unsigned, POINT) {
+    return false;
+}
+bool CTool::OnMouseMove(COrvaneView&, unsigned, POINT) {
+    return false;
+}
+bool CTool::OnLButtonUp(COrvaneView&, unsigned, POINT) {
+    return false;
+}
+bool CTool::OnLButtonDblClk(COrvaneView&, unsigned, POINT) {
+    return false;
+}
+bool CTool::OnRButtonDown(COrvaneView&, unsigned, POINT) {
+    return false;
+}
+bool CTool::OnExtra(COrvaneView&, unsigned, POINT) {
+    return false;
+}
+
+int CTool::GetCursor(const COrvaneView& view, POINT client) const {
+    const ToolInfo& info = ToolInfoOf(number_);
+    if (info.selectionCursor && view.Selection()) {
+        const POINT p = view.ClientToCanvas(client);
+        if (view.Selection()->Contains(p.x, p.y)) return info.selectionCursor;
+    }
+    return info.cursor;
+}
+
+CTool& ToolOf(int number) {
+    static CMoveTool move;
+    static CTransformTool transform;
+    static CTextTool text;
+    static CPickerTool picker;
+    static CPendingTool pending[ToolCount] = {
+        CPendingTool(0),  CPendingTool(1),  CPendingTool(2),  CPendingTool(3),  CPendingTool(4),
+        CPendingTool(5),  CPendingTool(6),  CPendingTool(7),  CPendingTool(8),  CPendingTool(9),
+        CPendingTool(10), CPendingTool(11), CPendingTool(12), CPendingTool(13),
+    };
+    switch (number) {
+    case ToolTransform:
+        return transform;
+    case ToolText:
+        return text;
+    case ToolPicker:
+        return picker;
+    default:
+        if (number > 0 && number < ToolCount) return pending[number];
+        return move;
+    }
+}
+
+} // namespace zepho
