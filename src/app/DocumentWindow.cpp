@@ -1,26 +1,21 @@
 #include "app/DocumentWindow.h"
 
 #include "app/AppStrings.h"
-#include "app/CanvasWidget.h"
+#include "app/CanvasView.h"
 
 #include <QFileInfo>
-#include <QScrollArea>
 #include <QVBoxLayout>
 
 namespace zepho {
 
-DocumentWindow::DocumentWindow(std::shared_ptr<COrvaneDoc> doc, QWidget* parent)
+DocumentWindow::DocumentWindow(std::shared_ptr<COrvaneDoc> doc, CPaintColours* colours, IUiHost* ui,
+                               const CAppSettings* settings, QWidget* parent)
     : QWidget(parent), doc_(std::move(doc)) {
     setAttribute(Qt::WA_DeleteOnClose);
-    canvas_ = new CanvasWidget(*doc_);
-    auto* scroll = new QScrollArea;
-    scroll->setWidget(canvas_);
-    scroll->setWidgetResizable(true);
-    scroll->setAlignment(Qt::AlignCenter);
-    scroll->setBackgroundRole(QPalette::Dark);
+    canvas_ = new CanvasView(*doc_, colours, ui, settings);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(scroll);
+    layout->addWidget(canvas_);
     doc_->Subscribe(this);
     UpdateTitle();
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "edit/OrvaneDoc.h"
+#include "edit/Tool.h"
 
 #include <QString>
 #include <QWidget>
@@ -10,17 +11,19 @@
 
 namespace zepho {
 
-class CanvasWidget;
+class CanvasView;
+class CAppSettings;
 
 class DocumentWindow : public QWidget, private IDocObserver {
     Q_OBJECT
 public:
-    DocumentWindow(std::shared_ptr<COrvaneDoc> doc, QWidget* parent = nullptr);
+    DocumentWindow(std::shared_ptr<COrvaneDoc> doc, CPaintColours* colours, IUiHost* ui,
+                   const CAppSettings* settings, QWidget* parent = nullptr);
     ~DocumentWindow() override;
 
     COrvaneDoc& Document() const { return *doc_; }
     const std::shared_ptr<COrvaneDoc>& SharedDocument() const { return doc_; }
-    CanvasWidget* Canvas() const { return canvas_; }
+    CanvasView* Canvas() const { return canvas_; }
 
     // The document's file (empty until saved or opened) and the title shown for it.
     QString FilePath() const;
@@ -38,7 +41,7 @@ private:
     void SelectionChanged() override;
 
     std::shared_ptr<COrvaneDoc> doc_;
-    CanvasWidget* canvas_ = nullptr;
+    CanvasView* canvas_ = nullptr;
 };
 
 } // namespace zepho

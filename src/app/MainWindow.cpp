@@ -39,8 +39,7 @@ MainWindow::MainWindow(CZephoApp& app, QWidget* parent)
     statusBar()->addPermanentWidget(statusPos_);
     progress_ = QtProgress(statusText_, progressBar_);
 
-    foreColour = app_.Settings().PaintForeColor;
-    backColour = app_.Settings().PaintBackgndColor;
+    paint = CPaintColours::FromSettings(app_.Settings());
 
     BuildFileMenu();
     BuildEditMenu();
@@ -53,8 +52,7 @@ MainWindow::MainWindow(CZephoApp& app, QWidget* parent)
 
 MainWindow::~MainWindow() {
     // The colours last chosen go back into the settings that are saved at exit.
-    app_.Settings().PaintForeColor = foreColour;
-    app_.Settings().PaintBackgndColor = backColour;
+    paint.SaveTo(app_.Settings());
     // Windows go before the documents they watch.
     mdi_->closeAllSubWindows();
     delete mdi_;
@@ -75,7 +73,7 @@ QList<DocumentWindow*> MainWindow::DocumentWindows() const {
 
 DocumentWindow* MainWindow::AddWindow(std::shared_ptr<COrvaneDoc> doc) {
     doc->SetSettings(&app_.Settings());
-    auto* window = new DocumentWindow(std::move(doc));
+    auto* window = new DocumentWindow(std::move(doc), &paint, uiHost_, &app_.Settings());
     QMdiSubWindow* sub = mdi_->addSubWindow(window);
     connect(window, &DocumentWindow::DocumentChanged, this, &MainWindow::UpdateCommands);
     connect(window, &QObject::destroyed, this, &MainWindow::UpdateCommands, Qt::QueuedConnection);

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "app/QtServices.h"
+#include "edit/Tool.h"
 
 #include <QMainWindow>
 
@@ -45,8 +46,7 @@ public:
     IProgress& Progress() { return progress_; }
 
     // The paint colours of the two colour buttons.
-    COLORREF foreColour = 0;
-    COLORREF backColour = 0xFFFFFF;
+    CPaintColours paint;
 
 public slots:
     void UpdateCommands();

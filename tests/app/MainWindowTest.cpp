@@ -1,4 +1,3 @@
-#include "app/CanvasWidget.h"
 #include "app/ColorButton.h"
 #include "app/DocumentWindow.h"
 #include "app/MainWindow.h"
@@ -132,7 +131,7 @@ TEST(Shell, SettingsWrittenAtExitAreReadAtNextStart) {
         prefs.Store(app.Settings());
         {
             MainWindow window(app);
-            window.foreColour = RGB(1, 2, 3);
+            window.paint.fore = RGB(1, 2, 3);
         }
         app.AddRecentFile(dir.filePath("a.qzi"));
         app.Exit();

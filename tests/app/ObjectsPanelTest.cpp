@@ -1,4 +1,4 @@
-#include "app/CanvasWidget.h"
+#include "app/CanvasView.h"
 #include "app/ObjectsPanel.h"
 #include "edit/CmdObjects.h"
 #include "model/AppSettings.h"
@@ -100,10 +100,12 @@ TEST(ObjectsPanel, TransparencySetsEverySelectedObjectInOneStep) {
 TEST(ObjectsPanel, EyeHidesTheObjectAndTheCanvasFollows) {
     TestApp();
     PanelFixture f;
-    CanvasWidget canvas(f.doc);
-    canvas.resize(100, 80);
-    const QPoint at = canvas.CanvasOrigin() + QPoint(8, 8);
-    auto colourAt = [&] { return canvas.grab().toImage().pixelColor(at); };
+    CPaintColours colours;
+    CanvasView canvas(f.doc, &colours, nullptr, &f.settings);
+    canvas.resize(200, 150);
+    canvas.show();
+    const POINT p = canvas.View().LogicalToClient(canvas.View().CanvasToLogical(POINT{8, 8}));
+    auto colourAt = [&] { return canvas.viewport()->grab().toImage().pixelColor(QPoint(p.x, p.y)); };
     EXPECT_GT(colourAt().blue(), 200); // the blue object, nearly opaque
     EXPECT_LT(colourAt().red(), 40);
     f.ClickHotSpot(0, 14); // the blue object's eye

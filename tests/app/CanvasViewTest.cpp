@@ -1,0 +1,100 @@
+#include "app/CanvasView.h"
+#include "app/DocumentWindow.h"
+#include "app/MainWindow.h"
+#include "app/ZephoApp.h"
+#include "model/AppSettings.h"
+#include "raster/Dib.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QMenuBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace zepho;
+
+QApplication& TestApp();
+
+namespace {
+Ref<CDrawObj> AddSolid(COrvaneDoc& doc, int x, int y, COLORREF colour, BYTE transparency) {
+    Ref<CObjContent> c = MakeRef<CObjContent>(KindImage);
+    c->SetRaster(CreateSolidDIB(10, 10, colour, 255));
+    Ref<CDrawObj> o = MakeRef<CDrawObj>(c);
+    o->visible = 1;
+    o->x = x;
+    o->y = y;
+    o->transparency = transparency;
+    doc.Image().objects.AddTail(o);
+    return o;
+}
+
+QPoint CanvasPoint(CanvasView& v, int x, int y) {
+    const POINT p = v.View().LogicalToClient(v.View().CanvasToLogical(POINT{x, y}));
+    return QPoint(p.x, p.y);
+}
+} // namespace
+
+TEST(CanvasView, PaintsTheViewModelsComposition) {
+    TestApp();
+    CAppSettings settings;
+    COrvaneDoc doc;
+    ASSERT_TRUE(doc.CreateNewImage(64, 48, true, RGB(255, 0, 0)));
+    doc.Image().DeselectAll();
+    AddSolid(doc, 20, 0, RGB(0, 0, 255), 128);
+    CPaintColours colours;
+    CanvasView view(doc, &colours, nullptr, &settings);
+    view.resize(200, 150);
+    view.show();
+    const QImage shot = view.viewport()->grab().toImage();
+    EXPECT_EQ(shot.pixelColor(CanvasPoint(view, 1, 1)), QColor(255, 255, 255));
+    EXPECT_EQ(shot.pixelColor(CanvasPoint(view, 9, 1)), QColor(212, 212, 212));
+    const QColor blended = shot.pixelColor(CanvasPoint(view, 21, 1));
+    EXPECT_GT(blended.blue(), 200);
+    EXPECT_LT(blended.red(), 160);
+    // Ctrl+wheel zooms.
+    QWheelEvent wheel(QPointF(10, 10), view.mapToGlobal(QPointF(10, 10)), QPoint(), QPoint(0, 120), Qt::NoButton,
+                      Qt::ControlModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(view.viewport(), &wheel);
+    EXPECT_EQ(view.View().Zoom(), 2);
+}
+
+TEST(CanvasView, DraggingWithTheMoveToolRecordsOneMove) {
+    TestApp();
+    QTemporaryDir dir;
+    CZephoApp app(dir.filePath("zepho.ini"));
+    app.Start();
+    MainWindow window(app);
+    window.resize(900, 700);
+    window.show();
+    DocumentWindow* w = window.NewDocument();
+    ASSERT_TRUE(w);
+    COrvaneDoc& doc = w->Document();
+    Ref<CDrawObj> obj = AddSolid(doc, 30, 30, RGB(0, 128, 0), 0);
+    doc.Image().DeselectAll();
+    obj->content->selected = 1;
+    doc.NotifyObjectsChanged();
+    CanvasView* view = w->Canvas();
+    QApplication::processEvents();
+    const QPoint from = CanvasPoint(*view, 35, 35), to = CanvasPoint(*view, 45, 40);
+    QTest::mousePress(view->viewport(), Qt::LeftButton, {}, from);
+    QTest::mouseMove(view->viewport(), CanvasPoint(*view, 40, 37));
+    QTest::mouseMove(view->viewport(), to);
+    QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, to);
+    EXPECT_EQ(obj->x, 40);
+    EXPECT_EQ(obj->y, 35);
+    EXPECT_EQ(doc.UndoManager().UndoCount(), 1u);
+    window.UpdateCommands();
+    QAction* undo = nullptr;
+    for (QAction* a : window.findChildren<QAction*>())
+        if (a->text() == "Undo move object(s)") undo = a;
+    ASSERT_TRUE(undo);
+    undo->trigger();
+    EXPECT_EQ(obj->x, 30);
+    EXPECT_EQ(obj->y, 30);
+    // The arrow keys nudge by the settings' offsets.
+    app.Settings().HorizontalOffset = 5;
+    QTest::keyClick(view, Qt::Key_Right);
+    EXPECT_EQ(obj->x, 35);
+    doc.SetModifiedFlag(false);
+}
