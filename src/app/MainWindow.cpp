@@ -44,6 +44,7 @@ MainWindow::MainWindow(CZephoApp& app, QWidget* parent)
     BuildFileMenu();
     BuildEditMenu();
     BuildObjectMenus();
+    BuildViewParts();
     BuildWindowMenu();
     BuildHelpMenu();
     UpdateCommands();
@@ -76,8 +77,12 @@ DocumentWindow* MainWindow::AddWindow(std::shared_ptr<COrvaneDoc> doc) {
     auto* window = new DocumentWindow(std::move(doc), &paint, uiHost_, &app_.Settings());
     QMdiSubWindow* sub = mdi_->addSubWindow(window);
     connect(window, &DocumentWindow::DocumentChanged, this, &MainWindow::UpdateCommands);
+    ConnectCanvas(window);
     connect(window, &QObject::destroyed, this, &MainWindow::UpdateCommands, Qt::QueuedConnection);
-    sub->resize(std::min(900, mdi_->width() - 20), std::min(650, mdi_->height() - 20));
+    // Large enough for the canvas at actual size where the area allows.
+    const CDocImage& img = window->Document().Image();
+    sub->resize(std::clamp(img.width + 60, 300, std::max(300, mdi_->width() - 20)),
+                std::clamp(img.height + 80, 200, std::max(200, mdi_->height() - 20)));
     sub->installEventFilter(this);
     window->show();
     mdi_->setActiveSubWindow(sub);

@@ -13,7 +13,9 @@ class QMdiSubWindow;
 class QLabel;
 class QProgressBar;
 class QAction;
+class QDockWidget;
 class QMenu;
+class QActionGroup;
 
 namespace zepho {
 
@@ -21,6 +23,9 @@ class CZephoApp;
 class COrvaneDoc;
 class DocumentWindow;
 class ObjectsPanel;
+class OptionsPanel;
+class CanvasView;
+class ColorButton;
 
 class MainWindow : public QMainWindow {
     Q_OBJECT
@@ -63,6 +68,10 @@ private:
     void BuildWindowMenu();
     void BuildHelpMenu();
     void BuildObjectMenus();
+    void BuildViewParts();
+    void ConnectCanvas(DocumentWindow* window);
+    void UpdateViewCommands();
+    int CurrentTool() const;
     void UpdateObjectCommands(COrvaneDoc* doc);
     void RebuildRecentFiles();
     DocumentWindow* AddWindow(std::shared_ptr<COrvaneDoc> doc);
@@ -86,10 +95,19 @@ private:
 
 public:
     ObjectsPanel* Panel() const { return objectsPanel_; }
+    OptionsPanel* Options() const { return optionsPanel_; }
+    CanvasView* ActiveCanvas() const;
+    // Runs an order or align command by its name on the active view.
+    void RunLayoutCommand(const QString& name);
 
 private:
     QMenu* recentMenu_ = nullptr;
     ObjectsPanel* objectsPanel_ = nullptr;
+    QDockWidget* objectsDock_ = nullptr;
+    OptionsPanel* optionsPanel_ = nullptr;
+    QActionGroup* toolGroup_ = nullptr;
+    ColorButton* foreButton_ = nullptr;
+    ColorButton* backButton_ = nullptr;
     struct Actions;
     std::unique_ptr<Actions> act_;
 };

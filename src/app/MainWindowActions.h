@@ -36,6 +36,10 @@ struct MainWindow::Actions {
     QAction* combine = nullptr;
     QAction* makeFrame = nullptr;
     std::vector<QAction*> imageOps;
+    std::vector<QAction*> zoom;
+    QAction* zoomInStep = nullptr;
+    QAction* zoomOutStep = nullptr;
+    QMenu* viewMenu = nullptr;
     QMenu* editMenu = nullptr;
     QMenu* objectMenu = nullptr;
     QMenu* transformMenu = nullptr;

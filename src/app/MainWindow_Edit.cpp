@@ -68,6 +68,7 @@ void MainWindow::UpdateCommands() {
     act_->redo->setText(QString::fromStdString(r.text));
     act_->redo->setEnabled(r.enabled);
     UpdateObjectCommands(open ? &w->Document() : nullptr);
+    UpdateViewCommands();
     if (w) w->UpdateTitle();
 }
 

@@ -88,10 +88,10 @@ void MainWindow::BuildObjectMenus() {
     }
 
     objectsPanel_ = new ObjectsPanel(app_.Settings(), uiHost_);
-    auto* dock = new QDockWidget(QStringLiteral("Objects"), this);
-    dock->setObjectName(QStringLiteral("ObjectsPanel"));
-    dock->setWidget(objectsPanel_);
-    addDockWidget(Qt::RightDockWidgetArea, dock);
+    objectsDock_ = new QDockWidget(QStringLiteral("Objects Panel"), this);
+    objectsDock_->setObjectName(QStringLiteral("ObjectsPanel"));
+    objectsDock_->setWidget(objectsPanel_);
+    addDockWidget(Qt::RightDockWidgetArea, objectsDock_);
     connect(mdi_, &QMdiArea::subWindowActivated, this, [this] {
         DocumentWindow* w = ActiveDocumentWindow();
         objectsPanel_->SetDocument(w ? &w->Document() : nullptr);

@@ -1,0 +1,220 @@
+// Toolbars, the View menu, the options panel, the paint colours, context menus and the status
+// bar's position text.
+#include "app/AppStrings.h"
+#include "app/CanvasView.h"
+#include "app/ColorButton.h"
+#include "app/DocumentWindow.h"
+#include "app/Icons.h"
+#include "app/MainWindowActions.h"
+#include "app/OptionsPanel.h"
+#include "app/ZephoApp.h"
+#include "edit/CmdAlign.h"
+#include "edit/CmdOrder.h"
+
+#include <QActionGroup>
+#include <QDockWidget>
+#include <QLabel>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QStatusBar>
+#include <QToolBar>
+
+namespace zepho {
+
+namespace {
+// Zoom command ids of the View menu: actual size, zoom in 2x..8x, zoom out 1/2x..1/8x.
+constexpr int kZoomActual = 32922;
+constexpr int kZoomInFirst = 32908;
+constexpr int kZoomOutFirst = 32915;
+
+// The tools that are built, with their toolbar texts and icons.
+struct ToolButton {
+    int tool;
+    const char* text;
+    ToolIconId icon;
+};
+constexpr ToolButton kTools[] = {{ToolMove, "Default Mode", ToolIconId::Default},
+                                 {ToolTransform, "Resize and Rotate", ToolIconId::Transform},
+                                 {ToolPicker, "Pick Color", ToolIconId::Picker}};
+} // namespace
+
+CanvasView* MainWindow::ActiveCanvas() const {
+    DocumentWindow* w = ActiveDocumentWindow();
+    return w ? w->Canvas() : nullptr;
+}
+
+void MainWindow::RunLayoutCommand(const QString& name) {
+    CanvasView* c = ActiveCanvas();
+    if (!c) return;
+    COrvaneDoc& doc = c->View().Document();
+    IUiHost& ui = Ui();
+    if (name == "Move forward") CmdMoveForward(doc, ui);
+    if (name == "Move backward") CmdMoveBackward(doc, ui);
+    if (name == "Move to front") CmdMoveToFront(doc, ui);
+    if (name == "Move to back") CmdMoveToBack(doc, ui);
+    if (name == "Center vertically") CmdAlign(doc, AlignKind::CenterVert, ui);
+    if (name == "Center horizontally") CmdAlign(doc, AlignKind::CenterHorz, ui);
+    if (name == "Center horizontally and vertically") CmdAlign(doc, AlignKind::CenterBoth, ui);
+    if (name == "Allign top") CmdAlign(doc, AlignKind::Top, ui);
+    if (name == "Align right") CmdAlign(doc, AlignKind::Right, ui);
+    if (name == "Align left") CmdAlign(doc, AlignKind::Left, ui);
+    if (name == "Align bottom") CmdAlign(doc, AlignKind::Bottom, ui);
+    UpdateCommands();
+}
+
+void MainWindow::BuildViewParts() {
+    // Main toolbar: the commands that exist, in their order.
+    QToolBar* main = addToolBar(QStringLiteral("Main Toolbar"));
+    main->setObjectName(QStringLiteral("MainToolbar"));
+    act_->newDoc->setIcon(CommandIcon(CommandIconId::New));
+    act_->open->setIcon(CommandIcon(CommandIconId::Open));
+    act_->save->setIcon(CommandIcon(CommandIconId::Save));
+    act_->undo->setIcon(CommandIcon(CommandIconId::Undo));
+    act_->redo->setIcon(CommandIcon(CommandIconId::Redo));
+    act_->copy->setIcon(CommandIcon(CommandIconId::Copy));
+    act_->paste->setIcon(CommandIcon(CommandIconId::Paste));
+    act_->deleteObjects->setIcon(CommandIcon(CommandIconId::Delete));
+    act_->resizeImage->setIcon(CommandIcon(CommandIconId::ResizeImage));
+    for (QAction* a : {act_->newDoc, act_->open, act_->save, act_->undo, act_->redo, act_->copy, act_->paste,
+                       act_->deleteObjects, act_->resizeImage})
+        main->addAction(a);
+    act_->newDoc->setToolTip(QStringLiteral("New"));
+    act_->open->setToolTip(QStringLiteral("Open"));
+    act_->save->setToolTip(QStringLiteral("Save"));
+
+    // Drawing toolbar: the tools, the zoom commands and the two paint colours.
+    QToolBar* drawing = addToolBar(QStringLiteral("Drawing Toolbar"));
+    drawing->setObjectName(QStringLiteral("DrawingToolbar"));
+    addToolBar(Qt::LeftToolBarArea, drawing);
+    toolGroup_ = new QActionGroup(this);
+    for (const ToolButton& t : kTools) {
+        QAction* a = drawing->addAction(ToolIcon(t.icon), t.text);
+        a->setCheckable(true);
+        a->setData(t.tool);
+        toolGroup_->addAction(a);
+        const int tool = t.tool;
+        connect(a, &QAction::triggered, this, [this, tool] {
+            if (CanvasView* c = ActiveCanvas()) c->View().SelectTool(tool);
+            optionsPanel_->ShowToolPage(tool);
+        });
+    }
+    toolGroup_->actions().first()->setChecked(true);
+    drawing->addSeparator();
+
+    QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
+    act_->viewMenu = view;
+    auto zoomAction = [this](QMenu* menu, const QString& text, int id) {
+        QAction* a = menu->addAction(text, this, [this, id] {
+            if (CanvasView* c = ActiveCanvas()) c->View().OnZoomCommand(id);
+            UpdateCommands();
+        });
+        a->setCheckable(true);
+        a->setData(id);
+        act_->zoom.push_back(a);
+        return a;
+    };
+    QAction* actual = zoomAction(view, QStringLiteral("&Actual Size"), kZoomActual);
+    actual->setIcon(ToolIcon(ToolIconId::ActualSize));
+    QMenu* zoomIn = view->addMenu(QStringLiteral("Zoom &In"));
+    QMenu* zoomOut = view->addMenu(QStringLiteral("Zoom &Out"));
+    for (int i = 0; i < 7; ++i) {
+        zoomAction(zoomIn, QStringLiteral("%1x").arg(i + 2), kZoomInFirst + i);
+        zoomAction(zoomOut, QStringLiteral("1/%1x").arg(i + 2), kZoomOutFirst + i);
+    }
+    act_->zoomInStep = drawing->addAction(ToolIcon(ToolIconId::ZoomIn), QStringLiteral("Zoom In"), this, [this] {
+        if (CanvasView* c = ActiveCanvas()) c->View().ZoomIn();
+        UpdateCommands();
+    });
+    act_->zoomOutStep = drawing->addAction(ToolIcon(ToolIconId::ZoomOut), QStringLiteral("Zoom Out"), this, [this] {
+        if (CanvasView* c = ActiveCanvas()) c->View().ZoomOut();
+        UpdateCommands();
+    });
+    drawing->addAction(actual);
+    drawing->addSeparator();
+    foreButton_ = new ColorButton(paint.fore);
+    foreButton_->setToolTip(QStringLiteral("Foreground color"));
+    backButton_ = new ColorButton(paint.back);
+    backButton_->setToolTip(QStringLiteral("Background color"));
+    connect(foreButton_, &ColorButton::ColourChanged, this, [this](COLORREF c) { paint.fore = c; });
+    connect(backButton_, &ColorButton::ColourChanged, this, [this](COLORREF c) { paint.back = c; });
+    drawing->addWidget(foreButton_);
+    drawing->addWidget(backButton_);
+
+    optionsPanel_ = new OptionsPanel(app_.Settings(), [this](const QString& name) { RunLayoutCommand(name); });
+    auto* optionsDock = new QDockWidget(QStringLiteral("Options Panel"), this);
+    optionsDock->setObjectName(QStringLiteral("OptionsPanel"));
+    optionsDock->setWidget(optionsPanel_);
+    addDockWidget(Qt::RightDockWidgetArea, optionsDock);
+
+    view->addSeparator();
+    for (QAction* a : {main->toggleViewAction(), drawing->toggleViewAction(), optionsDock->toggleViewAction(),
+                       objectsDock_->toggleViewAction()})
+        view->addAction(a);
+    main->toggleViewAction()->setText(QStringLiteral("&Main Toolbar"));
+    drawing->toggleViewAction()->setText(QStringLiteral("&Drawing Toolbar"));
+    optionsDock->toggleViewAction()->setText(QStringLiteral("&Options Panel"));
+    optionsDock->toggleViewAction()->setStatusTip(QStringLiteral("Show or hide options panel"));
+    objectsDock_->toggleViewAction()->setText(QStringLiteral("O&bjects Panel"));
+    QAction* status = view->addAction(QStringLiteral("&Status Bar"));
+    status->setCheckable(true);
+    status->setChecked(true);
+    connect(status, &QAction::toggled, statusBar(), &QWidget::setVisible);
+}
+
+void MainWindow::ConnectCanvas(DocumentWindow* w) {
+    CanvasView* c = w->Canvas();
+    c->View().SelectTool(CurrentTool());
+    connect(c, &CanvasView::StatusText, statusPos_, &QLabel::setText);
+    connect(c, &CanvasView::ZoomChanged, this, &MainWindow::UpdateCommands);
+    connect(c, &CanvasView::PaintColoursEdited, this, [this] {
+        foreButton_->SetColour(paint.fore);
+        backButton_->SetColour(paint.back);
+    });
+    connect(c, &CanvasView::PickedColourChanged, optionsPanel_, &OptionsPanel::ShowPickedColour);
+    connect(c, &CanvasView::ToolSwitched, this, [this](int tool) {
+        for (QAction* a : toolGroup_->actions()) a->setChecked(a->data().toInt() == tool);
+        optionsPanel_->ShowToolPage(tool);
+    });
+    connect(c, &CanvasView::ContextMenuRequested, this, [this](ContextMenu menu, const QPoint& global) {
+        if (menu != ContextMenu::Objects) return;
+        QMenu m(this);
+        for (QAction* a : {act_->newObject, act_->duplicate, act_->deleteObjects}) m.addAction(a);
+        m.addSeparator();
+        QMenu* order = m.addMenu(QStringLiteral("Sequence"));
+        for (const char* name : {"Move forward", "Move backward", "Move to front", "Move to back"})
+            order->addAction(name, this, [this, name] { RunLayoutCommand(name); });
+        QMenu* align = m.addMenu(QStringLiteral("Layout"));
+        for (const char* name : {"Center vertically", "Center horizontally", "Center horizontally and vertically",
+                                 "Allign top", "Align right", "Align left", "Align bottom"})
+            align->addAction(name, this, [this, name] { RunLayoutCommand(name); });
+        m.addSeparator();
+        for (QAction* a : {act_->trim, act_->combine, act_->makeFrame}) m.addAction(a);
+        m.exec(global);
+    });
+}
+
+int MainWindow::CurrentTool() const {
+    QAction* a = toolGroup_ ? toolGroup_->checkedAction() : nullptr;
+    return a ? a->data().toInt() : ToolMove;
+}
+
+void MainWindow::UpdateViewCommands() {
+    CanvasView* c = ActiveCanvas();
+    act_->viewMenu->setEnabled(true);
+    for (QAction* a : act_->zoom) {
+        a->setEnabled(c != nullptr);
+        a->setChecked(c && c->View().IsZoomCommandChecked(a->data().toInt()));
+    }
+    act_->zoomInStep->setEnabled(c && c->View().CanZoomIn());
+    act_->zoomOutStep->setEnabled(c && c->View().CanZoomOut());
+    for (QAction* a : toolGroup_->actions()) a->setEnabled(c != nullptr);
+    if (c) {
+        const int tool = c->View().ToolNumber();
+        for (QAction* a : toolGroup_->actions()) a->setChecked(a->data().toInt() == tool);
+        optionsPanel_->ShowToolPage(tool);
+    }
+}
+
+} // namespace zepho

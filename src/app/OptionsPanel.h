@@ -1,0 +1,43 @@
+// The options panel: one page per tool, showing and editing the tool's settings.
+#pragma once
+
+#include "edit/ViewHost.h"
+
+#include <QStackedWidget>
+
+#include <functional>
+
+class QLabel;
+
+namespace zepho {
+
+class CAppSettings;
+
+class OptionsPanel : public QStackedWidget {
+    Q_OBJECT
+public:
+    // runCommand runs one of the layout commands by its tooltip text on the active view.
+    OptionsPanel(CAppSettings& settings, std::function<void(const QString&)> runCommand, QWidget* parent = nullptr);
+
+    // Shows the page of a tool (the text tool shows an empty page).
+    void ShowToolPage(int tool);
+    int CurrentPage() const { return currentIndex(); }
+    void ShowPickedColour(const PickedColour& colour);
+
+    enum Page { PageEmpty = 0, PageLayout = 1, PagePickColor = 6 };
+    QLabel* red = nullptr;
+    QLabel* green = nullptr;
+    QLabel* blue = nullptr;
+    QLabel* transparent = nullptr;
+    QLabel* swatch = nullptr;
+
+private:
+    QWidget* BuildLayoutPage();
+    QWidget* BuildPickColorPage();
+
+    CAppSettings& settings_;
+    std::function<void(const QString&)> run_;
+    int pageIndex_[8] = {};
+};
+
+} // namespace zepho
