@@ -22,6 +22,7 @@ MainWindow::MainWindow(CZephoApp& app, QWidget* parent)
     : QMainWindow(parent), app_(app), ui_(this), progress_(nullptr, nullptr), act_(std::make_unique<Actions>()) {
     setWindowTitle(kAppTitle);
     setAcceptDrops(true);
+    LoadHelp();
     mdi_ = new QMdiArea;
     mdi_->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     mdi_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);

@@ -4,7 +4,9 @@
 #include "app/QtServices.h"
 #include "edit/Tool.h"
 
+#include <QImage>
 #include <QMainWindow>
+#include <QPrinter>
 
 #include <memory>
 
@@ -15,6 +17,7 @@ class QProgressBar;
 class QAction;
 class QDockWidget;
 class QMenu;
+
 class QActionGroup;
 
 namespace zepho {
@@ -68,6 +71,10 @@ private:
     void BuildWindowMenu();
     void BuildHelpMenu();
     void BuildObjectMenus();
+    void BuildPrintCommands(QMenu* file, QAction* before);
+    void PrintDocument(QPrinter& printer);
+    void ShowHelp();
+    static void LoadHelp();
     void BuildViewParts();
     void ConnectCanvas(DocumentWindow* window);
     void UpdateViewCommands();
@@ -97,6 +104,8 @@ public:
     ObjectsPanel* Panel() const { return objectsPanel_; }
     OptionsPanel* Options() const { return optionsPanel_; }
     CanvasView* ActiveCanvas() const;
+    // The visible objects over the export background colour, as printed.
+    QImage FlattenedImage(const COrvaneDoc& doc) const;
     // Runs an order or align command by its name on the active view.
     void RunLayoutCommand(const QString& name);
 
@@ -106,6 +115,7 @@ private:
     QDockWidget* objectsDock_ = nullptr;
     OptionsPanel* optionsPanel_ = nullptr;
     QActionGroup* toolGroup_ = nullptr;
+    std::unique_ptr<QPrinter> printer_;
     ColorButton* foreButton_ = nullptr;
     ColorButton* backButton_ = nullptr;
     struct Actions;

@@ -16,6 +16,10 @@ struct MainWindow::Actions {
     QAction* save = nullptr;
     QAction* saveAs = nullptr;
     QAction* exit = nullptr;
+    QAction* print = nullptr;
+    QAction* printPreview = nullptr;
+    QAction* printSetup = nullptr;
+    QAction* help = nullptr;
     QAction* undo = nullptr;
     QAction* redo = nullptr;
     QAction* preferences = nullptr;

@@ -45,6 +45,9 @@ void MainWindow::BuildWindowMenu() {
 
 void MainWindow::BuildHelpMenu() {
     QMenu* m = menuBar()->addMenu(QStringLiteral("&Help"));
+    act_->help = m->addAction(QStringLiteral("&Help Topics"), this, &MainWindow::ShowHelp);
+    act_->help->setShortcut(QKeySequence::HelpContents);
+    m->addSeparator();
     act_->about = m->addAction(QStringLiteral("&About %1...").arg(kAppTitle), this, &MainWindow::OnAbout);
 }
 
@@ -56,7 +59,8 @@ void MainWindow::OnPreferences() {
 void MainWindow::UpdateCommands() {
     DocumentWindow* w = ActiveDocumentWindow();
     const bool open = w != nullptr;
-    for (QAction* a : {act_->close, act_->save, act_->saveAs, act_->newWindow, act_->cascade, act_->tile, act_->arrange})
+    for (QAction* a : {act_->close, act_->save, act_->saveAs, act_->newWindow, act_->cascade, act_->tile, act_->arrange,
+                       act_->print, act_->printPreview})
         a->setEnabled(open);
     // Without a document only File, View, Capture and Help are offered.
     act_->editMenu->menuAction()->setVisible(open);

@@ -28,11 +28,13 @@ void MainWindow::BuildFileMenu() {
     act_->save->setShortcut(QKeySequence::Save);
     act_->saveAs = m->addAction(QStringLiteral("Save &As..."), this, &MainWindow::OnSaveAs);
     m->addSeparator();
+    QAction* recentAnchor = m->addSeparator();
     recentMenu_ = m->addMenu(QStringLiteral("Recent &Files"));
     RebuildRecentFiles();
     m->addSeparator();
     act_->exit = m->addAction(QStringLiteral("E&xit"), this, &QWidget::close);
     act_->exit->setShortcut(QKeySequence::Quit);
+    BuildPrintCommands(m, recentAnchor);
 }
 
 void MainWindow::RebuildRecentFiles() {

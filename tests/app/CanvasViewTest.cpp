@@ -98,3 +98,55 @@ TEST(CanvasView, DraggingWithTheMoveToolRecordsOneMove) {
     EXPECT_EQ(obj->x, 35);
     doc.SetModifiedFlag(false);
 }
+
+#include <QFile>
+#include <QFileInfo>
+#include <QPrinter>
+
+TEST(CanvasView, ZoomCommandsFollowTheView) {
+    TestApp();
+    QTemporaryDir dir;
+    CZephoApp app(dir.filePath("zepho.ini"));
+    app.Start();
+    MainWindow window(app);
+    window.show();
+    auto find = [&](const QString& text) -> QAction* {
+        for (QAction* a : window.findChildren<QAction*>())
+            if (a->text() == text) return a;
+        return nullptr;
+    };
+    // Without a document the zoom commands are off and only File, View and Help remain.
+    window.UpdateCommands();
+    ASSERT_TRUE(find("8x"));
+    EXPECT_FALSE(find("8x")->isEnabled());
+    EXPECT_FALSE(find("&Edit")->isVisible());
+    EXPECT_TRUE(find("&View")->isVisible());
+    DocumentWindow* w = window.NewDocument();
+    ASSERT_TRUE(w);
+    window.UpdateCommands();
+    EXPECT_FALSE(find("2x")->isChecked());
+    find("8x")->trigger();
+    EXPECT_EQ(w->Canvas()->View().Zoom(), 8);
+    EXPECT_TRUE(find("8x")->isChecked());
+    EXPECT_FALSE(find("Zoom In")->isEnabled()); // already at the largest
+    find("1/8x")->trigger();
+    EXPECT_EQ(w->Canvas()->View().Zoom(), -8);
+    EXPECT_FALSE(find("Zoom Out")->isEnabled());
+    EXPECT_TRUE(find("Zoom In")->isEnabled());
+
+    // What printing draws: the flattened picture over the export background.
+    const QImage flat = window.FlattenedImage(w->Document());
+    EXPECT_EQ(flat.size(), QSize(640, 480));
+    EXPECT_EQ(flat.pixelColor(10, 10), QColor(255, 255, 255));
+    w->Document().SetModifiedFlag(false);
+}
+
+TEST(CanvasView, TheUserGuideShipsWithTheProgram) {
+    TestApp();
+    QTemporaryDir dir;
+    CZephoApp app(dir.filePath("zepho.ini"));
+    MainWindow window(app); // registers the help pages
+    QFile guide(":/help/guide.html");
+    ASSERT_TRUE(guide.open(QIODevice::ReadOnly));
+    EXPECT_GT(guide.size(), 1000);
+}
