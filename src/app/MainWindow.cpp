@@ -85,7 +85,11 @@ DocumentWindow* MainWindow::AddWindow(std::shared_ptr<COrvaneDoc> doc) {
     sub->resize(std::clamp(img.width + 60, 300, std::max(300, mdi_->width() - 20)),
                 std::clamp(img.height + 80, 200, std::max(200, mdi_->height() - 20)));
     sub->installEventFilter(this);
-    window->show();
+    // The first document fills the area; later ones open beside it at their own size.
+    if (mdi_->subWindowList().size() == 1)
+        sub->showMaximized();
+    else
+        window->show();
     mdi_->setActiveSubWindow(sub);
     UpdateCommands();
     return window;

@@ -2,6 +2,7 @@
 #include "app/ZephoApp.h"
 
 #include <QApplication>
+#include <QScreen>
 
 int main(int argc, char** argv) {
     QApplication qapp(argc, argv);
@@ -18,6 +19,8 @@ int main(int argc, char** argv) {
         } else {
             window.NewDocument(); // from the saved settings, without the dialog
         }
+        // Fill the screen even where no window manager honours the maximised state.
+        if (QScreen* screen = QGuiApplication::primaryScreen()) window.setGeometry(screen->availableGeometry());
         window.showMaximized();
         result = qapp.exec();
     }
