@@ -74,6 +74,7 @@ private:
     void BuildPrintCommands(QMenu* file, QAction* before);
     void PrintDocument(QPrinter& printer);
     void ShowHelp();
+    void CyclePane(bool forward);
     static void LoadHelp();
     void BuildViewParts();
     void ConnectCanvas(DocumentWindow* window);

@@ -1,15 +1,22 @@
 // The Edit, Window and Help menus and the commands' enabled states.
 #include "app/AppStrings.h"
 #include "app/DocumentWindow.h"
+#include "app/Icons.h"
+#include "app/ObjectsPanel.h"
+#include "app/OptionsPanel.h"
 #include "app/MainWindowActions.h"
 #include "app/PreferencesDialog.h"
 #include "app/ZephoApp.h"
 #include "edit/Undo.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
+#include <QShortcut>
+#include <QWhatsThis>
+#include <QDockWidget>
 
 namespace zepho {
 
@@ -47,6 +54,15 @@ void MainWindow::BuildHelpMenu() {
     QMenu* m = menuBar()->addMenu(QStringLiteral("&Help"));
     act_->help = m->addAction(QStringLiteral("&Help Topics"), this, &MainWindow::ShowHelp);
     act_->help->setShortcut(QKeySequence::HelpContents);
+    QAction* whatsThis = QWhatsThis::createAction(this);
+    whatsThis->setShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F1));
+    whatsThis->setIcon(CommandIcon(CommandIconId::ContextHelp));
+    m->addAction(whatsThis);
+    // F6 and Shift+F6 move between the document and the panels.
+    auto* nextPane = new QShortcut(QKeySequence(Qt::Key_F6), this);
+    connect(nextPane, &QShortcut::activated, this, [this] { CyclePane(true); });
+    auto* prevPane = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F6), this);
+    connect(prevPane, &QShortcut::activated, this, [this] { CyclePane(false); });
     m->addSeparator();
     act_->about = m->addAction(QStringLiteral("&About %1...").arg(kAppTitle), this, &MainWindow::OnAbout);
 }
@@ -89,6 +105,25 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
                 }
             }
     return QMainWindow::eventFilter(watched, event);
+}
+
+} // namespace zepho
+
+namespace zepho {
+
+void MainWindow::CyclePane(bool forward) {
+    QList<QWidget*> panes;
+    if (QMdiSubWindow* sub = mdi_->activeSubWindow()) panes << sub->widget();
+    for (QWidget* w : {static_cast<QWidget*>(objectsPanel_), static_cast<QWidget*>(optionsPanel_)})
+        if (w->isVisible()) panes << w;
+    if (panes.isEmpty()) return;
+    int current = -1;
+    for (int i = 0; i < panes.size(); ++i)
+        if (panes[i]->isAncestorOf(QApplication::focusWidget()) || panes[i] == QApplication::focusWidget()) current = i;
+    const int next = (current + (forward ? 1 : panes.size() - 1)) % panes.size();
+    panes[next]->setFocus(Qt::ShortcutFocusReason);
+    if (QWidget* child = panes[next]->nextInFocusChain(); child && panes[next]->isAncestorOf(child))
+        child->setFocus(Qt::ShortcutFocusReason);
 }
 
 } // namespace zepho

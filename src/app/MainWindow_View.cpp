@@ -20,6 +20,7 @@
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QToolBar>
+#include <QWhatsThis>
 
 namespace zepho {
 
@@ -34,10 +35,15 @@ struct ToolButton {
     int tool;
     const char* text;
     ToolIconId icon;
+    const char* help;
 };
-constexpr ToolButton kTools[] = {{ToolMove, "Default Mode", ToolIconId::Default},
-                                 {ToolTransform, "Resize and Rotate", ToolIconId::Transform},
-                                 {ToolPicker, "Pick Color", ToolIconId::Picker}};
+constexpr ToolButton kTools[] = {
+    {ToolMove, "Default Mode", ToolIconId::Default,
+     "Selects and moves objects. Ctrl toggles an object's selection, Shift adds to it."},
+    {ToolTransform, "Resize and Rotate", ToolIconId::Transform,
+     "Scales the selected object with its handles and turns it with the knob."},
+    {ToolPicker, "Pick Color", ToolIconId::Picker,
+     "Takes the colour under the mouse: left button for the foreground, right for the background."}};
 } // namespace
 
 CanvasView* MainWindow::ActiveCanvas() const {
@@ -91,6 +97,7 @@ void MainWindow::BuildViewParts() {
     toolGroup_ = new QActionGroup(this);
     for (const ToolButton& t : kTools) {
         QAction* a = drawing->addAction(ToolIcon(t.icon), t.text);
+        a->setWhatsThis(QStringLiteral("<b>%1</b><br>%2").arg(t.text, t.help));
         a->setCheckable(true);
         a->setData(t.tool);
         toolGroup_->addAction(a);
@@ -146,6 +153,14 @@ void MainWindow::BuildViewParts() {
     auto* optionsDock = new QDockWidget(QStringLiteral("Options Panel"), this);
     optionsDock->setObjectName(QStringLiteral("OptionsPanel"));
     optionsDock->setWidget(optionsPanel_);
+    optionsPanel_->setWhatsThis(QStringLiteral("The settings of the current tool."));
+    objectsPanel_->setWhatsThis(QStringLiteral(
+        "The objects of the document, topmost first: select them, show or hide them with the eye, lock them, "
+        "open their properties and set their transparency."));
+    main->addSeparator();
+    QAction* contextHelp = QWhatsThis::createAction(this);
+    contextHelp->setIcon(CommandIcon(CommandIconId::ContextHelp));
+    main->addAction(contextHelp);
     addDockWidget(Qt::RightDockWidgetArea, optionsDock);
 
     view->addSeparator();
