@@ -6,6 +6,7 @@
 #include "app/DocumentWindow.h"
 #include "app/Icons.h"
 #include "app/MainWindowActions.h"
+#include "app/ObjectsPanel.h"
 #include "app/OptionsPanel.h"
 #include "app/ZephoApp.h"
 #include "edit/CmdAlign.h"
