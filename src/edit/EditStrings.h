@@ -103,4 +103,12 @@ inline constexpr const char kStatusPosition[] = " x=%d y=%d";
 inline constexpr const char kObjectsLocked[] = "Some objects are locked.If you want to move them,please "
                                                "click the lock icon to unlock them in the Objects Panel.";
 
+// The property sheet's number boxes and its "Fill and Stroke" refusals.
+inline constexpr const char kRangeInt[] = "Please input a digital between %d and %d!";
+inline constexpr const char kRangeFloat[] = "Please input a digital between %0.3f and %0.3f !";
+inline constexpr const char kFillNeeded[] =
+    "The \"Fill\" option must be selected when the \"Stroke\" option is not selected !";
+inline constexpr const char kStrokeNeeded[] =
+    "The \"Stroke\" option must be selected when the \"Fill\" option is not selected !";
+
 } // namespace zepho::strings
