@@ -39,6 +39,7 @@ struct MainWindow::Actions {
     QAction* trim = nullptr;
     QAction* combine = nullptr;
     QAction* makeFrame = nullptr;
+    QAction* properties = nullptr;
     std::vector<QAction*> imageOps;
     std::vector<QAction*> zoom;
     QAction* zoomInStep = nullptr;

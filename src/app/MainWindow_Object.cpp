@@ -6,6 +6,7 @@
 #include "app/ZephoApp.h"
 #include "edit/CmdClipboard.h"
 #include "edit/CmdImageOps.h"
+#include "app/PropertyEditor.h"
 #include "app/ResizeDialogs.h"
 #include "edit/CmdObjects.h"
 #include "edit/CmdResize.h"
@@ -71,6 +72,10 @@ void MainWindow::BuildObjectMenus() {
                                [this](COrvaneDoc& d) { CmdCombine(d, Ui()); });
     act_->makeFrame =
         AddCommand(object, this, QStringLiteral("&Make image as single object"), [](COrvaneDoc& d) { CmdMakeFrame(d); });
+    object->addSeparator();
+    act_->properties = AddCommand(object, this, QStringLiteral("&Properties"), [this](COrvaneDoc& d) {
+        if (Ref<CDrawObj> obj = CmdPropertiesTarget(d, Ui())) EditObjectProperties(this, d, *obj, app_.Settings(), Ui());
+    });
 
     QMenu* transform = menuBar()->addMenu(QStringLiteral("&Transform"));
     act_->transformMenu = transform;
@@ -92,6 +97,11 @@ void MainWindow::BuildObjectMenus() {
     objectsDock_->setObjectName(QStringLiteral("ObjectsPanel"));
     objectsDock_->setWidget(objectsPanel_);
     addDockWidget(Qt::RightDockWidgetArea, objectsDock_);
+    connect(objectsPanel_, &ObjectsPanel::PropertiesRequested, this, [this](CDrawObj* obj) {
+        if (DocumentWindow* w = ActiveDocumentWindow(); w && obj)
+            EditObjectProperties(this, w->Document(), *obj, app_.Settings(), Ui());
+        UpdateCommands();
+    });
     connect(mdi_, &QMdiArea::subWindowActivated, this, [this] {
         DocumentWindow* w = ActiveDocumentWindow();
         objectsPanel_->SetDocument(w ? &w->Document() : nullptr);
@@ -108,6 +118,7 @@ void MainWindow::UpdateObjectCommands(COrvaneDoc* doc) {
     act_->trim->setEnabled(open && CanTrim(*doc));
     act_->combine->setEnabled(open && CanCombine(*doc));
     act_->makeFrame->setEnabled(open && CanMakeFrame(*doc));
+    act_->properties->setEnabled(open && CanProperties(*doc));
     for (QAction* a : act_->imageOps) a->setEnabled(open && CanImageOperation(*doc));
     act_->resizeImage->setEnabled(open && CanResize(*doc));
     act_->resizeCanvas->setEnabled(open && CanResize(*doc));

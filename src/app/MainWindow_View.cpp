@@ -8,6 +8,7 @@
 #include "app/MainWindowActions.h"
 #include "app/ObjectsPanel.h"
 #include "app/OptionsPanel.h"
+#include "app/PropertyEditor.h"
 #include "app/ZephoApp.h"
 #include "edit/CmdAlign.h"
 #include "edit/CmdOrder.h"
@@ -43,6 +44,7 @@ constexpr ToolButton kTools[] = {
      "Selects and moves objects. Ctrl toggles an object's selection, Shift adds to it."},
     {ToolTransform, "Resize and Rotate", ToolIconId::Transform,
      "Scales the selected object with its handles and turns it with the knob."},
+    {ToolText, "Text", ToolIconId::Text, "Click on the canvas to write a new text object."},
     {ToolPicker, "Pick Color", ToolIconId::Picker,
      "Takes the colour under the mouse: left button for the foreground, right for the background."}};
 } // namespace
@@ -182,6 +184,12 @@ void MainWindow::BuildViewParts() {
 void MainWindow::ConnectCanvas(DocumentWindow* w) {
     CanvasView* c = w->Canvas();
     c->View().SelectTool(CurrentTool());
+    COrvaneDoc* doc = &w->Document();
+    c->textEditor = [this, doc](CDrawObj& obj) { return EditNewText(this, *doc, obj, app_.Settings(), Ui()); };
+    connect(c, &CanvasView::PropertiesRequested, this, [this, doc](CDrawObj* obj) {
+        if (obj) EditObjectProperties(this, *doc, *obj, app_.Settings(), Ui());
+        UpdateCommands();
+    });
     connect(c, &CanvasView::StatusText, statusPos_, &QLabel::setText);
     connect(c, &CanvasView::ZoomChanged, this, &MainWindow::UpdateCommands);
     connect(c, &CanvasView::PaintColoursEdited, this, [this] {

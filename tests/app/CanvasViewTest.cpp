@@ -150,3 +150,42 @@ TEST(CanvasView, TheUserGuideShipsWithTheProgram) {
     ASSERT_TRUE(guide.open(QIODevice::ReadOnly));
     EXPECT_GT(guide.size(), 1000);
 }
+
+#include "app/PropertyEditor.h"
+#include "app/TextEditor.h"
+
+#include <QTextEdit>
+
+TEST(CanvasView, TheTextToolOpensTheEditorFromTheToolbar) {
+    TestApp();
+    QTemporaryDir dir;
+    CZephoApp app(dir.filePath("zepho.ini"));
+    app.Start();
+    MainWindow window(app);
+    window.resize(900, 700);
+    window.show();
+    DocumentWindow* w = window.NewDocument();
+    ASSERT_TRUE(w);
+    QAction* textTool = nullptr;
+    for (QAction* a : window.findChildren<QAction*>())
+        if (a->text() == "Text") textTool = a;
+    ASSERT_TRUE(textTool);
+    textTool->trigger();
+    EXPECT_EQ(w->Canvas()->View().ToolNumber(), ToolText);
+    SetDialogRunner([](QDialog& dialog) {
+        auto& d = dynamic_cast<TextEditorDialog&>(dialog);
+        QTest::keyClicks(d.edit, "Hi");
+        d.accept();
+        return d.result();
+    });
+    const QPoint at = CanvasPoint(*w->Canvas(), 50, 60);
+    QTest::mouseClick(w->Canvas()->viewport(), Qt::LeftButton, {}, at);
+    SetDialogRunner({});
+    ASSERT_EQ(w->Document().Image().objects.Count(), 2);
+    EXPECT_EQ(w->Document().Image().objects.Tail()->content->kind, KindText);
+    window.UpdateCommands();
+    bool labelled = false;
+    for (QAction* a : window.findChildren<QAction*>()) labelled |= a->text() == "Undo add text";
+    EXPECT_TRUE(labelled);
+    w->Document().SetModifiedFlag(false);
+}
