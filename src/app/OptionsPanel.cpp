@@ -1,5 +1,6 @@
 #include "app/OptionsPanel.h"
 
+#include "app/OptionsPages.h"
 #include "edit/Tool.h"
 
 #include <QFormLayout>
@@ -69,9 +70,15 @@ QIcon LayoutIcon(int which) {
 
 OptionsPanel::OptionsPanel(CAppSettings& settings, std::function<void(const QString&)> runCommand, QWidget* parent)
     : QStackedWidget(parent), settings_(settings), run_(std::move(runCommand)) {
-    addWidget(new QWidget); // the text tool's empty page
+    pageIndex_[PageEmpty] = addWidget(new QWidget); // the text tool shows an empty panel
     pageIndex_[PageLayout] = addWidget(BuildLayoutPage());
+    pageIndex_[PageSelection] = addWidget(new SelectionPage(settings_));
+    pageIndex_[PageErase] = addWidget(new EraseSettingPage(settings_, false));
+    pageIndex_[PagePen] = addWidget(new EraseSettingPage(settings_, true));
+    pageIndex_[PageShape] = addWidget(new ShapeSettingPage(settings_));
     pageIndex_[PagePickColor] = addWidget(BuildPickColorPage());
+    pageIndex_[PageFlood] = addWidget(new FloodFillSettingPage(settings_));
+    pageIndex_[PageShapeSelection] = addWidget(new ShapeSelectionPage(settings_));
     setCurrentIndex(pageIndex_[PageLayout]);
 }
 
@@ -135,8 +142,16 @@ QWidget* OptionsPanel::BuildPickColorPage() {
 
 void OptionsPanel::ShowToolPage(int tool) {
     const ToolInfo& info = ToolInfoOf(tool);
-    const int page = info.optionsPage;
-    setCurrentIndex(page > 0 && page < 8 && pageIndex_[page] ? pageIndex_[page] : 0);
+    const int page = info.optionsPage >= 1 && info.optionsPage <= 8 ? info.optionsPage : PageEmpty;
+    if (auto* shape = qobject_cast<ShapeSettingPage*>(PageWidget(page))) shape->SetArgument(info.pageArgument);
+    if (auto* sel = qobject_cast<ShapeSelectionPage*>(PageWidget(page))) sel->SetArgument(info.pageArgument);
+    setCurrentIndex(pageIndex_[page]);
+}
+
+int OptionsPanel::CurrentPageNumber() const {
+    for (int p = 0; p <= 8; ++p)
+        if (pageIndex_[p] == currentIndex()) return p;
+    return PageEmpty;
 }
 
 void OptionsPanel::ShowPickedColour(const PickedColour& c) {

@@ -24,7 +24,20 @@ public:
     int CurrentPage() const { return currentIndex(); }
     void ShowPickedColour(const PickedColour& colour);
 
-    enum Page { PageEmpty = 0, PageLayout = 1, PagePickColor = 6 };
+    enum Page {
+        PageEmpty = 0,
+        PageLayout = 1,
+        PageSelection = 2,
+        PageErase = 3,
+        PagePen = 4,
+        PageShape = 5,
+        PagePickColor = 6,
+        PageFlood = 7,
+        PageShapeSelection = 8
+    };
+    // The page widget of a page number (for the tests).
+    QWidget* PageWidget(int page) const { return page >= 0 && page <= 8 ? widget(pageIndex_[page]) : nullptr; }
+    int CurrentPageNumber() const;
     QLabel* red = nullptr;
     QLabel* green = nullptr;
     QLabel* blue = nullptr;
@@ -37,7 +50,7 @@ private:
 
     CAppSettings& settings_;
     std::function<void(const QString&)> run_;
-    int pageIndex_[8] = {};
+    int pageIndex_[9] = {};
 };
 
 } // namespace zepho
