@@ -99,10 +99,9 @@ private:
         const std::size_t keep = len_ - pos_;
         const std::size_t want = std::max<std::size_t>(kBlock, keep);
         const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(want, left_));
-        std::vector<BYTE> next(keep + n);
-        std::copy(buf_.begin() + static_cast<long>(pos_), buf_.begin() + static_cast<long>(len_), next.begin());
-        if (!in_.Read(next.data() + keep, n)) return false;
-        buf_.swap(next);
+        if (pos_ > 0 && keep > 0) std::memmove(buf_.data(), buf_.data() + pos_, keep);
+        if (buf_.size() < keep + n) buf_.resize(keep + n);
+        if (!in_.Read(buf_.data() + keep, n)) return false;
         pos_ = 0;
         len_ = keep + n;
         left_ -= n;
