@@ -8,7 +8,6 @@ inline constexpr const char kOrganisation[] = "Quarnix";
 inline constexpr const char kApplicationKey[] = "Zepho Image";
 inline constexpr const char kWorkspaceGroup[] = "XWorkspace";
 inline constexpr const char kNativeFilterQt[] = "Quarnix Zepho Image File (*.qzi)";
-inline constexpr const char kSaveFailed[] = "Save to file %s fail!";
 inline constexpr const char kOpenFailed[] = "Failed to open document.";
 inline constexpr const char kSaveChanges[] = "Save changes to %s?";
 inline constexpr const char kUntitled[] = "Untitled";

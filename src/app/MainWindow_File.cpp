@@ -4,6 +4,7 @@
 #include "app/MainWindowActions.h"
 #include "app/NewImageDialog.h"
 #include "app/ZephoApp.h"
+#include "model/FileStrings.h"
 #include "platform/Format.h"
 
 #include <QFileDialog>
@@ -104,7 +105,7 @@ bool MainWindow::SaveDocumentAs(DocumentWindow* w, const QString& path) {
     if (!w || path.isEmpty()) return false;
     COrvaneDoc& doc = w->Document();
     if (!doc.Image().SaveNative(path.toStdString(), &progress_)) {
-        uiHost_->MessageBox(Format(kSaveFailed, path.toUtf8().constData()), kAppTitle, MsgIcon::Error);
+        uiHost_->MessageBox(Format(strings::kSaveFailed, path.toUtf8().constData()), kAppTitle, MsgIcon::Error);
         return false;
     }
     doc.SetModifiedFlag(false);

@@ -3,8 +3,6 @@
 
 namespace zepho::strings {
 
-inline constexpr const char kReadingFile[] = "Reading file ";
-inline constexpr const char kSavingFile[] = "Saving file ";
 
 // Edit menu states.
 inline constexpr const char kCantUndo[] = "Can't &Undo";

@@ -1,19 +1,16 @@
 #include "edit/OrvaneDoc.h"
 
-#include "edit/EditStrings.h"
+#include "model/FileStrings.h"
 #include "model/AppSettings.h"
 #include "model/ModelStrings.h"
 #include "platform/Format.h"
+#include "platform/Path.h"
 #include "raster/Dib.h"
 
 #include <algorithm>
 
 namespace zepho {
 
-std::string FileNameOf(const std::string& path) {
-    const auto pos = path.find_last_of("/\\");
-    return pos == std::string::npos ? path : path.substr(pos + 1);
-}
 
 COrvaneDoc::COrvaneDoc() : image_(MakeRef<CDocImage>()) {}
 COrvaneDoc::~COrvaneDoc() = default;
@@ -76,7 +73,7 @@ bool COrvaneDoc::CreateNewImage(int width, int height, bool transparent, COLORRE
 
 bool COrvaneDoc::OnOpenDocument(const std::string& path, IProgress* progress) {
     if (progress) {
-        progress->SetText(strings::kReadingFile + FileNameOf(path));
+        progress->SetText(strings::kReadingFile + BaseName(path));
         progress->SetPos(0);
     }
     undo_.RemoveAll();

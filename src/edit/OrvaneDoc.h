@@ -99,7 +99,5 @@ private:
     CUndoManager undo_;
 };
 
-// The text after the last path separator.
-std::string FileNameOf(const std::string& path);
 
 } // namespace zepho
