@@ -44,18 +44,25 @@ SizeFieldsWidget::SizeFieldsWidget(CResizeFields& f, QWidget* parent) : QWidget(
         Refresh();
     });
     connect(ratio, &QCheckBox::toggled, this, [this](bool on) { fields_.SetPreserveRatio(on); });
-    auto hook = [this](QSpinBox* box, void (CResizeFields::*set)(int)) {
-        connect(box, qOverload<int>(&QSpinBox::valueChanged), this, [this, set](int v) {
-            if (refreshing_) return;
-            (fields_.*set)(v);
-            Refresh();
-        });
-    };
-    hook(width, &CResizeFields::SetPixelWidth);
-    hook(height, &CResizeFields::SetPixelHeight);
-    hook(widthPct, &CResizeFields::SetWidthPercent);
-    hook(heightPct, &CResizeFields::SetHeightPercent);
+    Hook(width, [this](int v) { fields_.SetPixelWidth(v); });
+    Hook(height, [this](int v) { fields_.SetPixelHeight(v); });
+    Hook(widthPct, [this](int v) { fields_.SetWidthPercent(v); });
+    Hook(heightPct, [this](int v) { fields_.SetHeightPercent(v); });
     Refresh();
+}
+
+void SizeFieldsWidget::Hook(QSpinBox* box, std::function<void(int)> set) {
+    connect(box, qOverload<int>(&QSpinBox::valueChanged), this, [this, set = std::move(set)](int v) {
+        if (refreshing_) return;
+        set(v);
+        Refresh();
+    });
+}
+
+// The boxes may still report a value while they are torn down: nothing may reach the fields then.
+SizeFieldsWidget::~SizeFieldsWidget() {
+    for (QObject* o : std::initializer_list<QObject*>{pixels, width, height, widthPct, heightPct, ratio})
+        o->disconnect(this);
 }
 
 void SizeFieldsWidget::Refresh() {
@@ -93,6 +100,9 @@ ResizeImageDialog::ResizeImageDialog(int w0, int h0, const CAppSettings& setting
     layout->addWidget(fields);
     layout->addWidget(OkCancel(this));
 }
+
+// The field widgets go before the models they edit.
+ResizeImageDialog::~ResizeImageDialog() { delete fields; }
 
 ResizeCanvasDialog::ResizeCanvasDialog(int w0, int h0, const CAppSettings& settings, QWidget* parent)
     : QDialog(parent), model(w0, h0, settings) {
@@ -139,6 +149,11 @@ ResizeCanvasDialog::ResizeCanvasDialog(int w0, int h0, const CAppSettings& setti
     horz->setValue(model.HorzOffset());
     vert->setValue(model.VertOffset());
     Refresh();
+}
+
+ResizeCanvasDialog::~ResizeCanvasDialog() {
+    for (QObject* o : std::initializer_list<QObject*>{horz, vert, byOffset}) o->disconnect(this);
+    delete fields;
 }
 
 void ResizeCanvasDialog::Refresh() {

@@ -5,6 +5,8 @@
 
 #include <QDialog>
 
+#include <functional>
+
 class QSpinBox;
 class QRadioButton;
 class QCheckBox;
@@ -17,6 +19,7 @@ class SizeFieldsWidget : public QWidget {
     Q_OBJECT
 public:
     SizeFieldsWidget(CResizeFields& fields, QWidget* parent = nullptr);
+    ~SizeFieldsWidget() override;
     void Refresh();
 
     QRadioButton* pixels = nullptr;
@@ -28,6 +31,7 @@ public:
     QCheckBox* ratio = nullptr;
 
 private:
+    void Hook(QSpinBox* box, std::function<void(int)> set);
     CResizeFields& fields_;
     bool refreshing_ = false;
 };
@@ -36,6 +40,7 @@ class ResizeImageDialog : public QDialog {
     Q_OBJECT
 public:
     ResizeImageDialog(int w0, int h0, const CAppSettings& settings, QWidget* parent = nullptr);
+    ~ResizeImageDialog() override;
     CResizeImageModel model;
     SizeFieldsWidget* fields = nullptr;
 };
@@ -44,6 +49,7 @@ class ResizeCanvasDialog : public QDialog {
     Q_OBJECT
 public:
     ResizeCanvasDialog(int w0, int h0, const CAppSettings& settings, QWidget* parent = nullptr);
+    ~ResizeCanvasDialog() override;
     CResizeCanvasModel model;
     SizeFieldsWidget* fields = nullptr;
     QRadioButton* byPosition = nullptr;
