@@ -1,6 +1,7 @@
 // A small streaming JSON writer for the batch tool's reports.
 #pragma once
 
+#include <cmath>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -29,6 +30,11 @@ public:
     JsonWriter& Value(int v) { return Value(static_cast<long long>(v)); }
     JsonWriter& Value(double v) {
         Separate();
+        // JSON has no NaN or infinity.
+        if (!std::isfinite(v)) {
+            out_ += "null";
+            return *this;
+        }
         char buf[40];
         std::snprintf(buf, sizeof buf, "%.17g", v);
         out_ += buf;
@@ -59,9 +65,30 @@ private:
             first_.back() = false;
         }
     }
+    // Bytes that do not form valid UTF-8 (names come from files) are written as U+FFFD.
+    static std::size_t Utf8Length(const std::string& s, std::size_t i) {
+        const unsigned char c = static_cast<unsigned char>(s[i]);
+        const std::size_t n = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
+        if (n == 0 || i + n > s.size()) return 0;
+        for (std::size_t k = 1; k < n; ++k)
+            if ((static_cast<unsigned char>(s[i + k]) >> 6) != 2) return 0;
+        return n;
+    }
     void Quote(const std::string& s) {
         out_ += '"';
-        for (unsigned char c : s) {
+        for (std::size_t i = 0; i < s.size();) {
+            const std::size_t n = Utf8Length(s, i);
+            if (n == 0) {
+                out_ += "\\ufffd";
+                ++i;
+                continue;
+            }
+            if (n > 1) {
+                out_.append(s, i, n);
+                i += n;
+                continue;
+            }
+            const unsigned char c = static_cast<unsigned char>(s[i++]);
             if (c == '"' || c == '\\') {
                 out_ += '\\';
                 out_ += static_cast<char>(c);

@@ -111,6 +111,7 @@ int Info(const std::string& file, bool json) {
     } else {
         std::fputs(cli::DescribeDocumentText(doc, format).c_str(), stdout);
     }
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) return Fail("stdout", "cannot write the output");
     return 0;
 }
 

@@ -36,7 +36,8 @@ PackedDib CBitmapObj::Render() {
     const int W = source.Width(), H = source.Height();
     int tw = 0, th = 0;
     RotatedSize(W * scaleX, H * scaleY, angle, tw, th);
-    if (tw < 1 || th < 1) return {};
+    // Larger renders than any screen or file needs (16384 x 16384) are refused rather than tried.
+    if (tw < 1 || th < 1 || static_cast<long long>(tw) * th > (1LL << 28)) return {};
     PackedDib target = CreateSolidDIB(tw, th, RGB(255, 255, 255), 0);
     if (!target) return {};
     const double r = -angle * kDegToRad;

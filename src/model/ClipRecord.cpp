@@ -15,6 +15,7 @@ constexpr std::uint32_t kTableStart = 12;
 } // namespace
 
 std::vector<BYTE> WriteClipBlock(const std::vector<CClipItem>& items) {
+    // Empty when the items are too large for the block's 32-bit offsets.
     MemoryWriter out;
     out.Write("QZI 2005", 8);
     out.WriteI32(static_cast<LONG>(items.size()));
@@ -50,6 +51,7 @@ std::vector<BYTE> WriteClipBlock(const std::vector<CClipItem>& items) {
         else
             WriteDIBStream(out, item.content->raster);
         const std::uint64_t end = out.Tell();
+        if (end > 0x7FFFFFFFu) return {}; // beyond what the entries can address
         out.Seek(kTableStart + i * kEntrySize);
         out.WriteI32(static_cast<LONG>(start));
         out.WriteI32(static_cast<LONG>(end - start));
@@ -107,8 +109,10 @@ std::vector<CClipItem> ReadClipBlock(std::span<const BYTE> block, const NameForK
     if (!in.Read(head, 8) || std::memcmp(head, "QZI 2005", 8) != 0 || !in.ReadI32(n) || n < 0) return items;
     if (static_cast<std::uint64_t>(n) * kEntrySize > in.Remaining()) return items;
     for (LONG i = 0; i < n; ++i) {
+        // A reader of its own per item: one damaged item must not stop the others.
+        MemoryReader itemIn(block);
         CClipItem item;
-        if (ReadItem(in, kTableStart + static_cast<std::uint64_t>(i) * kEntrySize, nameFor, item))
+        if (ReadItem(itemIn, kTableStart + static_cast<std::uint64_t>(i) * kEntrySize, nameFor, item))
             items.push_back(std::move(item));
     }
     return items;
@@ -117,7 +121,7 @@ std::vector<CClipItem> ReadClipBlock(std::span<const BYTE> block, const NameForK
 bool CopyToClipboard(IClipboard& clipboard, const std::vector<CClipItem>& items) {
     if (items.empty()) return false;
     const std::vector<BYTE> block = WriteClipBlock(items);
-    return clipboard.SetContents(&block, nullptr);
+    return !block.empty() && clipboard.SetContents(&block, nullptr);
 }
 
 std::vector<CClipItem> PasteFromClipboard(const IClipboard& clipboard, const NameForKind& nameFor) {

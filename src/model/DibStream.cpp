@@ -117,10 +117,7 @@ private:
 
 } // namespace
 
-namespace {
-// Every row of every plane takes at least two bytes per 128 pixels.
 std::uint64_t MinimumPlaneBytes(std::uint64_t w, std::uint64_t h) { return 4 * h * ((w + 127) / 128) * 2; }
-} // namespace
 
 bool ReadDIBPlanes(ByteReader& in, PackedDib& dib, std::uint64_t limit) {
     if (!dib.Is32()) return false;

@@ -15,6 +15,10 @@ std::size_t WriteDIBStream(ByteWriter& out, const PackedDib& dib);
 // stream is malformed or claims more pixels than the bytes left could hold.
 PackedDib ReadDIBStream(ByteReader& in);
 
+// The fewest bytes that four planes of w x h can take (every row at least two bytes per 128
+// pixels): a stream shorter than this is refused before anything is allocated.
+std::uint64_t MinimumPlaneBytes(std::uint64_t w, std::uint64_t h);
+
 // Decodes the four planes (red, green, blue, alpha) of a raster whose size is already known,
 // reading at most `limit` bytes' worth of runs. False when the bytes run out or are too few to
 // hold that many rows.

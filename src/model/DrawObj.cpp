@@ -3,7 +3,10 @@
 #include "raster/Blend.h"
 #include "raster/Dib.h"
 
+#include <algorithm>
+#include <climits>
 #include <cmath>
+#include <cstdint>
 
 namespace zepho {
 
@@ -12,12 +15,19 @@ SIZE CDrawObj::GetSize() const {
     return {content->width, content->height};
 }
 
+namespace {
+// Coordinates from files can sit near the ends of the integer range: sums are taken wide and
+// held to it.
+LONG Held(long long v) { return static_cast<LONG>(std::clamp<long long>(v, INT32_MIN, INT32_MAX)); }
+} // namespace
+
 RECT CDrawObj::GetBounds() const {
     const SIZE s = GetSize();
-    RECT r{x, y, x + s.cx, y + s.cy};
+    RECT r{x, y, Held(0LL + x + s.cx), Held(0LL + y + s.cy)};
     if (content && content->HasShadow()) {
-        const LONG sx = x + content->shadowPosX, sy = y + content->shadowPosY;
-        const RECT sr{sx, sy, sx + content->shadowRaster.Width(), sy + content->shadowRaster.Height()};
+        const long long sx = 0LL + x + content->shadowPosX, sy = 0LL + y + content->shadowPosY;
+        const RECT sr{Held(sx), Held(sy), Held(sx + content->shadowRaster.Width()),
+                      Held(sy + content->shadowRaster.Height())};
         r = UnionRects(r, sr);
     }
     return r;
@@ -25,7 +35,7 @@ RECT CDrawObj::GetBounds() const {
 
 bool CDrawObj::HitTest(POINT pt) const {
     const SIZE s = GetSize();
-    if (pt.x < x || pt.x >= x + s.cx || pt.y < y || pt.y >= y + s.cy) return false;
+    if (pt.x < x || pt.x >= 0LL + x + s.cx || pt.y < y || pt.y >= 0LL + y + s.cy) return false;
     if (!content || !content->raster) return true;
     return IsOpaqueAt(content->raster, POINT{pt.x - x, pt.y - y});
 }

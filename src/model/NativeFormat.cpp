@@ -182,6 +182,9 @@ bool ReadOldEntry(ByteReader& in, CDocImage& doc, std::uint64_t entryPos, Versio
     if (!in.ReadI32(offset) || !in.ReadI32(size) || !PayloadInside(in, offset, size) || w <= 0 || h <= 0 ||
         !in.Seek(static_cast<std::uint64_t>(offset)))
         return false;
+    if (MinimumPlaneBytes(static_cast<std::uint64_t>(w), static_cast<std::uint64_t>(h)) >
+        std::min<std::uint64_t>(static_cast<std::uint64_t>(size), in.Remaining()))
+        return false;
     PackedDib raster = PackedDib::Create(w, h, 32);
     if (!raster || !ReadDIBPlanes(in, raster, static_cast<std::uint64_t>(size))) return false;
     if (in.Tell() > static_cast<std::uint64_t>(offset) + static_cast<std::uint64_t>(size)) return false;
@@ -263,6 +266,9 @@ bool CDocImage::WriteNative(ByteWriter& out, IProgress* progress, const std::str
         const std::size_t written = c.shape ? c.shape->Write(out) : WriteDIBStream(out, c.raster);
         if (written == 0 || out.Failed()) return false;
         const std::uint64_t end = out.Tell();
+        // Offsets and sizes are stored as 32-bit signed values: a document that grows past them
+        // cannot be written, rather than written so that it cannot be read back.
+        if (end > 0x7FFFFFFFu) return false;
         out.Seek(tableStart + static_cast<std::uint64_t>(i) * kEntrySize);
         out.WriteI32(static_cast<LONG>(start));
         out.WriteI32(static_cast<LONG>(end - start));
@@ -282,9 +288,10 @@ bool CDocImage::ReadNativeFrom(ByteReader& in, IProgress* progress, const std::s
 }
 
 int CDocImage::SaveNative(const std::string& path, IProgress* progress) const {
-    // Every object must have content; objects without one would leave a hole in the file.
+    // Every object must have content and a raster: a shape that renders nothing would make the
+    // whole file unreadable, since the reader refuses an object it cannot draw.
     for (const auto& o : objects)
-        if (!o->content) return 0;
+        if (!o->content || !o->content->raster) return 0;
     FileWriter out(path);
     if (!out.IsOpen()) return 0;
     if (!WriteNative(out, progress, BaseName(path))) return 0;

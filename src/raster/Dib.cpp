@@ -27,7 +27,11 @@ inline BYTE Widen(DWORD v, int bits) {
 
 void ConvertBitfields16(const PackedDib& src, PackedDib& dst) {
     const DWORD* m = src.Masks();
-    const DWORD redMask = m[0], greenMask = m[1], blueMask = m[2];
+    // Only the 16 pixel bits count; each channel is taken from where its mask lies, so masks
+    // in any order or position read right (the usual 5-5-5 and 5-6-5 masks sit blue lowest).
+    const DWORD redMask = m[0] & 0xFFFF, greenMask = m[1] & 0xFFFF, blueMask = m[2] & 0xFFFF;
+    auto shiftOf = [](DWORD mask) { return mask ? std::countr_zero(mask) : 0; };
+    const int sB = shiftOf(blueMask), sG = shiftOf(greenMask), sR = shiftOf(redMask);
     const int bB = std::popcount(blueMask), bG = std::popcount(greenMask), bR = std::popcount(redMask);
     const int w = src.Width(), h = src.Height();
     for (int y = 0; y < h; ++y) {
@@ -35,9 +39,9 @@ void ConvertBitfields16(const PackedDib& src, PackedDib& dst) {
         BYTE* d = dst.Row(y);
         for (int x = 0; x < w; ++x, d += 4) {
             const DWORD p = s[2 * x] | (s[2 * x + 1] << 8);
-            d[0] = Widen(p & blueMask, bB);
-            d[1] = Widen((p & greenMask) >> bB, bG);
-            d[2] = Widen((p & redMask) >> (bB + bG), bR);
+            d[0] = Widen((p & blueMask) >> sB, bB);
+            d[1] = Widen((p & greenMask) >> sG, bG);
+            d[2] = Widen((p & redMask) >> sR, bR);
             d[3] = 255;
         }
     }

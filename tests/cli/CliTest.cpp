@@ -144,6 +144,17 @@ TEST(Cli, ErrorsNameTheFileAndExitOne) {
     EXPECT_NE(damaged.err.find("damaged"), std::string::npos);
     CliRun wrongType = Cli("info " + testing::TempDir() + "/cli_stderr.txt");
     EXPECT_EQ(wrongType.status, 1);
+    EXPECT_EQ(Cli("info " + MakeDocument() + " --json > /dev/full").status, 1);
     EXPECT_EQ(Cli("").status, 2);
     EXPECT_EQ(Cli("frobnicate x").status, 2);
+}
+
+#include "cli/Json.h"
+
+#include <cmath>
+
+TEST(Cli, JsonStaysValidForAnyValue) {
+    zepho::cli::JsonWriter j;
+    j.BeginObject().Field("nan", std::nan("")).Field("name", std::string("a\xff\"b\xc3\xa9")).EndObject();
+    EXPECT_EQ(j.Take(), "{\"nan\":null,\"name\":\"a\\ufffd\\\"b\xc3\xa9\"}");
 }

@@ -86,6 +86,11 @@ TEST(ClipRecord, WrongVersionOrDamagedBlocksPasteNothing) {
     std::vector<BYTE> bad = block;
     bad[12] = 0xFF, bad[13] = 0xFF, bad[14] = 0xFF, bad[15] = 0x7F; // payload offset far away
     EXPECT_EQ(ReadClipBlock(bad, Namer).size(), 1u);
+    // A payload that runs off the end of the block spoils only its own item.
+    std::vector<BYTE> tail = block;
+    const LONG last = static_cast<LONG>(block.size() - 4);
+    std::memcpy(tail.data() + 12, &last, 4);
+    EXPECT_EQ(ReadClipBlock(tail, Namer).size(), 1u);
     std::vector<BYTE> lying = block;
     lying[8] = 0xFF, lying[9] = 0xFF, lying[10] = 0xFF, lying[11] = 0x7F; // 2^31 - 1 items
     EXPECT_TRUE(ReadClipBlock(lying, Namer).empty());

@@ -274,6 +274,12 @@ TEST(NativeFormat, FilesOnDiskAndSafeSaving) {
     EXPECT_EQ(again.ReadNative(path, nullptr), 1);
     EXPECT_EQ(again.objects.Count(), 1);
     EXPECT_EQ(doc.SaveNative(dir + "/no/such/dir/x.qzi", nullptr), 0);
+    // A shape that renders nothing would make the file unreadable: the save is refused.
+    CDocImage blank;
+    Ref<CObjContent> c = MakeRef<CObjContent>(KindRectangle);
+    c->SetShape(MakeRef<CBitmapObj>());
+    blank.objects.AddTail(MakeRef<CDrawObj>(c));
+    EXPECT_EQ(blank.SaveNative(path, nullptr), 0);
     std::remove(path.c_str());
 }
 

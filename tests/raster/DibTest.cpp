@@ -36,6 +36,16 @@ TEST(Dib, ConvertTo32EveryDepth) {
     EXPECT_EQ(c16.Pixel32(1, 0)[0], 248);
     EXPECT_EQ(c16.Pixel32(1, 0)[2], 0);
 
+    // Masks in another order read from where they lie: red lowest here.
+    PackedDib swapped = PackedDib::Create(1, 1, 16, 0, BI_BITFIELDS);
+    swapped.Masks()[0] = 0x001F;
+    swapped.Masks()[1] = 0x03E0;
+    swapped.Masks()[2] = 0x7C00;
+    swapped.Row(0)[0] = 0x1F; // red 31
+    PackedDib cs = ConvertTo32(swapped);
+    EXPECT_EQ(cs.Pixel32(0, 0)[2], 248);
+    EXPECT_EQ(cs.Pixel32(0, 0)[0], 0);
+
     // Plain 16-bit is 5-5-5.
     PackedDib d555 = CreateDIB(1, 1, 16);
     d555.Row(0)[0] = 0x00;
