@@ -43,12 +43,17 @@ void DocumentWindow::UpdateTitle() {
     setWindowTitle(DocumentTitle() + (doc_->IsModified() ? QStringLiteral(" *") : QString()));
 }
 
+// Every window of the document follows a change, not only the one the command ran in: the
+// layout may have changed (canvas size) and so may any pixel.
 void DocumentWindow::ObjectsChanged() {
+    canvas_->View().OnSize();
+    canvas_->View().InvalidateAll();
     UpdateTitle();
     emit DocumentChanged();
 }
 
 void DocumentWindow::ObjectsRepainted() {
+    canvas_->View().InvalidateAll();
     UpdateTitle();
     emit DocumentChanged();
 }

@@ -5,7 +5,9 @@
 #include "app/MainWindowActions.h"
 #include "app/ZephoApp.h"
 
+#include <QClipboard>
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -48,6 +50,8 @@ MainWindow::MainWindow(CZephoApp& app, QWidget* parent)
     BuildViewParts();
     BuildWindowMenu();
     BuildHelpMenu();
+    // Paste follows what other programs put on the clipboard.
+    connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, &MainWindow::UpdateCommands);
     UpdateCommands();
     resize(1100, 800);
 }

@@ -28,6 +28,7 @@ class DocumentWindow;
 class ObjectsPanel;
 class OptionsPanel;
 class CanvasView;
+class COrvaneView;
 class ColorButton;
 
 class MainWindow : public QMainWindow {
@@ -86,6 +87,7 @@ private:
     void OnOpen();
     void OnSave();
     void OnSaveAs();
+    QString AskSavePath(DocumentWindow* w);
     void OnNewWindow();
     void OnPreferences();
     void OnAbout();
@@ -105,6 +107,9 @@ public:
     ObjectsPanel* Panel() const { return objectsPanel_; }
     OptionsPanel* Options() const { return optionsPanel_; }
     CanvasView* ActiveCanvas() const;
+    COrvaneView* ActiveView() const;
+    // A mouse gesture is running in some view: commands wait until it ends.
+    bool GestureInProgress() const;
     // The visible objects over the export background colour, as printed.
     QImage FlattenedImage(const COrvaneDoc& doc) const;
     // Runs an order or align command by its name on the active view.

@@ -1,5 +1,6 @@
 // The Edit, Window and Help menus and the commands' enabled states.
 #include "app/AppStrings.h"
+#include "app/CanvasView.h"
 #include "app/DocumentWindow.h"
 #include "app/Icons.h"
 #include "app/ObjectsPanel.h"
@@ -24,11 +25,13 @@ void MainWindow::BuildEditMenu() {
     QMenu* m = menuBar()->addMenu(QStringLiteral("&Edit"));
     act_->editMenu = m;
     act_->undo = m->addAction(QIcon::fromTheme("edit-undo"), QString(), this, [this] {
+        if (GestureInProgress()) return;
         if (DocumentWindow* w = ActiveDocumentWindow()) w->Document().OnEditUndo();
         UpdateCommands();
     });
     act_->undo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
     act_->redo = m->addAction(QIcon::fromTheme("edit-redo"), QString(), this, [this] {
+        if (GestureInProgress()) return;
         if (DocumentWindow* w = ActiveDocumentWindow()) w->Document().OnEditRedo();
         UpdateCommands();
     });
@@ -65,6 +68,19 @@ void MainWindow::BuildHelpMenu() {
     connect(prevPane, &QShortcut::activated, this, [this] { CyclePane(false); });
     m->addSeparator();
     act_->about = m->addAction(QStringLiteral("&About %1...").arg(kAppTitle), this, &MainWindow::OnAbout);
+}
+
+bool MainWindow::GestureInProgress() const {
+    for (DocumentWindow* w : DocumentWindows()) {
+        const COrvaneView& v = w->Canvas()->View();
+        if (v.HasCapture() || v.Drag().flags != 0) return true;
+    }
+    return false;
+}
+
+COrvaneView* MainWindow::ActiveView() const {
+    CanvasView* c = ActiveCanvas();
+    return c ? &c->View() : nullptr;
 }
 
 void MainWindow::OnPreferences() {

@@ -119,23 +119,30 @@ bool MainWindow::SaveDocumentAs(DocumentWindow* w, const QString& path) {
     return true;
 }
 
+// The save dialog adds the extension itself, before it asks about overwriting.
+QString MainWindow::AskSavePath(DocumentWindow* w) {
+    QFileDialog dialog(this);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilter(kNativeFilterQt);
+    dialog.setDefaultSuffix(QStringLiteral("qzi"));
+    dialog.selectFile(w->FilePath().isEmpty() ? w->DocumentTitle() + ".qzi" : w->FilePath());
+    return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().first()
+                                                                                   : QString();
+}
+
 bool MainWindow::SaveDocument(DocumentWindow* w) {
     if (!w) return false;
-    if (w->FilePath().isEmpty()) {
-        const QString path = QFileDialog::getSaveFileName(this, QString(), w->DocumentTitle() + ".qzi", kNativeFilterQt);
-        return SaveDocumentAs(w, path);
-    }
+    if (w->FilePath().isEmpty()) return SaveDocumentAs(w, AskSavePath(w));
     return SaveDocumentAs(w, w->FilePath());
 }
 
 void MainWindow::OnSave() { SaveDocument(ActiveDocumentWindow()); }
 
 void MainWindow::OnSaveAs() {
-    DocumentWindow* w = ActiveDocumentWindow();
-    if (!w) return;
-    QString suggestion = w->FilePath().isEmpty() ? w->DocumentTitle() + ".qzi" : w->FilePath();
-    const QString path = QFileDialog::getSaveFileName(this, QString(), suggestion, kNativeFilterQt);
-    if (!path.isEmpty()) SaveDocumentAs(w, path.endsWith(".qzi", Qt::CaseInsensitive) ? path : path + ".qzi");
+    if (DocumentWindow* w = ActiveDocumentWindow()) {
+        const QString path = AskSavePath(w);
+        if (!path.isEmpty()) SaveDocumentAs(w, path);
+    }
 }
 
 bool MainWindow::ConfirmClose(DocumentWindow* w) {

@@ -19,10 +19,12 @@
 namespace zepho {
 
 namespace {
-// A menu entry that runs a command on the active document and refreshes the menus.
+// A menu entry that runs a command on the active document and refreshes the menus. Nothing
+// runs in the middle of a mouse gesture (a shortcut could otherwise cut into a recorded drag).
 template <class Fn>
 QAction* AddCommand(QMenu* menu, MainWindow* w, const QString& text, Fn run) {
     return menu->addAction(text, w, [w, run] {
+        if (w->GestureInProgress()) return;
         if (DocumentWindow* d = w->ActiveDocumentWindow()) run(d->Document());
         w->UpdateCommands();
     });
@@ -45,14 +47,14 @@ void MainWindow::BuildObjectMenus() {
         if (dialog.exec() != QDialog::Accepted) return;
         dialog.model.Commit(app_.Settings());
         if (dialog.model.Fields().Changed())
-            CmdResizeImage(d, d.GetView(), dialog.model.Fields().PixelWidth(), dialog.model.Fields().PixelHeight());
+            CmdResizeImage(d, ActiveView(), dialog.model.Fields().PixelWidth(), dialog.model.Fields().PixelHeight());
     });
     act_->resizeImage->setStatusTip(QStringLiteral("Changes the size of image"));
     act_->resizeCanvas = AddCommand(edit, this, QStringLiteral("Reszie &Canvas"), [this](COrvaneDoc& d) {
         ResizeCanvasDialog dialog(d.Image().width, d.Image().height, app_.Settings(), this);
         if (dialog.exec() != QDialog::Accepted) return;
         dialog.model.Commit(app_.Settings());
-        CmdResizeCanvas(d, d.GetView(), dialog.model.Fields().PixelWidth(), dialog.model.Fields().PixelHeight(),
+        CmdResizeCanvas(d, ActiveView(), dialog.model.Fields().PixelWidth(), dialog.model.Fields().PixelHeight(),
                         app_.Settings());
     });
     act_->resizeCanvas->setStatusTip(QStringLiteral("Modify canvas size"));

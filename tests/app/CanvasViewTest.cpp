@@ -189,3 +189,59 @@ TEST(CanvasView, TheTextToolOpensTheEditorFromTheToolbar) {
     EXPECT_TRUE(labelled);
     w->Document().SetModifiedFlag(false);
 }
+
+#include "app/QtServices.h"
+#include <QClipboard>
+
+TEST(CanvasView, EveryWindowFollowsAndCommandsWaitForTheGesture) {
+    TestApp();
+    QTemporaryDir dir;
+    CZephoApp app(dir.filePath("zepho.ini"));
+    app.Start();
+    MainWindow window(app);
+    window.resize(900, 700);
+    window.show();
+    DocumentWindow* first = window.NewDocument();
+    ASSERT_TRUE(first);
+    auto find = [&](const QString& text) -> QAction* {
+        for (QAction* a : window.findChildren<QAction*>())
+            if (a->text() == text) return a;
+        return nullptr;
+    };
+    find("&New Window")->trigger();
+    DocumentWindow* second = window.ActiveDocumentWindow();
+    ASSERT_NE(first, second);
+    // A canvas resize from the second window lays out both.
+    COrvaneDoc& doc = first->Document();
+    doc.Image().width = 1280; // as a canvas resize leaves it
+    doc.NotifyObjectsChanged();
+    const RECT r1 = first->Canvas()->View().CanvasRect(), r2 = second->Canvas()->View().CanvasRect();
+    EXPECT_EQ(r1.right - r1.left, 1280);
+    EXPECT_EQ(r2.right - r2.left, 1280);
+
+    // Paste follows the clipboard.
+    QGuiApplication::clipboard()->clear();
+    window.UpdateCommands();
+    EXPECT_FALSE(find("&Paste")->isEnabled());
+    QImage img(4, 4, QImage::Format_ARGB32);
+    img.fill(Qt::red);
+    QGuiApplication::clipboard()->setImage(img);
+    EXPECT_TRUE(find("&Paste")->isEnabled());
+
+    // Undo waits while a drag is under way.
+    Ref<CDrawObj> obj = doc.Image().objects.Head();
+    obj->content->selected = 1;
+    doc.SetModifiedFlag();
+    CanvasView* view = second->Canvas();
+    const POINT p = view->View().LogicalToClient(view->View().CanvasToLogical(POINT{5, 5}));
+    view->View().OnLButtonDown(kMkLButton, p);
+    view->View().OnMouseMove(kMkLButton, POINT{p.x + 10, p.y});
+    EXPECT_EQ(obj->x, 10);
+    window.UpdateCommands();
+    find("Undo move object(s)")->trigger();
+    EXPECT_EQ(obj->x, 10); // refused mid-drag
+    view->View().OnLButtonUp(0, POINT{p.x + 10, p.y});
+    find("Undo move object(s)")->trigger();
+    EXPECT_EQ(obj->x, 0);
+    doc.SetModifiedFlag(false);
+}
