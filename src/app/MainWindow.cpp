@@ -104,6 +104,10 @@ void MainWindow::OnNewWindow() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+    if (busy_) {
+        event->ignore();
+        return;
+    }
     // Each modified document is offered for saving once, whatever its number of windows.
     QList<COrvaneDoc*> asked;
     for (DocumentWindow* w : DocumentWindows()) {

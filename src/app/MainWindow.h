@@ -93,6 +93,15 @@ private:
     void OnAbout();
     bool ReadInto(COrvaneDoc& doc, const QString& path);
 
+    // Set while a file is read or written: the progress pump repaints, and a close request that
+    // arrives then must wait for the file to be done.
+    bool busy_ = false;
+    struct BusyScope {
+        explicit BusyScope(bool& flag) : flag_(flag) { flag_ = true; }
+        ~BusyScope() { flag_ = false; }
+        bool& flag_;
+    };
+
     CZephoApp& app_;
     QMdiArea* mdi_ = nullptr;
     QLabel* statusText_ = nullptr;

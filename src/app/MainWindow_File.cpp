@@ -68,6 +68,7 @@ DocumentWindow* MainWindow::NewDocument() {
 }
 
 bool MainWindow::ReadInto(COrvaneDoc& doc, const QString& path) {
+    BusyScope busy(busy_);
     doc.SetFileLoader([](CDocImage& image, const std::string& file, LoadFlags& flags, IProgress* progress) {
         image.Clear();
         flags.nativeLoaded = true;
@@ -104,6 +105,7 @@ void MainWindow::OnOpen() {
 bool MainWindow::SaveDocumentAs(DocumentWindow* w, const QString& path) {
     if (!w || path.isEmpty()) return false;
     COrvaneDoc& doc = w->Document();
+    BusyScope busy(busy_);
     if (!doc.Image().SaveNative(path.toStdString(), &progress_)) {
         uiHost_->MessageBox(Format(strings::kSaveFailed, path.toUtf8().constData()), kAppTitle, MsgIcon::Error);
         return false;
