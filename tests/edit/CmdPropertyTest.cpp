@@ -121,21 +121,5 @@ private:
 } // namespace
 
 TEST(CmdProperty, UndoAllGivesTheStartRedoAllTheEnd) {
-    for (unsigned seed = 1; seed <= 40; ++seed) {
-        SCOPED_TRACE("seed " + std::to_string(seed));
-        CommandSession s(seed);
-        const std::string start = s.Dump();
-        for (int i = 0; i < 25; ++i)
-            s.Step();
-        const std::string end = s.Dump();
-        CUndoManager& m = s.Doc().UndoManager();
-        for (int round = 0; round < 2; ++round) {
-            while (m.PeekUndo())
-                s.Doc().OnEditUndo();
-            ASSERT_EQ(s.Dump(), start);
-            while (m.PeekRedo())
-                s.Doc().OnEditRedo();
-            ASSERT_EQ(s.Dump(), end);
-        }
-    }
+    test::ExpectUndoRedoRoundTrip<CommandSession>(40, 25);
 }

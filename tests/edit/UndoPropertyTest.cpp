@@ -149,21 +149,5 @@ private:
 } // namespace
 
 TEST(UndoProperty, UndoAllGivesTheStartRedoAllTheEnd) {
-    for (unsigned seed = 1; seed <= 60; ++seed) {
-        SCOPED_TRACE("seed " + std::to_string(seed));
-        Session s(seed);
-        const std::string start = s.Dump();
-        for (int i = 0; i < 30; ++i)
-            s.Step();
-        const std::string end = s.Dump();
-        CUndoManager& m = s.Doc().UndoManager();
-        for (int round = 0; round < 2; ++round) {
-            while (m.PeekUndo())
-                s.Doc().OnEditUndo();
-            ASSERT_EQ(s.Dump(), start);
-            while (m.PeekRedo())
-                s.Doc().OnEditRedo();
-            ASSERT_EQ(s.Dump(), end);
-        }
-    }
+    test::ExpectUndoRedoRoundTrip<Session>(60, 30);
 }

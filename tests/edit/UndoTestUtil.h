@@ -8,7 +8,10 @@
 #include "platform/ByteStream.h"
 #include "raster/Dib.h"
 
+#include <gtest/gtest.h>
+
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace zepho::test {
@@ -119,5 +122,25 @@ struct UndoFixture {
     CDrawObjList& Objects() { return doc.Image().objects; }
     void Add(const Ref<CDrawObj>& o) { Objects().AddTail(o); }
 };
+
+// Random sessions (Session(seed), Step(), Dump(), Doc()): undoing everything must give back the
+// start and redoing everything the end, twice over.
+template <class Session>
+void ExpectUndoRedoRoundTrip(unsigned seeds, int steps) {
+    for (unsigned seed = 1; seed <= seeds; ++seed) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        Session s(seed);
+        const std::string start = s.Dump();
+        for (int i = 0; i < steps; ++i) s.Step();
+        const std::string end = s.Dump();
+        CUndoManager& m = s.Doc().UndoManager();
+        for (int round = 0; round < 2; ++round) {
+            while (m.PeekUndo()) s.Doc().OnEditUndo();
+            ASSERT_EQ(s.Dump(), start);
+            while (m.PeekRedo()) s.Doc().OnEditRedo();
+            ASSERT_EQ(s.Dump(), end);
+        }
+    }
+}
 
 } // namespace zepho::test
