@@ -2,6 +2,7 @@
 #include "app/DocumentWindow.h"
 #include "app/MainWindow.h"
 #include "app/ZephoApp.h"
+#include "ShellTestUtil.h"
 #include "model/AppSettings.h"
 #include "raster/Dib.h"
 
@@ -61,12 +62,9 @@ TEST(CanvasView, PaintsTheViewModelsComposition) {
 
 TEST(CanvasView, DraggingWithTheMoveToolRecordsOneMove) {
     TestApp();
-    QTemporaryDir dir;
-    CZephoApp app(dir.filePath("zepho.ini"));
-    app.Start();
-    MainWindow window(app);
-    window.resize(900, 700);
-    window.show();
+    test::ShellSession session;
+    MainWindow& window = session.window;
+    CZephoApp& app = session.app;
     DocumentWindow* w = window.NewDocument();
     ASSERT_TRUE(w);
     COrvaneDoc& doc = w->Document();
@@ -85,9 +83,7 @@ TEST(CanvasView, DraggingWithTheMoveToolRecordsOneMove) {
     EXPECT_EQ(obj->y, 35);
     EXPECT_EQ(doc.UndoManager().UndoCount(), 1u);
     window.UpdateCommands();
-    QAction* undo = nullptr;
-    for (QAction* a : window.findChildren<QAction*>())
-        if (a->text() == "Undo move object(s)") undo = a;
+    QAction* undo = session.Find("Undo move object(s)");
     ASSERT_TRUE(undo);
     undo->trigger();
     EXPECT_EQ(obj->x, 30);
@@ -105,16 +101,9 @@ TEST(CanvasView, DraggingWithTheMoveToolRecordsOneMove) {
 
 TEST(CanvasView, ZoomCommandsFollowTheView) {
     TestApp();
-    QTemporaryDir dir;
-    CZephoApp app(dir.filePath("zepho.ini"));
-    app.Start();
-    MainWindow window(app);
-    window.show();
-    auto find = [&](const QString& text) -> QAction* {
-        for (QAction* a : window.findChildren<QAction*>())
-            if (a->text() == text) return a;
-        return nullptr;
-    };
+    test::ShellSession session;
+    MainWindow& window = session.window;
+    auto find = [&](const QString& text) { return session.Find(text); };
     // Without a document the zoom commands are off and only File, View and Help remain.
     window.UpdateCommands();
     ASSERT_TRUE(find("8x"));
@@ -158,17 +147,11 @@ TEST(CanvasView, TheUserGuideShipsWithTheProgram) {
 
 TEST(CanvasView, TheTextToolOpensTheEditorFromTheToolbar) {
     TestApp();
-    QTemporaryDir dir;
-    CZephoApp app(dir.filePath("zepho.ini"));
-    app.Start();
-    MainWindow window(app);
-    window.resize(900, 700);
-    window.show();
+    test::ShellSession session;
+    MainWindow& window = session.window;
     DocumentWindow* w = window.NewDocument();
     ASSERT_TRUE(w);
-    QAction* textTool = nullptr;
-    for (QAction* a : window.findChildren<QAction*>())
-        if (a->text() == "Text") textTool = a;
+    QAction* textTool = session.Find("Text");
     ASSERT_TRUE(textTool);
     textTool->trigger();
     EXPECT_EQ(w->Canvas()->View().ToolNumber(), ToolText);
@@ -195,19 +178,11 @@ TEST(CanvasView, TheTextToolOpensTheEditorFromTheToolbar) {
 
 TEST(CanvasView, EveryWindowFollowsAndCommandsWaitForTheGesture) {
     TestApp();
-    QTemporaryDir dir;
-    CZephoApp app(dir.filePath("zepho.ini"));
-    app.Start();
-    MainWindow window(app);
-    window.resize(900, 700);
-    window.show();
+    test::ShellSession session;
+    MainWindow& window = session.window;
     DocumentWindow* first = window.NewDocument();
     ASSERT_TRUE(first);
-    auto find = [&](const QString& text) -> QAction* {
-        for (QAction* a : window.findChildren<QAction*>())
-            if (a->text() == text) return a;
-        return nullptr;
-    };
+    auto find = [&](const QString& text) { return session.Find(text); };
     find("&New Window")->trigger();
     DocumentWindow* second = window.ActiveDocumentWindow();
     ASSERT_NE(first, second);

@@ -4,6 +4,7 @@
 #include "app/NewImageDialog.h"
 #include "app/PreferencesDialog.h"
 #include "app/ZephoApp.h"
+#include "ShellTestUtil.h"
 #include "edit/UndoObjects.h"
 #include "support/ScriptedUiHost.h"
 
@@ -22,13 +23,7 @@ using namespace zepho;
 
 QApplication& TestApp();
 
-namespace {
-QAction* FindAction(QWidget* w, const QString& text) {
-    for (QAction* a : w->findChildren<QAction*>())
-        if (a->text() == text) return a;
-    return nullptr;
-}
-} // namespace
+using test::FindAction;
 
 TEST(Shell, StartUpDocumentFromSavedSettingsThenDialog) {
     TestApp();
@@ -147,12 +142,8 @@ TEST(Shell, SettingsWrittenAtExitAreReadAtNextStart) {
 
 TEST(Shell, SeveralWindowsOfOneDocument) {
     TestApp();
-    QTemporaryDir dir;
-    CZephoApp app(dir.filePath("zepho.ini"));
-    app.Start();
-    MainWindow window(app);
-    window.resize(800, 600);
-    window.show();
+    test::ShellSession session(QSize(800, 600));
+    MainWindow& window = session.window;
     DocumentWindow* w = window.NewDocument();
     ASSERT_TRUE(w);
     FindAction(&window, "&New Window")->trigger();
