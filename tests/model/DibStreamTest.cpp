@@ -89,6 +89,95 @@ TEST(DibStream, DecoderRulesAndHostileInput) {
     EXPECT_EQ(bytes.back(), 0);
 }
 
+// Decodes one row the plain way, byte by byte, as the format describes it.
+bool ReferenceRow(const std::vector<BYTE>& s, std::size_t& i, std::vector<BYTE>& row) {
+    std::size_t x = 0;
+    while (x < row.size()) {
+        if (i >= s.size()) return false;
+        const BYTE h = s[i++];
+        if (h == 0x80) continue;
+        const int n = h < 0x80 ? h + 1 : 257 - h;
+        for (int k = 0; k < n; ++k) {
+            if (i >= s.size()) return false;
+            const BYTE v = s[h < 0x80 ? i++ : i];
+            if (x < row.size()) row[x] = v;
+            ++x;
+        }
+        if (h > 0x80) ++i;
+    }
+    return true;
+}
+
+TEST(DibStream, DecoderMatchesPlainDecodingOfRandomStreams) {
+    std::mt19937 rng(11);
+    for (int round = 0; round < 400; ++round) {
+        const int w = 1 + static_cast<int>(rng() % 70), h = 1 + static_cast<int>(rng() % 7);
+        std::vector<BYTE> s = {BYTE(w), 0, 0, 0, BYTE(h), 0, 0, 0};
+        // Rows of random runs of every kind, 0x80 among them, the last run often overlong.
+        for (int r = 0; r < 4 * h; ++r)
+            for (int x = 0; x < w;) {
+                const unsigned kind = rng() % 5;
+                if (kind == 0) {
+                    s.push_back(0x80);
+                } else if (kind < 3) {
+                    const int n = 1 + static_cast<int>(rng() % (rng() % 4 ? 20 : 128));
+                    s.push_back(static_cast<BYTE>(n - 1));
+                    for (int k = 0; k < n; ++k) s.push_back(static_cast<BYTE>(rng()));
+                    x += n;
+                } else {
+                    const int n = 2 + static_cast<int>(rng() % (rng() % 4 ? 20 : 127));
+                    s.push_back(static_cast<BYTE>(1 - n));
+                    s.push_back(static_cast<BYTE>(rng()));
+                    x += n;
+                }
+            }
+        const std::size_t streamEnd = s.size();
+        s.push_back(0x5A); // a byte that belongs to whatever follows
+
+        PackedDib expect = CreateTransparentDIB(w, h);
+        std::size_t i = 8;
+        std::vector<BYTE> row(static_cast<std::size_t>(w));
+        static constexpr int kByte[4] = {2, 1, 0, 3};
+        for (int c : kByte)
+            for (int y = 0; y < h; ++y) {
+                ASSERT_TRUE(ReferenceRow(s, i, row));
+                for (int x = 0; x < w; ++x) expect.Pixel32(x, y)[c] = row[static_cast<std::size_t>(x)];
+            }
+        ASSERT_EQ(i, streamEnd);
+
+        MemoryReader in(s);
+        PackedDib got = ReadDIBStream(in);
+        ASSERT_TRUE(got) << "round " << round;
+        EXPECT_EQ(in.Tell(), streamEnd) << "round " << round;
+        for (int y = 0; y < h; ++y)
+            ASSERT_EQ(0, std::memcmp(got.Row(y), expect.Row(y), 4 * static_cast<std::size_t>(w)))
+                << "round " << round << " " << w << "x" << h << " row " << y;
+        // Any cut inside the stream fails.
+        std::vector<BYTE> cut(s.begin(), s.begin() + static_cast<std::ptrdiff_t>(8 + rng() % (streamEnd - 8)));
+        MemoryReader cin(cut);
+        EXPECT_FALSE(ReadDIBStream(cin)) << "round " << round;
+    }
+}
+
+TEST(DibStream, LargeRasterRoundTripsAcrossReadBlocks) {
+    // Noise codes to more than the decoder reads at a time, so rows straddle its reads.
+    std::mt19937 rng(3);
+    PackedDib dib = CreateTransparentDIB(701, 433);
+    for (int y = 0; y < dib.Height(); ++y)
+        for (int x = 0; x < dib.Width(); ++x)
+            for (int c = 0; c < 4; ++c) dib.Pixel32(x, y)[c] = static_cast<BYTE>(x % 97 < 60 ? rng() : y);
+    MemoryWriter out;
+    const std::size_t n = WriteDIBStream(out, dib);
+    ASSERT_GT(n, 3u * 256 * 1024);
+    std::vector<BYTE> bytes = out.Take();
+    MemoryReader in(bytes);
+    PackedDib back = ReadDIBStream(in);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(in.Tell(), n);
+    for (int y = 0; y < dib.Height(); ++y)
+        ASSERT_EQ(0, std::memcmp(back.Row(y), dib.Row(y), 4 * 701u)) << "row " << y;
+}
+
 TEST(DibStream, TransformedImageRecord) {
     CBitmapObj bmp;
     bmp.source = CreateSolidDIB(6, 4, RGB(1, 2, 3), 200);
