@@ -9,26 +9,93 @@
 
 namespace zepho {
 
-void PackBitsEncode(const BYTE* data, std::size_t n, std::size_t step, std::vector<BYTE>& out) {
-    auto at = [&](std::size_t i) { return data[i * step]; };
+namespace {
+
+int FirstSet(unsigned mask) { return __builtin_ctz(mask); }
+
+// The first k in [from, limit) where b[k] == b[k + 1] (k + 1 < n), or limit.
+std::size_t FirstPair(const BYTE* b, std::size_t from, std::size_t limit, std::size_t n) {
+    std::size_t k = from;
+#if defined(__SSE2__)
+    for (; k + 16 < n && k < limit; k += 16) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + k));
+        const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + k + 1));
+        if (const unsigned m = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(a, next))))
+            return std::min(limit, k + FirstSet(m));
+    }
+#endif
+    for (; k < limit; ++k)
+        if (k + 1 < n && b[k] == b[k + 1]) return k;
+    return limit;
+}
+
+// The first k in [from, limit) where b[k] != v, or limit.
+std::size_t FirstOther(const BYTE* b, std::size_t from, std::size_t limit, BYTE v) {
+    std::size_t k = from;
+#if defined(__SSE2__)
+    const __m128i vv = _mm_set1_epi8(static_cast<char>(v));
+    for (; k + 16 <= limit; k += 16) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + k));
+        if (const unsigned m = ~static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(a, vv))) & 0xFFFF)
+            return k + FirstSet(m);
+    }
+#endif
+    for (; k < limit; ++k)
+        if (b[k] != v) return k;
+    return limit;
+}
+
+// Channel `plane` of w pixels into w contiguous bytes.
+void GatherChannel(const BYTE* px, int plane, int w, BYTE* out) {
+    int x = 0;
+#if defined(__SSE2__)
+    const __m128i low = _mm_set1_epi32(0xFF);
+    const __m128i shift = _mm_cvtsi32_si128(8 * plane);
+    auto take = [&](int at) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(px + 4 * at));
+        return _mm_and_si128(_mm_srl_epi32(v, shift), low);
+    };
+    for (; x + 16 <= w; x += 16) {
+        const __m128i lo = _mm_packs_epi32(take(x), take(x + 4));
+        const __m128i hi = _mm_packs_epi32(take(x + 8), take(x + 12));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), _mm_packus_epi16(lo, hi));
+    }
+#endif
+    for (; x < w; ++x) out[x] = px[4 * x + plane];
+}
+
+} // namespace
+
+// Copy runs move in 16-byte pieces: `b` is readable and `out` writable PackBitsSlack bytes past
+// their ends.
+std::size_t PackBitsEncodeRow(const BYTE* b, std::size_t n, BYTE* out) {
+    BYTE* o = out;
     std::size_t i = 0;
     while (i < n) {
-        if (i + 1 < n && at(i + 1) == at(i)) {
-            std::size_t len = 2;
-            while (i + len < n && len < 128 && at(i + len) == at(i)) ++len;
-            out.push_back(static_cast<BYTE>(1 - static_cast<int>(len)));
-            out.push_back(at(i));
+        if (i + 1 < n && b[i + 1] == b[i]) {
+            const std::size_t len = FirstOther(b, i + 2, std::min(n, i + 128), b[i]) - i;
+            *o++ = static_cast<BYTE>(1 - static_cast<int>(len));
+            *o++ = b[i];
             i += len;
         } else {
             // The copy run stops before a byte that equals its successor: that byte starts
             // the next (repeat) run.
-            std::size_t len = 1;
-            while (len < 128 && i + len < n && !(i + len + 1 < n && at(i + len) == at(i + len + 1))) ++len;
-            out.push_back(static_cast<BYTE>(len - 1));
-            for (std::size_t k = 0; k < len; ++k) out.push_back(at(i + k));
+            const std::size_t len = FirstPair(b, i + 1, std::min(n, i + 128), n) - i;
+            *o++ = static_cast<BYTE>(len - 1);
+            for (std::size_t k = 0; k < len; k += 16) std::memcpy(o + k, b + i + k, 16);
+            o += len;
             i += len;
         }
     }
+    return static_cast<std::size_t>(o - out);
+}
+
+void PackBitsEncode(const BYTE* data, std::size_t n, std::size_t step, std::vector<BYTE>& out) {
+    std::vector<BYTE> gathered(n + PackBitsSlack);
+    for (std::size_t i = 0; i < n; ++i) gathered[i] = data[i * step];
+    const std::size_t at = out.size();
+    out.resize(at + PackBitsBound(n));
+    out.resize(at + PackBitsEncodeRow(gathered.data(), n, out.data() + at));
 }
 
 std::size_t WriteDIBStream(ByteWriter& out, const PackedDib& dib) {
@@ -37,15 +104,22 @@ std::size_t WriteDIBStream(ByteWriter& out, const PackedDib& dib) {
     const std::uint64_t start = out.Tell();
     out.WriteI32(w);
     out.WriteI32(h);
-    std::vector<BYTE> packed;
+    // Rows are coded into one buffer that goes out whenever it could not take another row.
+    const std::size_t uw = static_cast<std::size_t>(w), rowBound = PackBitsBound(uw);
+    std::vector<BYTE> row(uw + PackBitsSlack), packed(std::max<std::size_t>(rowBound, 256 * 1024));
+    std::size_t used = 0;
     static constexpr int kPlaneByte[4] = {2, 1, 0, 3}; // red, green, blue, alpha
     for (int plane : kPlaneByte) {
         for (int y = 0; y < h; ++y) {
-            packed.clear();
-            PackBitsEncode(dib.Row(y) + plane, static_cast<std::size_t>(w), 4, packed);
-            out.Write(packed.data(), packed.size());
+            if (packed.size() - used < rowBound) {
+                out.Write(packed.data(), used);
+                used = 0;
+            }
+            GatherChannel(dib.Row(y), plane, w, row.data());
+            used += PackBitsEncodeRow(row.data(), uw, packed.data() + used);
         }
     }
+    out.Write(packed.data(), used);
     if (out.Failed()) return 0;
     return static_cast<std::size_t>(out.Tell() - start);
 }

@@ -26,6 +26,15 @@ bool ReadDIBPlanes(ByteReader& in, PackedDib& dib, std::uint64_t limit);
 
 // PackBits as the writer chooses its runs: a repeat run over all following equal bytes (at
 // most 128), else a copy run that ends before the first byte that equals its successor.
+// Appends the coded bytes to `out`.
 void PackBitsEncode(const BYTE* data, std::size_t n, std::size_t step, std::vector<BYTE>& out);
+// The same over n contiguous bytes into `out`, which holds at least PackBitsBound(n) bytes;
+// returns the coded length. Both `data` and `out` must stay readable/writable PackBitsSlack
+// bytes past their ends (runs are moved in fixed pieces).
+std::size_t PackBitsEncodeRow(const BYTE* data, std::size_t n, BYTE* out);
+constexpr std::size_t PackBitsSlack = 16;
+// The most bytes n bytes can code to (a copy run of one before every repeat run of two), with
+// the slack.
+constexpr std::size_t PackBitsBound(std::size_t n) { return n + n / 3 + 2 + PackBitsSlack; }
 
 } // namespace zepho

@@ -33,6 +33,42 @@ TEST(PackBits, WriterRunChoices) {
     EXPECT_EQ(packed[129], 1); // the two bytes left over
 }
 
+// The writer's rule applied one byte at a time.
+std::vector<BYTE> ReferencePack(const std::vector<BYTE>& b) {
+    std::vector<BYTE> out;
+    const std::size_t n = b.size();
+    for (std::size_t i = 0; i < n;) {
+        std::size_t len = 1;
+        if (i + 1 < n && b[i + 1] == b[i]) {
+            while (i + len < n && len < 128 && b[i + len] == b[i]) ++len;
+            out.push_back(static_cast<BYTE>(257 - len));
+            out.push_back(b[i]);
+        } else {
+            while (len < 128 && i + len < n && !(i + len + 1 < n && b[i + len] == b[i + len + 1])) ++len;
+            out.push_back(static_cast<BYTE>(len - 1));
+            out.insert(out.end(), b.begin() + static_cast<std::ptrdiff_t>(i), b.begin() + static_cast<std::ptrdiff_t>(i + len));
+        }
+        i += len;
+    }
+    return out;
+}
+
+TEST(PackBits, WriterMatchesTheRuleOnRandomRows) {
+    std::mt19937 rng(8);
+    for (int round = 0; round < 2000; ++round) {
+        // Stretches of noise, of slow ramps (pairs) and of one value, of random lengths.
+        std::vector<BYTE> row;
+        const std::size_t n = 1 + rng() % 400;
+        while (row.size() < n) {
+            const unsigned kind = rng() % 3, len = 1 + rng() % (rng() % 3 ? 24 : 300);
+            const BYTE v = static_cast<BYTE>(rng());
+            for (unsigned k = 0; k < len && row.size() < n; ++k)
+                row.push_back(kind == 0 ? static_cast<BYTE>(rng()) : kind == 1 ? static_cast<BYTE>(v + k / 2) : v);
+        }
+        ASSERT_EQ(Pack(row), ReferencePack(row)) << "round " << round;
+    }
+}
+
 TEST(DibStream, RoundTripAndPosition) {
     std::mt19937 rng(5);
     PackedDib dib = CreateTransparentDIB(37, 5);
