@@ -7,13 +7,13 @@ PACKAGES=(
   # build
   cmake ninja-build g++ pkg-config make
   # core libraries
-  libagg-dev libpixman-1-dev libpng-dev libjpeg-dev libtiff-dev
+  libagg-dev libpixman-1-dev libpng-dev libjpeg-dev libtiff-dev libimagequant-dev
   libfreetype-dev libfontconfig-dev libharfbuzz-dev
   fonts-dejavu-core fonts-liberation2
   # shell
   qt6-base-dev libxcb1-dev libxcb-shape0-dev xvfb xauth
   # tests and benchmarks
-  libgtest-dev libgmock-dev libbenchmark-dev valgrind
+  libgtest-dev libgmock-dev libbenchmark-dev valgrind libgif-dev
 )
 
 missing=()

@@ -28,4 +28,16 @@ inline constexpr const char kPsdLayers[] = "Import these layers as objects";
 inline constexpr const char kPsdComposite[] = "Import composite image or the first  layer as a single frame";
 inline constexpr const char kMoreColors[] = "More...";
 
+// Export dialogs.
+inline constexpr const char kQualityLabel[] = "Quality:";
+inline constexpr const char kBestCompression[] = "Best compression";
+inline constexpr const char kBestQuality[] = "Best quality";
+inline constexpr const char kFillColor[] = "Fill Color";
+inline constexpr const char kInterlace[] = "Interlace";
+inline constexpr const char kCompressionGroup[] = "Compression";
+inline constexpr const char kCompressRle[] = "&Compress Using RLE";
+inline constexpr const char kBottomUp[] = "&Bottom-up Orientation";
+inline constexpr const char kColorsGroup[] = "Colors";
+inline constexpr const char kAddImagesTitle[] = "Add Image File(s)";
+
 } // namespace zepho

@@ -36,7 +36,8 @@ void DocumentWindow::SetFilePath(const QString& path) {
 
 QString DocumentWindow::DocumentTitle() const {
     const QString path = FilePath();
-    return path.isEmpty() ? QString(kUntitled) : QFileInfo(path).fileName();
+    if (!path.isEmpty()) return QFileInfo(path).fileName();
+    return doc_->title.empty() ? QString(kUntitled) : QString::fromStdString(doc_->title);
 }
 
 void DocumentWindow::UpdateTitle() {

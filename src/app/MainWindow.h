@@ -87,6 +87,9 @@ private:
     void OnOpen();
     void OnSave();
     void OnSaveAs();
+    void OnAddImages();
+    void BuildExportCommands(QMenu* menu);
+    void OnExport(int formatIndex);
     QString AskSavePath(DocumentWindow* w);
     void OnNewWindow();
     void OnPreferences();

@@ -15,6 +15,7 @@ struct MainWindow::Actions {
     QAction* close = nullptr;
     QAction* save = nullptr;
     QAction* saveAs = nullptr;
+    QAction* addImages = nullptr;
     QAction* exit = nullptr;
     QAction* print = nullptr;
     QAction* printPreview = nullptr;

@@ -91,7 +91,7 @@ void MainWindow::OnPreferences() {
 void MainWindow::UpdateCommands() {
     DocumentWindow* w = ActiveDocumentWindow();
     const bool open = w != nullptr;
-    for (QAction* a : {act_->close, act_->save, act_->saveAs, act_->newWindow, act_->cascade, act_->tile, act_->arrange,
+    for (QAction* a : {act_->close, act_->save, act_->saveAs, act_->addImages, act_->newWindow, act_->cascade, act_->tile, act_->arrange,
                        act_->print, act_->printPreview})
         a->setEnabled(open);
     // Without a document only File, View, Capture and Help are offered.

@@ -1,9 +1,11 @@
 // The File menu: new, open, save, close, recent files, exit.
 #include "app/AppStrings.h"
 #include "app/DocumentWindow.h"
+#include "app/ExportDialog.h"
 #include "app/MainWindowActions.h"
 #include "app/NewImageDialog.h"
 #include "app/ZephoApp.h"
+#include "codecs/CodecStrings.h"
 #include "model/FileStrings.h"
 #include "platform/Format.h"
 
@@ -18,16 +20,24 @@ namespace zepho {
 
 void MainWindow::BuildFileMenu() {
     QMenu* m = menuBar()->addMenu(QStringLiteral("&File"));
-    act_->newDoc = m->addAction(QIcon::fromTheme("document-new"), QStringLiteral("&New"), this, [this] { NewDocument(); });
+    act_->newDoc = m->addAction(QIcon::fromTheme("document-new"), QStringLiteral("&New"), this,
+                                [this] { NewDocument(); });
     act_->newDoc->setShortcut(QKeySequence::New);
-    act_->open = m->addAction(QIcon::fromTheme("document-open"), QStringLiteral("&Open..."), this, &MainWindow::OnOpen);
+    act_->open = m->addAction(QIcon::fromTheme("document-open"), QStringLiteral("&Open..."), this,
+                              &MainWindow::OnOpen);
     act_->open->setShortcut(QKeySequence::Open);
+    act_->addImages = m->addAction(QStringLiteral("A&dd Image(s)..."), this, &MainWindow::OnAddImages);
     act_->close = m->addAction(QStringLiteral("&Close"), this, [this] {
         if (QMdiSubWindow* sub = mdi_->activeSubWindow()) sub->close();
     });
-    act_->save = m->addAction(QIcon::fromTheme("document-save"), QStringLiteral("&Save"), this, &MainWindow::OnSave);
+    act_->save =
+        m->addAction(QIcon::fromTheme("document-save"), QStringLiteral("&Save"), this, &MainWindow::OnSave);
     act_->save->setShortcut(QKeySequence::Save);
-    act_->saveAs = m->addAction(QStringLiteral("Save &As..."), this, &MainWindow::OnSaveAs);
+    QMenu* saveAs = m->addMenu(QStringLiteral("Save &As"));
+    act_->saveAs = saveAs->menuAction();
+    saveAs->addAction(QStringLiteral("&QZI..."), this, &MainWindow::OnSaveAs);
+    saveAs->addSeparator();
+    BuildExportCommands(saveAs);
     m->addSeparator();
     QAction* recentAnchor = m->addSeparator();
     recentMenu_ = m->addMenu(QStringLiteral("Recent &Files"));
@@ -43,8 +53,9 @@ void MainWindow::RebuildRecentFiles() {
     const QStringList& files = app_.RecentFiles();
     for (int i = 0; i < files.size(); ++i) {
         const QString path = files[i];
-        recentMenu_->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(QFileInfo(path).fileName()), this,
-                               [this, path] { OpenDocument(path); })
+        recentMenu_
+            ->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(QFileInfo(path).fileName()), this,
+                        [this, path] { OpenDocument(path); })
             ->setToolTip(path);
     }
     recentMenu_->setEnabled(!files.isEmpty());
@@ -61,7 +72,8 @@ DocumentWindow* MainWindow::NewDocument() {
     }
     auto doc = std::make_shared<COrvaneDoc>();
     doc->ResetShapeCounters();
-    if (!doc->CreateNewImage(s.NewImageWidth, s.NewImageHeight, s.InitTransparent != 0, s.InitColor)) return nullptr;
+    if (!doc->CreateNewImage(s.NewImageWidth, s.NewImageHeight, s.InitTransparent != 0, s.InitColor))
+        return nullptr;
     DocumentWindow* w = AddWindow(std::move(doc));
     w->Document().NotifyDefaultMode();
     return w;
@@ -69,11 +81,6 @@ DocumentWindow* MainWindow::NewDocument() {
 
 bool MainWindow::ReadInto(COrvaneDoc& doc, const QString& path) {
     BusyScope busy(busy_);
-    doc.SetFileLoader([](CDocImage& image, const std::string& file, LoadFlags& flags, IProgress* progress) {
-        image.Clear();
-        flags.nativeLoaded = true;
-        return image.ReadNativeAnyVersion(file, progress) != 0;
-    });
     return doc.OnOpenDocument(path.toStdString(), &progress_);
 }
 
@@ -91,14 +98,20 @@ DocumentWindow* MainWindow::OpenDocument(const QString& path) {
         uiHost_->MessageBox(kOpenFailed, kAppTitle, MsgIcon::Error);
         return nullptr;
     }
-    doc->filePath = abs.toStdString();
+    // Only a native document is saved back where it came from; an imported image keeps its
+    // name in the title and asks where to go on its first save.
+    if (doc->lastLoad.nativeLoaded)
+        doc->filePath = abs.toStdString();
+    else
+        doc->title = QFileInfo(abs).fileName().toStdString();
     app_.AddRecentFile(abs);
     RebuildRecentFiles();
     return AddWindow(std::move(doc));
 }
 
 void MainWindow::OnOpen() {
-    const QString path = QFileDialog::getOpenFileName(this, QString(), QString(), kNativeFilterQt);
+    const QString path = QFileDialog::getOpenFileName(
+        this, QString(), QString(), QtNameFilters(strings::kOpenFilter).join(QStringLiteral(";;")));
     if (!path.isEmpty()) OpenDocument(path);
 }
 
@@ -107,7 +120,8 @@ bool MainWindow::SaveDocumentAs(DocumentWindow* w, const QString& path) {
     COrvaneDoc& doc = w->Document();
     BusyScope busy(busy_);
     if (!doc.Image().SaveNative(path.toStdString(), &progress_)) {
-        uiHost_->MessageBox(Format(strings::kSaveFailed, path.toUtf8().constData()), kAppTitle, MsgIcon::Error);
+        uiHost_->MessageBox(Format(strings::kSaveFailed, path.toUtf8().constData()), kAppTitle,
+                            MsgIcon::Error);
         return false;
     }
     doc.SetModifiedFlag(false);
@@ -127,9 +141,11 @@ QString MainWindow::AskSavePath(DocumentWindow* w) {
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setNameFilter(kNativeFilterQt);
     dialog.setDefaultSuffix(QStringLiteral("qzi"));
-    dialog.selectFile(w->FilePath().isEmpty() ? w->DocumentTitle() + ".qzi" : w->FilePath());
-    return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty() ? dialog.selectedFiles().first()
-                                                                                   : QString();
+    dialog.selectFile(w->FilePath().isEmpty() ? QFileInfo(w->DocumentTitle()).completeBaseName() + ".qzi"
+                                              : w->FilePath());
+    return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()
+               ? dialog.selectedFiles().first()
+               : QString();
 }
 
 bool MainWindow::SaveDocument(DocumentWindow* w) {
@@ -138,7 +154,9 @@ bool MainWindow::SaveDocument(DocumentWindow* w) {
     return SaveDocumentAs(w, w->FilePath());
 }
 
-void MainWindow::OnSave() { SaveDocument(ActiveDocumentWindow()); }
+void MainWindow::OnSave() {
+    SaveDocument(ActiveDocumentWindow());
+}
 
 void MainWindow::OnSaveAs() {
     if (DocumentWindow* w = ActiveDocumentWindow()) {

@@ -79,6 +79,7 @@ void MainWindow::BuildViewParts() {
     main->setObjectName(QStringLiteral("MainToolbar"));
     act_->newDoc->setIcon(CommandIcon(CommandIconId::New));
     act_->open->setIcon(CommandIcon(CommandIconId::Open));
+    act_->addImages->setIcon(CommandIcon(CommandIconId::AddImages));
     act_->save->setIcon(CommandIcon(CommandIconId::Save));
     act_->undo->setIcon(CommandIcon(CommandIconId::Undo));
     act_->redo->setIcon(CommandIcon(CommandIconId::Redo));
@@ -86,11 +87,12 @@ void MainWindow::BuildViewParts() {
     act_->paste->setIcon(CommandIcon(CommandIconId::Paste));
     act_->deleteObjects->setIcon(CommandIcon(CommandIconId::Delete));
     act_->resizeImage->setIcon(CommandIcon(CommandIconId::ResizeImage));
-    for (QAction* a : {act_->newDoc, act_->open, act_->save, act_->undo, act_->redo, act_->copy, act_->paste,
+    for (QAction* a : {act_->newDoc, act_->open, act_->addImages, act_->save, act_->undo, act_->redo, act_->copy, act_->paste,
                        act_->deleteObjects, act_->resizeImage})
         main->addAction(a);
     act_->newDoc->setToolTip(QStringLiteral("New"));
     act_->open->setToolTip(QStringLiteral("Open"));
+    act_->addImages->setToolTip(QStringLiteral("Add Image(s)"));
     act_->save->setToolTip(QStringLiteral("Save"));
 
     // Drawing toolbar: the tools, the zoom commands and the two paint colours.

@@ -1,5 +1,7 @@
 // zepho-cli: the batch tool. Reads documents without any user interface.
 #include "cli/Describe.h"
+#include "codecs/FileTypes.h"
+#include "codecs/OpenExport.h"
 #include "extlib/PngFile.h"
 #include "model/DocImage.h"
 #include "platform/ByteStream.h"
@@ -20,7 +22,14 @@ namespace {
 const char kUsage[] =
     "usage: zepho-cli info FILE [--json]\n"
     "       zepho-cli objects FILE OUTDIR\n"
-    "       zepho-cli flatten FILE OUT.png\n";
+    "       zepho-cli flatten FILE OUT.png\n"
+    "       zepho-cli convert FILE OUT [--option N] [--background RRGGBB]\n"
+    "FILE may be a document (.qzi) or an image (.bmp .dib .jpg .jpeg .png .pcx .tga .tif .tiff .psd).\n"
+    "convert writes by OUT's extension: .qzi saves a document; images get the visible objects\n"
+    "flattened over the background (default ffffff). --option is the JPEG quality (default 85),\n"
+    "the TIFF compression code (default 1), the TGA bits (1 = RLE, 2 = bottom-up; default 1) or the\n"
+    "BMP colours (0 = 256, 1 = 16, 2 = black and white, 3 = high, 4 = true (default), 5 = 16 grays,\n"
+    "6 = 256 grays).\n";
 
 int Fail(const std::string& file, const std::string& what) {
     std::fprintf(stderr, "zepho-cli: %s: %s\n", file.c_str(), what.c_str());
@@ -62,9 +71,26 @@ bool Load(const std::string& path, CDocImage& doc, std::string& format, std::str
         return false;
     }
     const std::string ext = UpperExtension(path);
-    if (ext != "QZI") {
-        why = "unsupported file type" + (ext.empty() ? std::string() : " ." + ext) + " (documents: .qzi)";
-        return false;
+    const FileKind kind = FileKindOf(path);
+    if (kind != FileKind::Native) {
+        if (!IsLibraryFormat(kind) && kind != FileKind::Psd) {
+            why = "unsupported file type" + (ext.empty() ? std::string() : " ." + ext);
+            return false;
+        }
+        format = ext;
+        for (char& c : format)
+            c = static_cast<char>(c - 'A' + 'a');
+        if (format == "jpeg") format = "jpg";
+        if (format == "tiff") format = "tif";
+        if (format == "dib") format = "bmp";
+        LoadFlags flags;
+        TerminalProgress progress;
+        progress.SetText("Reading file " + BaseName(path));
+        if (!OpenFile(doc, path, flags, &progress)) {
+            why = "cannot read the image (damaged or unsupported " + format + " file)";
+            return false;
+        }
+        return true;
     }
     {
         FileReader in(path);
@@ -129,15 +155,19 @@ int Objects(const std::string& file, const std::string& outDir) {
         const CObjContent& c = *o.content;
         char name[16];
         std::snprintf(name, sizeof name, "%03d.png", index);
-        if (!WritePngRgba(outDir + "/" + name, c.raster)) return Fail(outDir + "/" + name, "cannot write the image");
+        if (!WritePngRgba(outDir + "/" + name, c.raster))
+            return Fail(outDir + "/" + name, "cannot write the image");
         j.BeginObject().Field("index", index).Field("file", name).Field("name", c.name).Field("kind", c.kind);
         j.Field("x", o.x).Field("y", o.y).Field("width", c.width).Field("height", c.height);
-        j.Field("visible", o.visible != 0).Field("locked", o.locked != 0).Field("transparency", int(o.transparency));
+        j.Field("visible", o.visible != 0)
+            .Field("locked", o.locked != 0)
+            .Field("transparency", int(o.transparency));
         j.Field("shadow", c.HasShadow()).EndObject();
         ++index;
     }
     j.EndArray().EndObject();
-    if (!WriteText(outDir + "/manifest.json", j.Take() + "\n")) return Fail(outDir, "cannot write manifest.json");
+    if (!WriteText(outDir + "/manifest.json", j.Take() + "\n"))
+        return Fail(outDir, "cannot write manifest.json");
     return 0;
 }
 
@@ -152,14 +182,65 @@ int Flatten(const std::string& file, const std::string& out) {
     return 0;
 }
 
+bool ParseInt(const std::string& text, long min, long max, int base, long& value) {
+    if (text.empty()) return false;
+    char* end = nullptr;
+    errno = 0;
+    value = std::strtol(text.c_str(), &end, base);
+    return errno == 0 && *end == 0 && value >= min && value <= max;
+}
+
+int Convert(const std::vector<std::string>& args) {
+    const std::string& file = args[1];
+    const std::string& out = args[2];
+    long option = -1, background = 0xFFFFFF;
+    for (std::size_t i = 3; i < args.size(); i += 2) {
+        const std::string value = i + 1 < args.size() ? args[i + 1] : std::string();
+        if (args[i] == "--option" && ParseInt(value, 0, 0xFFFFFFFFL, 10, option)) continue;
+        if (args[i] == "--background" && value.size() == 6 && ParseInt(value, 0, 0xFFFFFF, 16, background))
+            continue;
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    CDocImage doc;
+    std::string format, why;
+    if (!Load(file, doc, format, why)) return Fail(file, why);
+    const FileKind kind = FileKindOf(out);
+    TerminalProgress progress;
+    progress.SetText("Saving file " + BaseName(out));
+    if (kind == FileKind::Native) {
+        if (!doc.SaveNative(out, &progress)) return Fail(out, "cannot write the document");
+        return 0;
+    }
+    if (!IsLibraryFormat(kind))
+        return Fail(out, "cannot write this file type (.bmp .jpg .png .pcx .tga .tif .qzi)");
+    if (doc.width <= 0 || doc.height <= 0) return Fail(file, "the canvas is empty");
+    // Images are stored top-down in RGB order: the background is given as RRGGBB.
+    const COLORREF bg = RGB((background >> 16) & 0xFF, (background >> 8) & 0xFF, background & 0xFF);
+    bool ok;
+    if (kind == FileKind::Bmp) {
+        ok = ExportBmp(doc, out, option < 0 ? 4 : static_cast<int>(option), &progress, bg);
+    } else {
+        DWORD word = 85;
+        if (kind == FileKind::Tiff) word = 1;
+        if (kind == FileKind::Tga) word = 1;
+        if (option >= 0) word = static_cast<DWORD>(option);
+        ok = ExportFile(doc, out, word, 0, &progress, bg);
+    }
+    if (!ok) return Fail(out, "cannot write the image");
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
-    if (args.size() >= 2 && args[0] == "info" && (args.size() == 2 || (args.size() == 3 && args[2] == "--json")))
+    if (args.size() >= 2 && args[0] == "info" &&
+        (args.size() == 2 || (args.size() == 3 && args[2] == "--json")))
         return Info(args[1], args.size() == 3);
     if (args.size() == 3 && args[0] == "objects") return Objects(args[1], args[2]);
     if (args.size() == 3 && args[0] == "flatten") return Flatten(args[1], args[2]);
+    if (args.size() >= 3 && args[0] == "convert") return Convert(args);
     std::fputs(kUsage, stderr);
     return args.empty() || args[0] == "--help" || args[0] == "-h" ? (args.empty() ? 2 : 0) : 2;
 }

@@ -12,7 +12,7 @@
 namespace zepho {
 
 
-COrvaneDoc::COrvaneDoc() : image_(MakeRef<CDocImage>()) {}
+COrvaneDoc::COrvaneDoc() : image_(MakeRef<CDocImage>()), loader_(&OpenFile) {}
 COrvaneDoc::~COrvaneDoc() = default;
 
 std::string COrvaneDoc::NextObjectName(int kind) {

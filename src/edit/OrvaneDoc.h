@@ -1,6 +1,7 @@
 // A document: its content model, its object-name counters, its views and observers.
 #pragma once
 
+#include "codecs/OpenExport.h"
 #include "edit/DocObserver.h"
 #include "edit/Undo.h"
 #include "model/DocImage.h"
@@ -14,14 +15,6 @@ namespace zepho {
 
 class CAppSettings;
 class COrvaneView;
-
-// What a reader reports besides success.
-struct LoadFlags {
-    // A native document was read: its names and visibility are kept.
-    bool nativeLoaded = false;
-    // Layers were imported as objects: their visibility is kept.
-    bool layersLoaded = false;
-};
 
 // Reads a file into the model, choosing the reader by extension.
 using FileLoader = std::function<bool(CDocImage& image, const std::string& path, LoadFlags& flags, IProgress*)>;
@@ -50,7 +43,8 @@ public:
     // The four counters that a new or opened document starts again (text keeps counting).
     void ResetShapeCounters();
 
-    // Opens a file with the reader, as a freshly opened document.
+    // Opens a file with the reader (the extension's reader unless another was set), as a freshly
+    // opened document.
     bool OnOpenDocument(const std::string& path, IProgress* progress);
     void SetFileLoader(FileLoader loader) { loader_ = std::move(loader); }
     LoadFlags lastLoad;
@@ -68,8 +62,11 @@ public:
     void SetSettings(const CAppSettings* settings);
     const CAppSettings& Settings() const;
 
-    // The file the document was opened from or saved to; empty for a new document.
+    // The native file the document was opened from or saved to; empty for a new document and for
+    // one imported from another format (saving it then asks for a name).
     std::string filePath;
+    // What the window shows while there is no file path (the imported file's name), if anything.
+    std::string title;
 
     bool IsModified() const { return modified_; }
     void SetModifiedFlag(bool modified = true) { modified_ = modified; }

@@ -1,7 +1,12 @@
 // Colour conversion and adjustment calls on packed DIBs.
 #pragma once
 
+#include "platform/PackedDib.h"
+#include "platform/Services.h"
 #include "platform/WinTypes.h"
+
+#include <utility>
+#include <vector>
 
 namespace zepho {
 
@@ -11,5 +16,43 @@ namespace zepho {
 // 5-5-5 with the low bits left empty.
 void GetPixelRGB(const BYTE* row, int x, int bitCount, const RGBQUAD* colorTable, BYTE& red, BYTE& green,
                  BYTE& blue, int colorCount = 256);
+
+// A map from colour key 0x00RRGGBB to palette index: 17 buckets, bucket = (key >> 4) % 17.
+class CColorIndexMap {
+public:
+    // The index stored for key, or -1.
+    int Lookup(DWORD key) const;
+    void SetAt(DWORD key, int index);
+    int GetCount() const { return count_; }
+    void RemoveAll();
+    // Every (key, index) pair, bucket by bucket.
+    std::vector<std::pair<DWORD, int>> Entries() const;
+
+    static constexpr int kBuckets = 17;
+
+private:
+    struct Entry {
+        DWORD key;
+        int index;
+    };
+    std::vector<Entry> buckets_[kBuckets];
+    int count_ = 0;
+};
+
+// A logical palette (the "palette handle" of the conversions).
+struct CPalette {
+    WORD version = 0x300;
+    std::vector<RGBQUAD> entries;
+};
+
+// Quantises any depth to a palette DIB of `bits` (4 or 8) with at most `colors` entries.
+PackedDib ReduceColorQuantity(const PackedDib& dib, int bits, int colors, IProgress* progress, int base);
+// Any depth into `bits` per pixel; depths of 8 or less map every pixel to the nearest entry of
+// `palette` (or of a palette the conversion chooses when it is null).
+PackedDib ConvertDIBFormat(const PackedDib& dib, int bits, const CPalette* palette);
+// A 24-bit DIB into a palette DIB whose pixels are the map's indices and whose colour table lists
+// the map's colours (the smallest of 1, 4 or 8 bits that holds them). Empty when a pixel's colour
+// is missing from the map.
+PackedDib Convert24BitsDIBToLowerBitsDIB(const PackedDib& dib24, const CColorIndexMap& map);
 
 } // namespace zepho

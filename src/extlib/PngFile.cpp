@@ -1,12 +1,16 @@
 #include "extlib/PngFile.h"
 
+#include "extlib/ImageIOUtil.h"
 #include "platform/ByteStream.h"
 
 #include <png.h>
 
 #include <csetjmp>
+#include <cstring>
 
 namespace zepho {
+
+using imageio::RowProgress;
 
 namespace {
 
@@ -23,12 +27,139 @@ bool EncodeRows(png_structp png, png_infop info, std::vector<BYTE>* out, int w, 
     if (setjmp(png_jmpbuf(png))) return false;
     png_set_write_fn(png, out, &AppendData, &NoFlush);
     if (compression >= 0) png_set_compression_level(png, compression);
-    png_set_IHDR(png, info, static_cast<png_uint_32>(w), static_cast<png_uint_32>(h), 8, PNG_COLOR_TYPE_RGB_ALPHA,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(w), static_cast<png_uint_32>(h), 8,
+                 PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
     // Our pixels are B, G, R, A in memory: let libpng swap to R, G, B, A.
     png_set_bgr(png);
     png_write_info(png, info);
     png_write_image(png, rows);
+    png_write_end(png, nullptr);
+    return true;
+}
+
+// libpng reports through these; errors jump back to the setjmp of the running step.
+void SilentError(png_structp png, png_const_charp) {
+    png_longjmp(png, 1);
+}
+void SilentWarning(png_structp, png_const_charp) {}
+
+struct Source {
+    const BYTE* data;
+    std::size_t size;
+    std::size_t pos;
+};
+
+void ReadData(png_structp png, png_bytep out, png_size_t n) {
+    auto* src = static_cast<Source*>(png_get_io_ptr(png));
+    if (n > src->size - src->pos) png_error(png, "truncated");
+    std::memcpy(out, src->data + src->pos, n);
+    src->pos += n;
+}
+
+// What the reader decided from the header, in plain data so it survives a longjmp.
+struct ReadPlan {
+    png_uint_32 width = 0, height = 0;
+    int outBits = 0;   // 1, 4, 8, 24 or 32
+    int colours = 0;   // palette entries of a palette result
+    bool gray = false; // the palette is a grey ramp of `colours` levels
+    int passes = 1;
+    png_size_t rowBytes = 0;
+    png_color palette[256] = {};
+};
+
+bool ReadHeader(png_structp png, png_infop info, ReadPlan* plan, std::size_t fileSize) {
+    if (setjmp(png_jmpbuf(png))) return false;
+    png_read_info(png, info);
+    int depth = 0, type = 0, interlace = 0;
+    png_get_IHDR(png, info, &plan->width, &plan->height, &depth, &type, &interlace, nullptr, nullptr);
+    const int channels = png_get_channels(png, info);
+    // Deflate never expands more than about 1032 to 1.
+    const std::uint64_t rawRow = (std::uint64_t{plan->width} * channels * depth + 7) / 8 + 1;
+    if (!imageio::Plausible(rawRow * plan->height, fileSize, 1100)) return false;
+
+    bool trns = png_get_valid(png, info, PNG_INFO_tRNS) != 0;
+    if (type == PNG_COLOR_TYPE_PALETTE) {
+        png_colorp pal = nullptr;
+        int n = 0;
+        if (!png_get_PLTE(png, info, &pal, &n) || n <= 0) return false;
+        if (trns) {
+            png_bytep alpha = nullptr;
+            int na = 0;
+            png_get_tRNS(png, info, &alpha, &na, nullptr);
+            trns = false;
+            for (int i = 0; i < na && alpha; ++i)
+                trns = trns || alpha[i] != 255;
+        }
+        if (trns) {
+            png_set_palette_to_rgb(png);
+            png_set_tRNS_to_alpha(png);
+            png_set_bgr(png);
+            plan->outBits = 32;
+        } else {
+            if (depth == 2) png_set_packing(png);
+            plan->outBits = depth == 2 ? 8 : depth;
+            plan->colours = std::min(n, 1 << depth);
+            std::memcpy(plan->palette, pal, sizeof(png_color) * static_cast<std::size_t>(plan->colours));
+        }
+    } else if (type == PNG_COLOR_TYPE_GRAY && !trns) {
+        if (depth == 16) png_set_strip_16(png);
+        if (depth == 2) png_set_packing(png);
+        plan->outBits = depth >= 8 ? 8 : depth == 2 ? 8 : depth;
+        plan->colours = 1 << std::min(depth, 8);
+        plan->gray = true;
+    } else {
+        // Everything else ends up as B, G, R (+ A) bytes.
+        png_set_strip_16(png);
+        if (trns) png_set_tRNS_to_alpha(png);
+        if (type == PNG_COLOR_TYPE_GRAY || type == PNG_COLOR_TYPE_GRAY_ALPHA) png_set_gray_to_rgb(png);
+        png_set_bgr(png);
+        plan->outBits = (trns || (type & PNG_COLOR_MASK_ALPHA)) ? 32 : 24;
+    }
+    plan->passes = png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    plan->rowBytes = png_get_rowbytes(png, info);
+    return true;
+}
+
+bool ReadRows(png_structp png, png_bytepp rows, int height, int passes, RowProgress* progress) {
+    if (setjmp(png_jmpbuf(png))) return false;
+    for (int pass = 0; pass < passes; ++pass)
+        for (int y = 0; y < height; ++y) {
+            png_read_row(png, rows[y], nullptr);
+            progress->Update(static_cast<std::uint64_t>(pass) * height + y + 1);
+        }
+    return true;
+}
+
+void WriteData(png_structp png, png_bytep data, png_size_t n) {
+    auto* out = static_cast<ByteWriter*>(png_get_io_ptr(png));
+    if (!out->Write(data, n)) png_error(png, "write failed");
+}
+
+struct WritePlan {
+    int width = 0, height = 0;
+    int depth = 8;
+    int type = PNG_COLOR_TYPE_RGB;
+    bool bgr = false;
+    int colours = 0;
+    png_color palette[256] = {};
+};
+
+bool WriteRows(png_structp png, png_infop info, ByteWriter* out, const WritePlan* plan, png_bytepp rows,
+               RowProgress* progress) {
+    if (setjmp(png_jmpbuf(png))) return false;
+    png_set_write_fn(png, out, &WriteData, &NoFlush);
+    png_set_IHDR(png, info, static_cast<png_uint_32>(plan->width), static_cast<png_uint_32>(plan->height),
+                 plan->depth, plan->type, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+                 PNG_FILTER_TYPE_DEFAULT);
+    if (plan->type == PNG_COLOR_TYPE_PALETTE) png_set_PLTE(png, info, plan->palette, plan->colours);
+    png_write_info(png, info);
+    if (plan->bgr) png_set_bgr(png);
+    for (int y = 0; y < plan->height; ++y) {
+        png_write_row(png, rows[y]);
+        progress->Update(static_cast<std::uint64_t>(y) + 1);
+    }
     png_write_end(png, nullptr);
     return true;
 }
@@ -39,7 +170,8 @@ bool EncodePngRgba(const PackedDib& dib, std::vector<BYTE>& out, int compression
     if (!dib.Is32()) return false;
     const int w = dib.Width(), h = dib.Height();
     std::vector<png_bytep> rows(static_cast<std::size_t>(h));
-    for (int y = 0; y < h; ++y) rows[static_cast<std::size_t>(y)] = const_cast<png_bytep>(dib.Row(y));
+    for (int y = 0; y < h; ++y)
+        rows[static_cast<std::size_t>(y)] = const_cast<png_bytep>(dib.Row(y));
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     out.clear();
@@ -53,6 +185,90 @@ bool WritePngRgba(const std::string& path, const PackedDib& dib) {
     if (!EncodePngRgba(dib, bytes)) return false;
     FileWriter out(path);
     return out.IsOpen() && out.Write(bytes.data(), bytes.size()) && out.Commit();
+}
+
+PackedDib DecodePng(std::span<const BYTE> file, IProgress* progress) {
+    if (file.size() < 8 || png_sig_cmp(file.data(), 0, 8) != 0) return {};
+    png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, &SilentError, &SilentWarning);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    if (!info) {
+        png_destroy_read_struct(&png, nullptr, nullptr);
+        return {};
+    }
+    Source src{file.data(), file.size(), 0};
+    png_set_read_fn(png, &src, &ReadData);
+
+    PackedDib dib;
+    ReadPlan plan;
+    if (ReadHeader(png, info, &plan, file.size()) && plan.width > 0 && plan.height > 0 &&
+        plan.width <= 0x7FFFFFFF && plan.height <= 0x7FFFFFFF) {
+        const int w = static_cast<int>(plan.width), h = static_cast<int>(plan.height);
+        dib = PackedDib::Create(w, h, plan.outBits, plan.outBits <= 8 ? plan.colours : 0);
+        if (dib && plan.rowBytes > dib.Stride()) dib.Reset();
+        if (dib) {
+            if (plan.gray) {
+                imageio::SetGrayRamp(dib, plan.colours);
+            } else if (plan.outBits <= 8) {
+                RGBQUAD* table = dib.ColorTable();
+                for (int i = 0; i < plan.colours; ++i)
+                    table[i] = RGBQUAD{plan.palette[i].blue, plan.palette[i].green, plan.palette[i].red, 0};
+            }
+            std::vector<png_bytep> rows(static_cast<std::size_t>(h));
+            for (int y = 0; y < h; ++y)
+                rows[static_cast<std::size_t>(y)] = dib.Row(y);
+            RowProgress steps(progress, static_cast<std::uint64_t>(h) * plan.passes);
+            if (!ReadRows(png, rows.data(), h, plan.passes, &steps)) dib.Reset();
+        }
+    }
+    png_destroy_read_struct(&png, &info, nullptr);
+    return dib;
+}
+
+bool EncodePng(const PackedDib& dib, ByteWriter& out, IProgress* progress) {
+    if (!imageio::Writable(dib)) return false;
+    const PackedDib* src = &dib;
+    PackedDib converted;
+    const int bits = dib.BitCount();
+    // PNG has no 16-bit packed colour, and masked 32-bit layouts are ours to unpack.
+    if (bits == 16 || (bits == 32 && dib.Header()->biCompression != BI_RGB)) {
+        converted = imageio::ToBgr24(dib);
+        if (!converted) return false;
+        src = &converted;
+    }
+    WritePlan plan;
+    plan.width = src->Width();
+    plan.height = src->Height();
+    switch (src->BitCount()) {
+    case 1:
+    case 4:
+    case 8: {
+        plan.type = PNG_COLOR_TYPE_PALETTE;
+        plan.depth = src->BitCount();
+        plan.colours = imageio::PaletteEntries(*src);
+        for (int i = 0; i < plan.colours; ++i) {
+            const RGBQUAD c = imageio::PaletteColor(*src, i);
+            plan.palette[i] = png_color{c.rgbRed, c.rgbGreen, c.rgbBlue};
+        }
+        break;
+    }
+    case 24:
+        plan.type = PNG_COLOR_TYPE_RGB;
+        plan.bgr = true;
+        break;
+    default:
+        plan.type = PNG_COLOR_TYPE_RGB_ALPHA;
+        plan.bgr = true;
+        break;
+    }
+    std::vector<png_bytep> rows(static_cast<std::size_t>(plan.height));
+    for (int y = 0; y < plan.height; ++y)
+        rows[static_cast<std::size_t>(y)] = const_cast<png_bytep>(src->Row(y));
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, &SilentError, &SilentWarning);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    RowProgress steps(progress, static_cast<std::uint64_t>(plan.height));
+    const bool ok = info && WriteRows(png, info, &out, &plan, rows.data(), &steps);
+    png_destroy_write_struct(&png, info ? &info : nullptr);
+    return ok;
 }
 
 } // namespace zepho

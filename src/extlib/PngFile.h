@@ -1,8 +1,11 @@
-// PNG files of 32-bit straight-alpha images, through libpng.
+// PNG files through libpng.
 #pragma once
 
+#include "platform/ByteStream.h"
 #include "platform/PackedDib.h"
+#include "platform/Services.h"
 
+#include <span>
 #include <string>
 #include <vector>
 
@@ -12,5 +15,13 @@ namespace zepho {
 bool EncodePngRgba(const PackedDib& dib, std::vector<BYTE>& out, int compression = -1);
 // Writes it to a file, replacing the target only when everything was written.
 bool WritePngRgba(const std::string& path, const PackedDib& dib);
+
+// Reads a PNG at the depth it holds: palette images (2-bit ones widened to 8) and grey images
+// without transparency as palette DIBs, colour as 24 bits, anything with an alpha channel or a
+// transparent colour as 32-bit straight alpha. 16-bit samples keep their high byte. Empty when
+// the file is damaged or truncated.
+PackedDib DecodePng(std::span<const BYTE> file, IProgress* progress);
+// Writes a palette DIB as a palette PNG, 24 bits as RGB, 32 bits as RGBA; 16 bits go as RGB.
+bool EncodePng(const PackedDib& dib, ByteWriter& out, IProgress* progress);
 
 } // namespace zepho

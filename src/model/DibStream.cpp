@@ -11,7 +11,9 @@ namespace zepho {
 
 namespace {
 
-int FirstSet(unsigned mask) { return __builtin_ctz(mask); }
+int FirstSet(unsigned mask) {
+    return __builtin_ctz(mask);
+}
 
 // The first k in [from, limit) where b[k] == b[k + 1] (k + 1 < n), or limit.
 std::size_t FirstPair(const BYTE* b, std::size_t from, std::size_t limit, std::size_t n) {
@@ -61,7 +63,8 @@ void GatherChannel(const BYTE* px, int plane, int w, BYTE* out) {
         _mm_storeu_si128(reinterpret_cast<__m128i*>(out + x), _mm_packus_epi16(lo, hi));
     }
 #endif
-    for (; x < w; ++x) out[x] = px[4 * x + plane];
+    for (; x < w; ++x)
+        out[x] = px[4 * x + plane];
 }
 
 } // namespace
@@ -82,7 +85,8 @@ std::size_t PackBitsEncodeRow(const BYTE* b, std::size_t n, BYTE* out) {
             // the next (repeat) run.
             const std::size_t len = FirstPair(b, i + 1, std::min(n, i + 128), n) - i;
             *o++ = static_cast<BYTE>(len - 1);
-            for (std::size_t k = 0; k < len; k += 16) std::memcpy(o + k, b + i + k, 16);
+            for (std::size_t k = 0; k < len; k += 16)
+                std::memcpy(o + k, b + i + k, 16);
             o += len;
             i += len;
         }
@@ -92,7 +96,8 @@ std::size_t PackBitsEncodeRow(const BYTE* b, std::size_t n, BYTE* out) {
 
 void PackBitsEncode(const BYTE* data, std::size_t n, std::size_t step, std::vector<BYTE>& out) {
     std::vector<BYTE> gathered(n + PackBitsSlack);
-    for (std::size_t i = 0; i < n; ++i) gathered[i] = data[i * step];
+    for (std::size_t i = 0; i < n; ++i)
+        gathered[i] = data[i * step];
     const std::size_t at = out.size();
     out.resize(at + PackBitsBound(n));
     out.resize(at + PackBitsEncodeRow(gathered.data(), n, out.data() + at));
@@ -140,7 +145,8 @@ const BYTE* DecodeRow(const BYTE* p, const BYTE* end, BYTE* out, int w) {
         if (h < 0x80) {
             const int n = h + 1;
             if (end - p - 1 < n) return nullptr;
-            for (int k = 0; k < n; k += 16) std::memcpy(out + x + k, p + 1 + k, 16);
+            for (int k = 0; k < n; k += 16)
+                std::memcpy(out + x + k, p + 1 + k, 16);
             x += n;
             p += n + 1;
         } else if (h > 0x80) {
@@ -148,7 +154,8 @@ const BYTE* DecodeRow(const BYTE* p, const BYTE* end, BYTE* out, int w) {
             const int n = 257 - h;
             BYTE v[16];
             std::memset(v, p[1], 16);
-            for (int k = 0; k < n; k += 16) std::memcpy(out + x + k, v, 16);
+            for (int k = 0; k < n; k += 16)
+                std::memcpy(out + x + k, v, 16);
             x += n;
             p += 2;
         } else {
@@ -224,7 +231,9 @@ private:
 
 } // namespace
 
-std::uint64_t MinimumPlaneBytes(std::uint64_t w, std::uint64_t h) { return 4 * h * ((w + 127) / 128) * 2; }
+std::uint64_t MinimumPlaneBytes(std::uint64_t w, std::uint64_t h) {
+    return 4 * h * ((w + 127) / 128) * 2;
+}
 
 // The red, green and blue planes are decoded first into the front three quarters of the raster's
 // own block, the three rows of stored row j side by side at 3 * w * j; then each alpha row, as it
@@ -237,7 +246,9 @@ bool ReadDIBPlanes(ByteReader& in, PackedDib& dib, std::uint64_t limit) {
     if (MinimumPlaneBytes(w, h) > std::min(limit, in.Remaining())) return false;
     const std::size_t uw = static_cast<std::size_t>(w);
     BYTE* const block = dib.Bits();
-    auto planeRow = [&](int y, int c) { return block + 3 * uw * static_cast<std::size_t>(h - 1 - y) + c * uw; };
+    auto planeRow = [&](int y, int c) {
+        return block + 3 * uw * static_cast<std::size_t>(h - 1 - y) + c * uw;
+    };
     RowSource src(in, limit);
     std::vector<BYTE> row(uw + kRowSlack), rgb(3 * uw);
     for (int c = 0; c < 3; ++c)

@@ -35,6 +35,8 @@ std::size_t PackBitsEncodeRow(const BYTE* data, std::size_t n, BYTE* out);
 constexpr std::size_t PackBitsSlack = 16;
 // The most bytes n bytes can code to (a copy run of one before every repeat run of two), with
 // the slack.
-constexpr std::size_t PackBitsBound(std::size_t n) { return n + n / 3 + 2 + PackBitsSlack; }
+constexpr std::size_t PackBitsBound(std::size_t n) {
+    return n + n / 3 + 2 + PackBitsSlack;
+}
 
 } // namespace zepho

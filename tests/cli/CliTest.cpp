@@ -30,7 +30,8 @@ CliRun Cli(const std::string& args) {
     if (!p) return r;
     std::array<char, 4096> buf;
     std::size_t n;
-    while ((n = fread(buf.data(), 1, buf.size(), p)) > 0) r.out.append(buf.data(), n);
+    while ((n = fread(buf.data(), 1, buf.size(), p)) > 0)
+        r.out.append(buf.data(), n);
     const int st = pclose(p);
     r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
     std::ifstream e(errFile);
@@ -91,7 +92,10 @@ TEST(Cli, InfoObjectsFlatten) {
     EXPECT_NE(info.out.find("\"name\":\"Top \\\"quoted\\\"\""), std::string::npos);
     EXPECT_NE(info.out.find("\"width\":20"), std::string::npos);
     EXPECT_NE(info.out.find("\"face\":\"DejaVu Sans\""), std::string::npos);
-    EXPECT_NE(info.out.find("\"text\":\"Gr\xc3\xbc\xc3\x9f" "e\""), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("\"text\":\"Gr\xc3\xbc\xc3\x9f"
+                            "e\""),
+              std::string::npos)
+        << info.out;
     CliRun text = Cli("info " + doc);
     ASSERT_EQ(text.status, 0);
     EXPECT_NE(text.out.find("canvas: 20 x 10"), std::string::npos);
@@ -123,9 +127,9 @@ TEST(Cli, InfoObjectsFlatten) {
     ASSERT_TRUE(ReadPng(flat, w, h, px));
     EXPECT_EQ(w, 20);
     EXPECT_EQ(h, 10);
-    EXPECT_EQ(px[3], 128);           // (0, 0): the half-transparent red alone
-    EXPECT_EQ(px[4 * 2 + 3], 255);   // (2, 0): the blue one on top
-    EXPECT_EQ(px[4 * 19 + 3], 0);    // nothing there
+    EXPECT_EQ(px[3], 128);         // (0, 0): the half-transparent red alone
+    EXPECT_EQ(px[4 * 2 + 3], 255); // (2, 0): the blue one on top
+    EXPECT_EQ(px[4 * 19 + 3], 0);  // nothing there
 }
 
 TEST(Cli, ErrorsNameTheFileAndExitOne) {
@@ -147,6 +151,42 @@ TEST(Cli, ErrorsNameTheFileAndExitOne) {
     EXPECT_EQ(Cli("info " + MakeDocument() + " --json > /dev/full").status, 1);
     EXPECT_EQ(Cli("").status, 2);
     EXPECT_EQ(Cli("frobnicate x").status, 2);
+}
+
+TEST(Cli, ConvertBetweenDocumentsAndImages) {
+    const std::string doc = MakeDocument();
+    const std::string dir = testing::TempDir();
+    // Document -> PNG over a chosen background -> back into a document -> and out again.
+    CliRun toPng = Cli("convert " + doc + " " + dir + "/cli_conv.png --background 00ff00");
+    ASSERT_EQ(toPng.status, 0) << toPng.err;
+    int w = 0, h = 0;
+    std::vector<unsigned char> px;
+    ASSERT_TRUE(ReadPng(dir + "/cli_conv.png", w, h, px));
+    EXPECT_EQ(w, 20);
+    EXPECT_EQ(h, 10);
+    EXPECT_EQ(px[4 * 19 + 0], 0); // (19, 0): only the background
+    EXPECT_EQ(px[4 * 19 + 1], 255);
+    EXPECT_EQ(px[4 * 19 + 3], 255);
+
+    CliRun info = Cli("info " + dir + "/cli_conv.png --json");
+    ASSERT_EQ(info.status, 0) << info.err;
+    EXPECT_NE(info.out.find("\"format\":\"png\""), std::string::npos) << info.out;
+    CliRun toDoc = Cli("convert " + dir + "/cli_conv.png " + dir + "/cli_conv.qzi");
+    ASSERT_EQ(toDoc.status, 0) << toDoc.err;
+    CliRun toJpg = Cli("convert " + dir + "/cli_conv.qzi " + dir + "/cli_conv.jpg --option 40");
+    ASSERT_EQ(toJpg.status, 0) << toJpg.err;
+    CliRun toBmp = Cli("convert " + dir + "/cli_conv.jpg " + dir + "/cli_conv.bmp --option 2");
+    ASSERT_EQ(toBmp.status, 0) << toBmp.err;
+    CliRun bmpInfo = Cli("info " + dir + "/cli_conv.bmp");
+    ASSERT_EQ(bmpInfo.status, 0) << bmpInfo.err;
+    EXPECT_NE(bmpInfo.out.find("canvas: 20 x 10"), std::string::npos) << bmpInfo.out;
+
+    EXPECT_EQ(Cli("convert " + doc + " " + dir + "/x.webp").status, 1);
+    EXPECT_EQ(Cli("convert " + doc + " " + dir + "/x.png --background green").status, 2);
+    EXPECT_EQ(Cli("convert " + doc + " " + dir + "/x.png --option").status, 2);
+    CliRun missingDir = Cli("convert " + doc + " /nonexistent/dir/x.png");
+    EXPECT_EQ(missingDir.status, 1);
+    EXPECT_NE(missingDir.err.find("/nonexistent/dir/x.png"), std::string::npos);
 }
 
 #include "cli/Json.h"

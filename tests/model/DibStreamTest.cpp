@@ -1,5 +1,5 @@
-#include "model/BitmapObj.h"
 #include "model/DibStream.h"
+#include "model/BitmapObj.h"
 #include "raster/Dib.h"
 
 #include <gtest/gtest.h>
@@ -27,7 +27,8 @@ TEST(PackBits, WriterRunChoices) {
     EXPECT_EQ(Pack({9}), (std::vector<BYTE>{0, 9}));
     EXPECT_EQ(Pack({4, 4}), (std::vector<BYTE>{0xFF, 4}));
     std::vector<BYTE> ramp(130);
-    for (int i = 0; i < 130; ++i) ramp[i] = static_cast<BYTE>(i);
+    for (int i = 0; i < 130; ++i)
+        ramp[i] = static_cast<BYTE>(i);
     const auto packed = Pack(ramp);
     EXPECT_EQ(packed[0], 127);
     EXPECT_EQ(packed[129], 1); // the two bytes left over
@@ -40,13 +41,16 @@ std::vector<BYTE> ReferencePack(const std::vector<BYTE>& b) {
     for (std::size_t i = 0; i < n;) {
         std::size_t len = 1;
         if (i + 1 < n && b[i + 1] == b[i]) {
-            while (i + len < n && len < 128 && b[i + len] == b[i]) ++len;
+            while (i + len < n && len < 128 && b[i + len] == b[i])
+                ++len;
             out.push_back(static_cast<BYTE>(257 - len));
             out.push_back(b[i]);
         } else {
-            while (len < 128 && i + len < n && !(i + len + 1 < n && b[i + len] == b[i + len + 1])) ++len;
+            while (len < 128 && i + len < n && !(i + len + 1 < n && b[i + len] == b[i + len + 1]))
+                ++len;
             out.push_back(static_cast<BYTE>(len - 1));
-            out.insert(out.end(), b.begin() + static_cast<std::ptrdiff_t>(i), b.begin() + static_cast<std::ptrdiff_t>(i + len));
+            out.insert(out.end(), b.begin() + static_cast<std::ptrdiff_t>(i),
+                       b.begin() + static_cast<std::ptrdiff_t>(i + len));
         }
         i += len;
     }
@@ -63,7 +67,9 @@ TEST(PackBits, WriterMatchesTheRuleOnRandomRows) {
             const unsigned kind = rng() % 3, len = 1 + rng() % (rng() % 3 ? 24 : 300);
             const BYTE v = static_cast<BYTE>(rng());
             for (unsigned k = 0; k < len && row.size() < n; ++k)
-                row.push_back(kind == 0 ? static_cast<BYTE>(rng()) : kind == 1 ? static_cast<BYTE>(v + k / 2) : v);
+                row.push_back(kind == 0   ? static_cast<BYTE>(rng())
+                              : kind == 1 ? static_cast<BYTE>(v + k / 2)
+                                          : v);
         }
         ASSERT_EQ(Pack(row), ReferencePack(row)) << "round " << round;
     }
@@ -74,7 +80,8 @@ TEST(DibStream, RoundTripAndPosition) {
     PackedDib dib = CreateTransparentDIB(37, 5);
     for (int y = 0; y < 5; ++y)
         for (int x = 0; x < 37; ++x)
-            for (int c = 0; c < 4; ++c) dib.Pixel32(x, y)[c] = static_cast<BYTE>(rng() % 3 ? rng() : x / 8);
+            for (int c = 0; c < 4; ++c)
+                dib.Pixel32(x, y)[c] = static_cast<BYTE>(rng() % 3 ? rng() : x / 8);
     MemoryWriter out;
     out.WriteU32(0xDEADBEEF);
     const std::size_t n = WriteDIBStream(out, dib);
@@ -95,10 +102,14 @@ TEST(DibStream, RoundTripAndPosition) {
 TEST(DibStream, DecoderRulesAndHostileInput) {
     // 3 x 1: red row with a skipped 0x80 and an overlong run whose extra bytes are dropped.
     std::vector<BYTE> s = {3, 0, 0, 0, 1, 0, 0, 0};
-    for (BYTE b : {0x80, 0xFC, 9}) s.push_back(b); // repeat 5 times into a 3-byte row
-    for (BYTE b : {2, 1, 2, 3}) s.push_back(b);    // green: copy 3
-    for (BYTE b : {0xFE, 4}) s.push_back(b);       // blue: repeat 3
-    for (BYTE b : {0xFE, 255}) s.push_back(b);     // alpha
+    for (BYTE b : {0x80, 0xFC, 9})
+        s.push_back(b); // repeat 5 times into a 3-byte row
+    for (BYTE b : {2, 1, 2, 3})
+        s.push_back(b); // green: copy 3
+    for (BYTE b : {0xFE, 4})
+        s.push_back(b); // blue: repeat 3
+    for (BYTE b : {0xFE, 255})
+        s.push_back(b); // alpha
     MemoryReader in(s);
     PackedDib d = ReadDIBStream(in);
     ASSERT_TRUE(d);
@@ -158,7 +169,8 @@ TEST(DibStream, DecoderMatchesPlainDecodingOfRandomStreams) {
                 } else if (kind < 3) {
                     const int n = 1 + static_cast<int>(rng() % (rng() % 4 ? 20 : 128));
                     s.push_back(static_cast<BYTE>(n - 1));
-                    for (int k = 0; k < n; ++k) s.push_back(static_cast<BYTE>(rng()));
+                    for (int k = 0; k < n; ++k)
+                        s.push_back(static_cast<BYTE>(rng()));
                     x += n;
                 } else {
                     const int n = 2 + static_cast<int>(rng() % (rng() % 4 ? 20 : 127));
@@ -177,7 +189,8 @@ TEST(DibStream, DecoderMatchesPlainDecodingOfRandomStreams) {
         for (int c : kByte)
             for (int y = 0; y < h; ++y) {
                 ASSERT_TRUE(ReferenceRow(s, i, row));
-                for (int x = 0; x < w; ++x) expect.Pixel32(x, y)[c] = row[static_cast<std::size_t>(x)];
+                for (int x = 0; x < w; ++x)
+                    expect.Pixel32(x, y)[c] = row[static_cast<std::size_t>(x)];
             }
         ASSERT_EQ(i, streamEnd);
 
@@ -189,7 +202,8 @@ TEST(DibStream, DecoderMatchesPlainDecodingOfRandomStreams) {
             ASSERT_EQ(0, std::memcmp(got.Row(y), expect.Row(y), 4 * static_cast<std::size_t>(w)))
                 << "round " << round << " " << w << "x" << h << " row " << y;
         // Any cut inside the stream fails.
-        std::vector<BYTE> cut(s.begin(), s.begin() + static_cast<std::ptrdiff_t>(8 + rng() % (streamEnd - 8)));
+        std::vector<BYTE> cut(s.begin(),
+                              s.begin() + static_cast<std::ptrdiff_t>(8 + rng() % (streamEnd - 8)));
         MemoryReader cin(cut);
         EXPECT_FALSE(ReadDIBStream(cin)) << "round " << round;
     }
@@ -201,7 +215,8 @@ TEST(DibStream, LargeRasterRoundTripsAcrossReadBlocks) {
     PackedDib dib = CreateTransparentDIB(701, 433);
     for (int y = 0; y < dib.Height(); ++y)
         for (int x = 0; x < dib.Width(); ++x)
-            for (int c = 0; c < 4; ++c) dib.Pixel32(x, y)[c] = static_cast<BYTE>(x % 97 < 60 ? rng() : y);
+            for (int c = 0; c < 4; ++c)
+                dib.Pixel32(x, y)[c] = static_cast<BYTE>(x % 97 < 60 ? rng() : y);
     MemoryWriter out;
     const std::size_t n = WriteDIBStream(out, dib);
     ASSERT_GT(n, 3u * 256 * 1024);

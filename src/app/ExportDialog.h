@@ -1,0 +1,60 @@
+// The save dialogs of the export commands: a file dialog with the format's options panel, the
+// shared "Fill Color" button and a preview of the document.
+#pragma once
+
+#include "model/AppSettings.h"
+#include "platform/WinTypes.h"
+
+#include <QFileDialog>
+#include <QImage>
+
+class QAbstractButton;
+class QButtonGroup;
+class QCheckBox;
+class QSlider;
+class QSpinBox;
+
+namespace zepho {
+
+class ColorButton;
+
+// A filter string of the form "Name|*.a;*.b|...||" as a file dialog's name filters.
+QStringList QtNameFilters(const char* filter);
+
+struct ExportFormat {
+    enum Id { Jpg, Bmp, Png, Tiff, Tga, Pcx };
+    Id id;
+    const char* menuText;
+    const char* filter;
+    const char* extension; // lower case, without the dot
+};
+
+// The export formats in menu order.
+const std::vector<ExportFormat>& ExportFormats();
+
+class ExportDialog : public QFileDialog {
+    Q_OBJECT
+public:
+    ExportDialog(const ExportFormat& format, const CAppSettings& settings, const QString& proposedPath,
+                 const QImage& preview, QWidget* parent = nullptr);
+
+    // The chosen path, with the format's extension added when it had none.
+    QString ChosenPath() const;
+    // Writes the panel's values into the settings (called on OK).
+    void Store(CAppSettings& settings) const;
+    // The option word the writer gets; for BMP the colour choice (0..6).
+    DWORD Option() const;
+
+    // The panel's controls, for tests.
+    QSpinBox* quality = nullptr;
+    QSlider* qualitySlider = nullptr;
+    QButtonGroup* choices = nullptr;
+    QCheckBox* rle = nullptr;
+    QCheckBox* bottomUp = nullptr;
+    ColorButton* fill = nullptr;
+
+private:
+    const ExportFormat& format_;
+};
+
+} // namespace zepho

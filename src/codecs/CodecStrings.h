@@ -1,0 +1,30 @@
+// Texts of opening, adding and exporting files.
+#pragma once
+
+namespace zepho::strings {
+
+inline constexpr const char kLoadFileFailed[] = "Load file %s fail!";
+
+inline constexpr const char kOpenFilter[] =
+    "All Supported "
+    "Format|*.qzi;*.gif;*.bmp;*.dib;*.jpg;*.jpeg;*.pcx;*.png;*.tga;*.tiff;*.tif;*psd;*.ico;*cur;*ani|"
+    "QZI (Quarnix Zepho Image)|*.qzi|BMP (Windows Bitmap)|*.bmp;*.dib|JPG (JPEG File Interchange "
+    "Format)|*.jpg;*.jpeg|"
+    "GIF (Graphics Interchange Format)|*.gif|PCX (PC Paintbrush)|*.pcx|PNG (Portable Network Graphics)|*.png|"
+    "TIFF (Tag Image File Format)|*.tif;*tiff|TGA Files (Targa File Format)|*.tga|PSD (Photoshop File "
+    "Format)|*.psd|"
+    "ICO (Windows Icons)|*.ico|CUR (Windows Cursors)|*.cur|ANI (Windows Animator Cursors)|*.ani||";
+
+inline constexpr const char kFilterJpg[] = "JPG (JPEG File Interchange Format)|*.jpg;*.jpeg||";
+inline constexpr const char kFilterGif[] = "GIF (Graphics Interchange Format)|*.gif||";
+inline constexpr const char kFilterPng[] = "PNG (Portable Network Graphics)|*.png||";
+inline constexpr const char kFilterPcx[] = "PCX (PC Paintbrush)|*.pcx||";
+inline constexpr const char kFilterTiff[] = "TIFF (Tag Image File Format)|*.tif;*tiff||";
+inline constexpr const char kFilterTga[] = "TGA Files (Targa File Format)|*.tga||";
+inline constexpr const char kFilterIco[] = "ICO (Windows Icons)|*.ico||";
+inline constexpr const char kFilterCur[] = "CUR (Windows Cursors)|*.cur||";
+inline constexpr const char kFilterAni[] = "ANI (Windows Animator Cursors)|*.ani||";
+inline constexpr const char kFilterPsd[] = "PSD (Photoshop File Format)|*.psd||";
+inline constexpr const char kFilterBmp[] = "BMP (Windows Bitmap)|*.bmp;*.dib||";
+
+} // namespace zepho::strings

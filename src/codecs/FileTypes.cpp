@@ -1,0 +1,40 @@
+#include "codecs/FileTypes.h"
+
+#include "platform/Path.h"
+
+namespace zepho {
+
+FileKind FileKindOf(const std::string& path) {
+    struct Entry {
+        const char* ext;
+        FileKind kind;
+    };
+    static constexpr Entry kTable[] = {
+        {"GIF", FileKind::Gif},   {"ICO", FileKind::Icon}, {"CUR", FileKind::Cursor},
+        {"ANI", FileKind::Ani},   {"AVI", FileKind::Avi},  {"QZI", FileKind::Native},
+        {"PSD", FileKind::Psd},   {"BMP", FileKind::Bmp},  {"DIB", FileKind::Bmp},
+        {"JPG", FileKind::Jpg},   {"JPEG", FileKind::Jpg}, {"PCX", FileKind::Pcx},
+        {"PNG", FileKind::Png},   {"TGA", FileKind::Tga},  {"TIF", FileKind::Tiff},
+        {"TIFF", FileKind::Tiff},
+    };
+    const std::string ext = UpperExtension(path);
+    for (const Entry& e : kTable)
+        if (ext == e.ext) return e.kind;
+    return FileKind::None;
+}
+
+bool IsLibraryFormat(FileKind kind) {
+    switch (kind) {
+    case FileKind::Bmp:
+    case FileKind::Jpg:
+    case FileKind::Pcx:
+    case FileKind::Png:
+    case FileKind::Tga:
+    case FileKind::Tiff:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace zepho

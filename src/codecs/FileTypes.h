@@ -1,0 +1,15 @@
+// File types as the path's extension names them; contents are never sniffed.
+#pragma once
+
+#include <string>
+
+namespace zepho {
+
+enum class FileKind { None, Gif, Icon, Cursor, Ani, Avi, Native, Psd, Bmp, Jpg, Pcx, Png, Tga, Tiff };
+
+// The kind the upper-cased extension names; None without an extension or for an unknown one.
+FileKind FileKindOf(const std::string& path);
+// Formats read and written by the image-file library rather than by our own codecs.
+bool IsLibraryFormat(FileKind kind);
+
+} // namespace zepho

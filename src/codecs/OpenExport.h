@@ -1,0 +1,42 @@
+// Every file enters a document through OpenFile and leaves it through ExportFile; both choose
+// the reader or writer by the path's extension alone.
+#pragma once
+
+#include "model/DocImage.h"
+#include "platform/Services.h"
+
+#include <string>
+
+namespace zepho {
+
+// What a reader reports besides success.
+struct LoadFlags {
+    // A native document was read: its names and visibility are kept.
+    bool nativeLoaded = false;
+    // Layers were imported as objects: their visibility is kept.
+    bool layersLoaded = false;
+};
+
+// Clears the model and reads the file into it: the stored objects of a native document, or one
+// image object at (0, 0) for a single image. False for an unknown extension or an unreadable file
+// (the model then holds at most what the reader had appended).
+bool OpenFile(CDocImage& doc, const std::string& path, LoadFlags& flags, IProgress* progress);
+
+// Writes the visible objects, flattened over the background colour, in the format the extension
+// names. `option` goes to the writer unchanged (JPEG quality, TIFF compression code, TGA bits, the
+// hot spot of a cursor); `extra` is not used. Never changes the document. False on failure.
+bool ExportFile(const CDocImage& doc, const std::string& path, DWORD option, DWORD extra, IProgress* progress,
+                COLORREF background);
+
+// The BMP export: the flattened image converted by the colour choice (0..6, the "Colors" group).
+bool ExportBmp(const CDocImage& doc, const std::string& path, int colorChoice, IProgress* progress,
+               COLORREF background);
+
+// The image of a preview pane: the file's first image at its own depth, without progress. Empty
+// for formats without previews (native documents, video) and unreadable files.
+PackedDib LoadPreviewImage(const std::string& path);
+
+// The visible objects drawn over the background colour into a new 32-bit canvas-sized image.
+PackedDib FlattenForExport(const CDocImage& doc, COLORREF background);
+
+} // namespace zepho

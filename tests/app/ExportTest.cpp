@@ -1,0 +1,111 @@
+#include "ShellTestUtil.h"
+#include "app/ColorButton.h"
+#include "app/ExportDialog.h"
+#include "codecs/CodecStrings.h"
+#include "codecs/OpenExport.h"
+#include "support/ScriptedUiHost.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QFileInfo>
+#include <QSpinBox>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using namespace zepho;
+
+QApplication& TestApp();
+
+namespace {
+
+const ExportFormat& Format(ExportFormat::Id id) {
+    for (const ExportFormat& f : ExportFormats())
+        if (f.id == id) return f;
+    throw std::logic_error("no such format");
+}
+
+// Answers the next modal export dialog: a file name, then whatever `set` changes, then OK.
+void AnswerExportDialog(const QString& path, std::function<void(ExportDialog&)> set) {
+    QTimer::singleShot(0, [path, set] {
+        auto* d = qobject_cast<ExportDialog*>(QApplication::activeModalWidget());
+        ASSERT_TRUE(d) << "no export dialog";
+        d->selectFile(path);
+        if (set) set(*d);
+        QMetaObject::invokeMethod(d, "accept", Qt::DirectConnection);
+    });
+}
+
+} // namespace
+
+TEST(ExportDialog, FiltersAndOptionWords) {
+    TestApp();
+    EXPECT_EQ(QtNameFilters(strings::kFilterTiff), QStringList{"TIFF (Tag Image File Format) (*.tif *tiff)"});
+    EXPECT_EQ(QtNameFilters(strings::kOpenFilter).size(), 13);
+
+    CAppSettings s;
+    s.TIFFEncodeMode = 5;
+    s.TGAEncodingRLE = 0;
+    s.BottomUpOrientation = 1;
+    s.JPGQuality = 250; // out of range in the store: the panel holds it to 1..100
+    ExportDialog tiff(Format(ExportFormat::Tiff), s, "x.tif", QImage());
+    EXPECT_EQ(tiff.Option(), 5u);
+    tiff.choices->button(32946)->click();
+    EXPECT_EQ(tiff.Option(), 32946u);
+    ExportDialog tga(Format(ExportFormat::Tga), s, "x.tga", QImage());
+    EXPECT_EQ(tga.Option(), 2u); // RLE off, bottom-up on
+    tga.rle->setChecked(true);
+    EXPECT_EQ(tga.Option(), 3u);
+    ExportDialog jpg(Format(ExportFormat::Jpg), s, "x.jpg", QImage());
+    EXPECT_EQ(jpg.Option(), 100u);
+    jpg.quality->setValue(42);
+    EXPECT_EQ(jpg.Option(), 42u);
+    ExportDialog bmp(Format(ExportFormat::Bmp), s, "x.bmp", QImage());
+    EXPECT_EQ(bmp.Option(), 4u); // "True Colors" unless chosen otherwise
+    ExportDialog png(Format(ExportFormat::Png), s, "x.png", QImage());
+    EXPECT_EQ(png.Option(), 85u);
+
+    tga.Store(s);
+    tiff.Store(s);
+    jpg.fill->SetColour(RGB(1, 2, 3));
+    jpg.Store(s);
+    EXPECT_EQ(s.JPGQuality, 42);
+    EXPECT_EQ(s.DefaultBackgroundColor, RGB(1, 2, 3));
+    EXPECT_EQ(s.TGAEncodingRLE, 1);
+    EXPECT_EQ(s.TIFFEncodeMode, 32946);
+}
+
+TEST(ExportDialog, ExportThenOpenTheImageAsANewDocument) {
+    test::ShellSession s;
+    test::ScriptedUiHost ui;
+    s.window.SetUiHost(&ui);
+    s.app.skipNewImageDialog = true;
+    DocumentWindow* w = s.window.NewDocument();
+    ASSERT_TRUE(w);
+    const QString path = s.dir.filePath("shot.jpg");
+    AnswerExportDialog(path, [](ExportDialog& d) { d.quality->setValue(30); });
+    QAction* jpg = s.Find("&JPG...");
+    ASSERT_TRUE(jpg);
+    ASSERT_TRUE(jpg->isEnabled());
+    jpg->trigger();
+    EXPECT_TRUE(ui.shown.empty()) << ui.shown[0].text;
+    EXPECT_TRUE(QFileInfo::exists(path));
+    EXPECT_EQ(s.app.Settings().JPGQuality, 30);
+    EXPECT_FALSE(w->Document().IsModified()); // exporting is not saving, and changes nothing
+
+    // The image opens as its own document that does not claim the JPEG as its file.
+    DocumentWindow* opened = s.window.OpenDocument(path);
+    ASSERT_TRUE(opened);
+    EXPECT_TRUE(opened->FilePath().isEmpty());
+    EXPECT_EQ(opened->windowTitle(), QString("shot.jpg"));
+    EXPECT_EQ(opened->Document().Image().width, w->Document().Image().width);
+    ASSERT_EQ(opened->Document().Image().objects.Count(), 1);
+
+    // A failed export names the path.
+    const QString bad = s.dir.filePath("missing/x.png");
+    AnswerExportDialog(bad, nullptr);
+    s.Find("P&NG...")->trigger();
+    ASSERT_EQ(ui.shown.size(), 1u);
+    EXPECT_EQ(ui.shown[0].text.rfind("Save to file ", 0), 0u);
+    EXPECT_NE(ui.shown[0].text.find("missing/x.png fail!"), std::string::npos) << ui.shown[0].text;
+}

@@ -1,0 +1,190 @@
+#include "codecs/OpenExport.h"
+#include "codecs/FileTypes.h"
+#include "raster/Dib.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+
+using namespace zepho;
+
+namespace {
+
+std::string TempPath(const std::string& name) {
+    return testing::TempDir() + "zepho_codecs_" + name;
+}
+
+// A canvas with one object holding the given raster at the given place.
+Ref<CDocImage> DocWith(PackedDib raster, int w, int h, int x = 0, int y = 0, bool visible = true) {
+    Ref<CDocImage> doc = MakeRef<CDocImage>();
+    doc->width = w;
+    doc->height = h;
+    Ref<CObjContent> c = MakeRef<CObjContent>(KindImage);
+    c->SetRaster(std::move(raster));
+    Ref<CDrawObj> o = MakeRef<CDrawObj>(c);
+    o->x = x;
+    o->y = y;
+    o->visible = visible ? 1 : 0;
+    doc->objects.AddTail(o);
+    return doc;
+}
+
+// Pixels of n distinct opaque colours, one per pixel, in a row-major strip.
+PackedDib DistinctColours(int n, int w) {
+    const int h = (n + w - 1) / w;
+    PackedDib d = CreateSolidDIB(w, h, RGB(0, 0, 0), 255);
+    for (int i = 0; i < w * h; ++i) {
+        BYTE* p = d.Pixel32(i % w, i / w);
+        const int k = std::min(i, n - 1);
+        p[0] = static_cast<BYTE>(k), p[1] = static_cast<BYTE>(k >> 8), p[2] = 7;
+    }
+    return d;
+}
+
+} // namespace
+
+TEST(FileTypes, ChosenByTheExtensionAlone) {
+    EXPECT_EQ(FileKindOf("/a/b/photo.JpEg"), FileKind::Jpg);
+    EXPECT_EQ(FileKindOf("x.tar.png"), FileKind::Png);
+    EXPECT_EQ(FileKindOf("scan.TIF"), FileKind::Tiff);
+    EXPECT_EQ(FileKindOf("old.dib"), FileKind::Bmp);
+    EXPECT_EQ(FileKindOf("doc.qzi"), FileKind::Native);
+    EXPECT_EQ(FileKindOf("noext"), FileKind::None);
+    EXPECT_EQ(FileKindOf("dir.png/noext"), FileKind::None); // a dot in a folder name is not an extension
+    EXPECT_EQ(FileKindOf("x.webp"), FileKind::None);
+}
+
+TEST(OpenFile, UnknownOrMissingExtensionFailsOnAnEmptyModel) {
+    Ref<CDocImage> doc = DocWith(CreateSolidDIB(2, 2, RGB(1, 2, 3), 255), 2, 2);
+    LoadFlags flags;
+    EXPECT_FALSE(OpenFile(*doc, "/nonexistent/dir/file", flags, nullptr));
+    EXPECT_EQ(doc->objects.Count(), 0); // cleared first
+    EXPECT_FALSE(OpenFile(*doc, "/nonexistent/dir/file.webp", flags, nullptr));
+    EXPECT_FALSE(OpenFile(*doc, "/nonexistent/dir/file.png", flags, nullptr));
+    EXPECT_FALSE(flags.nativeLoaded);
+}
+
+TEST(OpenFile, ExportedImageOpensAsOneObjectAtTheOrigin) {
+    // An object off the origin over a white background; the export flattens it.
+    PackedDib red = CreateSolidDIB(3, 2, RGB(200, 10, 20), 255);
+    Ref<CDocImage> doc = DocWith(std::move(red), 7, 5, 2, 1);
+    const std::string path = TempPath("open.png");
+    ASSERT_TRUE(ExportFile(*doc, path, 85, 0, nullptr, RGB(255, 255, 255)));
+
+    Ref<CDocImage> back = MakeRef<CDocImage>();
+    back->gifBackgroundIndex = 9;
+    back->gifTransparentIndex = 4;
+    LoadFlags flags;
+    ASSERT_TRUE(OpenFile(*back, path, flags, nullptr));
+    EXPECT_FALSE(flags.nativeLoaded);
+    EXPECT_EQ(back->width, 7);
+    EXPECT_EQ(back->height, 5);
+    EXPECT_EQ(back->gifBackgroundIndex, 0);
+    EXPECT_EQ(back->gifTransparentIndex, 0);
+    ASSERT_EQ(back->objects.Count(), 1);
+    const Ref<CDrawObj> obj = back->objects.Head();
+    EXPECT_EQ(obj->x, 0);
+    EXPECT_EQ(obj->y, 0);
+    EXPECT_EQ(obj->content->kind, KindImage);
+    const PackedDib& r = obj->content->raster;
+    ASSERT_TRUE(r.Is32());
+    const BYTE* in = r.Pixel32(2, 1);
+    EXPECT_EQ(in[2], 200);
+    EXPECT_EQ(in[1], 10);
+    EXPECT_EQ(in[0], 20);
+    EXPECT_EQ(in[3], 255);
+    const BYTE* out = r.Pixel32(0, 0);
+    EXPECT_EQ(out[0] + out[1] + out[2], 3 * 255);
+    std::remove(path.c_str());
+}
+
+TEST(ExportFile, FlattensOverTheBackgroundAndLeavesTheDocumentAlone) {
+    // Only transparent and hidden objects: the file is the background colour.
+    Ref<CDocImage> doc = DocWith(CreateTransparentDIB(4, 4), 4, 4);
+    Ref<CObjContent> hidden = MakeRef<CObjContent>(KindImage);
+    hidden->SetRaster(CreateSolidDIB(4, 4, RGB(0, 0, 0), 255));
+    Ref<CDrawObj> h = MakeRef<CDrawObj>(hidden);
+    doc->objects.AddTail(h);
+    const std::string path = TempPath("bg.bmp");
+    ASSERT_TRUE(ExportFile(*doc, path, 85, 0, nullptr, RGB(10, 20, 30)));
+    EXPECT_EQ(doc->objects.Count(), 2);
+    EXPECT_EQ(h->visible, 0);
+    EXPECT_EQ(doc->objects.Head()->content->raster.Pixel32(0, 0)[3], 0);
+
+    PackedDib file = ConvertTo32(LoadPreviewImage(path));
+    ASSERT_TRUE(file);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x) {
+            const BYTE* p = file.Pixel32(x, y);
+            ASSERT_EQ(p[2], 10);
+            ASSERT_EQ(p[1], 20);
+            ASSERT_EQ(p[0], 30);
+        }
+    std::remove(path.c_str());
+}
+
+TEST(ExportFile, ExactPaletteUpTo256Colours) {
+    const std::string path = TempPath("pal.png");
+    Ref<CDocImage> d256 = DocWith(DistinctColours(256, 16), 16, 16);
+    ASSERT_TRUE(ExportFile(*d256, path, 85, 0, nullptr, RGB(255, 255, 255)));
+    PackedDib a = LoadPreviewImage(path);
+    ASSERT_TRUE(a);
+    EXPECT_LE(a.BitCount(), 8);
+    // Every colour survives the palette.
+    PackedDib a32 = ConvertTo32(a);
+    EXPECT_EQ(a32.Pixel32(15, 15)[0], 255);
+    EXPECT_EQ(a32.Pixel32(1, 0)[0], 1);
+
+    Ref<CDocImage> d257 = DocWith(DistinctColours(257, 17), 17, 16);
+    ASSERT_TRUE(ExportFile(*d257, path, 85, 0, nullptr, RGB(255, 255, 255)));
+    PackedDib b = LoadPreviewImage(path);
+    ASSERT_TRUE(b);
+    EXPECT_GE(b.BitCount(), 24);
+    std::remove(path.c_str());
+}
+
+TEST(ExportFile, FormatsWithoutALibraryWriterFail) {
+    Ref<CDocImage> doc = DocWith(CreateSolidDIB(2, 2, RGB(1, 2, 3), 255), 2, 2);
+    EXPECT_FALSE(ExportFile(*doc, TempPath("x.qzi"), 85, 0, nullptr, 0));
+    EXPECT_FALSE(ExportFile(*doc, TempPath("x"), 85, 0, nullptr, 0));
+    EXPECT_FALSE(ExportFile(*doc, "/nonexistent/dir/x.png", 85, 0, nullptr, 0));
+}
+
+TEST(ExportBmp, ColourChoiceSetsTheDepth) {
+    PackedDib grad = CreateSolidDIB(40, 3, RGB(0, 0, 0), 255);
+    for (int x = 0; x < 40; ++x)
+        for (int y = 0; y < 3; ++y) {
+            BYTE* p = grad.Pixel32(x, y);
+            p[0] = static_cast<BYTE>(x * 6), p[1] = static_cast<BYTE>(255 - x * 6),
+            p[2] = static_cast<BYTE>(y * 100);
+        }
+    Ref<CDocImage> doc = DocWith(std::move(grad), 40, 3);
+    const std::string path = TempPath("depth.bmp");
+    const struct { int choice, bits; } cases[] = {{2, 1}, {1, 4}, {0, 8}, {3, 16}, {4, 24}, {5, 4}, {6, 8}};
+    for (const auto& c : cases) {
+        ASSERT_TRUE(ExportBmp(*doc, path, c.choice, nullptr, RGB(255, 255, 255))) << c.choice;
+        PackedDib back = LoadPreviewImage(path);
+        ASSERT_TRUE(back) << c.choice;
+        EXPECT_EQ(back.BitCount(), c.bits) << c.choice;
+        EXPECT_EQ(back.Width(), 40);
+    }
+    EXPECT_FALSE(ExportBmp(*doc, path, 7, nullptr, 0));
+    std::remove(path.c_str());
+}
+
+TEST(OpenFile, NativeDocumentsKeepTheirObjects) {
+    Ref<CDocImage> doc = DocWith(CreateSolidDIB(3, 3, RGB(9, 8, 7), 255), 5, 6, 1, 2);
+    doc->objects.Head()->content->name = "kept";
+    const std::string path = TempPath("doc.QZI");
+    ASSERT_NE(doc->SaveNative(path, nullptr), 0);
+    Ref<CDocImage> back = MakeRef<CDocImage>();
+    LoadFlags flags;
+    ASSERT_TRUE(OpenFile(*back, path, flags, nullptr));
+    EXPECT_TRUE(flags.nativeLoaded);
+    ASSERT_EQ(back->objects.Count(), 1);
+    EXPECT_EQ(back->objects.Head()->content->name, "kept");
+    EXPECT_EQ(back->objects.Head()->x, 1);
+    EXPECT_FALSE(LoadPreviewImage(path)); // documents have no preview image
+    std::remove(path.c_str());
+}
