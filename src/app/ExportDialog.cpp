@@ -34,6 +34,7 @@ QStringList QtNameFilters(const char* filter) {
 const std::vector<ExportFormat>& ExportFormats() {
     static const std::vector<ExportFormat> formats = {
         {ExportFormat::Jpg, "&JPG...", strings::kFilterJpg, "jpg"},
+        {ExportFormat::Gif, "G&IF...", strings::kFilterGif, "gif"},
         {ExportFormat::Bmp, "&BMP...", strings::kFilterBmp, "bmp"},
         {ExportFormat::Png, "P&NG...", strings::kFilterPng, "png"},
         {ExportFormat::Tiff, "&TIFF...", strings::kFilterTiff, "tif"},
@@ -110,6 +111,11 @@ ExportDialog::ExportDialog(const ExportFormat& format, const CAppSettings& setti
         options->addLayout(line);
         break;
     }
+    case ExportFormat::Gif:
+        interlace = new QCheckBox(QString::fromUtf8(kInterlace), panel);
+        interlace->setChecked(settings.Interlace != 0);
+        options->addWidget(interlace);
+        break;
     case ExportFormat::Tiff:
         options->addWidget(RadioGroup(kCompressionGroup, kTiffCodes, std::size(kTiffCodes),
                                       settings.TIFFEncodeMode, choices, panel));
@@ -130,10 +136,13 @@ ExportDialog::ExportDialog(const ExportFormat& format, const CAppSettings& setti
     case ExportFormat::Pcx:
         break;
     }
-    fill = new ColorButton(settings.DefaultBackgroundColor, panel);
-    fill->setText(QString::fromUtf8(kFillColor));
-    fill->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    options->addWidget(fill, 0, Qt::AlignLeft);
+    // A GIF keeps transparency, so it has no colour to flatten over.
+    if (format.id != ExportFormat::Gif) {
+        fill = new ColorButton(settings.DefaultBackgroundColor, panel);
+        fill->setText(QString::fromUtf8(kFillColor));
+        fill->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+        options->addWidget(fill, 0, Qt::AlignLeft);
+    }
     options->addStretch(1);
 
     auto* previewLabel = new QLabel(panel);
@@ -163,9 +172,10 @@ QString ExportDialog::ChosenPath() const {
 }
 
 void ExportDialog::Store(CAppSettings& settings) const {
-    settings.DefaultBackgroundColor = fill->Colour();
+    if (fill) settings.DefaultBackgroundColor = fill->Colour();
     if (quality) settings.JPGQuality = quality->value();
     if (format_.id == ExportFormat::Tiff) settings.TIFFEncodeMode = choices->checkedId();
+    if (interlace) settings.Interlace = interlace->isChecked() ? 1 : 0;
     if (rle) settings.TGAEncodingRLE = rle->isChecked() ? 1 : 0;
     if (bottomUp) settings.BottomUpOrientation = bottomUp->isChecked() ? 1 : 0;
 }
@@ -179,6 +189,8 @@ DWORD ExportDialog::Option() const {
         return static_cast<DWORD>(choices->checkedId());
     case ExportFormat::Tga:
         return (rle->isChecked() ? 1u : 0u) | (bottomUp->isChecked() ? 2u : 0u);
+    case ExportFormat::Gif:
+        return interlace->isChecked() ? 1u : 0u;
     case ExportFormat::Png:
     case ExportFormat::Pcx:
         break;

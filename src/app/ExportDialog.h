@@ -22,7 +22,7 @@ class ColorButton;
 QStringList QtNameFilters(const char* filter);
 
 struct ExportFormat {
-    enum Id { Jpg, Bmp, Png, Tiff, Tga, Pcx };
+    enum Id { Jpg, Gif, Bmp, Png, Tiff, Tga, Pcx };
     Id id;
     const char* menuText;
     const char* filter;
@@ -49,6 +49,7 @@ public:
     QSpinBox* quality = nullptr;
     QSlider* qualitySlider = nullptr;
     QButtonGroup* choices = nullptr;
+    QCheckBox* interlace = nullptr;
     QCheckBox* rle = nullptr;
     QCheckBox* bottomUp = nullptr;
     ColorButton* fill = nullptr;

@@ -24,10 +24,11 @@ const char kUsage[] =
     "       zepho-cli objects FILE OUTDIR\n"
     "       zepho-cli flatten FILE OUT.png\n"
     "       zepho-cli convert FILE OUT [--option N] [--background RRGGBB]\n"
-    "FILE may be a document (.qzi) or an image (.bmp .dib .jpg .jpeg .png .pcx .tga .tif .tiff .psd).\n"
+    "FILE may be a document (.qzi) or an image (.bmp .dib .gif .jpg .jpeg .png .pcx .tga .tif .tiff .psd).\n"
     "convert writes by OUT's extension: .qzi saves a document; images get the visible objects\n"
     "flattened over the background (default ffffff). --option is the JPEG quality (default 85),\n"
-    "the TIFF compression code (default 1), the TGA bits (1 = RLE, 2 = bottom-up; default 1) or the\n"
+    "the TIFF compression code (default 1), the TGA bits (1 = RLE, 2 = bottom-up; default 1), 1 to\n"
+    "interlace a GIF (default 0) or the\n"
     "BMP colours (0 = 256, 1 = 16, 2 = black and white, 3 = high, 4 = true (default), 5 = 16 grays,\n"
     "6 = 256 grays).\n";
 
@@ -73,7 +74,7 @@ bool Load(const std::string& path, CDocImage& doc, std::string& format, std::str
     const std::string ext = UpperExtension(path);
     const FileKind kind = FileKindOf(path);
     if (kind != FileKind::Native) {
-        if (!IsLibraryFormat(kind) && kind != FileKind::Psd) {
+        if (!CanOpen(kind)) {
             why = "unsupported file type" + (ext.empty() ? std::string() : " ." + ext);
             return false;
         }
@@ -212,8 +213,8 @@ int Convert(const std::vector<std::string>& args) {
         if (!doc.SaveNative(out, &progress)) return Fail(out, "cannot write the document");
         return 0;
     }
-    if (!IsLibraryFormat(kind))
-        return Fail(out, "cannot write this file type (.bmp .jpg .png .pcx .tga .tif .qzi)");
+    if (!CanExport(kind))
+        return Fail(out, "cannot write this file type (.bmp .gif .jpg .png .pcx .tga .tif .qzi)");
     if (doc.width <= 0 || doc.height <= 0) return Fail(file, "the canvas is empty");
     // Images are stored top-down in RGB order: the background is given as RRGGBB.
     const COLORREF bg = RGB((background >> 16) & 0xFF, (background >> 8) & 0xFF, background & 0xFF);
@@ -224,6 +225,8 @@ int Convert(const std::vector<std::string>& args) {
         DWORD word = 85;
         if (kind == FileKind::Tiff) word = 1;
         if (kind == FileKind::Tga) word = 1;
+        if (kind == FileKind::Gif) word = 0;
+        if (kind == FileKind::Gif) word = 0;
         if (option >= 0) word = static_cast<DWORD>(option);
         ok = ExportFile(doc, out, word, 0, &progress, bg);
     }

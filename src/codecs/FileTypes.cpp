@@ -37,4 +37,13 @@ bool IsLibraryFormat(FileKind kind) {
     }
 }
 
+bool CanOpen(FileKind kind) {
+    return IsLibraryFormat(kind) || kind == FileKind::Psd || kind == FileKind::Gif ||
+           kind == FileKind::Native;
+}
+
+bool CanExport(FileKind kind) {
+    return IsLibraryFormat(kind) || kind == FileKind::Gif;
+}
+
 } // namespace zepho

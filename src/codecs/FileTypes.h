@@ -11,5 +11,8 @@ enum class FileKind { None, Gif, Icon, Cursor, Ani, Avi, Native, Psd, Bmp, Jpg, 
 FileKind FileKindOf(const std::string& path);
 // Formats read and written by the image-file library rather than by our own codecs.
 bool IsLibraryFormat(FileKind kind);
+// What OpenFile can read and ExportFile can write today.
+bool CanOpen(FileKind kind);
+bool CanExport(FileKind kind);
 
 } // namespace zepho

@@ -1,6 +1,7 @@
 #include "codecs/OpenExport.h"
 
 #include "codecs/FileTypes.h"
+#include "codecs/GifCodec.h"
 #include "extlib/ImageIO.h"
 #include "model/Frame.h"
 #include "raster/ColorReduce.h"
@@ -61,6 +62,7 @@ bool OpenFile(CDocImage& doc, const std::string& path, LoadFlags& flags, IProgre
         flags.nativeLoaded = true;
         return doc.ReadNativeAnyVersion(path, progress) != 0;
     }
+    if (kind == FileKind::Gif) return ReadGifFile(doc, path, progress);
     if (IsLibraryFormat(kind) || kind == FileKind::Psd)
         return AppendSingleImage(doc, LoadWithLibrary(kind, path, progress));
     return false;
@@ -75,6 +77,7 @@ PackedDib FlattenForExport(const CDocImage& doc, COLORREF background) {
 bool ExportFile(const CDocImage& doc, const std::string& path, DWORD option, DWORD extra, IProgress* progress,
                 COLORREF background) {
     const FileKind kind = FileKindOf(path);
+    if (kind == FileKind::Gif) return ExportGif(doc, path, progress, option != 0);
     if (!IsLibraryFormat(kind)) return false;
     PackedDib image = ConvertTo24(FlattenForExport(doc, background));
     if (!image) return false;
@@ -94,6 +97,7 @@ bool ExportBmp(const CDocImage& doc, const std::string& path, int colorChoice, I
 
 PackedDib LoadPreviewImage(const std::string& path) {
     const FileKind kind = FileKindOf(path);
+    if (kind == FileKind::Gif) return LoadGifPreview(path);
     if (IsLibraryFormat(kind) || kind == FileKind::Psd) return LoadWithLibrary(kind, path, nullptr);
     return {};
 }

@@ -24,7 +24,8 @@ bool OpenFile(CDocImage& doc, const std::string& path, LoadFlags& flags, IProgre
 
 // Writes the visible objects, flattened over the background colour, in the format the extension
 // names. `option` goes to the writer unchanged (JPEG quality, TIFF compression code, TGA bits, the
-// hot spot of a cursor); `extra` is not used. Never changes the document. False on failure.
+// hot spot of a cursor; for GIF non-zero interlaces); `extra` is not used. Never changes the
+// document. False on failure.
 bool ExportFile(const CDocImage& doc, const std::string& path, DWORD option, DWORD extra, IProgress* progress,
                 COLORREF background);
 

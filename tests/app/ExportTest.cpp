@@ -62,6 +62,13 @@ TEST(ExportDialog, FiltersAndOptionWords) {
     EXPECT_EQ(jpg.Option(), 42u);
     ExportDialog bmp(Format(ExportFormat::Bmp), s, "x.bmp", QImage());
     EXPECT_EQ(bmp.Option(), 4u); // "True Colors" unless chosen otherwise
+    ExportDialog gif(Format(ExportFormat::Gif), s, "x.gif", QImage());
+    EXPECT_EQ(gif.fill, nullptr); // transparency is kept, nothing to fill
+    EXPECT_EQ(gif.Option(), 0u);
+    gif.interlace->setChecked(true);
+    EXPECT_EQ(gif.Option(), 1u);
+    gif.Store(s);
+    EXPECT_EQ(s.Interlace, 1);
     ExportDialog png(Format(ExportFormat::Png), s, "x.png", QImage());
     EXPECT_EQ(png.Option(), 85u);
 

@@ -177,6 +177,11 @@ TEST(Cli, ConvertBetweenDocumentsAndImages) {
     ASSERT_EQ(toJpg.status, 0) << toJpg.err;
     CliRun toBmp = Cli("convert " + dir + "/cli_conv.jpg " + dir + "/cli_conv.bmp --option 2");
     ASSERT_EQ(toBmp.status, 0) << toBmp.err;
+    CliRun toGif = Cli("convert " + dir + "/cli_conv.bmp " + dir + "/cli_conv.gif");
+    ASSERT_EQ(toGif.status, 0) << toGif.err;
+    CliRun gifInfo = Cli("info " + dir + "/cli_conv.gif --json");
+    ASSERT_EQ(gifInfo.status, 0) << gifInfo.err;
+    EXPECT_NE(gifInfo.out.find("\"format\":\"gif\""), std::string::npos) << gifInfo.out;
     CliRun bmpInfo = Cli("info " + dir + "/cli_conv.bmp");
     ASSERT_EQ(bmpInfo.status, 0) << bmpInfo.err;
     EXPECT_NE(bmpInfo.out.find("canvas: 20 x 10"), std::string::npos) << bmpInfo.out;

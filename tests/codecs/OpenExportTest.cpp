@@ -148,6 +148,7 @@ TEST(ExportFile, FormatsWithoutALibraryWriterFail) {
     Ref<CDocImage> doc = DocWith(CreateSolidDIB(2, 2, RGB(1, 2, 3), 255), 2, 2);
     EXPECT_FALSE(ExportFile(*doc, TempPath("x.qzi"), 85, 0, nullptr, 0));
     EXPECT_FALSE(ExportFile(*doc, TempPath("x"), 85, 0, nullptr, 0));
+    EXPECT_FALSE(ExportFile(*doc, TempPath("x.ico"), 85, 0, nullptr, 0));
     EXPECT_FALSE(ExportFile(*doc, "/nonexistent/dir/x.png", 85, 0, nullptr, 0));
 }
 
@@ -186,5 +187,25 @@ TEST(OpenFile, NativeDocumentsKeepTheirObjects) {
     EXPECT_EQ(back->objects.Head()->content->name, "kept");
     EXPECT_EQ(back->objects.Head()->x, 1);
     EXPECT_FALSE(LoadPreviewImage(path)); // documents have no preview image
+    std::remove(path.c_str());
+}
+
+TEST(OpenFile, GifFramesArriveHiddenAndExportKeepsTransparency) {
+    PackedDib half = CreateTransparentDIB(4, 3);
+    FillAlphaRect(half, RECT{0, 0, 2, 3}, 255);
+    Ref<CDocImage> doc = DocWith(std::move(half), 4, 3);
+    const std::string path = TempPath("t.GIF");
+    ASSERT_TRUE(ExportFile(*doc, path, 1, 0, nullptr, RGB(255, 255, 255)));
+    Ref<CDocImage> back = MakeRef<CDocImage>();
+    LoadFlags flags;
+    ASSERT_TRUE(OpenFile(*back, path, flags, nullptr));
+    ASSERT_EQ(back->objects.Count(), 1);
+    EXPECT_EQ(back->objects.Head()->visible, 0); // the opener shows the first one
+    EXPECT_EQ(back->objects.Head()->content->raster.Pixel32(0, 0)[3], 255);
+    EXPECT_EQ(back->objects.Head()->content->raster.Pixel32(3, 0)[3], 0);
+    EXPECT_EQ(back->gifImageFlags & 0x40, 0x40); // option 1 interlaced it
+    PackedDib preview = LoadPreviewImage(path);
+    ASSERT_TRUE(preview);
+    EXPECT_LE(preview.BitCount(), 8);
     std::remove(path.c_str());
 }
