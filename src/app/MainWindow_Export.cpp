@@ -2,6 +2,7 @@
 #include "app/AppStrings.h"
 #include "app/DocumentWindow.h"
 #include "app/ExportDialog.h"
+#include "app/ImageBrowser.h"
 #include "app/MainWindowActions.h"
 #include "app/QtDib.h"
 #include "app/ZephoApp.h"
@@ -60,9 +61,9 @@ void MainWindow::OnExport(int formatIndex) {
 void MainWindow::OnAddImages() {
     DocumentWindow* w = ActiveDocumentWindow();
     if (!w || GestureInProgress() || busy_) return;
-    const QStringList files =
-        QFileDialog::getOpenFileNames(this, QString::fromUtf8(kAddImagesTitle), QString(),
-                                      QtNameFilters(strings::kOpenFilter).join(QStringLiteral(";;")));
+    ImageBrowserDialog dialog(app_.Settings(), QString::fromUtf8(kAddImagesTitle), true, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    const QStringList files = dialog.selectedFiles();
     if (files.isEmpty()) return;
     std::vector<std::string> paths;
     for (const QString& f : files)

@@ -2,6 +2,7 @@
 #include "app/AppStrings.h"
 #include "app/DocumentWindow.h"
 #include "app/ExportDialog.h"
+#include "app/ImageBrowser.h"
 #include "app/MainWindowActions.h"
 #include "app/NewImageDialog.h"
 #include "app/ZephoApp.h"
@@ -110,9 +111,9 @@ DocumentWindow* MainWindow::OpenDocument(const QString& path) {
 }
 
 void MainWindow::OnOpen() {
-    const QString path = QFileDialog::getOpenFileName(
-        this, QString(), QString(), QtNameFilters(strings::kOpenFilter).join(QStringLiteral(";;")));
-    if (!path.isEmpty()) OpenDocument(path);
+    ImageBrowserDialog dialog(app_.Settings(), QStringLiteral("Open"), false, this);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    OpenDocument(dialog.selectedFiles().first());
 }
 
 bool MainWindow::SaveDocumentAs(DocumentWindow* w, const QString& path) {

@@ -116,3 +116,46 @@ TEST(ExportDialog, ExportThenOpenTheImageAsANewDocument) {
     EXPECT_EQ(ui.shown[0].text.rfind("Save to file ", 0), 0u);
     EXPECT_NE(ui.shown[0].text.find("missing/x.png fail!"), std::string::npos) << ui.shown[0].text;
 }
+
+#include "app/ImageBrowser.h"
+#include "raster/Dib.h"
+
+#include <QLabel>
+
+TEST(ImageBrowser, ShowsSizeColoursAndPreviewWhileAllowed) {
+    TestApp();
+    QTemporaryDir dir;
+    // A two-colour picture is stored as a palette image; a photo-like one at 24 bits.
+    Ref<CDocImage> doc = MakeRef<CDocImage>();
+    doc->width = 300;
+    doc->height = 20;
+    const std::string small = dir.filePath("small.png").toStdString();
+    ASSERT_TRUE(ExportFile(*doc, small, 85, 0, nullptr, RGB(255, 255, 255)));
+
+    CAppSettings settings;
+    settings.PreviewPic = 1;
+    ImageBrowserDialog browser(settings, "Open", false);
+    browser.ShowFile(QString::fromStdString(small));
+    EXPECT_EQ(browser.widthValue->text(), "300");
+    EXPECT_EQ(browser.heightValue->text(), "20");
+    EXPECT_EQ(browser.coloursValue->text(), "2");
+    // Scaled down to the box, never past it.
+    ASSERT_FALSE(browser.preview->pixmap().isNull());
+    EXPECT_LE(browser.preview->pixmap().width(), browser.preview->width() - 4);
+
+    browser.showPreview->setChecked(false);
+    EXPECT_EQ(settings.PreviewPic, 0);
+    EXPECT_TRUE(browser.widthValue->text().isEmpty());
+    EXPECT_TRUE(browser.preview->pixmap().isNull());
+    browser.ShowFile(QString::fromStdString(small)); // stays empty while previews are off
+    EXPECT_TRUE(browser.widthValue->text().isEmpty());
+    browser.showPreview->setChecked(true);
+    EXPECT_EQ(browser.widthValue->text(), "300");
+
+    // A document or an unreadable file shows nothing.
+    browser.ShowFile(dir.filePath("none.qzi"));
+    EXPECT_TRUE(browser.coloursValue->text().isEmpty());
+    EXPECT_EQ(ColourCountText(16), "Hicolor");
+    EXPECT_EQ(ColourCountText(24), "Truecolor");
+    EXPECT_EQ(ColourCountText(4), "16");
+}
