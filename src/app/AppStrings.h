@@ -38,6 +38,13 @@ inline constexpr const char kCompressionGroup[] = "Compression";
 inline constexpr const char kCompressRle[] = "&Compress Using RLE";
 inline constexpr const char kBottomUp[] = "&Bottom-up Orientation";
 inline constexpr const char kColorsGroup[] = "Colors";
+inline constexpr const char kHotSpotGroup[] = "Define HotSpot:";
 inline constexpr const char kAddImagesTitle[] = "Add Image File(s)";
+
+// The PSD open question.
+inline constexpr const char kPsdOpenTitle[] = "Open PSD File...";
+inline constexpr const char kPsdOpenLayers[] = "Import these layers as objects";
+inline constexpr const char kPsdOpenComposite[] = "Import composite image or the first  layer as a single image";
+inline constexpr const char kPsdShowTip[] = "Show this tip next time";
 
 } // namespace zepho

@@ -12,6 +12,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPainter>
 #include <QRadioButton>
 #include <QSlider>
 #include <QSpinBox>
@@ -36,10 +37,14 @@ const std::vector<ExportFormat>& ExportFormats() {
         {ExportFormat::Jpg, "&JPG...", strings::kFilterJpg, "jpg"},
         {ExportFormat::Gif, "G&IF...", strings::kFilterGif, "gif"},
         {ExportFormat::Bmp, "&BMP...", strings::kFilterBmp, "bmp"},
+        {ExportFormat::Psd, "P&SD...", strings::kFilterPsd, "psd"},
         {ExportFormat::Png, "P&NG...", strings::kFilterPng, "png"},
         {ExportFormat::Tiff, "&TIFF...", strings::kFilterTiff, "tif"},
         {ExportFormat::Tga, "T&GA...", strings::kFilterTga, "tga"},
         {ExportFormat::Pcx, "P&CX...", strings::kFilterPcx, "pcx"},
+        {ExportFormat::Ico, "IC&O...", strings::kFilterIco, "ico"},
+        {ExportFormat::Cur, "C&UR...", strings::kFilterCur, "cur"},
+        {ExportFormat::Ani, "&ANI...", strings::kFilterAni, "ani"},
     };
     return formats;
 }
@@ -132,12 +137,36 @@ ExportDialog::ExportDialog(const ExportFormat& format, const CAppSettings& setti
         options->addWidget(
             RadioGroup(kColorsGroup, kBmpColours, std::size(kBmpColours), ExportTrueColors, choices, panel));
         break;
+    case ExportFormat::Cur:
+    case ExportFormat::Ani: {
+        // X starts at 1 and Y at 8, inside the picture.
+        const int w = std::max(1, preview.width()), h = std::max(1, preview.height());
+        auto* box = new QGroupBox(QString::fromUtf8(kHotSpotGroup), panel);
+        auto* line = new QHBoxLayout(box);
+        hotX = new QSpinBox(box);
+        hotX->setRange(0, w - 1);
+        hotX->setValue(w <= 1 ? w - 1 : 1);
+        hotY = new QSpinBox(box);
+        hotY->setRange(0, h - 1);
+        hotY->setValue(h <= 8 ? h - 1 : 8);
+        line->addWidget(new QLabel(QStringLiteral("X:"), box));
+        line->addWidget(hotX);
+        line->addWidget(new QLabel(QStringLiteral("Y:"), box));
+        line->addWidget(hotY);
+        options->addWidget(box);
+        connect(hotX, &QSpinBox::valueChanged, this, &ExportDialog::ShowPreview);
+        connect(hotY, &QSpinBox::valueChanged, this, &ExportDialog::ShowPreview);
+        break;
+    }
     case ExportFormat::Png:
     case ExportFormat::Pcx:
+    case ExportFormat::Psd:
+    case ExportFormat::Ico:
         break;
     }
     // A GIF keeps transparency, so it has no colour to flatten over.
-    if (format.id != ExportFormat::Gif) {
+    if (format.id != ExportFormat::Gif && format.id != ExportFormat::Psd && format.id != ExportFormat::Ico &&
+        format.id != ExportFormat::Cur && format.id != ExportFormat::Ani) {
         fill = new ColorButton(settings.DefaultBackgroundColor, panel);
         fill->setText(QString::fromUtf8(kFillColor));
         fill->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
@@ -145,22 +174,34 @@ ExportDialog::ExportDialog(const ExportFormat& format, const CAppSettings& setti
     }
     options->addStretch(1);
 
-    auto* previewLabel = new QLabel(panel);
-    previewLabel->setFixedSize(160, 120);
-    previewLabel->setAlignment(Qt::AlignCenter);
-    previewLabel->setFrameShape(QFrame::StyledPanel);
-    if (!preview.isNull()) {
-        // Scaled down to fit, never enlarged.
-        const QSize box = previewLabel->size() - QSize(4, 4);
-        const QImage fit = preview.width() > box.width() || preview.height() > box.height()
-                               ? preview.scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation)
-                               : preview;
-        previewLabel->setPixmap(QPixmap::fromImage(fit));
-    }
-    row->addWidget(previewLabel);
+    previewLabel_ = new QLabel(panel);
+    previewLabel_->setFixedSize(160, 120);
+    previewLabel_->setAlignment(Qt::AlignCenter);
+    previewLabel_->setFrameShape(QFrame::StyledPanel);
+    row->addWidget(previewLabel_);
+    image_ = preview;
+    ShowPreview();
 
     if (auto* grid = qobject_cast<QGridLayout*>(layout()))
         grid->addWidget(panel, grid->rowCount(), 0, 1, grid->columnCount());
+}
+
+// The document scaled down to fit (never enlarged), with the hot spot marked for cursors.
+void ExportDialog::ShowPreview() {
+    if (image_.isNull()) return;
+    const QSize box = previewLabel_->size() - QSize(4, 4);
+    QImage fit = image_.width() > box.width() || image_.height() > box.height()
+                     ? image_.scaled(box, Qt::KeepAspectRatio, Qt::SmoothTransformation)
+                     : image_.copy();
+    if (hotX && hotY) {
+        const double sx = double(fit.width()) / image_.width(), sy = double(fit.height()) / image_.height();
+        const QPointF at((hotX->value() + 0.5) * sx, (hotY->value() + 0.5) * sy);
+        QPainter p(&fit);
+        p.setPen(QPen(Qt::red, 1));
+        p.drawLine(at - QPointF(4, 0), at + QPointF(4, 0));
+        p.drawLine(at - QPointF(0, 4), at + QPointF(0, 4));
+    }
+    previewLabel_->setPixmap(QPixmap::fromImage(fit));
 }
 
 QString ExportDialog::ChosenPath() const {
@@ -191,6 +232,12 @@ DWORD ExportDialog::Option() const {
         return (rle->isChecked() ? 1u : 0u) | (bottomUp->isChecked() ? 2u : 0u);
     case ExportFormat::Gif:
         return interlace->isChecked() ? 1u : 0u;
+    case ExportFormat::Cur:
+    case ExportFormat::Ani:
+        return (static_cast<DWORD>(hotY->value()) << 16) | static_cast<DWORD>(hotX->value());
+    case ExportFormat::Psd:
+    case ExportFormat::Ico:
+        return 0;
     case ExportFormat::Png:
     case ExportFormat::Pcx:
         break;

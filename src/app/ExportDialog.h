@@ -11,6 +11,7 @@
 class QAbstractButton;
 class QButtonGroup;
 class QCheckBox;
+class QLabel;
 class QSlider;
 class QSpinBox;
 
@@ -22,7 +23,7 @@ class ColorButton;
 QStringList QtNameFilters(const char* filter);
 
 struct ExportFormat {
-    enum Id { Jpg, Gif, Bmp, Png, Tiff, Tga, Pcx };
+    enum Id { Jpg, Gif, Bmp, Psd, Png, Tiff, Tga, Pcx, Ico, Cur, Ani };
     Id id;
     const char* menuText;
     const char* filter;
@@ -35,6 +36,7 @@ const std::vector<ExportFormat>& ExportFormats();
 class ExportDialog : public QFileDialog {
     Q_OBJECT
 public:
+    // `preview` is the flattened document at its canvas size.
     ExportDialog(const ExportFormat& format, const CAppSettings& settings, const QString& proposedPath,
                  const QImage& preview, QWidget* parent = nullptr);
 
@@ -53,9 +55,14 @@ public:
     QCheckBox* rle = nullptr;
     QCheckBox* bottomUp = nullptr;
     ColorButton* fill = nullptr;
+    QSpinBox* hotX = nullptr;
+    QSpinBox* hotY = nullptr;
 
 private:
+    void ShowPreview();
     const ExportFormat& format_;
+    QImage image_;
+    QLabel* previewLabel_ = nullptr;
 };
 
 } // namespace zepho

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "app/QtServices.h"
+#include "edit/OrvaneDoc.h"
 #include "edit/Tool.h"
 
 #include <QImage>
@@ -95,6 +96,7 @@ private:
     void OnPreferences();
     void OnAbout();
     bool ReadInto(COrvaneDoc& doc, const QString& path);
+    FileLoader FileLoaderWithQuestions();
 
     // Set while a file is read or written: the progress pump repaints, and a close request that
     // arrives then must wait for the file to be done.

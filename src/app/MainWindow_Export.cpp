@@ -69,7 +69,7 @@ void MainWindow::OnAddImages() {
     for (const QString& f : files)
         paths.push_back(QFileInfo(f).absoluteFilePath().toStdString());
     BusyScope busy(busy_);
-    CmdAddImageFiles(w->Document(), paths, *uiHost_);
+    CmdAddImageFiles(w->Document(), paths, *uiHost_, FileLoaderWithQuestions());
     UpdateCommands();
 }
 

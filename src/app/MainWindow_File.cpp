@@ -80,8 +80,16 @@ DocumentWindow* MainWindow::NewDocument() {
     return w;
 }
 
+// Opens files by extension, asking the PSD question through this window.
+FileLoader MainWindow::FileLoaderWithQuestions() {
+    return [this](CDocImage& image, const std::string& file, LoadFlags& flags, IProgress* progress) {
+        return OpenFileWith(image, file, flags, progress, OpenContext{uiHost_, &app_.Settings()});
+    };
+}
+
 bool MainWindow::ReadInto(COrvaneDoc& doc, const QString& path) {
     BusyScope busy(busy_);
+    doc.SetFileLoader(FileLoaderWithQuestions());
     return doc.OnOpenDocument(path.toStdString(), &progress_);
 }
 

@@ -1,5 +1,6 @@
 #include "app/QtServices.h"
 
+#include "app/PsdOpenDialog.h"
 #include "app/QtDib.h"
 
 #include <QApplication>
@@ -13,7 +14,9 @@
 namespace zepho {
 
 namespace {
-QString Q(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+QString Q(const std::string& s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
 } // namespace
 
 void QtUiHost::MessageBox(const std::string& text, const std::string& caption, MsgIcon icon) {
@@ -42,6 +45,14 @@ void QtUiHost::MessageBox(const std::string& text, const std::string& caption, M
 bool QtUiHost::AskYesNo(const std::string& text, const std::string& caption) {
     return QMessageBox::question(parent_, Q(caption), Q(text), QMessageBox::Yes | QMessageBox::No) ==
            QMessageBox::Yes;
+}
+
+bool QtUiHost::ChoosePsdOpenFashion(int& fashion, bool& showTip) {
+    PsdOpenDialog dialog(fashion, showTip, parent_);
+    if (dialog.exec() != QDialog::Accepted) return false;
+    fashion = dialog.Fashion();
+    showTip = dialog.ShowTip();
+    return true;
 }
 
 bool QtSettingsStore::ReadInt(const std::string& name, int& value) const {
@@ -103,6 +114,8 @@ bool QtClipboard::HasDib() const {
     return data && data->hasImage();
 }
 
-PackedDib QtClipboard::GetDib() const { return FromQImage(QGuiApplication::clipboard()->image()); }
+PackedDib QtClipboard::GetDib() const {
+    return FromQImage(QGuiApplication::clipboard()->image());
+}
 
 } // namespace zepho

@@ -19,6 +19,7 @@ public:
     explicit QtUiHost(QWidget* parent) : parent_(parent) {}
     void MessageBox(const std::string& text, const std::string& caption, MsgIcon icon) override;
     bool AskYesNo(const std::string& text, const std::string& caption) override;
+    bool ChoosePsdOpenFashion(int& fashion, bool& showTip) override;
 
 private:
     QWidget* parent_;

@@ -38,12 +38,11 @@ bool IsLibraryFormat(FileKind kind) {
 }
 
 bool CanOpen(FileKind kind) {
-    return IsLibraryFormat(kind) || kind == FileKind::Psd || kind == FileKind::Gif ||
-           kind == FileKind::Native;
+    return kind != FileKind::None && kind != FileKind::Avi;
 }
 
 bool CanExport(FileKind kind) {
-    return IsLibraryFormat(kind) || kind == FileKind::Gif;
+    return kind != FileKind::None && kind != FileKind::Avi && kind != FileKind::Native;
 }
 
 } // namespace zepho

@@ -2,7 +2,10 @@
 
 #include "codecs/FileTypes.h"
 #include "codecs/GifCodec.h"
+#include "codecs/IconCodec.h"
+#include "codecs/PsdCodec.h"
 #include "extlib/ImageIO.h"
+#include "model/AppSettings.h"
 #include "model/Frame.h"
 #include "raster/ColorReduce.h"
 #include "raster/Dib.h"
@@ -55,17 +58,55 @@ bool AppendSingleImage(CDocImage& doc, PackedDib dib) {
 
 } // namespace
 
+namespace {
+
+// A PSD with layers may be opened either way; the question is asked while the settings say so.
+bool OpenPsd(CDocImage& doc, const std::string& path, LoadFlags& flags, IProgress* progress,
+             const OpenContext& context) {
+    const int check = CheckPsdFile(path);
+    if (check == 0) return false;
+    int fashion = 0;
+    if (check == 2 && context.settings) {
+        CAppSettings& settings = *context.settings;
+        int chosen = settings.PSDOpenFashion;
+        bool showTip = settings.ShowPSDOpenFashionTip != 0;
+        if (showTip && context.ui && context.ui->ChoosePsdOpenFashion(chosen, showTip)) {
+            settings.PSDOpenFashion = chosen;
+            settings.ShowPSDOpenFashionTip = showTip ? 1 : 0;
+        }
+        fashion = settings.PSDOpenFashion;
+    }
+    if (check == 1 || fashion == 1)
+        return AppendSingleImage(doc, LoadWithLibrary(FileKind::Psd, path, progress));
+    flags.layersLoaded = true;
+    return ReadPsdLayers(doc, path, progress);
+}
+
+} // namespace
+
 bool OpenFile(CDocImage& doc, const std::string& path, LoadFlags& flags, IProgress* progress) {
+    return OpenFileWith(doc, path, flags, progress, OpenContext{});
+}
+
+bool OpenFileWith(CDocImage& doc, const std::string& path, LoadFlags& flags, IProgress* progress,
+                  const OpenContext& context) {
     doc.Clear();
-    const FileKind kind = FileKindOf(path);
-    if (kind == FileKind::Native) {
+    switch (const FileKind kind = FileKindOf(path)) {
+    case FileKind::Native:
         flags.nativeLoaded = true;
         return doc.ReadNativeAnyVersion(path, progress) != 0;
+    case FileKind::Gif:
+        return ReadGifFile(doc, path, progress);
+    case FileKind::Icon:
+    case FileKind::Cursor:
+        return ReadIconFile(doc, path, progress);
+    case FileKind::Ani:
+        return ReadAniFile(doc, path, progress);
+    case FileKind::Psd:
+        return OpenPsd(doc, path, flags, progress, context);
+    default:
+        return IsLibraryFormat(kind) && AppendSingleImage(doc, LoadWithLibrary(kind, path, progress));
     }
-    if (kind == FileKind::Gif) return ReadGifFile(doc, path, progress);
-    if (IsLibraryFormat(kind) || kind == FileKind::Psd)
-        return AppendSingleImage(doc, LoadWithLibrary(kind, path, progress));
-    return false;
 }
 
 PackedDib FlattenForExport(const CDocImage& doc, COLORREF background) {
@@ -76,9 +117,21 @@ PackedDib FlattenForExport(const CDocImage& doc, COLORREF background) {
 
 bool ExportFile(const CDocImage& doc, const std::string& path, DWORD option, DWORD extra, IProgress* progress,
                 COLORREF background) {
-    const FileKind kind = FileKindOf(path);
-    if (kind == FileKind::Gif) return ExportGif(doc, path, progress, option != 0);
-    if (!IsLibraryFormat(kind)) return false;
+    switch (const FileKind kind = FileKindOf(path)) {
+    case FileKind::Gif:
+        return ExportGif(doc, path, progress, option != 0);
+    case FileKind::Icon:
+        return WriteIconFile(doc, path, false, 0, progress);
+    case FileKind::Cursor:
+        return WriteIconFile(doc, path, true, option, progress);
+    case FileKind::Ani:
+        return WriteAniFile(doc, path, option, progress);
+    case FileKind::Psd:
+        return ExportPsd(doc, path, progress, background);
+    default:
+        if (!IsLibraryFormat(kind)) return false;
+        break;
+    }
     PackedDib image = ConvertTo24(FlattenForExport(doc, background));
     if (!image) return false;
     // Few enough colours go out as an exact palette image.
@@ -96,10 +149,18 @@ bool ExportBmp(const CDocImage& doc, const std::string& path, int colorChoice, I
 }
 
 PackedDib LoadPreviewImage(const std::string& path) {
-    const FileKind kind = FileKindOf(path);
-    if (kind == FileKind::Gif) return LoadGifPreview(path);
-    if (IsLibraryFormat(kind) || kind == FileKind::Psd) return LoadWithLibrary(kind, path, nullptr);
-    return {};
+    switch (const FileKind kind = FileKindOf(path)) {
+    case FileKind::Gif:
+        return LoadGifPreview(path);
+    case FileKind::Icon:
+    case FileKind::Cursor:
+    case FileKind::Ani:
+        return LoadIconPreview(path);
+    case FileKind::Psd:
+        return CheckPsdFile(path) != 0 ? LoadWithLibrary(kind, path, nullptr) : PackedDib();
+    default:
+        return IsLibraryFormat(kind) ? LoadWithLibrary(kind, path, nullptr) : PackedDib();
+    }
 }
 
 } // namespace zepho

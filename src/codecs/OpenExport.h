@@ -17,10 +17,21 @@ struct LoadFlags {
     bool layersLoaded = false;
 };
 
+class CAppSettings;
+
+// What an open may ask and remember: the PSD question goes to `ui` and its answer into
+// `settings` (PSDOpenFashion, ShowPSDOpenFashionTip). Without them layers are imported.
+struct OpenContext {
+    IUiHost* ui = nullptr;
+    CAppSettings* settings = nullptr;
+};
+
 // Clears the model and reads the file into it: the stored objects of a native document, or one
 // image object at (0, 0) for a single image. False for an unknown extension or an unreadable file
 // (the model then holds at most what the reader had appended).
 bool OpenFile(CDocImage& doc, const std::string& path, LoadFlags& flags, IProgress* progress);
+bool OpenFileWith(CDocImage& doc, const std::string& path, LoadFlags& flags, IProgress* progress,
+                  const OpenContext& context);
 
 // Writes the visible objects, flattened over the background colour, in the format the extension
 // names. `option` goes to the writer unchanged (JPEG quality, TIFF compression code, TGA bits, the

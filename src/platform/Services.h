@@ -16,6 +16,10 @@ public:
     virtual ~IUiHost() = default;
     virtual void MessageBox(const std::string& text, const std::string& caption, MsgIcon icon) = 0;
     virtual bool AskYesNo(const std::string& text, const std::string& caption) = 0;
+    // How to open a PSD file with layers: `fashion` 0 imports the layers as objects, 1 reads the
+    // composite image; `showTip` whether to ask again next time. Both come in preset; false when
+    // the user cancelled (the caller then keeps its settings).
+    virtual bool ChoosePsdOpenFashion(int& fashion, bool& showTip) { return false; }
 };
 
 // The status-bar text and progress bar of a long operation.

@@ -69,6 +69,18 @@ TEST(ExportDialog, FiltersAndOptionWords) {
     EXPECT_EQ(gif.Option(), 1u);
     gif.Store(s);
     EXPECT_EQ(s.Interlace, 1);
+    // Cursors: the hot spot starts at (1, 8) inside the picture and travels as Y << 16 | X.
+    ExportDialog cur(Format(ExportFormat::Cur), s, "x.cur", QImage(20, 5, QImage::Format_ARGB32));
+    EXPECT_EQ(cur.hotX->value(), 1);
+    EXPECT_EQ(cur.hotY->value(), 4);
+    EXPECT_EQ(cur.Option(), (4u << 16) | 1u);
+    cur.hotX->setValue(99);
+    EXPECT_EQ(cur.hotX->value(), 19);
+    ExportDialog ani(Format(ExportFormat::Ani), s, "x.ani", QImage(1, 32, QImage::Format_ARGB32));
+    EXPECT_EQ(ani.Option(), 8u << 16);
+    ExportDialog ico(Format(ExportFormat::Ico), s, "x.ico", QImage(4, 4, QImage::Format_ARGB32));
+    EXPECT_EQ(ico.hotX, nullptr);
+    EXPECT_EQ(ico.fill, nullptr);
     ExportDialog png(Format(ExportFormat::Png), s, "x.png", QImage());
     EXPECT_EQ(png.Option(), 85u);
 

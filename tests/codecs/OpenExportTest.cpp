@@ -148,7 +148,7 @@ TEST(ExportFile, FormatsWithoutALibraryWriterFail) {
     Ref<CDocImage> doc = DocWith(CreateSolidDIB(2, 2, RGB(1, 2, 3), 255), 2, 2);
     EXPECT_FALSE(ExportFile(*doc, TempPath("x.qzi"), 85, 0, nullptr, 0));
     EXPECT_FALSE(ExportFile(*doc, TempPath("x"), 85, 0, nullptr, 0));
-    EXPECT_FALSE(ExportFile(*doc, TempPath("x.ico"), 85, 0, nullptr, 0));
+    EXPECT_FALSE(ExportFile(*doc, TempPath("x.avi"), 85, 0, nullptr, 0));
     EXPECT_FALSE(ExportFile(*doc, "/nonexistent/dir/x.png", 85, 0, nullptr, 0));
 }
 
@@ -208,4 +208,93 @@ TEST(OpenFile, GifFramesArriveHiddenAndExportKeepsTransparency) {
     ASSERT_TRUE(preview);
     EXPECT_LE(preview.BitCount(), 8);
     std::remove(path.c_str());
+}
+
+#include "model/AppSettings.h"
+#include "support/ScriptedUiHost.h"
+
+namespace {
+
+// Answers the PSD question from a script and counts how often it was asked.
+struct PsdAnswers : test::ScriptedUiHost {
+    bool accept = true;
+    int fashion = 0;
+    bool showTip = true;
+    int asked = 0;
+    bool ChoosePsdOpenFashion(int& f, bool& tip) override {
+        ++asked;
+        if (!accept) return false;
+        f = fashion;
+        tip = showTip;
+        return true;
+    }
+};
+
+} // namespace
+
+TEST(OpenFile, PsdLayersOrCompositeAsTheUserChose) {
+    Ref<CDocImage> doc = DocWith(CreateSolidDIB(3, 2, RGB(200, 0, 0), 255), 6, 4, 1, 1);
+    Ref<CObjContent> c = MakeRef<CObjContent>(KindImage);
+    c->SetRaster(CreateSolidDIB(2, 2, RGB(0, 0, 200), 255));
+    Ref<CDrawObj> top = MakeRef<CDrawObj>(c);
+    top->visible = 1;
+    top->x = 4;
+    doc->objects.AddTail(top);
+    const std::string path = TempPath("layers.psd");
+    ASSERT_TRUE(ExportFile(*doc, path, 0, 0, nullptr, RGB(255, 255, 255)));
+
+    CAppSettings settings;
+    PsdAnswers ui;
+    ui.fashion = 1;
+    ui.showTip = false;
+    Ref<CDocImage> back = MakeRef<CDocImage>();
+    LoadFlags flags;
+    ASSERT_TRUE(OpenFileWith(*back, path, flags, nullptr, OpenContext{&ui, &settings}));
+    EXPECT_EQ(ui.asked, 1);
+    EXPECT_EQ(settings.PSDOpenFashion, 1);
+    EXPECT_EQ(settings.ShowPSDOpenFashionTip, 0);
+    EXPECT_FALSE(flags.layersLoaded);
+    ASSERT_EQ(back->objects.Count(), 1); // the composite
+    EXPECT_EQ(back->width, 6);
+
+    // Not asked again; the stored choice holds. Back to layers once the setting says so.
+    LoadFlags again;
+    ASSERT_TRUE(OpenFileWith(*back, path, again, nullptr, OpenContext{&ui, &settings}));
+    EXPECT_EQ(ui.asked, 1);
+    EXPECT_EQ(back->objects.Count(), 1);
+    settings.PSDOpenFashion = 0;
+    LoadFlags layers;
+    ASSERT_TRUE(OpenFileWith(*back, path, layers, nullptr, OpenContext{&ui, &settings}));
+    EXPECT_TRUE(layers.layersLoaded);
+    ASSERT_EQ(back->objects.Count(), 2);
+    EXPECT_EQ(back->objects.At(1)->x, 4);
+
+    // Cancel keeps the settings and opens the way they say.
+    settings.ShowPSDOpenFashionTip = 1;
+    ui.accept = false;
+    LoadFlags cancelled;
+    ASSERT_TRUE(OpenFileWith(*back, path, cancelled, nullptr, OpenContext{&ui, &settings}));
+    EXPECT_EQ(ui.asked, 2);
+    EXPECT_EQ(settings.ShowPSDOpenFashionTip, 1);
+    EXPECT_TRUE(cancelled.layersLoaded);
+    std::remove(path.c_str());
+}
+
+TEST(OpenFile, IconsAndCursorsRoundTrip) {
+    PackedDib half = CreateTransparentDIB(16, 16);
+    FillAlphaRect(half, RECT{0, 0, 8, 16}, 255);
+    Ref<CDocImage> doc = DocWith(std::move(half), 16, 16);
+    for (const char* name : {"i.ico", "c.cur", "a.ani"}) {
+        const std::string path = TempPath(name);
+        ASSERT_TRUE(ExportFile(*doc, path, (3u << 16) | 2u, 0, nullptr, 0)) << name;
+        Ref<CDocImage> back = MakeRef<CDocImage>();
+        LoadFlags flags;
+        ASSERT_TRUE(OpenFile(*back, path, flags, nullptr)) << name;
+        ASSERT_EQ(back->objects.Count(), 1) << name;
+        const PackedDib& r = back->objects.Head()->content->raster;
+        EXPECT_EQ(r.Pixel32(0, 0)[3], 255) << name;
+        EXPECT_EQ(r.Pixel32(15, 0)[3], 0) << name;
+        EXPECT_TRUE(LoadPreviewImage(path)) << name;
+        std::remove(path.c_str());
+    }
 }

@@ -1,0 +1,37 @@
+// The icon, cursor and animated-cursor entry points of the open, export and preview dispatch.
+#pragma once
+
+#include "model/DocImage.h"
+#include "platform/PackedDib.h"
+#include "platform/Services.h"
+#include "platform/WinTypes.h"
+
+#include <string>
+
+namespace zepho {
+
+// Reads every image of an ICO or CUR file into the (already cleared) model, in directory order:
+// each becomes a hidden image object at (0, 0) (the opener shows the first one) whose alpha
+// comes from the AND mask, or from the image's own alpha channel when a 32-bit image has one.
+// The canvas grows to the largest width and the largest height. Images stored as PNG are read
+// too. False on a damaged file, with the model cleared.
+bool ReadIconFile(CDocImage& doc, const std::string& path, IProgress* progress);
+// The same for the frames of an animated cursor: one object per "icon" chunk, in file order; the
+// document's delay comes from the first rate entry or the header's display rate. False, with the
+// model cleared, when the frames found do not match the header's frame count.
+bool ReadAniFile(CDocImage& doc, const std::string& path, IProgress* progress);
+
+// Writes the visible objects, flattened, as an ICO (cursor false) or CUR file of one image:
+// at most 256 colours as an exact palette image, more at 24 bits, transparency in the AND mask.
+// The hot spot (X in the low 16 bits, Y in the high 16 bits) only goes into a cursor. The target
+// is replaced only when every byte was written; false on any failure.
+bool WriteIconFile(const CDocImage& doc, const std::string& path, bool cursor, DWORD hotSpot,
+                   IProgress* progress);
+// The same image as a one-frame animated cursor.
+bool WriteAniFile(const CDocImage& doc, const std::string& path, DWORD hotSpot, IProgress* progress);
+
+// The first image of an ICO, CUR or ANI file (the path's extension decides which) at the depth
+// the file holds, without its mask; empty when unreadable.
+PackedDib LoadIconPreview(const std::string& path);
+
+} // namespace zepho

@@ -1,0 +1,279 @@
+#include "codecs/PsdReader.h"
+
+#include "codecs/PsdCodec.h"
+#include "platform/ByteStream.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+namespace zepho {
+
+namespace {
+
+constexpr int kModeRgb = 3;
+
+bool KnownDepth(int depth) {
+    return depth == 8 || depth == 16;
+}
+
+// Skips one block that starts with its 32-bit length.
+bool SkipBlock(ByteReader& in) {
+    DWORD length = 0;
+    return in.ReadU32BE(length) && in.Skip(length);
+}
+
+// Where a channel's bytes land in a BGRA pixel.
+int PlaneOf(int id) {
+    return id == -1 ? 3 : 2 - id;
+}
+
+} // namespace
+
+bool PsdReader::ReadHeader(ByteReader& in) {
+    BYTE h[26];
+    if (!in.Read(h, sizeof h) || std::memcmp(h, "8BPS", 4) != 0) return false;
+    const int version = (h[4] << 8) | h[5];
+    channels_ = (h[12] << 8) | h[13];
+    height_ = (DWORD{h[14]} << 24) | (DWORD{h[15]} << 16) | (DWORD{h[16]} << 8) | h[17];
+    width_ = (DWORD{h[18]} << 24) | (DWORD{h[19]} << 16) | (DWORD{h[20]} << 8) | h[21];
+    depth_ = (h[22] << 8) | h[23];
+    mode_ = (h[24] << 8) | h[25];
+    return version == 1 && channels_ < 25;
+}
+
+bool PsdReader::Open(ByteReader& in) {
+    in_ = &in;
+    layers_.clear();
+    if (!ReadHeader(in)) return false;
+    if (width_ < 1 || height_ < 1 || width_ > DWORD(kMaxSide) || height_ > DWORD(kMaxSide)) return false;
+    return SkipBlock(in) && SkipBlock(in);
+}
+
+PsdReader::Records PsdReader::ReadRecords() {
+    ByteReader& in = *in_;
+    layers_.clear();
+    DWORD sectionLength = 0;
+    if (!in.ReadU32BE(sectionLength) || sectionLength > in.Remaining()) return Records::Damaged;
+    if (sectionLength == 0) return Records::Read;
+    const std::uint64_t sectionEnd = in.Tell() + sectionLength;
+    DWORD infoLength = 0;
+    if (sectionLength < 4 || !in.ReadU32BE(infoLength) || infoLength > sectionEnd - in.Tell())
+        return Records::Damaged;
+    if (infoLength < 2) return Records::Read; // no layers here
+    const std::uint64_t infoEnd = in.Tell() + infoLength;
+    auto left = [&] { return infoEnd - in.Tell(); };
+
+    std::int16_t count = 0;
+    in.ReadI16BE(count);
+    const int n = std::abs(static_cast<int>(count)); // negative: the composite has transparency
+    // A record takes at least 34 bytes: a count the section cannot hold is refused at once.
+    if (std::uint64_t(n) * 34 > left()) return Records::Damaged;
+    layers_.reserve(static_cast<std::size_t>(n));
+    for (int i = 0; i < n; ++i) {
+        PsdLayerRecord rec;
+        WORD channels = 0;
+        if (left() < 18) return Records::Damaged;
+        in.ReadI32BE(rec.top);
+        in.ReadI32BE(rec.left);
+        in.ReadI32BE(rec.bottom);
+        in.ReadI32BE(rec.right);
+        in.ReadU16BE(channels);
+        if (left() < 6ULL * channels + 16) return Records::Damaged;
+        rec.channels.resize(channels);
+        for (PsdChannel& ch : rec.channels) {
+            in.ReadI16BE(ch.id);
+            in.ReadU32BE(ch.length);
+        }
+        BYTE blend[12];
+        in.Read(blend, sizeof blend);
+        if (std::memcmp(blend, "8BIM", 4) != 0) {
+            layers_.clear();
+            return Records::WrongBlend;
+        }
+        // The blend mode key and the clipping are not used: every layer is drawn normally.
+        rec.opacity = blend[8];
+        rec.visible = (blend[10] & 2) == 0;
+        DWORD extra = 0;
+        in.ReadU32BE(extra);
+        if (in.Failed() || extra > left() || !in.Skip(extra)) return Records::Damaged;
+        layers_.push_back(std::move(rec));
+    }
+    // The channel data follows in record order; each channel is found by the lengths before it,
+    // so a channel we do not read is simply passed over.
+    std::uint64_t offset = in.Tell();
+    for (PsdLayerRecord& rec : layers_)
+        for (PsdChannel& ch : rec.channels) {
+            ch.offset = offset;
+            offset += ch.length;
+            if (offset > infoEnd) return Records::Damaged;
+        }
+    return in.Failed() ? Records::Damaged : Records::Read;
+}
+
+std::uint64_t PsdReader::MinChannelBytes(int compression, std::uint64_t w, std::uint64_t h, int sampleBytes) {
+    const std::uint64_t rowBytes = w * static_cast<std::uint64_t>(sampleBytes);
+    if (compression == 0) return 2 + rowBytes * h;
+    // A row takes at least one two-byte packet per 128 bytes, after its entry in the count table.
+    return 2 + h * (2 + 2 * ((rowBytes + 127) / 128));
+}
+
+bool PsdReader::PackBitsDecode(std::span<const BYTE> data, int sampleBytes, PackedDib& dib, int plane) {
+    const int w = dib.Width(), h = dib.Height();
+    const std::size_t rowBytes = static_cast<std::size_t>(w) * static_cast<std::size_t>(sampleBytes);
+    const std::size_t size = data.size();
+    std::size_t p = 2 * static_cast<std::size_t>(h); // the byte counts are not needed
+    if (p > size) return false;
+    std::vector<BYTE> row(rowBytes);
+    for (int y = 0; y < h; ++y) {
+        std::size_t done = 0;
+        while (done < rowBytes) {
+            if (p >= size) return false;
+            const int head = data[p++];
+            if (head < 128) {
+                const std::size_t count = static_cast<std::size_t>(head) + 1;
+                if (size - p < count) return false;
+                std::memcpy(row.data() + done, data.data() + p, std::min(count, rowBytes - done));
+                p += count;
+                done += std::min(count, rowBytes - done);
+            } else if (head > 128) {
+                if (p >= size) return false;
+                const std::size_t count = std::min<std::size_t>(257 - head, rowBytes - done);
+                std::memset(row.data() + done, data[p++], count);
+                done += count;
+            }
+        }
+        BYTE* dst = dib.Row(y) + plane;
+        const BYTE* src = row.data();
+        for (int x = 0; x < w; ++x, dst += 4, src += sampleBytes)
+            *dst = *src;
+    }
+    return true;
+}
+
+PsdReader::Layer PsdReader::ReadLayer(std::size_t i, PackedDib& out) {
+    ByteReader& in = *in_;
+    const PsdLayerRecord& rec = layers_[i];
+    struct Plan {
+        const PsdChannel* channel;
+        WORD compression;
+    };
+    std::vector<Plan> plans;
+    bool colour[3] = {}, alpha = false;
+    for (const PsdChannel& ch : rec.channels) {
+        if (ch.id < -1 || ch.id > 2) continue; // masks and extra channels are not ours
+        plans.push_back({&ch, 0});
+        if (ch.id == -1)
+            alpha = true;
+        else
+            colour[ch.id] = true;
+    }
+    if (!colour[0] || !colour[1] || !colour[2]) return Layer::NoImage;
+    const long long w = 0LL + rec.right - rec.left, h = 0LL + rec.bottom - rec.top;
+    if (w <= 0 || h <= 0) return Layer::NoImage;
+    if (w > kMaxSide || h > kMaxSide) return Layer::Damaged;
+
+    // Every channel is checked against what its length can hold before the raster is made.
+    const int sampleBytes = depth_ == 16 ? 2 : 1;
+    for (Plan& plan : plans) {
+        const PsdChannel& ch = *plan.channel;
+        if (ch.length < 2 || !in.Seek(ch.offset) || !in.ReadU16BE(plan.compression)) return Layer::Damaged;
+        if (plan.compression > 1) return Layer::NoImage;
+        if (ch.length < MinChannelBytes(plan.compression, std::uint64_t(w), std::uint64_t(h), sampleBytes))
+            return Layer::Damaged;
+    }
+
+    out = PackedDib::Create(static_cast<int>(w), static_cast<int>(h), 32);
+    if (!out) return Layer::Damaged;
+    if (!alpha)
+        for (int y = 0; y < h; ++y) {
+            BYTE* p = out.Row(static_cast<int>(y)) + 3;
+            for (long long x = 0; x < w; ++x, p += 4)
+                *p = 255;
+        }
+
+    const std::size_t rowBytes = static_cast<std::size_t>(w) * static_cast<std::size_t>(sampleBytes);
+    for (const Plan& plan : plans) {
+        const PsdChannel& ch = *plan.channel;
+        const int plane = PlaneOf(ch.id);
+        const std::size_t need =
+            plan.compression == 0 ? rowBytes * static_cast<std::size_t>(h) : ch.length - 2;
+        if (!in.Seek(ch.offset + 2) || !in.ReadBytes(buffer_, need)) return Layer::Damaged;
+        if (plan.compression == 1) {
+            if (!PackBitsDecode(buffer_, sampleBytes, out, plane)) return Layer::Damaged;
+            continue;
+        }
+        for (int y = 0; y < h; ++y) {
+            const BYTE* src = buffer_.data() + static_cast<std::size_t>(y) * rowBytes;
+            BYTE* dst = out.Row(y) + plane;
+            for (long long x = 0; x < w; ++x, dst += 4, src += sampleBytes)
+                *dst = *src;
+        }
+    }
+    return Layer::Image;
+}
+
+int CheckPsd(ByteReader& in) {
+    PsdReader reader;
+    if (!reader.ReadHeader(in)) return 0;
+    // Only 8- and 16-bit RGB layers are read here; everything else goes to the composite reader.
+    if (reader.ColorMode() != kModeRgb || !KnownDepth(reader.Depth())) return 1;
+    if (!SkipBlock(in) || !SkipBlock(in)) return 1;
+    DWORD sectionLength = 0, infoLength = 0;
+    if (!in.ReadU32BE(sectionLength) || sectionLength == 0) return 1;
+    if (!in.ReadU32BE(infoLength) || infoLength < 2) return 1;
+    std::int16_t count = 0;
+    if (!in.ReadI16BE(count)) return 1;
+    return std::abs(static_cast<int>(count)) >= 2 ? 2 : 1;
+}
+
+int CheckPsdFile(const std::string& path) {
+    FileReader in(path);
+    return in.IsOpen() ? CheckPsd(in) : 0;
+}
+
+bool ReadPsdLayers(CDocImage& doc, const std::string& path, IProgress* progress) {
+    FileReader in(path);
+    return in.IsOpen() && ReadPsdLayers(doc, in, progress);
+}
+
+bool ReadPsdLayers(CDocImage& doc, ByteReader& in, IProgress* progress) {
+    PsdReader reader;
+    if (!reader.Open(in) || reader.ColorMode() != kModeRgb || !KnownDepth(reader.Depth())) return false;
+    doc.width = reader.Width();
+    doc.height = reader.Height();
+    switch (reader.ReadRecords()) {
+    case PsdReader::Records::Damaged:
+        return false;
+    case PsdReader::Records::WrongBlend:
+        return true; // an empty canvas of the file's size
+    case PsdReader::Records::Read:
+        break;
+    }
+    const std::size_t count = reader.Layers().size();
+    for (std::size_t i = 0; i < count; ++i) {
+        PackedDib dib;
+        const PsdReader::Layer result = reader.ReadLayer(i, dib);
+        if (result == PsdReader::Layer::Damaged) return false;
+        if (result == PsdReader::Layer::Image) {
+            const PsdLayerRecord& rec = reader.Layers()[i];
+            Ref<CObjContent> content = MakeRef<CObjContent>(KindImage);
+            content->SetRaster(std::move(dib));
+            Ref<CDrawObj> obj = MakeRef<CDrawObj>(content);
+            // A layer that starts right of or below the canvas is moved to its left or top edge.
+            obj->x = rec.left >= doc.width ? 0 : rec.left;
+            obj->y = rec.top >= doc.height ? 0 : rec.top;
+            obj->visible = rec.visible ? 1 : 0;
+            obj->transparency = static_cast<std::uint8_t>(255 - rec.opacity);
+            doc.objects.AddTail(obj);
+        }
+        if (progress) {
+            progress->SetPos(static_cast<int>((i + 1) * 100 / count));
+            progress->Pump();
+        }
+    }
+    return true;
+}
+
+} // namespace zepho

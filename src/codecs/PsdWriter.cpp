@@ -1,0 +1,288 @@
+#include "codecs/PsdWriter.h"
+
+#include "codecs/PsdCodec.h"
+#include "model/DibStream.h"
+#include "model/Frame.h"
+#include "platform/ByteStream.h"
+#include "raster/Blend.h"
+#include "raster/Dib.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+
+namespace zepho {
+
+namespace {
+
+// The channel table of every layer: transparency, red, green, blue, and the byte of a BGRA pixel
+// each is taken from.
+constexpr std::int16_t kChannelIds[4] = {-1, 0, 1, 2};
+constexpr int kChannelPlanes[4] = {3, 2, 1, 0};
+
+constexpr std::size_t kFlushBytes = 256 * 1024;
+
+bool FitsLong(long long v) {
+    return v >= INT_MIN && v <= INT_MAX;
+}
+
+void WriteZeros(ByteWriter& out, std::uint64_t n) {
+    static const BYTE zeros[4096] = {};
+    while (n > 0 && !out.Failed()) {
+        const std::size_t k = static_cast<std::size_t>(std::min<std::uint64_t>(n, sizeof zeros));
+        out.Write(zeros, k);
+        n -= k;
+    }
+}
+
+} // namespace
+
+std::size_t PsdWriter::PackBitsEncode(const BYTE* src, std::size_t stride, std::size_t count, BYTE* dst) {
+    if (count == 0) return 0;
+    std::vector<BYTE> gathered(count + PackBitsSlack);
+    for (std::size_t i = 0; i < count; ++i)
+        gathered[i] = src[i * stride];
+    return PackBitsEncodeRow(gathered.data(), count, dst);
+}
+
+std::string PsdWriter::LayerName(const std::string& name) {
+    std::size_t n = std::min<std::size_t>(name.size(), 255);
+    if (n < name.size())
+        while (n > 0 && (static_cast<BYTE>(name[n]) & 0xC0) == 0x80)
+            --n;
+    std::string out = name.substr(0, n);
+    if (out.size() % 2 == 0) out += ' ';
+    return out;
+}
+
+bool PsdWriter::PlanLayer(const CDrawObj& obj, Layer& layer) {
+    layer.obj = &obj;
+    layer.opacity = static_cast<BYTE>(255 - obj.transparency);
+    const PackedDib* raster = obj.content ? &obj.content->raster : nullptr;
+    layer.left = layer.right = obj.x;
+    layer.top = layer.bottom = obj.y;
+    if (raster && *raster) {
+        // The rectangle of the image LayerImage() makes: the raster's, and with a shadow the
+        // union with the shadow's (the shadow's transparency is then baked into the pixels).
+        layer.right = layer.left + raster->Width();
+        layer.bottom = layer.top + raster->Height();
+        const PackedDib& shadow = obj.content->shadowRaster;
+        if (shadow.Is32()) {
+            const long long sx = 0LL + obj.x + obj.content->shadowPosX,
+                            sy = 0LL + obj.y + obj.content->shadowPosY;
+            layer.left = std::min(layer.left, sx);
+            layer.top = std::min(layer.top, sy);
+            layer.right = std::max(layer.right, sx + shadow.Width());
+            layer.bottom = std::max(layer.bottom, sy + shadow.Height());
+        }
+        if (obj.content->HasShadow()) layer.opacity = 255;
+    }
+    return FitsLong(layer.left) && FitsLong(layer.top) && FitsLong(layer.right) && FitsLong(layer.bottom);
+}
+
+PackedDib PsdWriter::BuildLayerImage(const Layer& layer) {
+    const CDrawObj& obj = *layer.obj;
+    const CObjContent& c = *obj.content;
+    PackedDib image = c.raster.Is32() ? PackedDib() : ConvertTo32(c.raster);
+    if (c.HasShadow()) {
+        POINT pos{};
+        image = MergeImages(c.shadowRaster, POINT{obj.x + c.shadowPosX, obj.y + c.shadowPosY},
+                            obj.ShadowTransparency(), image ? image : c.raster, obj.Position(),
+                            obj.transparency, pos);
+        if (image && (pos.x != layer.left || pos.y != layer.top)) image.Reset();
+    }
+    return image;
+}
+
+void PsdWriter::WriteRecord(ByteWriter& out, Layer& layer) {
+    out.WriteI32BE(static_cast<LONG>(layer.top));
+    out.WriteI32BE(static_cast<LONG>(layer.left));
+    out.WriteI32BE(static_cast<LONG>(layer.bottom));
+    out.WriteI32BE(static_cast<LONG>(layer.right));
+    out.WriteU16BE(4);
+    layer.tablePos = out.Tell();
+    for (std::int16_t id : kChannelIds) {
+        out.WriteI16BE(id);
+        out.WriteU32BE(0); // filled in when the data is written
+    }
+    out.Write("8BIMnorm", 8);
+    const BYTE fields[4] = {layer.opacity, 0, static_cast<BYTE>(layer.obj->visible ? 0 : 2), 0};
+    out.Write(fields, sizeof fields);
+    const std::string name = LayerName(layer.obj->content ? layer.obj->content->name : std::string());
+    out.WriteU32BE(static_cast<DWORD>(name.size() + 9));
+    out.WriteU32BE(0); // no mask
+    out.WriteU32BE(0); // no blending ranges
+    out.WriteU8(static_cast<BYTE>(name.size()));
+    out.Write(name.data(), name.size());
+}
+
+bool PsdWriter::WritePlane(ByteWriter& out, const PackedDib& image, int plane, WORD* counts,
+                           IProgress* rowProgress) {
+    const int w = image.Width(), h = image.Height();
+    const std::size_t uw = static_cast<std::size_t>(w), bound = PackBitsBound(uw);
+    gathered_.resize(uw + PackBitsSlack);
+    packed_.resize(std::max(bound, kFlushBytes));
+    std::size_t used = 0;
+    for (int y = 0; y < h; ++y) {
+        if (packed_.size() - used < bound) {
+            out.Write(packed_.data(), used);
+            used = 0;
+        }
+        const BYTE* src = image.Row(y) + plane;
+        for (std::size_t x = 0; x < uw; ++x)
+            gathered_[x] = src[4 * x];
+        const std::size_t n = PackBitsEncodeRow(gathered_.data(), uw, packed_.data() + used);
+        if (n > 0xFFFF) return false; // a row count is 16 bits
+        counts[y] = static_cast<WORD>(n);
+        used += n;
+        if (rowProgress) Step(rowProgress);
+    }
+    out.Write(packed_.data(), used);
+    return !out.Failed();
+}
+
+void PsdWriter::PatchCounts(ByteWriter& out, std::uint64_t pos, const std::vector<WORD>& counts) {
+    const std::uint64_t end = out.Tell();
+    std::vector<BYTE> bytes(2 * counts.size());
+    for (std::size_t i = 0; i < counts.size(); ++i) {
+        bytes[2 * i] = static_cast<BYTE>(counts[i] >> 8);
+        bytes[2 * i + 1] = static_cast<BYTE>(counts[i]);
+    }
+    out.Seek(pos);
+    out.Write(bytes.data(), bytes.size());
+    out.Seek(end);
+}
+
+bool PsdWriter::WriteLayerData(ByteWriter& out, Layer& layer) {
+    // An object without a raster gets an empty layer; a plain 32-bit raster is written as it is.
+    const CObjContent* c = layer.obj->content.Get();
+    PackedDib built;
+    const PackedDib* image = nullptr;
+    if (c && c->raster) {
+        if (c->raster.Is32() && !c->HasShadow()) {
+            image = &c->raster;
+        } else {
+            built = BuildLayerImage(layer);
+            image = &built;
+        }
+        if (!*image || image->Width() != layer.right - layer.left ||
+            image->Height() != layer.bottom - layer.top)
+            return false;
+    }
+    const std::size_t h = image ? static_cast<std::size_t>(image->Height()) : 0;
+    std::vector<WORD> counts(h);
+    for (int k = 0; k < 4; ++k) {
+        const std::uint64_t start = out.Tell();
+        out.WriteU16BE(1); // PackBits
+        const std::uint64_t table = out.Tell();
+        WriteZeros(out, 2 * h);
+        if (image && !WritePlane(out, *image, kChannelPlanes[k], counts.data(), nullptr)) return false;
+        PatchCounts(out, table, counts);
+        const std::uint64_t length = out.Tell() - start;
+        if (length > 0xFFFFFFFFu) return false;
+        layer.lengths[k] = static_cast<DWORD>(length);
+    }
+    return !out.Failed();
+}
+
+void PsdWriter::Step(IProgress* progress) {
+    ++stepsDone_;
+    if (!progress) return;
+    const int percent = static_cast<int>(std::min<std::uint64_t>(100, stepsDone_ * 100 / stepsTotal_));
+    if (percent == lastPercent_) return;
+    lastPercent_ = percent;
+    progress->SetPos(percent);
+    progress->Pump();
+}
+
+bool PsdWriter::Write(ByteWriter& out, const CDrawObjList& objects, const PackedDib& composite,
+                      IProgress* progress) {
+    if (!composite.Is32()) return false;
+    const int w = composite.Width(), h = composite.Height();
+    layers_.assign(static_cast<std::size_t>(objects.Count()), Layer());
+    if (layers_.size() > 0x7FFF) return false; // the layer count is a signed 16-bit number
+    for (std::size_t i = 0; i < layers_.size(); ++i)
+        if (!PlanLayer(*objects.At(static_cast<int>(i)), layers_[i])) return false;
+    stepsDone_ = 0;
+    stepsTotal_ = std::max<std::uint64_t>(1, layers_.size() + 3ULL * static_cast<std::uint64_t>(h));
+    lastPercent_ = -1;
+
+    out.Write("8BPS", 4);
+    out.WriteU16BE(1);
+    WriteZeros(out, 6);
+    out.WriteU16BE(3); // red, green, blue
+    out.WriteU32BE(static_cast<DWORD>(h));
+    out.WriteU32BE(static_cast<DWORD>(w));
+    out.WriteU16BE(8);
+    out.WriteU16BE(3); // RGB
+    out.WriteU32BE(0); // no colour mode data
+    out.WriteU32BE(0); // no image resources
+
+    sectionPos_ = out.Tell();
+    out.WriteU32BE(0); // section length, filled in below
+    out.WriteU32BE(0); // layer info length, filled in below
+    out.WriteI16BE(static_cast<std::int16_t>(layers_.size()));
+    for (Layer& layer : layers_)
+        WriteRecord(out, layer);
+    for (Layer& layer : layers_) {
+        if (!WriteLayerData(out, layer)) return false;
+        Step(progress);
+    }
+    // The layer info is padded to an even length, as readers expect.
+    if ((out.Tell() - sectionPos_) % 2) out.WriteU8(0);
+    out.WriteU32BE(0); // no global mask
+    const std::uint64_t end = out.Tell();
+    const std::uint64_t sectionLength = end - sectionPos_ - 4;
+    if (sectionLength > 0xFFFFFFFFu) return false;
+    out.Seek(sectionPos_);
+    out.WriteU32BE(static_cast<DWORD>(sectionLength));
+    out.WriteU32BE(static_cast<DWORD>(sectionLength - 8));
+    for (const Layer& layer : layers_)
+        for (int k = 0; k < 4; ++k) {
+            out.Seek(layer.tablePos + 6 * static_cast<std::uint64_t>(k) + 2);
+            out.WriteU32BE(layer.lengths[k]);
+        }
+    out.Seek(end);
+
+    // The composite: one count table for all three planes, then red, green and blue.
+    out.WriteU16BE(1);
+    const std::uint64_t table = out.Tell();
+    const std::size_t rows = static_cast<std::size_t>(h);
+    WriteZeros(out, 6 * static_cast<std::uint64_t>(rows));
+    std::vector<WORD> counts(3 * rows);
+    for (int c = 0; c < 3; ++c)
+        if (!WritePlane(out, composite, 2 - c, counts.data() + c * rows, progress)) return false;
+    PatchCounts(out, table, counts);
+    return !out.Failed();
+}
+
+namespace {
+
+// The visible objects drawn over the background, as the generic export flattens them.
+PackedDib Flatten(const CDocImage& doc, COLORREF background) {
+    PackedDib composite = CreateSolidDIB(doc.width, doc.height, background, 255);
+    if (composite) FlattenFrame(doc.objects, composite, POINT{0, 0}, 1);
+    return composite;
+}
+
+} // namespace
+
+bool ExportPsd(const CDocImage& doc, ByteWriter& out, IProgress* progress, COLORREF background) {
+    const PackedDib composite = Flatten(doc, background);
+    return composite && PsdWriter().Write(out, doc.objects, composite, progress);
+}
+
+bool ExportPsd(const CDocImage& doc, const std::string& path, IProgress* progress, COLORREF background) {
+    const PackedDib composite = Flatten(doc, background);
+    if (!composite) return false;
+    FileWriter file(path);
+    if (!file.IsOpen()) return false;
+    // On failure the temporary file goes with `file` and the target stays as it was.
+    return PsdWriter().Write(file, doc.objects, composite, progress) && file.Commit();
+}
+
+bool ExportPsd(const CDocImage& doc, const std::string& path, IProgress* progress) {
+    return ExportPsd(doc, path, progress, RGB(255, 255, 255));
+}
+
+} // namespace zepho

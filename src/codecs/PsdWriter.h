@@ -1,0 +1,70 @@
+// The PSD writer: every object of the stack one layer with four PackBits channels, then the
+// flattened picture. Lengths and byte-count tables are written as placeholders and filled in once
+// the data behind them is known.
+#pragma once
+
+#include "model/DrawObjList.h"
+#include "platform/PackedDib.h"
+#include "platform/Services.h"
+#include "platform/WinTypes.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace zepho {
+
+class ByteWriter;
+
+class PsdWriter {
+public:
+    // The whole file: the header, one layer per object (bottom first), then the colour of
+    // `composite` (32-bit, the canvas size; its alpha is not written). False when a size does
+    // not fit the format or a write failed.
+    bool Write(ByteWriter& out, const CDrawObjList& objects, const PackedDib& composite, IProgress* progress);
+
+    // PackBits over `count` bytes taken every `stride` bytes from src: a run of 2..128 equal
+    // bytes becomes 1 - n and the byte, other bytes go in copy runs of at most 128 that end
+    // before a byte equal to its successor. dst holds PackBitsBound(count) bytes. Returns the
+    // coded length.
+    static std::size_t PackBitsEncode(const BYTE* src, std::size_t stride, std::size_t count, BYTE* dst);
+
+    // The name as the record stores it: at most 255 bytes (never splitting a UTF-8 sequence),
+    // with a space appended to an even length so that length byte and name fill an even count.
+    static std::string LayerName(const std::string& name);
+
+private:
+    // What one object's layer holds.
+    struct Layer {
+        const CDrawObj* obj = nullptr;
+        long long left = 0, top = 0, right = 0, bottom = 0;
+        BYTE opacity = 255;
+        // Where the record's channel table starts, and the four channel lengths.
+        std::uint64_t tablePos = 0;
+        DWORD lengths[4] = {};
+    };
+
+    static bool PlanLayer(const CDrawObj& obj, Layer& layer);
+    // The 32-bit image of an object whose raster is not 32-bit or that has a shadow: with a
+    // shadow, shadow and raster merged into one, each with its transparency. Empty on failure.
+    static PackedDib BuildLayerImage(const Layer& layer);
+    void WriteRecord(ByteWriter& out, Layer& layer);
+    bool WriteLayerData(ByteWriter& out, Layer& layer);
+    // Codes every row of one byte plane of a 32-bit image and writes them; counts receives each
+    // row's coded length. False when a row codes to more than a count can hold. A progress
+    // given here advances after every row.
+    bool WritePlane(ByteWriter& out, const PackedDib& image, int plane, WORD* counts, IProgress* rowProgress);
+    // Writes `counts` big-endian at `pos` and returns to the end of the data.
+    void PatchCounts(ByteWriter& out, std::uint64_t pos, const std::vector<WORD>& counts);
+    void Step(IProgress* progress);
+
+    std::uint64_t sectionPos_ = 0;
+    std::vector<Layer> layers_;
+    std::vector<BYTE> gathered_;
+    std::vector<BYTE> packed_;
+    std::uint64_t stepsDone_ = 0;
+    std::uint64_t stepsTotal_ = 1;
+    int lastPercent_ = -1;
+};
+
+} // namespace zepho
