@@ -24,12 +24,14 @@ const char kUsage[] =
     "       zepho-cli objects FILE OUTDIR\n"
     "       zepho-cli flatten FILE OUT.png\n"
     "       zepho-cli convert FILE OUT [--option N] [--background RRGGBB]\n"
-    "FILE may be a document (.qzi) or an image (.bmp .dib .gif .jpg .jpeg .png .pcx .tga .tif .tiff .psd).\n"
-    "convert writes by OUT's extension: .qzi saves a document; images get the visible objects\n"
-    "flattened over the background (default ffffff). --option is the JPEG quality (default 85),\n"
-    "the TIFF compression code (default 1), the TGA bits (1 = RLE, 2 = bottom-up; default 1), 1 to\n"
-    "interlace a GIF (default 0) or the\n"
-    "BMP colours (0 = 256, 1 = 16, 2 = black and white, 3 = high, 4 = true (default), 5 = 16 grays,\n"
+    "FILE may be a document (.qzi) or an image (.bmp .dib .gif .jpg .jpeg .png .pcx .tga .tif .tiff\n"
+    ".psd .ico .cur .ani); GIF frames, icon images and PSD layers become objects.\n"
+    "convert writes by OUT's extension: .qzi saves a document, .psd writes every object as a layer;\n"
+    "other images get the visible objects flattened over the background (default ffffff; GIF,\n"
+    "icons and cursors keep transparency). --option is the JPEG quality (default 85), the TIFF\n"
+    "compression code (default 1), the TGA bits (1 = RLE, 2 = bottom-up; default 1), 1 to\n"
+    "interlace a GIF (default 0), a cursor's hot spot as Y * 65536 + X (default 0), or the BMP\n"
+    "colours (0 = 256, 1 = 16, 2 = black and white, 3 = high, 4 = true (default), 5 = 16 grays,\n"
     "6 = 256 grays).\n";
 
 int Fail(const std::string& file, const std::string& what) {
@@ -213,8 +215,7 @@ int Convert(const std::vector<std::string>& args) {
         if (!doc.SaveNative(out, &progress)) return Fail(out, "cannot write the document");
         return 0;
     }
-    if (!CanExport(kind))
-        return Fail(out, "cannot write this file type (.bmp .gif .jpg .png .pcx .tga .tif .qzi)");
+    if (!CanExport(kind)) return Fail(out, "cannot write this file type");
     if (doc.width <= 0 || doc.height <= 0) return Fail(file, "the canvas is empty");
     // Images are stored top-down in RGB order: the background is given as RRGGBB.
     const COLORREF bg = RGB((background >> 16) & 0xFF, (background >> 8) & 0xFF, background & 0xFF);

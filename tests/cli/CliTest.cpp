@@ -182,6 +182,14 @@ TEST(Cli, ConvertBetweenDocumentsAndImages) {
     CliRun gifInfo = Cli("info " + dir + "/cli_conv.gif --json");
     ASSERT_EQ(gifInfo.status, 0) << gifInfo.err;
     EXPECT_NE(gifInfo.out.find("\"format\":\"gif\""), std::string::npos) << gifInfo.out;
+    // Layers survive a trip through PSD; the flattened formats give one object.
+    CliRun toPsd = Cli("convert " + doc + " " + dir + "/cli_conv.psd");
+    ASSERT_EQ(toPsd.status, 0) << toPsd.err;
+    CliRun psdInfo = Cli("info " + dir + "/cli_conv.psd --json");
+    ASSERT_EQ(psdInfo.status, 0) << psdInfo.err;
+    EXPECT_NE(psdInfo.out.find("\"name\""), psdInfo.out.rfind("\"name\"")) << psdInfo.out;
+    CliRun toCur = Cli("convert " + dir + "/cli_conv.psd " + dir + "/cli_conv.cur --option 131073");
+    ASSERT_EQ(toCur.status, 0) << toCur.err;
     CliRun bmpInfo = Cli("info " + dir + "/cli_conv.bmp");
     ASSERT_EQ(bmpInfo.status, 0) << bmpInfo.err;
     EXPECT_NE(bmpInfo.out.find("canvas: 20 x 10"), std::string::npos) << bmpInfo.out;
