@@ -11,7 +11,7 @@ PACKAGES=(
   libfreetype-dev libfontconfig-dev libharfbuzz-dev
   fonts-dejavu-core fonts-liberation2
   # shell
-  qt6-base-dev libxcb1-dev libxcb-shape0-dev xvfb xauth
+  qt6-base-dev libxcb1-dev libxcb-shape0-dev libxcb-xfixes0-dev xvfb xauth
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev valgrind libgif-dev
 )
