@@ -138,6 +138,7 @@ void CanvasView::mousePressEvent(QMouseEvent* e) {
     const POINT p = ToPoint(e->position());
     if (e->button() == Qt::LeftButton) view_->OnLButtonDown(Flags(e), p);
     if (e->button() == Qt::RightButton) view_->OnRButtonDown(Flags(e), p);
+    emit ToolActed();
 }
 
 void CanvasView::mouseMoveEvent(QMouseEvent* e) {
@@ -148,6 +149,7 @@ void CanvasView::mouseMoveEvent(QMouseEvent* e) {
 
 void CanvasView::mouseReleaseEvent(QMouseEvent* e) {
     if (e->button() == Qt::LeftButton) view_->OnLButtonUp(Flags(e), ToPoint(e->position()));
+    emit ToolActed();
 }
 
 void CanvasView::mouseDoubleClickEvent(QMouseEvent* e) {

@@ -58,6 +58,8 @@ signals:
     void PickedColourChanged(const PickedColour& colour);
     void ToolSwitched(int tool);
     void ZoomChanged();
+    // A mouse button went down or up: what a tool did may change the commands' states.
+    void ToolActed();
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -47,6 +47,7 @@ MainWindow::MainWindow(CZephoApp& app, QWidget* parent)
     BuildFileMenu();
     BuildEditMenu();
     BuildObjectMenus();
+    BuildSelectionCommands();
     BuildViewParts();
     BuildWindowMenu();
     BuildHelpMenu();

@@ -70,6 +70,9 @@ protected:
 private:
     void BuildFileMenu();
     void BuildEditMenu();
+    // Cut, Delete, Select All, Unselect All and Invert, placed among the Edit menu's commands.
+    void BuildSelectionCommands();
+    void UpdateSelectionCommands();
     void BuildWindowMenu();
     void BuildHelpMenu();
     void BuildObjectMenus();
@@ -89,6 +92,8 @@ private:
     void OnSave();
     void OnSaveAs();
     void OnAddImages();
+    void OnOpenAvi();
+    void OnAddAvi();
     void BuildExportCommands(QMenu* menu);
     void OnExport(int formatIndex);
     QString AskSavePath(DocumentWindow* w);

@@ -16,6 +16,8 @@ struct MainWindow::Actions {
     QAction* save = nullptr;
     QAction* saveAs = nullptr;
     QAction* addImages = nullptr;
+    QAction* openAvi = nullptr;
+    QAction* addAvi = nullptr;
     QAction* exit = nullptr;
     QAction* print = nullptr;
     QAction* printPreview = nullptr;
@@ -45,6 +47,12 @@ struct MainWindow::Actions {
     std::vector<QAction*> zoom;
     QAction* zoomInStep = nullptr;
     QAction* zoomOutStep = nullptr;
+    // The selection commands of the Edit menu.
+    QAction* cut = nullptr;
+    QAction* deleteSelection = nullptr;
+    QAction* selectAll = nullptr;
+    QAction* unselectAll = nullptr;
+    QAction* invertSelection = nullptr;
     QMenu* viewMenu = nullptr;
     QMenu* editMenu = nullptr;
     QMenu* objectMenu = nullptr;

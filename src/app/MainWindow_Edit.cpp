@@ -8,6 +8,7 @@
 #include "app/MainWindowActions.h"
 #include "app/PreferencesDialog.h"
 #include "app/ZephoApp.h"
+#include "edit/CmdSelection.h"
 #include "edit/Undo.h"
 
 #include <QApplication>
@@ -38,6 +39,55 @@ void MainWindow::BuildEditMenu() {
     act_->redo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Y));
     m->addSeparator();
     act_->preferences = m->addAction(QStringLiteral("Preferences..."), this, &MainWindow::OnPreferences);
+}
+
+void MainWindow::BuildSelectionCommands() {
+    QMenu* m = act_->editMenu;
+    // A command on the active view, never in the middle of a mouse gesture.
+    auto command = [this](const QString& text, QKeySequence key, auto run) {
+        auto* a = new QAction(text, this);
+        a->setShortcut(key);
+        connect(a, &QAction::triggered, this, [this, run] {
+            if (GestureInProgress()) return;
+            if (CanvasView* c = ActiveCanvas()) run(c->View());
+            UpdateCommands();
+        });
+        return a;
+    };
+    act_->cut = command(QStringLiteral("Cu&t"), QKeySequence(Qt::CTRL | Qt::Key_X),
+                        [this](COrvaneView& v) { CmdCut(v, clipboard_, Ui()); });
+    act_->deleteSelection = command(QStringLiteral("&Delete"), QKeySequence(Qt::Key_Delete),
+                                    [this](COrvaneView& v) { CmdDeleteSelection(v, Ui()); });
+    act_->selectAll = command(QStringLiteral("Select &All"), QKeySequence(Qt::CTRL | Qt::Key_A),
+                              [](COrvaneView& v) { CmdSelectAll(v); });
+    act_->unselectAll = command(QStringLiteral("U&nselect All"), QKeySequence(Qt::Key_Escape),
+                                [](COrvaneView& v) { CmdUnselectAll(v); });
+    act_->invertSelection =
+        command(QStringLiteral("Invert"), QKeySequence(), [](COrvaneView& v) { CmdInvertSelection(v); });
+    // Del belongs to the Edit menu's Delete, which removes whole objects when nothing is selected.
+    act_->deleteObjects->setShortcut(QKeySequence());
+
+    // Cut before Copy; Delete and the selection group after Paste; Preferences last.
+    m->insertAction(act_->copy, act_->cut);
+    const QList<QAction*> actions = m->actions();
+    const qsizetype paste = actions.indexOf(act_->paste);
+    QAction* afterPaste = paste >= 0 && paste + 1 < actions.size() ? actions[paste + 1] : nullptr;
+    m->insertAction(afterPaste, act_->deleteSelection);
+    m->insertSeparator(afterPaste);
+    for (QAction* a : {act_->selectAll, act_->unselectAll, act_->invertSelection})
+        m->insertAction(afterPaste, a);
+    m->removeAction(act_->preferences);
+    m->addSeparator();
+    m->addAction(act_->preferences);
+}
+
+void MainWindow::UpdateSelectionCommands() {
+    const COrvaneView* v = ActiveView();
+    act_->cut->setEnabled(v && CanCutOrDelete(*v));
+    act_->deleteSelection->setEnabled(v && CanCutOrDelete(*v));
+    act_->selectAll->setEnabled(v != nullptr);
+    act_->unselectAll->setEnabled(v && CanUnselectAll(*v));
+    act_->invertSelection->setEnabled(v != nullptr);
 }
 
 void MainWindow::BuildWindowMenu() {
@@ -104,6 +154,7 @@ void MainWindow::UpdateCommands() {
     act_->redo->setText(QString::fromStdString(r.text));
     act_->redo->setEnabled(r.enabled);
     UpdateObjectCommands(open ? &w->Document() : nullptr);
+    UpdateSelectionCommands();
     UpdateViewCommands();
     if (w) w->UpdateTitle();
 }

@@ -5,6 +5,7 @@
 #include "app/ImageBrowser.h"
 #include "app/MainWindowActions.h"
 #include "app/QtDib.h"
+#include "app/VideoBrowser.h"
 #include "app/ZephoApp.h"
 #include "codecs/CodecStrings.h"
 #include "codecs/OpenExport.h"
@@ -56,6 +57,23 @@ void MainWindow::OnExport(int formatIndex) {
     progress_.SetText({});
     progress_.SetPos(0);
     if (!ok) uiHost_->MessageBox(Format(strings::kSaveFailed, file.c_str()), kAppTitle, MsgIcon::Error);
+}
+
+void MainWindow::OnOpenAvi() {
+    VideoBrowserDialog dialog(app_.Settings(), QStringLiteral("Open AVI File"), this);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    OpenDocument(dialog.selectedFiles().first());
+}
+
+void MainWindow::OnAddAvi() {
+    DocumentWindow* w = ActiveDocumentWindow();
+    if (!w || GestureInProgress() || busy_) return;
+    VideoBrowserDialog dialog(app_.Settings(), QStringLiteral("Add AVI"), this);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    const std::string path = QFileInfo(dialog.selectedFiles().first()).absoluteFilePath().toStdString();
+    BusyScope busy(busy_);
+    CmdAddImageFiles(w->Document(), {path}, *uiHost_, FileLoaderWithQuestions(), true);
+    UpdateCommands();
 }
 
 void MainWindow::OnAddImages() {

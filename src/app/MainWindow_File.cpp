@@ -27,7 +27,9 @@ void MainWindow::BuildFileMenu() {
     act_->open = m->addAction(QIcon::fromTheme("document-open"), QStringLiteral("&Open..."), this,
                               &MainWindow::OnOpen);
     act_->open->setShortcut(QKeySequence::Open);
+    act_->openAvi = m->addAction(QStringLiteral("Open A&VI File..."), this, &MainWindow::OnOpenAvi);
     act_->addImages = m->addAction(QStringLiteral("A&dd Image(s)..."), this, &MainWindow::OnAddImages);
+    act_->addAvi = m->addAction(QStringLiteral("Add AV&I..."), this, &MainWindow::OnAddAvi);
     act_->close = m->addAction(QStringLiteral("&Close"), this, [this] {
         if (QMdiSubWindow* sub = mdi_->activeSubWindow()) sub->close();
     });

@@ -1,6 +1,8 @@
 // The Object and Transform menus, the clipboard commands and the objects panel.
 #include "app/AppStrings.h"
 #include "app/DocumentWindow.h"
+#include "app/EffectDialogs.h"
+#include "app/EffectStrings.h"
 #include "app/MainWindowActions.h"
 #include "app/ObjectsPanel.h"
 #include "app/ZephoApp.h"
@@ -81,18 +83,28 @@ void MainWindow::BuildObjectMenus() {
 
     QMenu* transform = menuBar()->addMenu(QStringLiteral("&Transform"));
     act_->transformMenu = transform;
-    const struct {
-        const char* text;
-        ImageOp op;
-    } ops[] = {{"&Gray", ImageOp::Gray},
-               {"Mirror &horizontally", ImageOp::MirrorHorz},
-               {"Mirror &vertically", ImageOp::MirrorVert},
-               {"&Negative", ImageOp::Negative}};
-    for (const auto& o : ops) {
-        const ImageOp op = o.op;
+    auto imageOp = [this, transform](const char* text, ImageOp op) {
         act_->imageOps.push_back(
-            AddCommand(transform, this, o.text, [this, op](COrvaneDoc& d) { CmdImageOperation(d, op, Ui()); }));
-    }
+            AddCommand(transform, this, text, [this, op](COrvaneDoc& d) { CmdImageOperation(d, op, Ui()); }));
+    };
+    // The effect dialogs run on the same objects as the immediate operations.
+    auto effect = [this, transform](const char* text, EffectKind kind) {
+        act_->imageOps.push_back(
+            AddCommand(transform, this, QString::fromUtf8(text),
+                       [this, kind](COrvaneDoc& d) { RunEffectDialog(this, d, kind, Ui()); }));
+    };
+    imageOp("&Gray", ImageOp::Gray);
+    imageOp("Mirror &horizontally", ImageOp::MirrorHorz);
+    imageOp("Mirror &vertically", ImageOp::MirrorVert);
+    effect(effects::kMenuBrightnessContrast, EffectKind::BrightnessContrast);
+    effect(effects::kMenuRgb, EffectKind::Rgb);
+    effect(effects::kMenuHsl, EffectKind::Hsl);
+    effect(effects::kMenuBlur, EffectKind::Blur);
+    effect(effects::kMenuGaussianBlur, EffectKind::GaussianBlur);
+    effect(effects::kMenuSharpness, EffectKind::Sharpness);
+    effect(effects::kMenuEmboss, EffectKind::Emboss);
+    effect(effects::kMenuSunspot, EffectKind::Sunspot);
+    imageOp("&Negative", ImageOp::Negative);
 
     objectsPanel_ = new ObjectsPanel(app_.Settings(), uiHost_);
     objectsDock_ = new QDockWidget(QStringLiteral("Objects Panel"), this);

@@ -42,9 +42,24 @@ struct ToolButton {
 constexpr ToolButton kTools[] = {
     {ToolMove, "Default Mode", ToolIconId::Default,
      "Selects and moves objects. Ctrl toggles an object's selection, Shift adds to it."},
+    {ToolRectSelect, "Rectangular Selection", ToolIconId::RectSelect,
+     "Drag a rectangle to select. Shift adds to the selection, Ctrl takes the old selection away; drag "
+     "inside the selection to move it."},
+    {ToolEllipseSelect, "Elliptical Selection", ToolIconId::EllipseSelect,
+     "Drag an ellipse to select. Shift adds to the selection, Ctrl takes the old selection away."},
+    {ToolLasso, "Lasso Selection", ToolIconId::Lasso,
+     "Draw around the area to select. Shift adds to the selection, Ctrl takes the old selection away."},
+    {ToolMagicWand, "Magic Wand Selection", ToolIconId::MagicWand,
+     "Selects the pixels of similar colour around the click, or everywhere."},
     {ToolTransform, "Resize and Rotate", ToolIconId::Transform,
      "Scales the selected object with its handles and turns it with the knob."},
     {ToolText, "Text", ToolIconId::Text, "Click on the canvas to write a new text object."},
+    {ToolPaintLine, "Pencil", ToolIconId::Pencil,
+     "Draws lines with the foreground colour into an image object."},
+    {ToolEraser, "Erase", ToolIconId::Erase, "Erases the pixels of an image object along the stroke."},
+    {ToolFlood, "Flood Fill", ToolIconId::Fill,
+     "Fills an area of similar colour: left button with the background colour, right with the "
+     "foreground colour."},
     {ToolPicker, "Pick Color", ToolIconId::Picker,
      "Takes the colour under the mouse: left button for the foreground, right for the background."}};
 } // namespace
@@ -86,9 +101,11 @@ void MainWindow::BuildViewParts() {
     act_->copy->setIcon(CommandIcon(CommandIconId::Copy));
     act_->paste->setIcon(CommandIcon(CommandIconId::Paste));
     act_->deleteObjects->setIcon(CommandIcon(CommandIconId::Delete));
+    act_->cut->setIcon(CommandIcon(CommandIconId::Cut));
+    act_->deleteSelection->setIcon(CommandIcon(CommandIconId::Delete));
     act_->resizeImage->setIcon(CommandIcon(CommandIconId::ResizeImage));
-    for (QAction* a : {act_->newDoc, act_->open, act_->addImages, act_->save, act_->undo, act_->redo, act_->copy, act_->paste,
-                       act_->deleteObjects, act_->resizeImage})
+    for (QAction* a : {act_->newDoc, act_->open, act_->addImages, act_->save, act_->undo, act_->redo,
+                       act_->cut, act_->copy, act_->paste, act_->deleteSelection, act_->resizeImage})
         main->addAction(a);
     act_->newDoc->setToolTip(QStringLiteral("New"));
     act_->open->setToolTip(QStringLiteral("Open"));
@@ -203,9 +220,17 @@ void MainWindow::ConnectCanvas(DocumentWindow* w) {
         for (QAction* a : toolGroup_->actions()) a->setChecked(a->data().toInt() == tool);
         optionsPanel_->ShowToolPage(tool);
     });
+    // A tool may have changed the selection region: Cut, Delete and Unselect All follow.
+    connect(c, &CanvasView::ToolActed, this, &MainWindow::UpdateCommands);
     connect(c, &CanvasView::ContextMenuRequested, this, [this](ContextMenu menu, const QPoint& global) {
-        if (menu != ContextMenu::Objects) return;
         QMenu m(this);
+        if (menu == ContextMenu::Selection) {
+            for (QAction* a : {act_->cut, act_->copy, act_->deleteSelection}) m.addAction(a);
+            m.addSeparator();
+            for (QAction* a : {act_->selectAll, act_->unselectAll, act_->invertSelection}) m.addAction(a);
+            m.exec(global);
+            return;
+        }
         for (QAction* a : {act_->newObject, act_->duplicate, act_->deleteObjects}) m.addAction(a);
         m.addSeparator();
         QMenu* order = m.addMenu(QStringLiteral("Sequence"));

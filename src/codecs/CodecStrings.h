@@ -26,5 +26,6 @@ inline constexpr const char kFilterCur[] = "CUR (Windows Cursors)|*.cur||";
 inline constexpr const char kFilterAni[] = "ANI (Windows Animator Cursors)|*.ani||";
 inline constexpr const char kFilterPsd[] = "PSD (Photoshop File Format)|*.psd||";
 inline constexpr const char kFilterBmp[] = "BMP (Windows Bitmap)|*.bmp;*.dib||";
+inline constexpr const char kFilterAvi[] = "Microsoft AVI Files(*.avi)|*.avi||";
 
 } // namespace zepho::strings

@@ -38,7 +38,7 @@ bool IsLibraryFormat(FileKind kind) {
 }
 
 bool CanOpen(FileKind kind) {
-    return kind != FileKind::None && kind != FileKind::Avi;
+    return kind != FileKind::None;
 }
 
 bool CanExport(FileKind kind) {

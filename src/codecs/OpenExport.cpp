@@ -1,5 +1,6 @@
 #include "codecs/OpenExport.h"
 
+#include "codecs/AviCodec.h"
 #include "codecs/FileTypes.h"
 #include "codecs/GifCodec.h"
 #include "codecs/IconCodec.h"
@@ -104,6 +105,8 @@ bool OpenFileWith(CDocImage& doc, const std::string& path, LoadFlags& flags, IPr
         return ReadAniFile(doc, path, progress);
     case FileKind::Psd:
         return OpenPsd(doc, path, flags, progress, context);
+    case FileKind::Avi:
+        return ImportAvi(doc, path, progress);
     default:
         return IsLibraryFormat(kind) && AppendSingleImage(doc, LoadWithLibrary(kind, path, progress));
     }

@@ -2,10 +2,12 @@
 
 #include "edit/CmdCommon.h"
 #include "edit/EditStrings.h"
+#include "edit/OrvaneView.h"
 #include "edit/UndoObjects.h"
 #include "model/ClipRecord.h"
 #include "raster/Blend.h"
 #include "raster/Dib.h"
+#include "raster/RegionOps.h"
 
 #include <algorithm>
 #include <optional>
@@ -27,6 +29,51 @@ PackedDib CutToCanvas(const PackedDib& img, POINT& pos, int canvasW, int canvasH
     return out;
 }
 
+// The selection of the view that commands talk to, if any.
+const Region* SelectionOf(const COrvaneDoc& doc) {
+    const COrvaneView* view = doc.GetView();
+    return view && view->Selection() ? &*view->Selection() : nullptr;
+}
+
+RECT RectAt(const PackedDib& img, POINT pos) {
+    return {pos.x, pos.y, pos.x + img.Width(), pos.y + img.Height()};
+}
+
+// What the clipboard takes of one object: the content itself when the region covers all of it,
+// else the pixels inside the region. False when the region holds nothing of it.
+bool MakeItem(const CDrawObj& o, const Region* selection, CClipItem& item) {
+    const CObjContent& c = *o.content;
+    const POINT shadowPos{o.x + c.shadowPosX, o.y + c.shadowPosY};
+    item.content = o.content;
+    if (!selection || (RectInRegion(*selection, RectAt(c.raster, o.Position())) &&
+                       (!c.HasShadow() || RectInRegion(*selection, RectAt(c.shadowRaster, shadowPos))))) {
+        item.position = o.Position();
+        item.transparency = o.transparency;
+        return true;
+    }
+    if (!c.raster.Is32()) return false;
+    POINT at{};
+    PackedDib cut;
+    if (c.HasShadow()) {
+        cut = MergeImagesInRegion(c.shadowRaster, shadowPos, o.ShadowTransparency(), c.raster, o.Position(),
+                                  o.transparency, *selection, at);
+    } else {
+        cut = CopyRegionPixels(c.raster, o.Position(), *selection, at);
+        if (cut && o.transparency) {
+            for (int y = 0; y < cut.Height(); ++y) {
+                BYTE* p = cut.Pixel32(0, y);
+                for (int x = 0; x < cut.Width(); ++x, p += 4)
+                    p[3] = static_cast<BYTE>(std::max(p[3] - o.transparency, 0));
+            }
+        }
+    }
+    if (!cut) return false;
+    item.cutout = std::move(cut);
+    item.position = at;
+    item.transparency = 0;
+    return true;
+}
+
 bool AnyPixelShows(const PackedDib& img, int transparency) {
     for (int y = 0; y < img.Height(); ++y) {
         const BYTE* p = img.Row(y);
@@ -37,21 +84,20 @@ bool AnyPixelShows(const PackedDib& img, int transparency) {
 }
 } // namespace
 
-bool CmdCopy(COrvaneDoc& doc, IClipboard& clipboard, IUiHost& ui) {
+bool CopySelectedObjects(COrvaneDoc& doc, IClipboard& clipboard, const Region* selection) {
     std::vector<CClipItem> items;
     for (const auto& o : doc.Image().objects) {
         if (!o->visible || !o->IsSelected() || !o->content || !o->content->raster) continue;
         CClipItem item;
-        item.content = o->content;
-        item.position = o->Position();
-        item.transparency = o->transparency;
-        items.push_back(std::move(item));
+        if (MakeItem(*o, selection, item)) items.push_back(std::move(item));
     }
-    if (items.empty()) {
-        ShowCommandMessage(ui, strings::kCopyEmpty);
-        return false;
-    }
-    return CopyToClipboard(clipboard, items);
+    return !items.empty() && CopyToClipboard(clipboard, items);
+}
+
+bool CmdCopy(COrvaneDoc& doc, IClipboard& clipboard, IUiHost& ui) {
+    if (CopySelectedObjects(doc, clipboard, SelectionOf(doc))) return true;
+    ShowCommandMessage(ui, strings::kCopyEmpty);
+    return false;
 }
 
 bool CmdCopyMerged(COrvaneDoc& doc, IClipboard& clipboard, IUiHost& ui) {
@@ -59,8 +105,14 @@ bool CmdCopyMerged(COrvaneDoc& doc, IClipboard& clipboard, IUiHost& ui) {
     PackedDib merged;
     POINT mergedPos{};
     int mergedTransparency = 0;
+    const Region* selection = SelectionOf(doc);
     auto add = [&](const PackedDib& piece, POINT pos, int transparency) {
         PackedDib cut = CutToCanvas(piece, pos, img.width, img.height);
+        if (cut && selection) {
+            POINT at{};
+            cut = CopyRegionPixels(cut, pos, *selection, at);
+            pos = at;
+        }
         if (!cut) return;
         if (!merged) {
             // The first piece waits untouched, so that a single one keeps its pixels.

@@ -8,9 +8,9 @@
 namespace zepho {
 
 bool CmdAddImageFiles(COrvaneDoc& doc, const std::vector<std::string>& paths, IUiHost& ui,
-                      const FileLoader& loader) {
+                      const FileLoader& loader, bool video) {
     CDocImage& img = doc.Image();
-    auto action = std::make_unique<CObjListUndo>(CObjListUndo::AddImageFiles);
+    auto action = std::make_unique<CObjListUndo>(video ? CObjListUndo::AddAvi : CObjListUndo::AddImageFiles);
     action->Capture(img.objects);
     bool added = false;
     for (const std::string& path : paths) {

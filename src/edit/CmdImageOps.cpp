@@ -7,8 +7,8 @@
 
 namespace zepho {
 
-bool ApplyToSelectedImages(COrvaneDoc& doc, CImageOpUndo::Variant variant, const char* verb,
-                           const ImageKernel& kernel, IUiHost& ui) {
+bool SelectImageTargets(COrvaneDoc& doc, const char* verb, IUiHost& ui, std::vector<Ref<CDrawObj>>& targets) {
+    targets.clear();
     CDocImage& img = doc.Image();
     if (img.objects.IsEmpty()) {
         ShowCommandMessage(ui, strings::kNeedObjectPresent);
@@ -18,17 +18,28 @@ bool ApplyToSelectedImages(COrvaneDoc& doc, CImageOpUndo::Variant variant, const
         ShowCommandMessage(ui, strings::kNeedObjectSelected);
         return false;
     }
-    auto action = std::make_unique<CImageOpUndo>(variant);
+    // The questions are modal: walk a copy of the list.
     CDrawObjList objects;
     objects.CopyFrom(img.objects);
     for (const auto& o : objects) {
         if (!o->visible || !o->IsSelected() || !o->content) continue;
-        CObjContent& c = *o->content;
+        const CObjContent& c = *o->content;
         if (c.kind != KindImage && c.kind != KindTransformedImage &&
             !ui.AskYesNo(Format(strings::kConvertAsk, c.name.c_str(), verb), strings::kAppTitle))
             continue;
+        targets.push_back(o);
+    }
+    return true;
+}
+
+bool ApplyToSelectedImages(COrvaneDoc& doc, CImageOpUndo::Variant variant, const char* verb,
+                           const ImageKernel& kernel, IUiHost& ui) {
+    std::vector<Ref<CDrawObj>> targets;
+    if (!SelectImageTargets(doc, verb, ui, targets)) return false;
+    auto action = std::make_unique<CImageOpUndo>(variant);
+    for (const auto& o : targets) {
         // A kernel that fails leaves the object, source and all, as it was.
-        PackedDib result = kernel(c.raster);
+        PackedDib result = kernel(o->content->raster);
         auto backup = std::make_unique<CImageBackup>();
         if (backup->Edit(o, std::move(result))) action->AddRecord(std::move(backup));
     }

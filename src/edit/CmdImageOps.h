@@ -6,6 +6,7 @@
 #include "platform/Services.h"
 
 #include <functional>
+#include <vector>
 
 namespace zepho {
 
@@ -20,6 +21,11 @@ bool CmdImageOperation(COrvaneDoc& doc, ImageOp op, IUiHost& ui);
 using ImageKernel = std::function<PackedDib(const PackedDib&)>;
 bool ApplyToSelectedImages(COrvaneDoc& doc, CImageOpUndo::Variant variant, const char* verb,
                            const ImageKernel& kernel, IUiHost& ui);
+
+// The selected visible objects that an image operation may change, bottom to top: images, and
+// shapes that the user agrees to convert ("If you want to <verb>,it must be converted ...").
+// False, after the message, when the frame has no object or none is selected.
+bool SelectImageTargets(COrvaneDoc& doc, const char* verb, IUiHost& ui, std::vector<Ref<CDrawObj>>& targets);
 
 bool CanImageOperation(const COrvaneDoc& doc);
 

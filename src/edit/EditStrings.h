@@ -109,4 +109,27 @@ inline constexpr const char kFillNeeded[] =
 inline constexpr const char kStrokeNeeded[] =
     "The \"Stroke\" option must be selected when the \"Fill\" option is not selected !";
 
+// What the conversion question asks before an effect dialog opens ("If you want to blur it,it
+// must be converted ...").
+inline constexpr const char kVerbBlur[] = "blur it";
+inline constexpr const char kVerbSharpness[] = "make sharpness";
+inline constexpr const char kVerbEmboss[] = "emboss";
+inline constexpr const char kVerbSunspot[] = "make sunspot";
+inline constexpr const char kVerbAdjustBc[] = "adjust its brightness/contrast";
+inline constexpr const char kVerbAdjustHsl[] = "adjust its hue/saturation/lightness";
+inline constexpr const char kVerbAdjustRgb[] = "adjust its red/green/blue values";
+
+// The selection commands and the paint, erase and flood tools.
+inline constexpr const char kAskClearSelection[] = "Are you sure clear the selection?";
+inline constexpr const char kVerbPaintErase[] = "paint on it or erase its portion";
+inline constexpr const char kVerbFlood[] = "flood";
+inline constexpr const char kPaintNeedObject[] = "A  object must be present at least before drawing line!";
+inline constexpr const char kEraseNeedObject[] = "A  object must be present at least before erasing!";
+inline constexpr const char kPaintNeedSelected[] = "A object must be selected at least before drawing line!";
+inline constexpr const char kEraseNeedSelected[] = "A object must be selected at least before erasing!";
+inline constexpr const char kFloodNeedObject[] = "A  object must be present at least before flooding!";
+inline constexpr const char kFloodOutsideSelection[] = "If you have made a selection area,plese click on it!";
+inline constexpr const char kFloodTransparentOff[] =
+    "If you want to fill the transparent area,please check \"Allow painting on transparent areas\" option.";
+
 } // namespace zepho::strings

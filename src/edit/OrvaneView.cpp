@@ -2,6 +2,7 @@
 
 #include "edit/EditStrings.h"
 #include "edit/OrvaneDoc.h"
+#include "model/AppSettings.h"
 #include "model/Frame.h"
 #include "model/ModelStrings.h"
 #include "platform/Format.h"
@@ -79,6 +80,52 @@ RECT Inflate(const RECT& r, LONG d) {
 }
 RECT OffsetBy(const RECT& r, LONG dx, LONG dy) {
     return {r.left + dx, r.top + dy, r.right + dx, r.bottom + dy};
+}
+
+// The pixels of a region that have a 4-neighbour outside it.
+Region BorderOf(const Region& shape) {
+    Region inner = shape;
+    const int shifts[4][2] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}};
+    for (const auto& s : shifts) {
+        Region moved = shape;
+        moved.Offset(s[0], s[1]);
+        inner.Intersect(moved);
+    }
+    return Region::Combine(shape, inner, CombineMode::Diff);
+}
+
+// The pixels of a 1-pixel line from a to b, both ends included.
+void AddLinePixels(std::vector<RECT>& out, POINT a, POINT b) {
+    const std::int64_t dx = std::llabs(std::int64_t{b.x} - a.x), dy = -std::llabs(std::int64_t{b.y} - a.y);
+    const int sx = a.x < b.x ? 1 : -1, sy = a.y < b.y ? 1 : -1;
+    std::int64_t err = dx + dy;
+    std::int64_t x = a.x, y = a.y;
+    // Runs along x become one rectangle each.
+    std::int64_t runStart = x;
+    for (;;) {
+        const bool last = x == b.x && y == b.y;
+        const std::int64_t e2 = 2 * err;
+        const bool stepY = !last && e2 <= dx;
+        if (last || stepY) {
+            const std::int64_t l = std::min(runStart, x), r = std::max(runStart, x) + 1;
+            out.push_back(RECT{static_cast<LONG>(l), static_cast<LONG>(y), static_cast<LONG>(r),
+                               static_cast<LONG>(y + 1)});
+        }
+        if (last) break;
+        if (e2 >= dy) {
+            err += dy;
+            x += sx;
+        }
+        if (stepY) {
+            err += dx;
+            y += sy;
+            runStart = x;
+        }
+    }
+}
+
+RECT NormalisedRect(POINT a, POINT b) {
+    return {std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x), std::max(a.y, b.y)};
 }
 
 } // namespace
@@ -275,6 +322,7 @@ PackedDib COrvaneView::Render(const RECT& client) const {
 
     if (active_) tracker_.Draw(buf, tl, zoom_, CanvasOrigin());
     DrawOutline(buf, tl);
+    DrawRubberBand(buf, tl);
     return buf;
 }
 
@@ -299,14 +347,7 @@ void COrvaneView::RebuildOutline() {
               ZoomOutlineCoord(rc.right, zoom_, true), ZoomOutlineCoord(rc.bottom, zoom_, true)};
     const Region zoomed = Region::FromRects(rects.data(), static_cast<int>(rects.size()));
     // The border pixels: those with a 4-neighbour outside.
-    Region inner = zoomed;
-    const int shifts[4][2] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}};
-    for (const auto& s : shifts) {
-        Region moved = zoomed;
-        moved.Offset(s[0], s[1]);
-        inner.Intersect(moved);
-    }
-    outline_ = Region::Combine(zoomed, inner, CombineMode::Diff);
+    outline_ = BorderOf(zoomed);
 }
 
 void COrvaneView::DrawOutline(PackedDib& dst, POINT origin) const {
@@ -324,6 +365,47 @@ void COrvaneView::DrawOutline(PackedDib& dst, POINT origin) const {
                 const BYTE v = (k & 7) < 4 ? 255 : 0;
                 p[0] = p[1] = p[2] = v;
                 p[3] = 255;
+            }
+        }
+    }
+}
+
+Region COrvaneView::RubberBand() const {
+    if (drag_.Has(CDragState::RubberBand)) {
+        const RECT rc = NormalisedRect(drag_.start, drag_.current);
+        if (rc.IsEmpty()) return {};
+        if (toolNumber_ == ToolEllipseSelect) return BorderOf(Region::Ellipse(rc));
+        // The rectangle shows the rounded corners its selection will get.
+        const int corner = static_cast<int>(std::floor(
+            doc_.Settings().SelectionRoundCorner * std::min(rc.Width(), rc.Height()) * 0.02 + 0.5));
+        return BorderOf(Region::RoundRect(rc, corner, corner));
+    }
+    std::vector<RECT> pixels;
+    if (drag_.Has(CDragState::Lasso))
+        for (std::size_t i = 1; i < drag_.lasso.size(); ++i)
+            AddLinePixels(pixels, drag_.lasso[i - 1], drag_.lasso[i]);
+    else if (drag_.Has(CDragState::RubberLine))
+        AddLinePixels(pixels, drag_.start, drag_.current);
+    return Region::FromRects(pixels.data(), static_cast<int>(pixels.size()));
+}
+
+void COrvaneView::InvalidateRubberBand() {
+    const Region band = RubberBand();
+    if (!band.IsEmpty()) InvalidateViewRect(band.Bounds());
+}
+
+void COrvaneView::DrawRubberBand(PackedDib& dst, POINT origin) const {
+    if (!drag_.Has(CDragState::RubberBand | CDragState::Lasso | CDragState::RubberLine)) return;
+    const RECT bounds{0, 0, dst.Width(), dst.Height()};
+    for (const RECT& rc : RubberBand().Rects()) {
+        const RECT local = IntersectRects(OffsetBy(rc, -origin.x, -origin.y), bounds);
+        for (LONG y = local.top; y < local.bottom; ++y) {
+            BYTE* p = dst.Pixel32(local.left, y);
+            // Inverted, so that it shows on any colour.
+            for (LONG x = local.left; x < local.right; ++x, p += 4) {
+                p[0] = static_cast<BYTE>(~p[0]);
+                p[1] = static_cast<BYTE>(~p[1]);
+                p[2] = static_cast<BYTE>(~p[2]);
             }
         }
     }
@@ -368,10 +450,11 @@ void COrvaneView::SetFloating(PackedDib image, POINT position, int transparency,
 }
 
 void COrvaneView::ClearFloating() {
-    if (!floating_) return;
+    // A tool may have taken the pixels already; the place above its object goes too.
+    const bool shown = floating_ || floatingAfter_;
     floating_.Reset();
     floatingAfter_.Reset();
-    InvalidateAll();
+    if (shown) InvalidateAll();
 }
 
 // --- tools and mouse --------------------------------------------------------------------------
@@ -380,7 +463,11 @@ void COrvaneView::SelectTool(int number) {
     if (number < 0 || number >= ToolCount) return;
     // A gesture of the old tool ends here.
     ReleaseMouse();
+    InvalidateRubberBand();
     drag_.Clear();
+    if (stroke_.hasLayer) ClearFloating();
+    stroke_ = {};
+    if (dragging_) EndSelectionDrag();
     if (toolNumber_ == ToolTransform && number != ToolTransform) AttachHandles({});
     tracker_.dragged = -1;
     tracker_.rotating = false;

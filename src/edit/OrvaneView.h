@@ -126,6 +126,8 @@ public:
     void SetFloating(PackedDib image, POINT position, int transparency = 0, Ref<CDrawObj> after = {});
     void ClearFloating();
     const PackedDib& Floating() const { return floating_; }
+    // A tool that draws into the floating raster repaints the area it changed.
+    PackedDib& Floating() { return floating_; }
     POINT FloatingPosition() const { return floatingPos_; }
 
     // --- tools and mouse ----------------------------------------------------------------------
@@ -135,6 +137,13 @@ public:
     void SelectTool(int number);
     CDragState& Drag() { return drag_; }
     const CDragState& Drag() const { return drag_; }
+    CStrokeState& Stroke() { return stroke_; }
+    const CStrokeState& Stroke() const { return stroke_; }
+    // The pixels of the gesture's rubber band (rectangle, ellipse, lasso path or straight
+    // line) in scroll coordinates; empty when none is shown. Drawn inverted over the canvas.
+    Region RubberBand() const;
+    // Repaints where the rubber band lies; tools call it before and after changing the drag.
+    void InvalidateRubberBand();
 
     void OnLButtonDown(unsigned flags, POINT client);
     void OnMouseMove(unsigned flags, POINT client);
@@ -167,6 +176,7 @@ private:
     void InvalidateViewRect(const RECT& view);
     void RebuildOutline();
     void DrawOutline(PackedDib& dst, POINT dstOrigin) const;
+    void DrawRubberBand(PackedDib& dst, POINT dstOrigin) const;
     void AfterZoom();
 
     COrvaneDoc& doc_;
@@ -192,6 +202,7 @@ private:
 
     int toolNumber_ = ToolMove;
     CDragState drag_;
+    CStrokeState stroke_;
     bool captured_ = false;
 };
 

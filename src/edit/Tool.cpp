@@ -29,8 +29,6 @@ constexpr ToolInfo kTools[ToolCount] = {
 class CPendingTool : public CTool {
 public:
     explicit CPendingTool(int number) : CTool(number) {}
-    // The flood fill keeps the right button for its second colour.
-    bool OnRButtonDown(COrvaneView&, unsigned, POINT) override { return Number() == ToolFlood; }
 };
 
 } // namespace
@@ -78,23 +76,45 @@ int CTool::GetCursor(const COrvaneView& view, POINT client) const {
 
 CTool& ToolOf(int number) {
     static CMoveTool move;
+    static CRectSelectTool rectSelect(ToolRectSelect);
+    static CRectSelectTool ellipseSelect(ToolEllipseSelect);
+    static CLassoTool lasso;
+    static CMagicWandTool wand;
     static CTransformTool transform;
     static CTextTool text;
+    static CPaintLineTool paintLine;
+    static CEraserTool eraser;
+    static CFloodTool flood;
     static CPickerTool picker;
-    static CPendingTool pending[ToolCount] = {
-        CPendingTool(0),  CPendingTool(1),  CPendingTool(2),  CPendingTool(3),  CPendingTool(4),
-        CPendingTool(5),  CPendingTool(6),  CPendingTool(7),  CPendingTool(8),  CPendingTool(9),
-        CPendingTool(10), CPendingTool(11), CPendingTool(12), CPendingTool(13),
-    };
+    static CPendingTool rectangle(ToolRectangle), ellipse(ToolEllipse), polygon(ToolPolygon);
     switch (number) {
+    case ToolRectSelect:
+        return rectSelect;
+    case ToolEllipseSelect:
+        return ellipseSelect;
+    case ToolLasso:
+        return lasso;
+    case ToolMagicWand:
+        return wand;
     case ToolTransform:
         return transform;
     case ToolText:
         return text;
+    case ToolPaintLine:
+        return paintLine;
+    case ToolEraser:
+        return eraser;
+    case ToolFlood:
+        return flood;
     case ToolPicker:
         return picker;
+    case ToolRectangle:
+        return rectangle;
+    case ToolEllipse:
+        return ellipse;
+    case ToolPolygon:
+        return polygon;
     default:
-        if (number > 0 && number < ToolCount) return pending[number];
         return move;
     }
 }

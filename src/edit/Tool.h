@@ -2,6 +2,7 @@
 // state their gestures share and the two paint colours they read and set.
 #pragma once
 
+#include "model/DrawObj.h"
 #include "platform/WinTypes.h"
 
 #include <vector>
@@ -72,15 +73,36 @@ struct CPaintColours {
 
 // The gesture in progress. Only one runs at a time in a view.
 struct CDragState {
-    enum : unsigned { RubberBand = 1, Moving = 2, MoveNotRecorded = 4, Lasso = 8 };
+    enum : unsigned {
+        RubberBand = 1,
+        Moving = 2,
+        MoveNotRecorded = 4,
+        Lasso = 8,
+        // A paint or erase stroke, and whether it has taken a step yet.
+        Stroke = 16,
+        StrokeNotStarted = 32,
+        // A straight-line stroke shows its rubber line.
+        RubberLine = 64
+    };
     unsigned flags = 0;
-    // Start and current points of the drag.
+    // Start and current points of the drag (canvas pixels for the move tool, scroll
+    // coordinates for the selection and stroke tools).
     POINT start{};
     POINT current{};
     std::vector<POINT> lasso;
 
     bool Has(unsigned f) const { return (flags & f) != 0; }
     void Clear() { *this = CDragState{}; }
+};
+
+// The paint or erase stroke in progress: its object and, for the paint tool, where its layer
+// (the view's floating raster) lies on the canvas.
+struct CStrokeState {
+    Ref<CDrawObj> target;
+    RECT area{};
+    bool hasLayer = false;
+    // The eraser's undo is recorded at its first step that touches the object.
+    bool recorded = false;
 };
 
 // A tool: stateless, one object per tool number. Every handler gets the view, the key flags

@@ -56,3 +56,24 @@ PackedDib ConvertDIBFormat(const PackedDib& dib, int bits, const CPalette* palet
 PackedDib Convert24BitsDIBToLowerBitsDIB(const PackedDib& dib24, const CColorIndexMap& map);
 
 } // namespace zepho
+
+namespace zepho {
+
+// Colour adjustments of 24- and 32-bit DIBs by the dialogs' slider positions. Each returns a new
+// DIB of the same size and depth (alpha kept) and leaves the input untouched; empty for other
+// depths or when memory runs out. 0 everywhere means no change. A progress indicator, when given,
+// advances from `base` by row.
+
+// Brightness -255..255 is added to every channel; contrast -127..127 then scales the distance from
+// mid-grey 128 by (128 + c) / 128 below zero and 128 / (128 - c) above it. Clamped after each step.
+PackedDib AdjustDIBBrightAndConstract(const PackedDib& dib, int brightness, int contrast, IProgress* progress,
+                                      int base);
+// In the hue/saturation/lightness double cone: hue -180..180 turns the hue by that many degrees;
+// saturation -100..100 scales it by 1 + s / 100 (at most fully saturated, so greys stay grey);
+// lightness -100..100 moves it that many percent of the way towards white (up) or black (down).
+PackedDib AdjustDIBHSL(const PackedDib& dib, int hue, int saturation, int lightness, IProgress* progress,
+                       int base);
+// Red, green and blue -255..255 are added to their channels.
+PackedDib AdjustDIBRGB(const PackedDib& dib, int red, int green, int blue, IProgress* progress, int base);
+
+} // namespace zepho

@@ -42,20 +42,24 @@ struct Span {
 // The part of the destination covered by a source rectangle given in destination space.
 Span Clip(const PackedDib& dst, POINT origin, int64_t left, int64_t top, int64_t right, int64_t bottom) {
     Span s;
-    s.x0 = static_cast<int>(std::max<int64_t>(left - origin.x, 0));
-    s.y0 = static_cast<int>(std::max<int64_t>(top - origin.y, 0));
-    s.x1 = static_cast<int>(std::min<int64_t>(right - origin.x, dst.Width()));
-    s.y1 = static_cast<int>(std::min<int64_t>(bottom - origin.y, dst.Height()));
+    // Clamped into the destination before narrowing: a source far away must not wrap around.
+    const int64_t w = dst.Width(), h = dst.Height();
+    s.x0 = static_cast<int>(std::clamp<int64_t>(left - origin.x, 0, w));
+    s.y0 = static_cast<int>(std::clamp<int64_t>(top - origin.y, 0, h));
+    s.x1 = static_cast<int>(std::clamp<int64_t>(right - origin.x, 0, w));
+    s.y1 = static_cast<int>(std::clamp<int64_t>(bottom - origin.y, 0, h));
     return s;
 }
 
-bool Usable(const PackedDib& dst, const PackedDib& src) { return dst.Is32() && src.Is32(); }
+bool Usable(const PackedDib& dst, const PackedDib& src) {
+    return dst.Is32() && src.Is32();
+}
 
 // Calls fn(dstRow, srcRow, n) for every row of the 100 % intersection.
-template <class Fn>
-void ForEachRow(PackedDib& dst, POINT origin, const PackedDib& src, POINT pos, Fn fn) {
+template <class Fn> void ForEachRow(PackedDib& dst, POINT origin, const PackedDib& src, POINT pos, Fn fn) {
     if (!Usable(dst, src)) return;
-    const Span s = Clip(dst, origin, pos.x, pos.y, int64_t{pos.x} + src.Width(), int64_t{pos.y} + src.Height());
+    const Span s =
+        Clip(dst, origin, pos.x, pos.y, int64_t{pos.x} + src.Width(), int64_t{pos.y} + src.Height());
     if (s.Empty()) return;
     const int64_t sx = int64_t{s.x0} + origin.x - pos.x;
     for (int y = s.y0; y < s.y1; ++y) {
@@ -115,7 +119,8 @@ void BlendTransparent(PackedDib& dst, POINT origin, const PackedDib& src, POINT 
 void BlendMagnified(PackedDib& dst, POINT origin, const PackedDib& src, POINT pos, int t, int z) {
     if (!Usable(dst, src) || z < 2) return;
     const int64_t left = int64_t{pos.x} * z, top = int64_t{pos.y} * z;
-    const Span s = Clip(dst, origin, left, top, left + int64_t{src.Width()} * z, top + int64_t{src.Height()} * z);
+    const Span s =
+        Clip(dst, origin, left, top, left + int64_t{src.Width()} * z, top + int64_t{src.Height()} * z);
     if (s.Empty()) return;
     const int n = s.x1 - s.x0;
     RowGather gather(n);
@@ -132,7 +137,8 @@ void BlendMagnified(PackedDib& dst, POINT origin, const PackedDib& src, POINT po
             int take = z - static_cast<int>(vx % z);
             for (int i = 0; i < n;) {
                 const std::uint32_t px = *sp++;
-                for (const int end = std::min(n, i + take); i < end; ++i) out[i] = px;
+                for (const int end = std::min(n, i + take); i < end; ++i)
+                    out[i] = px;
                 take = z;
             }
             gatheredRow = sy;
@@ -158,7 +164,8 @@ void BlendReduced(PackedDib& dst, POINT origin, const PackedDib& src, POINT pos,
         const int64_t sy = (int64_t{y} + origin.y - top) * f;
         const BYTE* sr = src.Row(static_cast<int>(sy));
         auto* out = reinterpret_cast<std::uint32_t*>(gather.Data());
-        for (int i = 0; i < n; ++i) std::memcpy(out + i, sr + 4 * (sx0 + int64_t{i} * f), 4);
+        for (int i = 0; i < n; ++i)
+            std::memcpy(out + i, sr + 4 * (sx0 + int64_t{i} * f), 4);
         row(dst.Pixel32(s.x0, y), gather.Data(), n, t);
     }
 }
@@ -183,14 +190,16 @@ void BlendScaledImpl(PackedDib& dst, const PackedDib& src, POINT pos, int scale,
     const int n = s.x1 - s.x0;
     std::vector<int> columns(static_cast<std::size_t>(n));
     for (int i = 0; i < n; ++i)
-        columns[i] = static_cast<int>(std::clamp<int64_t>(((int64_t{s.x0} + i) << 15) / scale - pos.x, 0, sw - 1));
+        columns[i] =
+            static_cast<int>(std::clamp<int64_t>(((int64_t{s.x0} + i) << 15) / scale - pos.x, 0, sw - 1));
     RowGather gather(n);
     const detail::BlendRowFn row = detail::ActiveBlendRow();
     for (int y = s.y0; y < s.y1; ++y) {
         const int64_t sy = std::clamp<int64_t>((int64_t{y} << 15) / scale - pos.y, 0, sh - 1);
         const BYTE* sr = src.Row(static_cast<int>(sy));
         auto* out = reinterpret_cast<std::uint32_t*>(gather.Data());
-        for (int i = 0; i < n; ++i) std::memcpy(out + i, sr + 4 * columns[i], 4);
+        for (int i = 0; i < n; ++i)
+            std::memcpy(out + i, sr + 4 * columns[i], 4);
         row(dst.Pixel32(s.x0, y), gather.Data(), n, t);
     }
 }
@@ -215,13 +224,19 @@ void CompositeOver(PackedDib& dst, POINT origin, const PackedDib& src, POINT pos
 
 PackedDib MergeImages(const PackedDib& a, POINT posA, int tA, const PackedDib& b, POINT posB, int tB,
                       POINT& outPos) {
-    const RECT ra = a.Is32() ? RECT{posA.x, posA.y, posA.x + a.Width(), posA.y + a.Height()} : RECT{};
-    const RECT rb = b.Is32() ? RECT{posB.x, posB.y, posB.x + b.Width(), posB.y + b.Height()} : RECT{};
-    const RECT u = UnionRects(ra, rb);
-    if (u.IsEmpty()) return {};
-    PackedDib out = PackedDib::Create(u.Width(), u.Height(), 32);
+    // The union is taken in 64 bits: images near the ends of the coordinate range must not wrap.
+    int64_t left = INT64_MAX, top = INT64_MAX, right = INT64_MIN, bottom = INT64_MIN;
+    for (const auto& [img, pos] : {std::pair<const PackedDib&, POINT>{a, posA}, {b, posB}}) {
+        if (!img.Is32()) continue;
+        left = std::min<int64_t>(left, pos.x);
+        top = std::min<int64_t>(top, pos.y);
+        right = std::max<int64_t>(right, int64_t{pos.x} + img.Width());
+        bottom = std::max<int64_t>(bottom, int64_t{pos.y} + img.Height());
+    }
+    if (right <= left || bottom <= top || right - left > INT32_MAX || bottom - top > INT32_MAX) return {};
+    PackedDib out = PackedDib::Create(static_cast<int>(right - left), static_cast<int>(bottom - top), 32);
     if (!out) return out;
-    outPos = POINT{u.left, u.top};
+    outPos = POINT{static_cast<LONG>(left), static_cast<LONG>(top)};
     CopyLayer(out, outPos, a, posA, tA);
     CompositeOver(out, outPos, b, posB, tB);
     return out;

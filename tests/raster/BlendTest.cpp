@@ -31,26 +31,33 @@ void RefPixel(BYTE* d, const BYTE* s, int t) {
     }
 }
 
-PackedDib Solid(int w, int h, BYTE b, BYTE g, BYTE r, BYTE a) { return CreateSolidDIB(w, h, RGB(r, g, b), a); }
+PackedDib Solid(int w, int h, BYTE b, BYTE g, BYTE r, BYTE a) {
+    return CreateSolidDIB(w, h, RGB(r, g, b), a);
+}
 
 PackedDib RandomImage(std::mt19937& rng, int w, int h, int alphaMode) {
     PackedDib d = CreateTransparentDIB(w, h);
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
             BYTE* p = d.Pixel32(x, y);
-            for (int c = 0; c < 3; ++c) p[c] = static_cast<BYTE>(rng());
+            for (int c = 0; c < 3; ++c)
+                p[c] = static_cast<BYTE>(rng());
             // Mix runs of opaque and clear pixels into random ones so every group shape occurs.
             const unsigned k = rng() % 8;
-            p[3] = alphaMode == 0 ? static_cast<BYTE>(rng()) : k < 2 ? 255 : k < 4 ? 0 : static_cast<BYTE>(rng());
+            p[3] = alphaMode == 0 ? static_cast<BYTE>(rng())
+                   : k < 2        ? 255
+                   : k < 4        ? 0
+                                  : static_cast<BYTE>(rng());
         }
     return d;
 }
 
-std::vector<BYTE> Bytes(const PackedDib& d) { return {d.Data(), d.Data() + d.Size()}; }
+std::vector<BYTE> Bytes(const PackedDib& d) {
+    return {d.Data(), d.Data() + d.Size()};
+}
 
 // Runs a test body once per available kernel path.
-template <class Fn>
-void ForEachPath(Fn fn) {
+template <class Fn> void ForEachPath(Fn fn) {
     const SimdLevel was = ActiveSimd();
     for (SimdLevel level : {SimdLevel::Scalar, SimdLevel::Sse2, SimdLevel::Avx2}) {
         if (level > SupportedSimd()) continue;
@@ -116,7 +123,8 @@ TEST(BlendRule, RowPathsAgreeOnEveryAlphaAndTransparency) {
         src[4 * a + 3] = static_cast<BYTE>(a);
     }
     for (int t = 0; t < 256; t += 3) {
-        for (int i = 0; i < 256 * 4; ++i) d1[i] = static_cast<BYTE>(i * 13 + t);
+        for (int i = 0; i < 256 * 4; ++i)
+            d1[i] = static_cast<BYTE>(i * 13 + t);
         d2 = d3 = d1;
         detail::BlendRowScalar(d1.data(), src.data(), 256, t);
         detail::BlendRowSse2(d2.data(), src.data(), 256, t);
@@ -163,7 +171,8 @@ TEST(BlendMappings, RandomCasesMatchReferenceOnBothPaths) {
         const int dw = 1 + rng() % 40, dh = 1 + rng() % 30, sw = 1 + rng() % 33, sh = 1 + rng() % 20;
         const POINT o{static_cast<LONG>(rng() % 41) - 20, static_cast<LONG>(rng() % 41) - 20};
         const int spread = m == Mapping::Reduced ? 200 : 50;
-        POINT p{static_cast<LONG>(rng() % spread) - spread / 2, static_cast<LONG>(rng() % spread) - spread / 2};
+        POINT p{static_cast<LONG>(rng() % spread) - spread / 2,
+                static_cast<LONG>(rng() % spread) - spread / 2};
         if (m == Mapping::Magnified) p = {p.x / k, p.y / k};
         const int t = (rng() % 3 == 0) ? 0 : static_cast<int>(rng() % 256);
         PackedDib src = RandomImage(rng, sw, sh, iter & 1);
@@ -191,7 +200,8 @@ TEST(BlendMappings, ReducedExample) {
     PackedDib dst = CreateTransparentDIB(8, 1);
     BlendReduced(dst, {0, 0}, src, {5, 0}, 0, 2);
     const int want[8] = {0, 0, 10, 30, 50, 0, 0, 0};
-    for (int x = 0; x < 8; ++x) EXPECT_EQ(dst.Pixel32(x, 0)[0], want[x]) << x;
+    for (int x = 0; x < 8; ++x)
+        EXPECT_EQ(dst.Pixel32(x, 0)[0], want[x]) << x;
 }
 
 TEST(BlendMappings, BadInputIsIgnored) {
@@ -272,4 +282,25 @@ TEST(Composite, CopyLayerOverAndMerge) {
     EXPECT_EQ(m.Pixel32(2, 0)[3], 0);
     EXPECT_EQ(CombinedShadowTransparency(0, 128), 128);
     EXPECT_EQ(CombinedShadowTransparency(100, 128), 255 - (155 * 127) / 255);
+}
+
+TEST(Composition, SourcesNearTheEndsOfTheCoordinateRangeStayOutside) {
+    // A destination at the origin and sources two billion pixels away on either side: nothing is
+    // drawn, nothing wraps into the destination.
+    PackedDib dst = CreateSolidDIB(8, 8, RGB(1, 2, 3), 255);
+    const PackedDib src = CreateSolidDIB(4, 4, RGB(200, 200, 200), 255);
+    for (const POINT pos : {POINT{INT32_MAX - 2, 0}, POINT{INT32_MIN + 1, 0}, POINT{0, INT32_MAX - 1}}) {
+        CompositeOver(dst, POINT{0, 0}, src, pos, 0);
+        CopyLayer(dst, POINT{INT32_MIN, INT32_MIN}, src, pos, 0);
+    }
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x)
+            ASSERT_EQ(dst.Pixel32(x, y)[2], 1) << x << "," << y;
+    // A union wider than any image can be is refused rather than wrapped.
+    POINT out{};
+    EXPECT_FALSE(MergeImages(src, POINT{INT32_MAX - 2, 0}, 0, src, POINT{INT32_MIN, 0}, 0, out));
+    PackedDib near = MergeImages(src, POINT{INT32_MAX - 8, 5}, 0, src, POINT{INT32_MAX - 6, 5}, 0, out);
+    ASSERT_TRUE(near);
+    EXPECT_EQ(near.Width(), 6);
+    EXPECT_EQ(out.x, INT32_MAX - 8);
 }

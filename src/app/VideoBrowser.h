@@ -1,0 +1,43 @@
+// The file dialog of Open AVI File and Add AVI: beside the file list it shows the chosen video's
+// width, height and frame count and plays it in a preview while "Auto play" is on.
+#pragma once
+
+#include <QFileDialog>
+#include <QTimer>
+
+#include <memory>
+
+class QCheckBox;
+class QLabel;
+
+namespace zepho {
+
+class AviReader;
+class CAppSettings;
+
+class VideoBrowserDialog : public QFileDialog {
+    Q_OBJECT
+public:
+    VideoBrowserDialog(CAppSettings& settings, const QString& title, QWidget* parent = nullptr);
+    ~VideoBrowserDialog() override;
+
+    // Shows the file's header values and starts playing it (or clears the panel).
+    void ShowFile(const QString& path);
+    // The next frame of the playing preview; false when the video has ended.
+    bool ShowNextFrame();
+
+    QLabel* widthValue = nullptr;
+    QLabel* heightValue = nullptr;
+    QLabel* framesValue = nullptr;
+    QLabel* preview = nullptr;
+    QCheckBox* autoPlay = nullptr;
+
+private:
+    void Stop();
+    CAppSettings& settings_;
+    QString current_;
+    std::unique_ptr<AviReader> reader_;
+    QTimer timer_;
+};
+
+} // namespace zepho

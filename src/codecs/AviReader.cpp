@@ -1,0 +1,213 @@
+#include "codecs/AviCodec.h"
+
+#include "platform/ByteStream.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/log.h>
+#include <libswscale/swscale.h>
+}
+
+namespace zepho {
+
+bool ReadAviHeader(ByteReader& in, AviHeader& header) {
+    auto tag = [&in](const char* expect) {
+        char t[4];
+        return in.Read(t, 4) && std::memcmp(t, expect, 4) == 0;
+    };
+    std::uint32_t size = 0;
+    if (!tag("RIFF") || !in.ReadU32(size) || !tag("AVI ") || !tag("LIST") || !in.ReadU32(size) ||
+        !tag("hdrl") || !tag("avih") || !in.ReadU32(size))
+        return false;
+    BYTE main[56];
+    if (!in.Read(main, sizeof main)) return false;
+    auto u32 = [&main](int at) {
+        return std::uint32_t(main[at]) | std::uint32_t(main[at + 1]) << 8 |
+               std::uint32_t(main[at + 2]) << 16 | std::uint32_t(main[at + 3]) << 24;
+    };
+    header.frames = u32(16);
+    header.width = static_cast<std::int32_t>(u32(32));
+    header.height = static_cast<std::int32_t>(u32(36));
+    return true;
+}
+
+bool ReadAviHeader(const std::string& path, AviHeader& header) {
+    FileReader in(path);
+    return in.IsOpen() && ReadAviHeader(in, header);
+}
+
+struct AviReader::State {
+    std::string path;
+    AVFormatContext* format = nullptr;
+    AVCodecContext* decoder = nullptr;
+    SwsContext* scaler = nullptr;
+    AVPacket* packet = nullptr;
+    AVFrame* frame = nullptr;
+    int stream = -1;
+    bool draining = false;
+    std::vector<BYTE> pixels;
+
+    void CloseStream() {
+        avcodec_free_context(&decoder);
+        stream = -1;
+        draining = false;
+    }
+    void CloseFile() {
+        CloseStream();
+        avformat_close_input(&format);
+    }
+    ~State() {
+        CloseFile();
+        sws_freeContext(scaler);
+        av_packet_free(&packet);
+        av_frame_free(&frame);
+    }
+};
+
+AviReader::AviReader() : s_(std::make_unique<State>()) {}
+AviReader::~AviReader() = default;
+
+bool AviReader::OpenAvi(const std::string& path) {
+    CloseAvi();
+    av_log_set_level(AV_LOG_QUIET);
+    s_->path = path;
+    if (!s_->packet) s_->packet = av_packet_alloc();
+    if (!s_->frame) s_->frame = av_frame_alloc();
+    if (!s_->packet || !s_->frame) return false;
+    if (avformat_open_input(&s_->format, path.c_str(), nullptr, nullptr) < 0) return false;
+    if (avformat_find_stream_info(s_->format, nullptr) < 0) {
+        s_->CloseFile();
+        return false;
+    }
+    return true;
+}
+
+void AviReader::CloseAvi() {
+    s_->CloseFile();
+}
+
+bool AviReader::OpenFirstVideoStream() {
+    return s_->format && OpenStream(0);
+}
+
+// The first video stream at or after `fromIndex` whose decoder opens. A later stream is read
+// from a fresh open of the file, so that its packets start at the beginning.
+bool AviReader::OpenStream(int fromIndex) {
+    State& s = *s_;
+    s.CloseStream();
+    if (fromIndex > 0) {
+        avformat_close_input(&s.format);
+        if (avformat_open_input(&s.format, s.path.c_str(), nullptr, nullptr) < 0 ||
+            avformat_find_stream_info(s.format, nullptr) < 0) {
+            avformat_close_input(&s.format);
+            return false;
+        }
+    }
+    for (int i = fromIndex; i < static_cast<int>(s.format->nb_streams); ++i) {
+        const AVStream* st = s.format->streams[i];
+        if (st->codecpar->codec_type != AVMEDIA_TYPE_VIDEO) continue;
+        const AVCodec* codec = avcodec_find_decoder(st->codecpar->codec_id);
+        if (!codec) continue;
+        s.decoder = avcodec_alloc_context3(codec);
+        if (!s.decoder) return false;
+        if (avcodec_parameters_to_context(s.decoder, st->codecpar) < 0 ||
+            avcodec_open2(s.decoder, codec, nullptr) < 0) {
+            avcodec_free_context(&s.decoder);
+            continue;
+        }
+        AVRational fps =
+            st->avg_frame_rate.num > 0 && st->avg_frame_rate.den > 0 ? st->avg_frame_rate : st->r_frame_rate;
+        if (fps.num <= 0 || fps.den <= 0) fps = AVRational{1, 1};
+        rate = fps.num;
+        scale = fps.den;
+        s.stream = i;
+        return true;
+    }
+    return false;
+}
+
+PackedDib AviReader::NextAviFrame() {
+    State& s = *s_;
+    while (s.decoder) {
+        const int got = avcodec_receive_frame(s.decoder, s.frame);
+        if (got == 0) {
+            const int w = s.frame->width, h = s.frame->height;
+            if (w <= 0 || h <= 0 || w > 65535 || h > 65535) continue;
+            s.scaler = sws_getCachedContext(s.scaler, w, h, static_cast<AVPixelFormat>(s.frame->format), w, h,
+                                            AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr, nullptr);
+            PackedDib dib = PackedDib::Create(w, h, 32);
+            if (!s.scaler || !dib) return {};
+            const std::size_t stride = 4 * static_cast<std::size_t>(w);
+            s.pixels.resize(stride * static_cast<std::size_t>(h));
+            BYTE* planes[4] = {s.pixels.data(), nullptr, nullptr, nullptr};
+            const int strides[4] = {static_cast<int>(stride), 0, 0, 0};
+            if (sws_scale(s.scaler, s.frame->data, s.frame->linesize, 0, h, planes, strides) != h) return {};
+            av_frame_unref(s.frame);
+            for (int y = 0; y < h; ++y) {
+                BYTE* row = dib.Row(y);
+                std::memcpy(row, s.pixels.data() + stride * static_cast<std::size_t>(y), stride);
+                // Video frames have no transparency.
+                for (int x = 0; x < w; ++x)
+                    row[4 * x + 3] = 255;
+            }
+            return dib;
+        }
+        if (got == AVERROR(EAGAIN) && !s.draining) {
+            if (av_read_frame(s.format, s.packet) < 0) {
+                avcodec_send_packet(s.decoder, nullptr);
+                s.draining = true;
+                continue;
+            }
+            if (s.packet->stream_index == s.stream) avcodec_send_packet(s.decoder, s.packet);
+            av_packet_unref(s.packet);
+            continue;
+        }
+        // This stream is done (or its decoder gave up): the next video stream follows.
+        if (!OpenStream(s.stream + 1)) return {};
+    }
+    return {};
+}
+
+bool ImportAvi(CDocImage& doc, const std::string& path, IProgress* progress, std::uint64_t memoryBudget) {
+    AviHeader header;
+    if (!ReadAviHeader(path, header)) return false;
+    const bool sizeKnown =
+        header.width > 0 && header.height > 0 && header.width <= 65535 && header.height <= 65535;
+    if (sizeKnown) {
+        doc.width = header.width;
+        doc.height = header.height;
+    }
+    AviReader reader;
+    if (!reader.OpenAvi(path)) return false;
+    if (!reader.OpenFirstVideoStream()) return true;
+    std::uint64_t held = 0;
+    std::uint32_t count = 0;
+    while (PackedDib frame = reader.NextAviFrame()) {
+        held += frame.Size();
+        if (held > memoryBudget) return false;
+        if (!sizeKnown && count == 0) {
+            doc.width = frame.Width();
+            doc.height = frame.Height();
+        }
+        Ref<CObjContent> content = MakeRef<CObjContent>(KindImage);
+        content->SetRaster(std::move(frame));
+        doc.objects.AddTail(MakeRef<CDrawObj>(content));
+        const double delay = reader.rate > 0 ? reader.scale * 100.0 / reader.rate + 0.5 : 0.0;
+        doc.delay = static_cast<std::uint16_t>(std::clamp(delay, 0.0, 65535.0));
+        ++count;
+        if (progress && header.frames > 0) {
+            progress->SetPos(
+                static_cast<int>(std::min<std::uint64_t>(100, std::uint64_t{count} * 100 / header.frames)));
+            progress->Pump();
+        }
+    }
+    reader.CloseAvi();
+    return true;
+}
+
+} // namespace zepho
