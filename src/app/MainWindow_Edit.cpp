@@ -3,9 +3,9 @@
 #include "app/CanvasView.h"
 #include "app/DocumentWindow.h"
 #include "app/Icons.h"
+#include "app/MainWindowActions.h"
 #include "app/ObjectsPanel.h"
 #include "app/OptionsPanel.h"
-#include "app/MainWindowActions.h"
 #include "app/PreferencesDialog.h"
 #include "app/ZephoApp.h"
 #include "edit/CmdSelection.h"
@@ -13,12 +13,12 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDockWidget>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QShortcut>
 #include <QWhatsThis>
-#include <QDockWidget>
 
 namespace zepho {
 
@@ -64,9 +64,6 @@ void MainWindow::BuildSelectionCommands() {
                                 [](COrvaneView& v) { CmdUnselectAll(v); });
     act_->invertSelection =
         command(QStringLiteral("Invert"), QKeySequence(), [](COrvaneView& v) { CmdInvertSelection(v); });
-    // Del belongs to the Edit menu's Delete, which removes whole objects when nothing is selected.
-    act_->deleteObjects->setShortcut(QKeySequence());
-
     // Cut before Copy; Delete and the selection group after Paste; Preferences last.
     m->insertAction(act_->copy, act_->cut);
     const QList<QAction*> actions = m->actions();
@@ -141,14 +138,16 @@ void MainWindow::OnPreferences() {
 void MainWindow::UpdateCommands() {
     DocumentWindow* w = ActiveDocumentWindow();
     const bool open = w != nullptr;
-    for (QAction* a : {act_->close, act_->save, act_->saveAs, act_->addImages, act_->newWindow, act_->cascade, act_->tile, act_->arrange,
-                       act_->print, act_->printPreview})
+    for (QAction* a : {act_->close, act_->save, act_->saveAs, act_->addImages, act_->addAvi, act_->newWindow,
+                       act_->cascade, act_->tile, act_->arrange, act_->print, act_->printPreview})
         a->setEnabled(open);
     // Without a document only File, View, Capture and Help are offered.
     act_->editMenu->menuAction()->setVisible(open);
     act_->windowMenu->menuAction()->setVisible(open);
-    const UndoCommandState u = open ? UndoState(w->Document().UndoManager()) : UndoCommandState{false, "Can't &Undo"};
-    const UndoCommandState r = open ? RedoState(w->Document().UndoManager()) : UndoCommandState{false, "Can't &Redo"};
+    const UndoCommandState u =
+        open ? UndoState(w->Document().UndoManager()) : UndoCommandState{false, "Can't &Undo"};
+    const UndoCommandState r =
+        open ? RedoState(w->Document().UndoManager()) : UndoCommandState{false, "Can't &Redo"};
     act_->undo->setText(QString::fromStdString(u.text));
     act_->undo->setEnabled(u.enabled);
     act_->redo->setText(QString::fromStdString(r.text));
@@ -165,7 +164,8 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
         if (auto* sub = qobject_cast<QMdiSubWindow*>(watched))
             if (auto* w = qobject_cast<DocumentWindow*>(sub->widget())) {
                 int views = 0;
-                for (DocumentWindow* other : DocumentWindows()) views += &other->Document() == &w->Document();
+                for (DocumentWindow* other : DocumentWindows())
+                    views += &other->Document() == &w->Document();
                 if (views == 1 && !ConfirmClose(w)) {
                     event->ignore();
                     return true;
@@ -186,7 +186,8 @@ void MainWindow::CyclePane(bool forward) {
     if (panes.isEmpty()) return;
     int current = -1;
     for (int i = 0; i < panes.size(); ++i)
-        if (panes[i]->isAncestorOf(QApplication::focusWidget()) || panes[i] == QApplication::focusWidget()) current = i;
+        if (panes[i]->isAncestorOf(QApplication::focusWidget()) || panes[i] == QApplication::focusWidget())
+            current = i;
     const int next = (current + (forward ? 1 : panes.size() - 1)) % panes.size();
     panes[next]->setFocus(Qt::ShortcutFocusReason);
     if (QWidget* child = panes[next]->nextInFocusChain(); child && panes[next]->isAncestorOf(child))

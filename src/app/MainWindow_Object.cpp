@@ -5,11 +5,11 @@
 #include "app/EffectStrings.h"
 #include "app/MainWindowActions.h"
 #include "app/ObjectsPanel.h"
+#include "app/PropertyEditor.h"
+#include "app/ResizeDialogs.h"
 #include "app/ZephoApp.h"
 #include "edit/CmdClipboard.h"
 #include "edit/CmdImageOps.h"
-#include "app/PropertyEditor.h"
-#include "app/ResizeDialogs.h"
 #include "edit/CmdObjects.h"
 #include "edit/CmdResize.h"
 
@@ -23,8 +23,7 @@ namespace zepho {
 namespace {
 // A menu entry that runs a command on the active document and refreshes the menus. Nothing
 // runs in the middle of a mouse gesture (a shortcut could otherwise cut into a recorded drag).
-template <class Fn>
-QAction* AddCommand(QMenu* menu, MainWindow* w, const QString& text, Fn run) {
+template <class Fn> QAction* AddCommand(QMenu* menu, MainWindow* w, const QString& text, Fn run) {
     return menu->addAction(text, w, [w, run] {
         if (w->GestureInProgress()) return;
         if (DocumentWindow* d = w->ActiveDocumentWindow()) run(d->Document());
@@ -36,11 +35,13 @@ QAction* AddCommand(QMenu* menu, MainWindow* w, const QString& text, Fn run) {
 void MainWindow::BuildObjectMenus() {
     QMenu* edit = act_->editMenu;
     edit->addSeparator();
-    act_->copy = AddCommand(edit, this, QStringLiteral("&Copy"), [this](COrvaneDoc& d) { CmdCopy(d, clipboard_, Ui()); });
+    act_->copy = AddCommand(edit, this, QStringLiteral("&Copy"),
+                            [this](COrvaneDoc& d) { CmdCopy(d, clipboard_, Ui()); });
     act_->copy->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_Insert)});
-    act_->copyMerged =
-        AddCommand(edit, this, QStringLiteral("Copy Merged"), [this](COrvaneDoc& d) { CmdCopyMerged(d, clipboard_, Ui()); });
-    act_->paste = AddCommand(edit, this, QStringLiteral("&Paste"), [this](COrvaneDoc& d) { CmdPaste(d, clipboard_); });
+    act_->copyMerged = AddCommand(edit, this, QStringLiteral("Copy Merged"),
+                                  [this](COrvaneDoc& d) { CmdCopyMerged(d, clipboard_, Ui()); });
+    act_->paste =
+        AddCommand(edit, this, QStringLiteral("&Paste"), [this](COrvaneDoc& d) { CmdPaste(d, clipboard_); });
     act_->paste->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_V), QKeySequence(Qt::SHIFT | Qt::Key_Insert)});
 
     edit->addSeparator();
@@ -49,36 +50,38 @@ void MainWindow::BuildObjectMenus() {
         if (dialog.exec() != QDialog::Accepted) return;
         dialog.model.Commit(app_.Settings());
         if (dialog.model.Fields().Changed())
-            CmdResizeImage(d, ActiveView(), dialog.model.Fields().PixelWidth(), dialog.model.Fields().PixelHeight());
+            CmdResizeImage(d, ActiveView(), dialog.model.Fields().PixelWidth(),
+                           dialog.model.Fields().PixelHeight());
     });
     act_->resizeImage->setStatusTip(QStringLiteral("Changes the size of image"));
     act_->resizeCanvas = AddCommand(edit, this, QStringLiteral("Reszie &Canvas"), [this](COrvaneDoc& d) {
         ResizeCanvasDialog dialog(d.Image().width, d.Image().height, app_.Settings(), this);
         if (dialog.exec() != QDialog::Accepted) return;
         dialog.model.Commit(app_.Settings());
-        CmdResizeCanvas(d, ActiveView(), dialog.model.Fields().PixelWidth(), dialog.model.Fields().PixelHeight(),
-                        app_.Settings());
+        CmdResizeCanvas(d, ActiveView(), dialog.model.Fields().PixelWidth(),
+                        dialog.model.Fields().PixelHeight(), app_.Settings());
     });
     act_->resizeCanvas->setStatusTip(QStringLiteral("Modify canvas size"));
 
     QMenu* object = menuBar()->addMenu(QStringLiteral("&Object"));
     act_->objectMenu = object;
-    act_->newObject = AddCommand(object, this, QStringLiteral("&New  Object"), [](COrvaneDoc& d) { CmdNewObject(d); });
-    act_->duplicate = AddCommand(object, this, QStringLiteral("&Duplicate Object(s)"), [this](COrvaneDoc& d) {
-        CmdDuplicate(d, objectsPanel_->Items());
-    });
-    act_->deleteObjects =
-        AddCommand(object, this, QStringLiteral("D&elete Object(s)"), [](COrvaneDoc& d) { CmdDeleteObjects(d); });
-    act_->deleteObjects->setShortcut(QKeySequence::Delete);
+    act_->newObject =
+        AddCommand(object, this, QStringLiteral("&New  Object"), [](COrvaneDoc& d) { CmdNewObject(d); });
+    act_->duplicate = AddCommand(object, this, QStringLiteral("&Duplicate Object(s)"),
+                                 [this](COrvaneDoc& d) { CmdDuplicate(d, objectsPanel_->Items()); });
+    act_->deleteObjects = AddCommand(object, this, QStringLiteral("D&elete Object(s)"),
+                                     [](COrvaneDoc& d) { CmdDeleteObjects(d); });
     object->addSeparator();
-    act_->trim = AddCommand(object, this, QStringLiteral("&Trim object(s)"), [this](COrvaneDoc& d) { CmdTrim(d, Ui()); });
+    act_->trim = AddCommand(object, this, QStringLiteral("&Trim object(s)"),
+                            [this](COrvaneDoc& d) { CmdTrim(d, Ui()); });
     act_->combine = AddCommand(object, this, QStringLiteral("&Combine as single object"),
                                [this](COrvaneDoc& d) { CmdCombine(d, Ui()); });
-    act_->makeFrame =
-        AddCommand(object, this, QStringLiteral("&Make image as single object"), [](COrvaneDoc& d) { CmdMakeFrame(d); });
+    act_->makeFrame = AddCommand(object, this, QStringLiteral("&Make image as single object"),
+                                 [](COrvaneDoc& d) { CmdMakeFrame(d); });
     object->addSeparator();
     act_->properties = AddCommand(object, this, QStringLiteral("&Properties"), [this](COrvaneDoc& d) {
-        if (Ref<CDrawObj> obj = CmdPropertiesTarget(d, Ui())) EditObjectProperties(this, d, *obj, app_.Settings(), Ui());
+        if (Ref<CDrawObj> obj = CmdPropertiesTarget(d, Ui()))
+            EditObjectProperties(this, d, *obj, app_.Settings(), Ui());
     });
 
     QMenu* transform = menuBar()->addMenu(QStringLiteral("&Transform"));
@@ -133,7 +136,8 @@ void MainWindow::UpdateObjectCommands(COrvaneDoc* doc) {
     act_->combine->setEnabled(open && CanCombine(*doc));
     act_->makeFrame->setEnabled(open && CanMakeFrame(*doc));
     act_->properties->setEnabled(open && CanProperties(*doc));
-    for (QAction* a : act_->imageOps) a->setEnabled(open && CanImageOperation(*doc));
+    for (QAction* a : act_->imageOps)
+        a->setEnabled(open && CanImageOperation(*doc));
     act_->resizeImage->setEnabled(open && CanResize(*doc));
     act_->resizeCanvas->setEnabled(open && CanResize(*doc));
     act_->copy->setEnabled(open && CanCopy(*doc));

@@ -94,6 +94,7 @@ void MainWindow::BuildViewParts() {
     main->setObjectName(QStringLiteral("MainToolbar"));
     act_->newDoc->setIcon(CommandIcon(CommandIconId::New));
     act_->open->setIcon(CommandIcon(CommandIconId::Open));
+    act_->openAvi->setIcon(CommandIcon(CommandIconId::OpenAvi));
     act_->addImages->setIcon(CommandIcon(CommandIconId::AddImages));
     act_->save->setIcon(CommandIcon(CommandIconId::Save));
     act_->undo->setIcon(CommandIcon(CommandIconId::Undo));
@@ -104,11 +105,13 @@ void MainWindow::BuildViewParts() {
     act_->cut->setIcon(CommandIcon(CommandIconId::Cut));
     act_->deleteSelection->setIcon(CommandIcon(CommandIconId::Delete));
     act_->resizeImage->setIcon(CommandIcon(CommandIconId::ResizeImage));
-    for (QAction* a : {act_->newDoc, act_->open, act_->addImages, act_->save, act_->undo, act_->redo,
-                       act_->cut, act_->copy, act_->paste, act_->deleteSelection, act_->resizeImage})
+    for (QAction* a :
+         {act_->newDoc, act_->open, act_->openAvi, act_->addImages, act_->save, act_->undo, act_->redo,
+          act_->cut, act_->copy, act_->paste, act_->deleteSelection, act_->resizeImage})
         main->addAction(a);
     act_->newDoc->setToolTip(QStringLiteral("New"));
     act_->open->setToolTip(QStringLiteral("Open"));
+    act_->openAvi->setToolTip(QStringLiteral("Open AVI File"));
     act_->addImages->setToolTip(QStringLiteral("Add Image(s)"));
     act_->save->setToolTip(QStringLiteral("Save"));
 
@@ -152,14 +155,16 @@ void MainWindow::BuildViewParts() {
         zoomAction(zoomIn, QStringLiteral("%1x").arg(i + 2), kZoomInFirst + i);
         zoomAction(zoomOut, QStringLiteral("1/%1x").arg(i + 2), kZoomOutFirst + i);
     }
-    act_->zoomInStep = drawing->addAction(ToolIcon(ToolIconId::ZoomIn), QStringLiteral("Zoom In"), this, [this] {
-        if (CanvasView* c = ActiveCanvas()) c->View().ZoomIn();
-        UpdateCommands();
-    });
-    act_->zoomOutStep = drawing->addAction(ToolIcon(ToolIconId::ZoomOut), QStringLiteral("Zoom Out"), this, [this] {
-        if (CanvasView* c = ActiveCanvas()) c->View().ZoomOut();
-        UpdateCommands();
-    });
+    act_->zoomInStep =
+        drawing->addAction(ToolIcon(ToolIconId::ZoomIn), QStringLiteral("Zoom In"), this, [this] {
+            if (CanvasView* c = ActiveCanvas()) c->View().ZoomIn();
+            UpdateCommands();
+        });
+    act_->zoomOutStep =
+        drawing->addAction(ToolIcon(ToolIconId::ZoomOut), QStringLiteral("Zoom Out"), this, [this] {
+            if (CanvasView* c = ActiveCanvas()) c->View().ZoomOut();
+            UpdateCommands();
+        });
     drawing->addAction(actual);
     drawing->addSeparator();
     foreButton_ = new ColorButton(paint.fore);
@@ -171,7 +176,8 @@ void MainWindow::BuildViewParts() {
     drawing->addWidget(foreButton_);
     drawing->addWidget(backButton_);
 
-    optionsPanel_ = new OptionsPanel(app_.Settings(), [this](const QString& name) { RunLayoutCommand(name); });
+    optionsPanel_ =
+        new OptionsPanel(app_.Settings(), [this](const QString& name) { RunLayoutCommand(name); });
     auto* optionsDock = new QDockWidget(QStringLiteral("Options Panel"), this);
     optionsDock->setObjectName(QStringLiteral("OptionsPanel"));
     optionsDock->setWidget(optionsPanel_);
@@ -204,7 +210,9 @@ void MainWindow::ConnectCanvas(DocumentWindow* w) {
     CanvasView* c = w->Canvas();
     c->View().SelectTool(CurrentTool());
     COrvaneDoc* doc = &w->Document();
-    c->textEditor = [this, doc](CDrawObj& obj) { return EditNewText(this, *doc, obj, app_.Settings(), Ui()); };
+    c->textEditor = [this, doc](CDrawObj& obj) {
+        return EditNewText(this, *doc, obj, app_.Settings(), Ui());
+    };
     connect(c, &CanvasView::PropertiesRequested, this, [this, doc](CDrawObj* obj) {
         if (obj) EditObjectProperties(this, *doc, *obj, app_.Settings(), Ui());
         UpdateCommands();
@@ -217,7 +225,8 @@ void MainWindow::ConnectCanvas(DocumentWindow* w) {
     });
     connect(c, &CanvasView::PickedColourChanged, optionsPanel_, &OptionsPanel::ShowPickedColour);
     connect(c, &CanvasView::ToolSwitched, this, [this](int tool) {
-        for (QAction* a : toolGroup_->actions()) a->setChecked(a->data().toInt() == tool);
+        for (QAction* a : toolGroup_->actions())
+            a->setChecked(a->data().toInt() == tool);
         optionsPanel_->ShowToolPage(tool);
     });
     // A tool may have changed the selection region: Cut, Delete and Unselect All follow.
@@ -225,23 +234,28 @@ void MainWindow::ConnectCanvas(DocumentWindow* w) {
     connect(c, &CanvasView::ContextMenuRequested, this, [this](ContextMenu menu, const QPoint& global) {
         QMenu m(this);
         if (menu == ContextMenu::Selection) {
-            for (QAction* a : {act_->cut, act_->copy, act_->deleteSelection}) m.addAction(a);
+            for (QAction* a : {act_->cut, act_->copy, act_->deleteSelection})
+                m.addAction(a);
             m.addSeparator();
-            for (QAction* a : {act_->selectAll, act_->unselectAll, act_->invertSelection}) m.addAction(a);
+            for (QAction* a : {act_->selectAll, act_->unselectAll, act_->invertSelection})
+                m.addAction(a);
             m.exec(global);
             return;
         }
-        for (QAction* a : {act_->newObject, act_->duplicate, act_->deleteObjects}) m.addAction(a);
+        for (QAction* a : {act_->newObject, act_->duplicate, act_->deleteObjects})
+            m.addAction(a);
         m.addSeparator();
         QMenu* order = m.addMenu(QStringLiteral("Sequence"));
         for (const char* name : {"Move forward", "Move backward", "Move to front", "Move to back"})
             order->addAction(name, this, [this, name] { RunLayoutCommand(name); });
         QMenu* align = m.addMenu(QStringLiteral("Layout"));
-        for (const char* name : {"Center vertically", "Center horizontally", "Center horizontally and vertically",
-                                 "Allign top", "Align right", "Align left", "Align bottom"})
+        for (const char* name :
+             {"Center vertically", "Center horizontally", "Center horizontally and vertically", "Allign top",
+              "Align right", "Align left", "Align bottom"})
             align->addAction(name, this, [this, name] { RunLayoutCommand(name); });
         m.addSeparator();
-        for (QAction* a : {act_->trim, act_->combine, act_->makeFrame}) m.addAction(a);
+        for (QAction* a : {act_->trim, act_->combine, act_->makeFrame})
+            m.addAction(a);
         m.exec(global);
     });
 }
@@ -260,10 +274,12 @@ void MainWindow::UpdateViewCommands() {
     }
     act_->zoomInStep->setEnabled(c && c->View().CanZoomIn());
     act_->zoomOutStep->setEnabled(c && c->View().CanZoomOut());
-    for (QAction* a : toolGroup_->actions()) a->setEnabled(c != nullptr);
+    for (QAction* a : toolGroup_->actions())
+        a->setEnabled(c != nullptr);
     if (c) {
         const int tool = c->View().ToolNumber();
-        for (QAction* a : toolGroup_->actions()) a->setChecked(a->data().toInt() == tool);
+        for (QAction* a : toolGroup_->actions())
+            a->setChecked(a->data().toInt() == tool);
         optionsPanel_->ShowToolPage(tool);
     }
 }
