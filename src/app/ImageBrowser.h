@@ -2,16 +2,13 @@
 // width, height and colour count and a preview, when "Show preview" is on.
 #pragma once
 
-#include <QFileDialog>
-
-class QCheckBox;
-class QLabel;
+#include "app/PreviewFileDialog.h"
 
 namespace zepho {
 
 class CAppSettings;
 
-class ImageBrowserDialog : public QFileDialog {
+class ImageBrowserDialog : public PreviewFileDialog {
     Q_OBJECT
 public:
     // `multiple` lets several files be chosen (Add Image(s)). The check box follows and flips
@@ -22,11 +19,10 @@ public:
     // Shows what the preview loader makes of the file (or clears the panel).
     void ShowFile(const QString& path);
 
-    QLabel* widthValue = nullptr;
-    QLabel* heightValue = nullptr;
-    QLabel* coloursValue = nullptr;
-    QLabel* preview = nullptr;
-    QCheckBox* showPreview = nullptr;
+    QLabel* const& widthValue = values[0];
+    QLabel* const& heightValue = values[1];
+    QLabel* const& coloursValue = values[2];
+    QCheckBox* const& showPreview = check;
 
 private:
     void Clear();

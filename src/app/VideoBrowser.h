@@ -2,20 +2,18 @@
 // width, height and frame count and plays it in a preview while "Auto play" is on.
 #pragma once
 
-#include <QFileDialog>
+#include "app/PreviewFileDialog.h"
+
 #include <QTimer>
 
 #include <memory>
-
-class QCheckBox;
-class QLabel;
 
 namespace zepho {
 
 class AviReader;
 class CAppSettings;
 
-class VideoBrowserDialog : public QFileDialog {
+class VideoBrowserDialog : public PreviewFileDialog {
     Q_OBJECT
 public:
     VideoBrowserDialog(CAppSettings& settings, const QString& title, QWidget* parent = nullptr);
@@ -26,11 +24,10 @@ public:
     // The next frame of the playing preview; false when the video has ended.
     bool ShowNextFrame();
 
-    QLabel* widthValue = nullptr;
-    QLabel* heightValue = nullptr;
-    QLabel* framesValue = nullptr;
-    QLabel* preview = nullptr;
-    QCheckBox* autoPlay = nullptr;
+    QLabel* const& widthValue = values[0];
+    QLabel* const& heightValue = values[1];
+    QLabel* const& framesValue = values[2];
+    QCheckBox* const& autoPlay = check;
 
 private:
     void Stop();

@@ -171,3 +171,34 @@ TEST(ImageBrowser, ShowsSizeColoursAndPreviewWhileAllowed) {
     EXPECT_EQ(ColourCountText(24), "Truecolor");
     EXPECT_EQ(ColourCountText(4), "16");
 }
+
+#include "app/VideoBrowser.h"
+#include "support/AviWriter.h"
+
+TEST(VideoBrowser, ShowsTheHeaderAndPlaysTheFramesOnce) {
+    TestApp();
+    QTemporaryDir dir;
+    const std::string path = dir.filePath("clip.avi").toStdString();
+    ASSERT_TRUE(test::WriteTestAvi(path, 320, 240, 10, {3}));
+    CAppSettings settings;
+    settings.AutoPlay = 1;
+    VideoBrowserDialog browser(settings, "Add AVI");
+    browser.ShowFile(QString::fromStdString(path));
+    EXPECT_EQ(browser.widthValue->text(), "320");
+    EXPECT_EQ(browser.heightValue->text(), "240");
+    EXPECT_EQ(browser.framesValue->text(), "3");
+    // Too large for the preview: scaled down, keeping its shape.
+    ASSERT_FALSE(browser.preview->pixmap().isNull());
+    EXPECT_EQ(browser.preview->pixmap().width(), 160);
+    EXPECT_EQ(browser.preview->pixmap().height(), 120);
+    EXPECT_TRUE(browser.ShowNextFrame());
+    EXPECT_TRUE(browser.ShowNextFrame());
+    EXPECT_FALSE(browser.ShowNextFrame()); // three frames, then the end
+
+    browser.autoPlay->setChecked(false);
+    EXPECT_EQ(settings.AutoPlay, 0);
+    EXPECT_TRUE(browser.widthValue->text().isEmpty());
+    EXPECT_TRUE(browser.preview->pixmap().isNull());
+    browser.ShowFile(dir.filePath("missing.avi"));
+    EXPECT_TRUE(browser.framesValue->text().isEmpty());
+}

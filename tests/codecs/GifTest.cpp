@@ -1,3 +1,4 @@
+#include "CodecTestUtil.h"
 #include "codecs/GifCodec.h"
 #include "codecs/GifReader.h"
 #include "codecs/GifWriter.h"
@@ -16,33 +17,12 @@
 #include <random>
 
 using namespace zepho;
+using namespace zepho::test;
 
 namespace {
 
 std::string TempPath(const std::string& name) {
     return testing::TempDir() + "zepho_gif_" + name;
-}
-
-std::vector<BYTE> FileBytes(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
-}
-
-void PutFile(const std::string& path, const std::vector<BYTE>& bytes) {
-    std::ofstream f(path, std::ios::binary | std::ios::trunc);
-    f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
-Ref<CDocImage> DocWith(PackedDib raster) {
-    Ref<CDocImage> doc = MakeRef<CDocImage>();
-    doc->width = raster.Width();
-    doc->height = raster.Height();
-    Ref<CObjContent> c = MakeRef<CObjContent>(KindImage);
-    c->SetRaster(std::move(raster));
-    Ref<CDrawObj> o = MakeRef<CDrawObj>(c);
-    o->visible = 1;
-    doc->objects.AddTail(o);
-    return doc;
 }
 
 void SetPixel(PackedDib& d, int x, int y, BYTE b, BYTE g, BYTE r, BYTE a = 255) {
@@ -256,18 +236,6 @@ PackedDib NoiseImage(int w, int h, int colours, unsigned seed) {
             d.Row(y)[x] = static_cast<BYTE>(rng() % static_cast<unsigned>(colours));
     return d;
 }
-
-// A failing sink: accepts `limit` bytes, then refuses.
-class ShortWriter final : public ByteWriter {
-public:
-    explicit ShortWriter(std::size_t limit) : limit_(limit) {}
-
-protected:
-    bool WriteAt(std::uint64_t pos, const void*, std::size_t n) override { return pos + n <= limit_; }
-
-private:
-    std::size_t limit_;
-};
 
 } // namespace
 

@@ -1,3 +1,4 @@
+#include "CodecTestUtil.h"
 #include "codecs/IconCodec.h"
 #include "codecs/IconReader.h"
 #include "codecs/IconWriter.h"
@@ -15,6 +16,7 @@
 #include <random>
 
 using namespace zepho;
+using namespace zepho::test;
 
 namespace {
 
@@ -22,16 +24,6 @@ using Bytes = std::vector<BYTE>;
 
 std::string TempPath(const std::string& name) {
     return testing::TempDir() + "zepho_icon_" + name;
-}
-
-Bytes FileBytes(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
-}
-
-void PutFile(const std::string& path, const Bytes& bytes) {
-    std::ofstream f(path, std::ios::binary | std::ios::trunc);
-    f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 void Put16(Bytes& b, unsigned v) {
@@ -46,18 +38,6 @@ void PutTag(Bytes& b, const char* tag) {
 }
 void Append(Bytes& b, const Bytes& more) {
     b.insert(b.end(), more.begin(), more.end());
-}
-
-Ref<CDocImage> DocWith(PackedDib raster) {
-    Ref<CDocImage> doc = MakeRef<CDocImage>();
-    doc->width = raster.Width();
-    doc->height = raster.Height();
-    Ref<CObjContent> c = MakeRef<CObjContent>(KindImage);
-    c->SetRaster(std::move(raster));
-    Ref<CDrawObj> o = MakeRef<CDrawObj>(c);
-    o->visible = 1;
-    doc->objects.AddTail(o);
-    return doc;
 }
 
 void SetPixel(PackedDib& d, int x, int y, std::uint32_t argb) {
@@ -157,18 +137,6 @@ template <typename ReadFn> bool ReadMem(ReadFn read, const Bytes& bytes, Ref<CDo
     MemoryReader in(bytes.data(), bytes.size());
     return read(*doc, in, nullptr);
 }
-
-// A sink that accepts `limit` bytes, then refuses.
-class ShortWriter final : public ByteWriter {
-public:
-    explicit ShortWriter(std::size_t limit) : limit_(limit) {}
-
-protected:
-    bool WriteAt(std::uint64_t pos, const void*, std::size_t n) override { return pos + n <= limit_; }
-
-private:
-    std::size_t limit_;
-};
 
 // Red, red / blue, transparent: black under the mask makes a third colour.
 PackedDib SmallImage() {

@@ -1,4 +1,5 @@
 #include "codecs/OpenExport.h"
+#include "CodecTestUtil.h"
 #include "codecs/FileTypes.h"
 #include "raster/Dib.h"
 
@@ -8,26 +9,12 @@
 #include <fstream>
 
 using namespace zepho;
+using namespace zepho::test;
 
 namespace {
 
 std::string TempPath(const std::string& name) {
     return testing::TempDir() + "zepho_codecs_" + name;
-}
-
-// A canvas with one object holding the given raster at the given place.
-Ref<CDocImage> DocWith(PackedDib raster, int w, int h, int x = 0, int y = 0, bool visible = true) {
-    Ref<CDocImage> doc = MakeRef<CDocImage>();
-    doc->width = w;
-    doc->height = h;
-    Ref<CObjContent> c = MakeRef<CObjContent>(KindImage);
-    c->SetRaster(std::move(raster));
-    Ref<CDrawObj> o = MakeRef<CDrawObj>(c);
-    o->x = x;
-    o->y = y;
-    o->visible = visible ? 1 : 0;
-    doc->objects.AddTail(o);
-    return doc;
 }
 
 // Pixels of n distinct opaque colours, one per pixel, in a row-major strip.

@@ -1,3 +1,4 @@
+#include "CodecTestUtil.h"
 #include "codecs/PsdCodec.h"
 #include "codecs/PsdReader.h"
 #include "codecs/PsdWriter.h"
@@ -17,21 +18,12 @@
 #include <random>
 
 using namespace zepho;
+using namespace zepho::test;
 
 namespace {
 
 std::string TempPath(const std::string& name) {
     return testing::TempDir() + "zepho_psd_" + name;
-}
-
-std::vector<BYTE> FileBytes(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
-}
-
-void PutFile(const std::string& path, const std::vector<BYTE>& bytes) {
-    std::ofstream f(path, std::ios::binary | std::ios::trunc);
-    f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 std::uint32_t PixelOf(const PackedDib& d, int x, int y) {
@@ -168,18 +160,6 @@ int Check(const std::vector<BYTE>& bytes) {
     MemoryReader in(bytes.data(), bytes.size());
     return CheckPsd(in);
 }
-
-// A failing sink: accepts `limit` bytes, then refuses.
-class ShortWriter final : public ByteWriter {
-public:
-    explicit ShortWriter(std::size_t limit) : limit_(limit) {}
-
-protected:
-    bool WriteAt(std::uint64_t pos, const void*, std::size_t n) override { return pos + n <= limit_; }
-
-private:
-    std::size_t limit_;
-};
 
 struct ProgressLog final : IProgress {
     std::vector<int> positions;

@@ -1,0 +1,52 @@
+// Pieces the codec tests share: files as bytes, a document of one object, a failing sink.
+#pragma once
+
+#include "model/DocImage.h"
+#include "platform/ByteStream.h"
+
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace zepho::test {
+
+inline std::vector<BYTE> FileBytes(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
+}
+
+inline void PutFile(const std::string& path, const std::vector<BYTE>& bytes) {
+    std::ofstream f(path, std::ios::binary | std::ios::trunc);
+    f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+// A canvas of the raster's size (or the given one) with the raster as one visible object.
+inline Ref<CDocImage> DocWith(PackedDib raster, int w = -1, int h = -1, int x = 0, int y = 0,
+                              bool visible = true) {
+    Ref<CDocImage> doc = MakeRef<CDocImage>();
+    doc->width = w < 0 ? raster.Width() : w;
+    doc->height = h < 0 ? raster.Height() : h;
+    Ref<CObjContent> c = MakeRef<CObjContent>(KindImage);
+    c->SetRaster(std::move(raster));
+    Ref<CDrawObj> o = MakeRef<CDrawObj>(c);
+    o->x = x;
+    o->y = y;
+    o->visible = visible ? 1 : 0;
+    doc->objects.AddTail(o);
+    return doc;
+}
+
+// A sink that accepts `limit` bytes, then refuses.
+class ShortWriter final : public ByteWriter {
+public:
+    explicit ShortWriter(std::size_t limit) : limit_(limit) {}
+
+protected:
+    bool WriteAt(std::uint64_t pos, const void*, std::size_t n) override { return pos + n <= limit_; }
+
+private:
+    std::size_t limit_;
+};
+
+} // namespace zepho::test
