@@ -60,15 +60,6 @@ std::vector<std::pair<DWORD, int>> CColorIndexMap::Entries() const {
 
 namespace {
 
-// The header describes a block that this object really holds, with its pixels where the block
-// keeps them. A header edited after creation (depth, size, table length) fails here.
-bool IsSoundDib(const PackedDib& dib) {
-    if (!dib || dib.Size() < sizeof(BITMAPINFOHEADER)) return false;
-    std::size_t offset = 0, total = 0;
-    if (!PackedDib::Layout(*dib.Header(), offset, total) || total > dib.Size()) return false;
-    return dib.Bits() == dib.Data() + offset;
-}
-
 inline BYTE WidenChannel(DWORD v, int bits) {
     if (bits <= 0) return 0;
     return static_cast<BYTE>(bits <= 8 ? (v << (8 - bits)) : (v >> (bits - 8)));
@@ -296,7 +287,7 @@ RGBQUAD MeanColour(const std::vector<BYTE>& bgra, std::size_t pixels) {
 // with about a tenth more error. Remapping uses full Floyd-Steinberg dithering (level 1.0),
 // which the library damps by itself along edges and in flat areas.
 PackedDib ReduceColorQuantity(const PackedDib& dib, int bits, int colors, IProgress* progress, int base) {
-    if (!IsSoundDib(dib) || (bits != 4 && bits != 8) || colors < 1) return {};
+    if (!dib.IsSound() || (bits != 4 && bits != 8) || colors < 1) return {};
     colors = std::min(colors, 1 << bits);
     const int w = dib.Width(), h = dib.Height();
     const std::size_t pixels = static_cast<std::size_t>(w) * static_cast<std::size_t>(h);
@@ -346,7 +337,7 @@ PackedDib ReduceColorQuantity(const PackedDib& dib, int bits, int colors, IProgr
 }
 
 PackedDib ConvertDIBFormat(const PackedDib& dib, int bits, const CPalette* palette) {
-    if (!IsSoundDib(dib)) return {};
+    if (!dib.IsSound()) return {};
     const int w = dib.Width(), h = dib.Height();
     std::vector<BYTE> line;
     if (!TryResize(line, static_cast<std::size_t>(w) * 4)) return {};
@@ -404,7 +395,7 @@ PackedDib ConvertDIBFormat(const PackedDib& dib, int bits, const CPalette* palet
 }
 
 PackedDib Convert24BitsDIBToLowerBitsDIB(const PackedDib& dib24, const CColorIndexMap& map) {
-    if (!IsSoundDib(dib24) || dib24.BitCount() != 24) return {};
+    if (!dib24.IsSound() || dib24.BitCount() != 24) return {};
     const auto entries = map.Entries();
     int colours = 0;
     for (const auto& [key, index] : entries) {

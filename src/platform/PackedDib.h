@@ -50,6 +50,13 @@ public:
     static bool Layout(const BITMAPINFOHEADER& h, std::size_t& pixelOffset, std::size_t& total);
 
     bool IsNull() const { return !data_; }
+    // The header still describes the block this object holds, with the pixels where the block
+    // keeps them (a header edited after creation, with a depth of 3 or a width of 0, fails).
+    bool IsSound() const {
+        std::size_t offset = 0, total = 0;
+        return data_ && size_ >= sizeof(BITMAPINFOHEADER) && Layout(*Header(), offset, total) &&
+               total <= size_ && pixelOffset_ == offset;
+    }
     explicit operator bool() const { return data_ != nullptr; }
     void Reset() { *this = PackedDib(); }
 

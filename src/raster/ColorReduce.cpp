@@ -10,15 +10,6 @@ namespace zepho {
 
 namespace {
 
-// The header describes a block that this object really holds (a header edited after creation,
-// with a depth of 3 or a width of 0, fails here).
-bool IsSoundDib(const PackedDib& dib) {
-    if (!dib || dib.Size() < sizeof(BITMAPINFOHEADER)) return false;
-    std::size_t offset = 0, total = 0;
-    if (!PackedDib::Layout(*dib.Header(), offset, total) || total > dib.Size()) return false;
-    return dib.Bits() == dib.Data() + offset;
-}
-
 void ReportRow(IProgress* progress, int base, int rowsDone, int height) {
     if (!progress) return;
     progress->SetPos(base + static_cast<int>(100LL * rowsDone / height));
@@ -74,7 +65,7 @@ void PutRaw(BYTE* row, int x, int bits, DWORD v) {
 // Converts row by row into 16 or 24 bits. BI_BITFIELDS sources are decoded through their masks
 // first; plain 16-bit sources are 5-5-5.
 PackedDib ConvertToTrueColour(const PackedDib& dib, int bits, IProgress* progress, int base) {
-    if (!IsSoundDib(dib)) return {};
+    if (!dib.IsSound()) return {};
     if (dib.BitCount() == bits && !dib.Masks()) return DuplicateDIB(dib);
     PackedDib decoded;
     const PackedDib* src = &dib;
@@ -145,7 +136,7 @@ void MakeTableGray(PackedDib& dib) {
 
 // Both images sound and the mask 1-bit; the common area in picture coordinates from the top-left.
 bool CommonArea(const PackedDib& image, const PackedDib& mask, int& w, int& h) {
-    if (!IsSoundDib(image) || !IsSoundDib(mask) || mask.BitCount() != 1) return false;
+    if (!image.IsSound() || !mask.IsSound() || mask.BitCount() != 1) return false;
     w = std::min(image.Width(), mask.Width());
     h = std::min(image.Height(), mask.Height());
     return true;
@@ -166,14 +157,14 @@ PackedDib ConvertTo16(const PackedDib& dib, IProgress* progress, int base) {
 }
 
 PackedDib ReduceTo4(const PackedDib& dib, int colors, IProgress* progress, int base) {
-    if (!IsSoundDib(dib)) return {};
+    if (!dib.IsSound()) return {};
     if (dib.BitCount() == 1 && TableFits(dib, colors)) return WidenPalette(dib, 4, progress, base);
     if (dib.BitCount() == 4 && colors == 16) return DuplicateDIB(dib);
     return ReduceColorQuantity(dib, 4, colors, progress, base);
 }
 
 PackedDib ReduceTo8(const PackedDib& dib, int colors, IProgress* progress, int base) {
-    if (!IsSoundDib(dib)) return {};
+    if (!dib.IsSound()) return {};
     if ((dib.BitCount() == 1 || dib.BitCount() == 4) && TableFits(dib, colors))
         return WidenPalette(dib, 8, progress, base);
     if (dib.BitCount() == 8 && colors == 256) return DuplicateDIB(dib);
@@ -193,14 +184,14 @@ PackedDib ReduceTo8Gray(const PackedDib& dib, int colors, IProgress* progress, i
 }
 
 PackedDib ConvertToBlackWhite(const PackedDib& dib) {
-    if (!IsSoundDib(dib)) return {};
+    if (!dib.IsSound()) return {};
     CPalette palette;
     palette.entries = {RGBQUAD{0, 0, 0, 0}, RGBQUAD{255, 255, 255, 0}};
     return ConvertDIBFormat(dib, 1, &palette);
 }
 
 PackedDib MakeExactPalette(const PackedDib& dib24) {
-    if (!IsSoundDib(dib24)) return {};
+    if (!dib24.IsSound()) return {};
     PackedDib converted;
     const PackedDib* src = &dib24;
     if (dib24.BitCount() != 24) {
@@ -265,7 +256,7 @@ PackedDib CopyMaskBits(const PackedDib& image1, const PackedDib& mask1) {
 }
 
 PackedDib FillWithFirstPixel(const PackedDib& image, const PackedDib& reference) {
-    if (!IsSoundDib(image) || !IsSoundDib(reference)) return {};
+    if (!image.IsSound() || !reference.IsSound()) return {};
     PackedDib out = DuplicateDIB(image);
     if (!out) return out;
     const int bits = out.BitCount();
