@@ -5,7 +5,11 @@ CMAKE_FLAGS ?=
 FILE ?=
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
-.PHONY: all deps configure build test run bench clean format
+FUZZ_BUILD ?= build-fuzz
+FUZZ_TARGET ?= gif
+FUZZ_SECONDS ?= 60
+
+.PHONY: all deps configure build test run bench fuzz clean format
 
 all: build
 
@@ -33,6 +37,18 @@ run: build
 
 bench: build
 	$(BUILD)/bench/zepho-bench $(BENCH_ARGS)
+
+# make fuzz FUZZ_TARGET=psd FUZZ_SECONDS=300 (targets: native clipboard gif icon ani psd bmp jpeg
+# tiff tga pcx png avi); findings land in $(FUZZ_BUILD)/findings.
+fuzz:
+	@./scripts/install-deps.sh --fuzz
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G $(GENERATOR) -DZEPHO_BUILD_FUZZ=ON \
+	  -DZEPHO_BUILD_APP=OFF -DZEPHO_BUILD_TESTS=OFF -DZEPHO_BUILD_BENCH=OFF
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_$(FUZZ_TARGET) zepho-fuzz-seeds
+	$(FUZZ_BUILD)/fuzz/zepho-fuzz-seeds $(FUZZ_BUILD)/corpus
+	mkdir -p $(FUZZ_BUILD)/findings
+	$(FUZZ_BUILD)/fuzz/fuzz_$(FUZZ_TARGET) -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=4096 \
+	  -artifact_prefix=$(FUZZ_BUILD)/findings/ $(FUZZ_BUILD)/corpus/$(FUZZ_TARGET)
 
 format:
 	find src tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i

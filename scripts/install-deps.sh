@@ -17,6 +17,11 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev valgrind libgif-dev
 )
 
+# Fuzzing (make fuzz) needs clang and its fuzzer runtime, which nothing else does.
+if [ "${1:-}" = "--fuzz" ]; then
+  PACKAGES+=(clang libclang-rt-14-dev)
+fi
+
 missing=()
 for p in "${PACKAGES[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then

@@ -1,0 +1,203 @@
+#include "Targets.h"
+
+#include "codecs/AviCodec.h"
+#include "codecs/GifCodec.h"
+#include "codecs/IconReader.h"
+#include "codecs/OpenExport.h"
+#include "codecs/PsdCodec.h"
+#include "extlib/ImageIOCodecs.h"
+#include "extlib/PngFile.h"
+#include "model/ClipRecord.h"
+#include "model/DocImage.h"
+#include "model/TextObj.h"
+#include "platform/ByteStream.h"
+#include "raster/Dib.h"
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <unistd.h>
+
+namespace zepho::fuzz {
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using Seeds = std::vector<Bytes>;
+
+std::span<const BYTE> Span(const std::uint8_t* d, std::size_t n) {
+    return {d, n};
+}
+
+// A small document: a gradient with transparency and a shadow, a flat image and a text object.
+Ref<CDocImage> SampleDocument() {
+    Ref<CDocImage> doc = MakeRef<CDocImage>();
+    doc->width = 24;
+    doc->height = 16;
+    PackedDib grad = CreateTransparentDIB(20, 12);
+    for (int y = 0; y < 12; ++y)
+        for (int x = 0; x < 20; ++x) {
+            BYTE* p = grad.Pixel32(x, y);
+            p[0] = static_cast<BYTE>(x * 12), p[1] = static_cast<BYTE>(y * 20), p[2] = 90,
+            p[3] = static_cast<BYTE>(x < 3 ? 0 : 255 - y);
+        }
+    for (int i = 0; i < 2; ++i) {
+        Ref<CObjContent> c = MakeRef<CObjContent>(KindImage);
+        c->SetRaster(i ? CreateSolidDIB(5, 4, RGB(200, 30, 30), 255) : std::move(grad));
+        if (i == 0) c->UpdateShadow();
+        Ref<CDrawObj> o = MakeRef<CDrawObj>(c);
+        o->visible = 1;
+        o->x = 3 * i;
+        doc->objects.AddTail(o);
+    }
+    Ref<CTextObj> text = MakeRef<CTextObj>();
+    CTextRun run;
+    run.face = "DejaVu Sans";
+    run.SetText(u"Ab");
+    text->runs.push_back(run);
+    Ref<CObjContent> tc = MakeRef<CObjContent>(KindText);
+    tc->SetRaster(text->Render());
+    tc->SetShape(text);
+    Ref<CDrawObj> to = MakeRef<CDrawObj>(tc);
+    to->visible = 1;
+    doc->objects.AddTail(to);
+    return doc;
+}
+
+Bytes ReadAll(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
+}
+
+// The sample document exported in the format the extension names.
+Bytes Exported(const char* extension, unsigned option = 0) {
+    const std::string path = "/tmp/zepho_fuzz_seed_" + std::to_string(getpid()) + "." + extension;
+    Bytes bytes;
+    if (ExportFile(*SampleDocument(), path, option, 0, nullptr, RGB(255, 255, 255))) bytes = ReadAll(path);
+    std::remove(path.c_str());
+    return bytes;
+}
+
+Seeds Of(std::initializer_list<Bytes> list) {
+    Seeds out;
+    for (const Bytes& b : list)
+        if (!b.empty()) out.push_back(b);
+    return out;
+}
+
+void RunNative(const std::uint8_t* d, std::size_t n) {
+    CDocImage doc;
+    MemoryReader in(d, n);
+    doc.ReadNativeFrom(in, nullptr, "fuzz");
+}
+Seeds SeedNative() {
+    MemoryWriter out;
+    SampleDocument()->WriteNative(out, nullptr, "seed");
+    return Of({out.Take()});
+}
+
+void RunClipboard(const std::uint8_t* d, std::size_t n) {
+    ReadClipBlock(Span(d, n), [](int) { return std::string("x"); });
+}
+Seeds SeedClipboard() {
+    const Ref<CDocImage> doc = SampleDocument();
+    std::vector<CClipItem> items;
+    for (const auto& o : doc->objects)
+        items.push_back({o->content, {o->x, o->y}, 0, {}});
+    return Of({WriteClipBlock(items)});
+}
+
+template <bool (*Read)(CDocImage&, ByteReader&, IProgress*)>
+void RunDocReader(const std::uint8_t* d, std::size_t n) {
+    CDocImage doc;
+    MemoryReader in(d, n);
+    Read(doc, in, nullptr);
+}
+
+void RunPsd(const std::uint8_t* d, std::size_t n) {
+    MemoryReader check(d, n);
+    CheckPsd(check);
+    RunDocReader<static_cast<bool (*)(CDocImage&, ByteReader&, IProgress*)>(&ReadPsdLayers)>(d, n);
+    DecodePsdComposite(Span(d, n), nullptr);
+}
+
+template <PackedDib (*Decode)(std::span<const BYTE>, IProgress*)>
+void RunDecoder(const std::uint8_t* d, std::size_t n) {
+    Decode(Span(d, n), nullptr);
+}
+
+void RunAviHeader(const std::uint8_t* d, std::size_t n) {
+    MemoryReader in(d, n);
+    AviHeader h;
+    ReadAviHeader(in, h);
+}
+
+Seeds SeedGif() {
+    return Of({Exported("gif"), Exported("gif", 1)});
+}
+Seeds SeedIcon() {
+    return Of({Exported("ico"), Exported("cur", 0x00030002)});
+}
+Seeds SeedAni() {
+    return Of({Exported("ani", 0x00010001)});
+}
+Seeds SeedPsd() {
+    return Of({Exported("psd")});
+}
+Seeds SeedBmp() {
+    return Of({Exported("bmp")});
+}
+Seeds SeedJpeg() {
+    return Of({Exported("jpg", 70)});
+}
+Seeds SeedTiff() {
+    return Of({Exported("tif", 5), Exported("tif", 32946), Exported("tif", 1)});
+}
+Seeds SeedTga() {
+    return Of({Exported("tga", 1), Exported("tga", 2)});
+}
+Seeds SeedPcx() {
+    return Of({Exported("pcx")});
+}
+Seeds SeedPng() {
+    return Of({Exported("png")});
+}
+Seeds SeedAvi() {
+    // The header alone: "RIFF" size "AVI " "LIST" size "hdrl" "avih" size and 56 bytes.
+    Bytes b;
+    for (const char* tag :
+         {"RIFF", "\x10\x10\0\0", "AVI ", "LIST", "\xc0\0\0\0", "hdrl", "avih", "\x38\0\0\0"})
+        b.insert(b.end(), tag, tag + 4);
+    b.resize(b.size() + 56, 0);
+    b[24 + 16] = 3, b[24 + 32] = 64, b[24 + 36] = 48;
+    return {b};
+}
+
+} // namespace
+
+const std::vector<Target>& Targets() {
+    static const std::vector<Target> targets = {
+        {"native", &RunNative, &SeedNative},
+        {"clipboard", &RunClipboard, &SeedClipboard},
+        {"gif", &RunDocReader<&ReadGif>, &SeedGif},
+        {"icon", &RunDocReader<&ReadIcon>, &SeedIcon},
+        {"ani", &RunDocReader<&ReadAni>, &SeedAni},
+        {"psd", &RunPsd, &SeedPsd},
+        {"bmp", &RunDecoder<&DecodeBmp>, &SeedBmp},
+        {"jpeg", &RunDecoder<&DecodeJpeg>, &SeedJpeg},
+        {"tiff", &RunDecoder<&DecodeTiff>, &SeedTiff},
+        {"tga", &RunDecoder<&DecodeTga>, &SeedTga},
+        {"pcx", &RunDecoder<&DecodePcx>, &SeedPcx},
+        {"png", &RunDecoder<&DecodePng>, &SeedPng},
+        {"avi", &RunAviHeader, &SeedAvi},
+    };
+    return targets;
+}
+
+const Target* FindTarget(const std::string& name) {
+    for (const Target& t : Targets())
+        if (name == t.name) return &t;
+    return nullptr;
+}
+
+} // namespace zepho::fuzz
