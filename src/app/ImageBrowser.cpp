@@ -50,7 +50,7 @@ void ImageBrowserDialog::ShowFile(const QString& path) {
     widthValue->setText(QString::number(dib.Width()));
     heightValue->setText(QString::number(dib.Height()));
     coloursValue->setText(ColourCountText(dib.BitCount()));
-    ShowPicture(ToQImage(dib.Is32() ? dib.Clone() : ConvertTo32(dib)), 2);
+    ShowPicture(dib.Is32() ? ToQImage(dib) : ToQImage(ConvertTo32(dib)), 2);
 }
 
 } // namespace zepho

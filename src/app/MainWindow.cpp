@@ -129,6 +129,11 @@ void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
 }
 
 void MainWindow::dropEvent(QDropEvent* event) {
+    // Files dropped while another file is read or written wait for another drop.
+    if (busy_) {
+        event->ignore();
+        return;
+    }
     for (const QUrl& url : event->mimeData()->urls())
         if (url.isLocalFile()) OpenDocument(url.toLocalFile());
     event->acceptProposedAction();

@@ -97,6 +97,7 @@ private:
     void BuildExportCommands(QMenu* menu);
     void OnExport(int formatIndex);
     QString AskSavePath(DocumentWindow* w);
+    QString DocumentFolder(const DocumentWindow& w) const;
     void OnNewWindow();
     void OnPreferences();
     void OnAbout();
@@ -107,9 +108,10 @@ private:
     // arrives then must wait for the file to be done.
     bool busy_ = false;
     struct BusyScope {
-        explicit BusyScope(bool& flag) : flag_(flag) { flag_ = true; }
-        ~BusyScope() { flag_ = false; }
+        explicit BusyScope(bool& flag) : flag_(flag), was_(flag) { flag_ = true; }
+        ~BusyScope() { flag_ = was_; }
         bool& flag_;
+        bool was_;
     };
 
     CZephoApp& app_;

@@ -33,11 +33,10 @@ void MainWindow::OnExport(int formatIndex) {
     COrvaneDoc& doc = w->Document();
     CAppSettings& settings = app_.Settings();
 
-    // The document's title without its extension, beside the file it came from if any.
+    // The document's title without its extension, beside the file it came from.
     const QString base =
         QFileInfo(w->DocumentTitle()).completeBaseName() + QLatin1Char('.') + format.extension;
-    const QString dir =
-        w->FilePath().isEmpty() ? QDir::currentPath() : QFileInfo(w->FilePath()).absolutePath();
+    const QString dir = DocumentFolder(*w);
     const QImage preview = ToQImage(FlattenForExport(doc.Image(), settings.DefaultBackgroundColor));
     ExportDialog dialog(format, settings, QDir(dir).filePath(base), preview, this);
     if (dialog.exec() != QDialog::Accepted) return;

@@ -10,6 +10,7 @@
 #include "model/FileStrings.h"
 #include "platform/Format.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMdiArea>
@@ -113,8 +114,10 @@ DocumentWindow* MainWindow::OpenDocument(const QString& path) {
     // name in the title and asks where to go on its first save.
     if (doc->lastLoad.nativeLoaded)
         doc->filePath = abs.toStdString();
-    else
+    else {
         doc->title = QFileInfo(abs).fileName().toStdString();
+        doc->importedFrom = abs.toStdString();
+    }
     app_.AddRecentFile(abs);
     RebuildRecentFiles();
     return AddWindow(std::move(doc));
@@ -130,12 +133,14 @@ bool MainWindow::SaveDocumentAs(DocumentWindow* w, const QString& path) {
     if (!w || path.isEmpty()) return false;
     COrvaneDoc& doc = w->Document();
     BusyScope busy(busy_);
+    const std::uint64_t changes = doc.ChangeCount();
     if (!doc.Image().SaveNative(path.toStdString(), &progress_)) {
         uiHost_->MessageBox(Format(strings::kSaveFailed, path.toUtf8().constData()), kAppTitle,
                             MsgIcon::Error);
         return false;
     }
-    doc.SetModifiedFlag(false);
+    // A change that arrived while the file was written (a capture, say) is not in it.
+    if (doc.ChangeCount() == changes) doc.SetModifiedFlag(false);
     const QString abs = QFileInfo(path).absoluteFilePath();
     doc.filePath = abs.toStdString();
     app_.AddRecentFile(abs);
@@ -146,14 +151,23 @@ bool MainWindow::SaveDocumentAs(DocumentWindow* w, const QString& path) {
     return true;
 }
 
+// Where a document's files are proposed: beside the file it was opened from or imported from.
+QString MainWindow::DocumentFolder(const DocumentWindow& w) const {
+    const std::string& from =
+        w.Document().filePath.empty() ? w.Document().importedFrom : w.Document().filePath;
+    return from.empty() ? QDir::currentPath() : QFileInfo(QString::fromStdString(from)).absolutePath();
+}
+
 // The save dialog adds the extension itself, before it asks about overwriting.
 QString MainWindow::AskSavePath(DocumentWindow* w) {
     QFileDialog dialog(this);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setNameFilter(kNativeFilterQt);
     dialog.setDefaultSuffix(QStringLiteral("qzi"));
-    dialog.selectFile(w->FilePath().isEmpty() ? QFileInfo(w->DocumentTitle()).completeBaseName() + ".qzi"
-                                              : w->FilePath());
+    dialog.selectFile(
+        w->FilePath().isEmpty()
+            ? QDir(DocumentFolder(*w)).filePath(QFileInfo(w->DocumentTitle()).completeBaseName() + ".qzi")
+            : w->FilePath());
     return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()
                ? dialog.selectedFiles().first()
                : QString();

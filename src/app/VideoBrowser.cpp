@@ -37,6 +37,11 @@ VideoBrowserDialog::~VideoBrowserDialog() {
     Stop();
 }
 
+void VideoBrowserDialog::done(int result) {
+    Stop();
+    PreviewFileDialog::done(result);
+}
+
 void VideoBrowserDialog::Stop() {
     timer_.stop();
     reader_.reset();

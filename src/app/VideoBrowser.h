@@ -23,6 +23,8 @@ public:
     void ShowFile(const QString& path);
     // The next frame of the playing preview; false when the video has ended.
     bool ShowNextFrame();
+    // The preview stops with the dialog, before the chosen file is read.
+    void done(int result) override;
 
     QLabel* const& widthValue = values[0];
     QLabel* const& heightValue = values[1];

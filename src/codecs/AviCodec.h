@@ -39,14 +39,17 @@ public:
     // The first video stream with a decoder; false when there is none.
     bool OpenFirstVideoStream();
     // The next frame (opaque, straight alpha 255), going on to the next video stream when the
-    // current one is done; empty after the last.
+    // current one is done; empty after the last, or when the file could not be read on (then
+    // Failed() says so).
     PackedDib NextAviFrame();
+    bool Failed() const;
 
     // Frame rate of the current stream as rate / scale frames per second.
     int rate = 0;
     int scale = 0;
 
 private:
+    bool OpenFile();
     bool OpenStream(int fromIndex);
     struct State;
     std::unique_ptr<State> s_;
@@ -55,8 +58,9 @@ private:
 // Clears nothing: appends one hidden image object at (0, 0) per frame to the (cleared) model,
 // sets the canvas to the header's size and the delay to the frame duration in hundredths of a
 // second. False when the header is not a video's or the file cannot be opened; a file without a
-// decodable video stream gives no objects and true. Refuses to hold more than `memoryBudget`
-// bytes of frames (false), so that a long film cannot exhaust the machine.
+// decodable video stream gives no objects and true. A file that cannot be read to its end, or a
+// frame that cannot be converted, fails rather than giving part of the film. Refuses to hold more
+// than `memoryBudget` bytes of frames (false), so that a long film cannot exhaust the machine.
 bool ImportAvi(CDocImage& doc, const std::string& path, IProgress* progress,
                std::uint64_t memoryBudget = std::uint64_t{3} << 30);
 

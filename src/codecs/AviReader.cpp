@@ -50,12 +50,15 @@ struct AviReader::State {
     AVFrame* frame = nullptr;
     int stream = -1;
     bool draining = false;
+    bool failed = false;
+    int badFrames = 0;
     std::vector<BYTE> pixels;
 
     void CloseStream() {
         avcodec_free_context(&decoder);
         stream = -1;
         draining = false;
+        badFrames = 0;
     }
     void CloseFile() {
         CloseStream();
@@ -76,12 +79,24 @@ bool AviReader::OpenAvi(const std::string& path) {
     CloseAvi();
     av_log_set_level(AV_LOG_QUIET);
     s_->path = path;
+    s_->failed = false;
     if (!s_->packet) s_->packet = av_packet_alloc();
     if (!s_->frame) s_->frame = av_frame_alloc();
-    if (!s_->packet || !s_->frame) return false;
-    if (avformat_open_input(&s_->format, path.c_str(), nullptr, nullptr) < 0) return false;
-    if (avformat_find_stream_info(s_->format, nullptr) < 0) {
-        s_->CloseFile();
+    return s_->packet && s_->frame && OpenFile();
+}
+
+// The path is always a local file read by the AVI demuxer: a name like "concat:a|b" or one with
+// a colon must not reach FFmpeg's protocols.
+bool AviReader::OpenFile() {
+    State& s = *s_;
+    AVDictionary* options = nullptr;
+    av_dict_set(&options, "protocol_whitelist", "file", 0);
+    const int opened =
+        avformat_open_input(&s.format, ("file:" + s.path).c_str(), av_find_input_format("avi"), &options);
+    av_dict_free(&options);
+    if (opened < 0) return false;
+    if (avformat_find_stream_info(s.format, nullptr) < 0) {
+        avformat_close_input(&s.format);
         return false;
     }
     return true;
@@ -95,22 +110,27 @@ bool AviReader::OpenFirstVideoStream() {
     return s_->format && OpenStream(0);
 }
 
+bool AviReader::Failed() const { return s_->failed; }
+
 // The first video stream at or after `fromIndex` whose decoder opens. A later stream is read
 // from a fresh open of the file, so that its packets start at the beginning.
 bool AviReader::OpenStream(int fromIndex) {
     State& s = *s_;
     s.CloseStream();
+    auto isVideo = [&s](unsigned i) {
+        return s.format->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO;
+    };
+    bool more = false;
+    for (unsigned i = static_cast<unsigned>(std::max(fromIndex, 0)); i < s.format->nb_streams && !more; ++i)
+        more = isVideo(i);
+    if (!more) return false;
     if (fromIndex > 0) {
         avformat_close_input(&s.format);
-        if (avformat_open_input(&s.format, s.path.c_str(), nullptr, nullptr) < 0 ||
-            avformat_find_stream_info(s.format, nullptr) < 0) {
-            avformat_close_input(&s.format);
-            return false;
-        }
+        if (!OpenFile()) return false;
     }
     for (int i = fromIndex; i < static_cast<int>(s.format->nb_streams); ++i) {
-        const AVStream* st = s.format->streams[i];
-        if (st->codecpar->codec_type != AVMEDIA_TYPE_VIDEO) continue;
+        AVStream* st = s.format->streams[i];
+        if (!isVideo(static_cast<unsigned>(i))) continue;
         const AVCodec* codec = avcodec_find_decoder(st->codecpar->codec_id);
         if (!codec) continue;
         s.decoder = avcodec_alloc_context3(codec);
@@ -126,6 +146,9 @@ bool AviReader::OpenStream(int fromIndex) {
         rate = fps.num;
         scale = fps.den;
         s.stream = i;
+        // Only this stream's packets are wanted.
+        for (unsigned k = 0; k < s.format->nb_streams; ++k)
+            s.format->streams[k]->discard = static_cast<int>(k) == i ? AVDISCARD_DEFAULT : AVDISCARD_ALL;
         return true;
     }
     return false;
@@ -133,21 +156,33 @@ bool AviReader::OpenStream(int fromIndex) {
 
 PackedDib AviReader::NextAviFrame() {
     State& s = *s_;
-    while (s.decoder) {
+    // A damaged frame is skipped, but a stream that yields nothing but damage is given up.
+    constexpr int kMaxBadFrames = 64;
+    while (s.decoder && !s.failed) {
         const int got = avcodec_receive_frame(s.decoder, s.frame);
         if (got == 0) {
             const int w = s.frame->width, h = s.frame->height;
-            if (w <= 0 || h <= 0 || w > 65535 || h > 65535) continue;
+            if (w <= 0 || h <= 0 || w > 65535 || h > 65535) {
+                av_frame_unref(s.frame);
+                s.failed = true;
+                return {};
+            }
             s.scaler = sws_getCachedContext(s.scaler, w, h, static_cast<AVPixelFormat>(s.frame->format), w, h,
                                             AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr, nullptr);
             PackedDib dib = PackedDib::Create(w, h, 32);
-            if (!s.scaler || !dib) return {};
             const std::size_t stride = 4 * static_cast<std::size_t>(w);
-            s.pixels.resize(stride * static_cast<std::size_t>(h));
-            BYTE* planes[4] = {s.pixels.data(), nullptr, nullptr, nullptr};
-            const int strides[4] = {static_cast<int>(stride), 0, 0, 0};
-            if (sws_scale(s.scaler, s.frame->data, s.frame->linesize, 0, h, planes, strides) != h) return {};
+            if (s.scaler && dib) {
+                s.pixels.resize(stride * static_cast<std::size_t>(h));
+                BYTE* planes[4] = {s.pixels.data(), nullptr, nullptr, nullptr};
+                const int strides[4] = {static_cast<int>(stride), 0, 0, 0};
+                if (sws_scale(s.scaler, s.frame->data, s.frame->linesize, 0, h, planes, strides) != h)
+                    dib.Reset();
+            }
             av_frame_unref(s.frame);
+            if (!s.scaler || !dib) {
+                s.failed = true;
+                return {};
+            }
             for (int y = 0; y < h; ++y) {
                 BYTE* row = dib.Row(y);
                 std::memcpy(row, s.pixels.data() + stride * static_cast<std::size_t>(y), stride);
@@ -158,16 +193,22 @@ PackedDib AviReader::NextAviFrame() {
             return dib;
         }
         if (got == AVERROR(EAGAIN) && !s.draining) {
-            if (av_read_frame(s.format, s.packet) < 0) {
+            const int read = av_read_frame(s.format, s.packet);
+            if (read == AVERROR_EOF) {
                 avcodec_send_packet(s.decoder, nullptr);
                 s.draining = true;
                 continue;
+            }
+            if (read < 0) {
+                s.failed = true;
+                return {};
             }
             if (s.packet->stream_index == s.stream) avcodec_send_packet(s.decoder, s.packet);
             av_packet_unref(s.packet);
             continue;
         }
-        // This stream is done (or its decoder gave up): the next video stream follows.
+        if (got != AVERROR_EOF && got != AVERROR(EAGAIN) && ++s.badFrames <= kMaxBadFrames) continue;
+        // This stream is done: the next video stream follows.
         if (!OpenStream(s.stream + 1)) return {};
     }
     return {};
@@ -206,8 +247,9 @@ bool ImportAvi(CDocImage& doc, const std::string& path, IProgress* progress, std
             progress->Pump();
         }
     }
+    const bool complete = !reader.Failed();
     reader.CloseAvi();
-    return true;
+    return complete;
 }
 
 } // namespace zepho

@@ -17,7 +17,8 @@ class CAppSettings;
 class COrvaneView;
 
 // Reads a file into the model, choosing the reader by extension.
-using FileLoader = std::function<bool(CDocImage& image, const std::string& path, LoadFlags& flags, IProgress*)>;
+using FileLoader =
+    std::function<bool(CDocImage& image, const std::string& path, LoadFlags& flags, IProgress*)>;
 
 class COrvaneDoc {
 public:
@@ -30,7 +31,14 @@ public:
     const CDocImage& Image() const { return *image_; }
 
     // Name counters, in this order: image, rectangle, ellipse, polygon, text.
-    enum Counter { CounterImage, CounterRectangle, CounterEllipse, CounterPolygon, CounterText, CounterCount };
+    enum Counter {
+        CounterImage,
+        CounterRectangle,
+        CounterEllipse,
+        CounterPolygon,
+        CounterText,
+        CounterCount
+    };
     int counters[CounterCount] = {1, 1, 1, 1, 1};
 
     // The default name for a kind, consuming one number; empty for an unknown kind.
@@ -67,9 +75,17 @@ public:
     std::string filePath;
     // What the window shows while there is no file path (the imported file's name), if anything.
     std::string title;
+    // The file an imported document was read from (never written to): dialogs start beside it.
+    std::string importedFrom;
 
     bool IsModified() const { return modified_; }
-    void SetModifiedFlag(bool modified = true) { modified_ = modified; }
+    void SetModifiedFlag(bool modified = true) {
+        modified_ = modified;
+        if (modified) ++changes_;
+    }
+    // Grows with every change: a save clears the modified flag only when nothing changed while
+    // it was writing.
+    std::uint64_t ChangeCount() const { return changes_; }
 
     // Views showing this document; the first is the one commands talk to.
     void AddView(COrvaneView* view);
@@ -89,12 +105,12 @@ private:
     Ref<CDocImage> image_;
     FileLoader loader_;
     bool modified_ = false;
+    std::uint64_t changes_ = 0;
     std::vector<COrvaneView*> views_;
     std::vector<IDocObserver*> observers_;
     const CAppSettings* settings_ = nullptr;
     // Declared last so that it goes first: its actions release objects of the image.
     CUndoManager undo_;
 };
-
 
 } // namespace zepho

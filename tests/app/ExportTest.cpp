@@ -195,10 +195,29 @@ TEST(VideoBrowser, ShowsTheHeaderAndPlaysTheFramesOnce) {
     EXPECT_TRUE(browser.ShowNextFrame());
     EXPECT_FALSE(browser.ShowNextFrame()); // three frames, then the end
 
+    // Closing the dialog stops the preview before the chosen file is read.
+    browser.ShowFile(QString::fromStdString(path));
+    browser.done(QDialog::Accepted);
+    EXPECT_FALSE(browser.ShowNextFrame());
+
     browser.autoPlay->setChecked(false);
     EXPECT_EQ(settings.AutoPlay, 0);
     EXPECT_TRUE(browser.widthValue->text().isEmpty());
     EXPECT_TRUE(browser.preview->pixmap().isNull());
     browser.ShowFile(dir.filePath("missing.avi"));
     EXPECT_TRUE(browser.framesValue->text().isEmpty());
+}
+
+TEST(Shell, AChangeWhileTheFileIsWrittenKeepsTheDocumentModified) {
+    test::ShellSession s;
+    s.app.skipNewImageDialog = true;
+    DocumentWindow* w = s.window.NewDocument();
+    ASSERT_TRUE(w);
+    COrvaneDoc& doc = w->Document();
+    // The save pumps the event loop between objects; a timer that fires there changes the document.
+    QTimer::singleShot(0, [&doc] { doc.SetModifiedFlag(); });
+    ASSERT_TRUE(s.window.SaveDocumentAs(w, s.dir.filePath("racing.qzi")));
+    EXPECT_TRUE(doc.IsModified());
+    ASSERT_TRUE(s.window.SaveDocumentAs(w, s.dir.filePath("racing.qzi")));
+    EXPECT_FALSE(doc.IsModified());
 }

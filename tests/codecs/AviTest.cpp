@@ -7,6 +7,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <unistd.h>
 
 using namespace zepho;
 
@@ -60,6 +61,21 @@ TEST(Avi, TwentyFiveFramesASecondAndTheMemoryBudget) {
     Ref<CDocImage> small = MakeRef<CDocImage>();
     EXPECT_FALSE(ImportAvi(*small, path, nullptr, 250));
     std::remove(path.c_str());
+}
+
+TEST(Avi, APathWithAColonIsAPlainFile) {
+    // FFmpeg would take "clip:" for a protocol.
+    const std::string dir = testing::TempDir();
+    ASSERT_TRUE(test::WriteTestAvi(dir + "/clip:1.avi", 4, 4, 10, {2}));
+    char old[4096];
+    ASSERT_TRUE(getcwd(old, sizeof old));
+    ASSERT_EQ(chdir(dir.c_str()), 0);
+    Ref<CDocImage> doc = MakeRef<CDocImage>();
+    const bool ok = ImportAvi(*doc, "clip:1.avi", nullptr);
+    EXPECT_EQ(chdir(old), 0);
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(doc->objects.Count(), 2);
+    std::remove((dir + "/clip:1.avi").c_str());
 }
 
 TEST(Avi, HeadersThatAreNotAVideoFail) {
