@@ -2,6 +2,7 @@
 
 #include "app/QtDib.h"
 #include "edit/CmdAlign.h"
+#include "edit/ToolSet.h"
 #include "model/AppSettings.h"
 
 #include <QKeyEvent>
@@ -156,8 +157,19 @@ void CanvasView::mouseDoubleClickEvent(QMouseEvent* e) {
     if (e->button() == Qt::LeftButton) view_->OnLButtonDblClk(Flags(e), ToPoint(e->position()));
 }
 
+bool CanvasView::event(QEvent* e) {
+    // Escape ends a shape in progress before it can reach Unselect All's shortcut.
+    if (e->type() == QEvent::ShortcutOverride && static_cast<QKeyEvent*>(e)->key() == Qt::Key_Escape &&
+        ShapeGestureActive(*view_)) {
+        e->accept();
+        return true;
+    }
+    return QAbstractScrollArea::event(e);
+}
+
 void CanvasView::keyPressEvent(QKeyEvent* e) {
     const int key = e->key();
+    if (key == Qt::Key_Escape && CancelShapeGesture(*view_)) return;
     if (settings_ && (key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Up || key == Qt::Key_Down)) {
         const NudgeKey k = key == Qt::Key_Left    ? NudgeKey::Left
                            : key == Qt::Key_Right ? NudgeKey::Right

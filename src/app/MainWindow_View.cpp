@@ -32,7 +32,7 @@ constexpr int kZoomActual = 32922;
 constexpr int kZoomInFirst = 32908;
 constexpr int kZoomOutFirst = 32915;
 
-// The tools that are built, with their toolbar texts and icons.
+// The tools in toolbar order, with their texts, icons and help.
 struct ToolButton {
     int tool;
     const char* text;
@@ -61,7 +61,13 @@ constexpr ToolButton kTools[] = {
      "Fills an area of similar colour: left button with the background colour, right with the "
      "foreground colour."},
     {ToolPicker, "Pick Color", ToolIconId::Picker,
-     "Takes the colour under the mouse: left button for the foreground, right for the background."}};
+     "Takes the colour under the mouse: left button for the foreground, right for the background."},
+    {ToolRectangle, "Rectangle", ToolIconId::Rectangle,
+     "Drag to draw a rectangle object: outline in the foreground colour, filled with the background colour."},
+    {ToolEllipse, "Ellipse", ToolIconId::Ellipse,
+     "Drag to draw an ellipse object: outline in the foreground colour, filled with the background colour."},
+    {ToolPolygon, "Polygon", ToolIconId::Polygon,
+     "Click to place each corner and double-click to finish the polygon object; Esc cancels it."}};
 } // namespace
 
 CanvasView* MainWindow::ActiveCanvas() const {

@@ -374,18 +374,31 @@ Region COrvaneView::RubberBand() const {
     if (drag_.Has(CDragState::RubberBand)) {
         const RECT rc = NormalisedRect(drag_.start, drag_.current);
         if (rc.IsEmpty()) return {};
-        if (toolNumber_ == ToolEllipseSelect) return BorderOf(Region::Ellipse(rc));
-        // The rectangle shows the rounded corners its selection will get.
-        const int corner = static_cast<int>(std::floor(
-            doc_.Settings().SelectionRoundCorner * std::min(rc.Width(), rc.Height()) * 0.02 + 0.5));
+        if (toolNumber_ == ToolEllipseSelect || toolNumber_ == ToolEllipse)
+            return BorderOf(Region::Ellipse(rc));
+        // The rectangle shows the rounded corners its selection or shape will get.
+        const int percent =
+            toolNumber_ == ToolRectangle ? doc_.Settings().RoundRadius : doc_.Settings().SelectionRoundCorner;
+        const int corner =
+            static_cast<int>(std::floor(percent * std::min(rc.Width(), rc.Height()) * 0.02 + 0.5));
         return BorderOf(Region::RoundRect(rc, corner, corner));
     }
     std::vector<RECT> pixels;
-    if (drag_.Has(CDragState::Lasso))
+    if (drag_.Has(CDragState::Lasso)) {
         for (std::size_t i = 1; i < drag_.lasso.size(); ++i)
             AddLinePixels(pixels, drag_.lasso[i - 1], drag_.lasso[i]);
-    else if (drag_.Has(CDragState::RubberLine))
+    } else if (drag_.Has(CDragState::Polygon)) {
+        // The placed edges, and the rubber line from the last vertex to the mouse.
+        POINT last{};
+        for (std::size_t i = 0; i < drag_.lasso.size(); ++i) {
+            const POINT p = CanvasToLogical(drag_.lasso[i]);
+            if (i > 0) AddLinePixels(pixels, last, p);
+            last = p;
+        }
+        if (!drag_.lasso.empty()) AddLinePixels(pixels, last, drag_.current);
+    } else if (drag_.Has(CDragState::RubberLine)) {
         AddLinePixels(pixels, drag_.start, drag_.current);
+    }
     return Region::FromRects(pixels.data(), static_cast<int>(pixels.size()));
 }
 
@@ -395,7 +408,8 @@ void COrvaneView::InvalidateRubberBand() {
 }
 
 void COrvaneView::DrawRubberBand(PackedDib& dst, POINT origin) const {
-    if (!drag_.Has(CDragState::RubberBand | CDragState::Lasso | CDragState::RubberLine)) return;
+    if (!drag_.Has(CDragState::RubberBand | CDragState::Lasso | CDragState::RubberLine | CDragState::Polygon))
+        return;
     const RECT bounds{0, 0, dst.Width(), dst.Height()};
     for (const RECT& rc : RubberBand().Rects()) {
         const RECT local = IntersectRects(OffsetBy(rc, -origin.x, -origin.y), bounds);

@@ -25,12 +25,6 @@ constexpr ToolInfo kTools[ToolCount] = {
     {ToolPolygon, 302, 0, 5, 0},
 };
 
-// A tool whose gestures come later: it shows its cursor and leaves the messages to the view.
-class CPendingTool : public CTool {
-public:
-    explicit CPendingTool(int number) : CTool(number) {}
-};
-
 } // namespace
 
 const ToolInfo& ToolInfoOf(int number) {
@@ -86,7 +80,9 @@ CTool& ToolOf(int number) {
     static CEraserTool eraser;
     static CFloodTool flood;
     static CPickerTool picker;
-    static CPendingTool rectangle(ToolRectangle), ellipse(ToolEllipse), polygon(ToolPolygon);
+    static CShapeTool rectangle(ToolRectangle);
+    static CShapeTool ellipse(ToolEllipse);
+    static CPolygonTool polygon;
     switch (number) {
     case ToolRectSelect:
         return rectSelect;

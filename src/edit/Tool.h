@@ -82,13 +82,18 @@ struct CDragState {
         Stroke = 16,
         StrokeNotStarted = 32,
         // A straight-line stroke shows its rubber line.
-        RubberLine = 64
+        RubberLine = 64,
+        // A polygon is being placed, and its double click has ended it (the release creates it).
+        Polygon = 128,
+        PolygonEnded = 256
     };
     unsigned flags = 0;
     // Start and current points of the drag (canvas pixels for the move tool, scroll
     // coordinates for the selection and stroke tools).
     POINT start{};
     POINT current{};
+    // The lasso's points (scroll coordinates), or the polygon's vertices (canvas pixels, so that
+    // a zoom between two clicks keeps them where they were placed).
     std::vector<POINT> lasso;
 
     bool Has(unsigned f) const { return (flags & f) != 0; }
@@ -131,8 +136,7 @@ private:
     int number_;
 };
 
-// The singleton of a tool number (the move tool for a number outside 0..13). Tools that are not
-// built yet do nothing and show their table cursor.
+// The singleton of a tool number (the move tool for a number outside 0..13).
 CTool& ToolOf(int number);
 
 } // namespace zepho

@@ -1,5 +1,6 @@
-// The tools built so far: move (0), the selection tools (1-4), free transform (5), text (6),
-// paint line, eraser and flood fill (7-9) and the colour picker (10).
+// The tools: move (0), the selection tools (1-4), free transform (5), text (6), paint line,
+// eraser and flood fill (7-9), the colour picker (10) and the rectangle, ellipse and polygon
+// shapes (11-13).
 #pragma once
 
 #include "edit/Tool.h"
@@ -132,6 +133,31 @@ public:
     bool OnLButtonDown(COrvaneView& view, unsigned flags, POINT client) override;
     bool OnRButtonDown(COrvaneView& view, unsigned flags, POINT client) override;
 };
+
+// Rectangle (11) and ellipse (12): a rubber band, released into a new shape object.
+class CShapeTool : public CTool {
+public:
+    explicit CShapeTool(int number) : CTool(number) {}
+    bool OnLButtonDown(COrvaneView& view, unsigned flags, POINT client) override;
+    bool OnMouseMove(COrvaneView& view, unsigned flags, POINT client) override;
+    bool OnLButtonUp(COrvaneView& view, unsigned flags, POINT client) override;
+};
+
+// Polygon (13): every press adds a vertex, a double click on three or more ends the polygon
+// and the release that follows creates it.
+class CPolygonTool : public CTool {
+public:
+    CPolygonTool() : CTool(ToolPolygon) {}
+    bool OnLButtonDown(COrvaneView& view, unsigned flags, POINT client) override;
+    bool OnMouseMove(COrvaneView& view, unsigned flags, POINT client) override;
+    bool OnLButtonUp(COrvaneView& view, unsigned flags, POINT client) override;
+    bool OnLButtonDblClk(COrvaneView& view, unsigned flags, POINT client) override;
+};
+
+// Whether a shape tool's rubber band or polygon is in progress.
+bool ShapeGestureActive(const COrvaneView& view);
+// Escape: the shape in progress goes without creating anything. False when there was none.
+bool CancelShapeGesture(COrvaneView& view);
 
 // The colour the visible objects and their shadows compose at a canvas point, from the
 // topmost down until the composed alpha is full.

@@ -40,9 +40,10 @@ TEST(ToolsShell, DrawingToolbarHoldsTheToolsInOrder) {
     QList<QAction*> tools;
     for (QAction* a : drawing->actions())
         if (a->actionGroup()) tools << a;
-    EXPECT_EQ(TextsOf(tools), (QStringList{"Default Mode", "Rectangular Selection", "Elliptical Selection",
-                                           "Lasso Selection", "Magic Wand Selection", "Resize and Rotate",
-                                           "Text", "Pencil", "Erase", "Flood Fill", "Pick Color"}));
+    EXPECT_EQ(TextsOf(tools),
+              (QStringList{"Default Mode", "Rectangular Selection", "Elliptical Selection", "Lasso Selection",
+                           "Magic Wand Selection", "Resize and Rotate", "Text", "Pencil", "Erase",
+                           "Flood Fill", "Pick Color", "Rectangle", "Ellipse", "Polygon"}));
     for (int i = 0; i < tools.size(); ++i)
         EXPECT_EQ(tools[i]->data().toInt(), i);
 
