@@ -48,6 +48,7 @@ MainWindow::MainWindow(CZephoApp& app, QWidget* parent)
     BuildEditMenu();
     BuildObjectMenus();
     BuildSelectionCommands();
+    BuildCaptureMenu();
     BuildViewParts();
     BuildWindowMenu();
     BuildHelpMenu();

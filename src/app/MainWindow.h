@@ -76,6 +76,9 @@ private:
     void BuildWindowMenu();
     void BuildHelpMenu();
     void BuildObjectMenus();
+    // The Capture menu and the controller behind its commands.
+    void BuildCaptureMenu();
+    class CaptureController* capture_ = nullptr;
     void BuildPrintCommands(QMenu* file, QAction* before);
     void PrintDocument(QPrinter& printer);
     void ShowHelp();
