@@ -4,6 +4,7 @@
 #include "app/CanvasView.h"
 #include "app/ColorButton.h"
 #include "app/DocumentWindow.h"
+#include "app/EffectStrings.h"
 #include "app/Icons.h"
 #include "app/MainWindowActions.h"
 #include "app/ObjectsPanel.h"
@@ -111,10 +112,25 @@ void MainWindow::BuildViewParts() {
     act_->cut->setIcon(CommandIcon(CommandIconId::Cut));
     act_->deleteSelection->setIcon(CommandIcon(CommandIconId::Delete));
     act_->resizeImage->setIcon(CommandIcon(CommandIconId::ResizeImage));
+    act_->print->setIcon(CommandIcon(CommandIconId::Print));
     for (QAction* a :
-         {act_->newDoc, act_->open, act_->openAvi, act_->addImages, act_->save, act_->undo, act_->redo,
-          act_->cut, act_->copy, act_->paste, act_->deleteSelection, act_->resizeImage})
+         {act_->newDoc, act_->open, act_->openAvi, act_->addImages, act_->save, act_->print, act_->undo,
+          act_->redo, act_->cut, act_->copy, act_->paste, act_->deleteSelection, act_->resizeImage})
         main->addAction(a);
+    // The effect dialogs used most, from the Transform menu.
+    const std::pair<const char*, CommandIconId> effectButtons[] = {
+        {effects::kMenuRgb, CommandIconId::AdjustRgb},
+        {effects::kMenuHsl, CommandIconId::AdjustHsl},
+        {effects::kMenuGaussianBlur, CommandIconId::GaussianBlur},
+        {effects::kMenuSharpness, CommandIconId::Sharpness},
+        {effects::kMenuEmboss, CommandIconId::Emboss}};
+    for (const auto& [text, icon] : effectButtons)
+        for (QAction* a : act_->imageOps)
+            if (a->text() == QString::fromUtf8(text)) {
+                a->setIcon(CommandIcon(icon));
+                a->setToolTip(a->text());
+                main->addAction(a);
+            }
     act_->newDoc->setToolTip(QStringLiteral("New"));
     act_->open->setToolTip(QStringLiteral("Open"));
     act_->openAvi->setToolTip(QStringLiteral("Open AVI File"));

@@ -221,3 +221,22 @@ TEST(Shell, AChangeWhileTheFileIsWrittenKeepsTheDocumentModified) {
     ASSERT_TRUE(s.window.SaveDocumentAs(w, s.dir.filePath("racing.qzi")));
     EXPECT_FALSE(doc.IsModified());
 }
+
+#include <QToolBar>
+
+TEST(Shell, MainToolbarHoldsTheCommandsInOrder) {
+    test::ShellSession s;
+    auto* bar = s.window.findChild<QToolBar*>("MainToolbar");
+    ASSERT_TRUE(bar);
+    QStringList tips;
+    for (QAction* a : bar->actions())
+        if (!a->isSeparator()) tips << a->toolTip();
+    const QStringList expected = {"New",           "Open",           "Open AVI File",
+                                  "Add Image(s)",  "Save",           "Print",
+                                  "Can't Undo",    "Can't Redo",     "Cut",
+                                  "Copy",          "Paste",          "Delete",
+                                  "Resize Image",  "Red/Green/Blue", "Hue/Saturation/Lightness",
+                                  "Gaussian Blur", "Sharpness",      "Emboss"};
+    ASSERT_GE(tips.size(), expected.size());
+    EXPECT_TRUE(tips.mid(0, expected.size()) == expected) << tips.join(", ").toStdString();
+}
