@@ -159,7 +159,7 @@ void CTextObj::DrawRuns(PackedDib& target, const CTextLayout& layout, const CVor
             const double y = baseline + std::clamp(run.baselineOffset, -kMaxOffset, kMaxOffset);
             if (halo)
                 StrokeText_Blend(target, &kMeasureDC, run.text, x, y, font, run.spacing, haloFill, matrix,
-                                 std::max(0, outlineThickness));
+                                 OutlineThickness());
             else if (run.outlined)
                 StrokeText(target, &kMeasureDC, run.text, x, y, font, run.spacing, paint, matrix, 1);
             else
@@ -170,8 +170,14 @@ void CTextObj::DrawRuns(PackedDib& target, const CTextLayout& layout, const CVor
     }
 }
 
+int CTextObj::OutlineThickness() const {
+    return std::clamp(outlineThickness, 0, kMaxOutlineThickness);
+}
+
 PackedDib CTextObj::AddOutline(const PackedDib& text, const CTextLayout& layout, double sx, double sy) const {
-    const long long t = std::max(0, outlineThickness), s = std::max(0, outlineSmooth);
+    // Held to the ranges the property page offers: a damaged file's thickness of thousands would
+    // otherwise grow the picture by as many pixels on every side.
+    const long long t = OutlineThickness(), s = std::clamp(outlineSmooth, 0, kMaxOutlineSmooth);
     const long long m = std::max(2 * t, s), o = (m + 1) / 2;
     const long long w = text.Width() + m, h = text.Height() + m;
     if (w > INT_MAX || h > INT_MAX) return {};

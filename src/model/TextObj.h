@@ -90,6 +90,9 @@ public:
     std::int32_t outlineTransparency = 0;
     // Blur radius of the outline.
     std::int32_t outlineSmooth = 0;
+    // The ranges the property page offers; stored values outside them are kept but drawn clamped.
+    static constexpr int kMaxOutlineThickness = 100;
+    static constexpr int kMaxOutlineSmooth = 150;
     std::vector<CTextRun> runs;
     // 1: measure at every render; 0: keep width and height while they are usable.
     std::int32_t measure = 1;
@@ -126,6 +129,8 @@ private:
     void DrawRuns(PackedDib& target, const CTextLayout& layout, const CVorTransMatrix& matrix,
                   bool halo) const;
     PackedDib AddOutline(const PackedDib& text, const CTextLayout& layout, double sx, double sy) const;
+    // The stroke width drawn: the stored value held to 0..kMaxOutlineThickness.
+    int OutlineThickness() const;
 };
 
 } // namespace zepho

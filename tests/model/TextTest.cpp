@@ -219,6 +219,14 @@ TEST(TextRender, OutlineGrowsTheImage) {
     test::DumpPng("text_two_lines_soft_outline", soft);
     EXPECT_EQ(t->marginLeft + soft.Width() + t->marginRight, canvasW + 12);
     EXPECT_GT(soft.Width(), haloed.Width());
+
+    // A damaged record's thickness and smoothing are drawn at the most the page offers (and
+    // kept as they are): the canvas grows by 2 x 100, not by 2 x 10550.
+    t->outlineThickness = 10550, t->outlineSmooth = 90000;
+    PackedDib huge = t->Render();
+    ASSERT_TRUE(huge);
+    EXPECT_EQ(t->marginLeft + huge.Width() + t->marginRight, canvasW + 200);
+    EXPECT_EQ(t->outlineThickness, 10550);
 }
 
 TEST(TextRecords, RoundTripAndShortRecords) {
