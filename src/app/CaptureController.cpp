@@ -18,6 +18,10 @@
 
 namespace zepho {
 
+namespace {
+constexpr int kBusyRetryMs = 150;
+}
+
 CaptureController::CaptureController(QMainWindow* main, CAppSettings& settings,
                                      std::unique_ptr<IWindowSystem> sys, Callbacks callbacks)
     : QObject(main), main_(main), settings_(settings), sys_(std::move(sys)), callbacks_(std::move(callbacks)),
@@ -98,7 +102,13 @@ QTimer* CaptureController::TimerFor(int id) {
     if (!timer) {
         timer = new QTimer(this);
         timer->setSingleShot(true);
-        connect(timer, &QTimer::timeout, this, [this, id] {
+        connect(timer, &QTimer::timeout, this, [this, id, timer] {
+            // A picture must not land in a document in the middle of a command, a gesture or
+            // a question: try again shortly.
+            if (callbacks_.busy && callbacks_.busy()) {
+                timer->start(kBusyRetryMs);
+                return;
+            }
             model_.OnTimer(id);
             UpdateActions();
         });

@@ -26,6 +26,9 @@ public:
         std::function<COrvaneDoc*()> activeDocument;
         std::function<void(std::shared_ptr<COrvaneDoc>)> openDocument;
         std::function<IUiHost&()> ui;
+        // True while the editor must not be changed: a file being read or written, a mouse
+        // gesture in a view, a modal dialog or a menu open. A capture waits for it to end.
+        std::function<bool()> busy;
     };
     // sys null: capture is not available on this display.
     CaptureController(QMainWindow* main, CAppSettings& settings, std::unique_ptr<IWindowSystem> sys,

@@ -6,6 +6,7 @@
 #include "app/DocumentWindow.h"
 #include "app/ZephoApp.h"
 
+#include <QApplication>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -26,6 +27,11 @@ void MainWindow::BuildCaptureMenu() {
         if (DocumentWindow* w = AddWindow(std::move(doc))) w->Document().NotifyDefaultMode();
     };
     callbacks.ui = [this]() -> IUiHost& { return Ui(); };
+    callbacks.busy = [this] {
+        // The picker itself is the one window of ours that may be up while a capture finishes.
+        QWidget* modal = QApplication::activeModalWidget();
+        return busy_ || GestureInProgress() || (modal && modal != this) || QApplication::activePopupWidget();
+    };
     capture_ = new CaptureController(this, app_.Settings(), CaptureController::SystemOfThisDisplay(),
                                      std::move(callbacks));
 

@@ -36,10 +36,11 @@ void MainWindow::BuildObjectMenus() {
     QMenu* edit = act_->editMenu;
     edit->addSeparator();
     act_->copy = AddCommand(edit, this, QStringLiteral("&Copy"),
-                            [this](COrvaneDoc& d) { CmdCopy(d, clipboard_, Ui()); });
+                            [this](COrvaneDoc& d) { CmdCopy(d, clipboard_, Ui(), ActiveView()); });
     act_->copy->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_Insert)});
-    act_->copyMerged = AddCommand(edit, this, QStringLiteral("Copy Merged"),
-                                  [this](COrvaneDoc& d) { CmdCopyMerged(d, clipboard_, Ui()); });
+    act_->copyMerged = AddCommand(edit, this, QStringLiteral("Copy Merged"), [this](COrvaneDoc& d) {
+        CmdCopyMerged(d, clipboard_, Ui(), ActiveView());
+    });
     act_->paste =
         AddCommand(edit, this, QStringLiteral("&Paste"), [this](COrvaneDoc& d) { CmdPaste(d, clipboard_); });
     act_->paste->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_V), QKeySequence(Qt::SHIFT | Qt::Key_Insert)});

@@ -81,7 +81,16 @@ X11WindowSystem::X11WindowSystem(xcb_connection_t* connection, int screenNumber)
     if (!FormatOf(root_, rootFormat_)) rootFormat_ = PixelFormat{};
 }
 
+// Asked each time: the screen may have been resized (a monitor added or removed) since start.
 SIZE X11WindowSystem::ScreenSize() {
+    if (root_) {
+        auto geometry =
+            Get<xcb_get_geometry_reply_t>(c_, xcb_get_geometry_reply, xcb_get_geometry(c_, root_));
+        if (geometry) {
+            screenWidth_ = geometry->width;
+            screenHeight_ = geometry->height;
+        }
+    }
     return SIZE{screenWidth_, screenHeight_};
 }
 
@@ -160,7 +169,8 @@ PackedDib X11WindowSystem::ReadImage(WindowId drawable, const PixelFormat& f, in
 
 PackedDib X11WindowSystem::GrabScreen() {
     if (!root_) return {};
-    return ReadImage(root_, rootFormat_, 0, 0, screenWidth_, screenHeight_);
+    const SIZE size = ScreenSize();
+    return ReadImage(root_, rootFormat_, 0, 0, size.cx, size.cy);
 }
 
 bool X11WindowSystem::GetCursor(CursorImage& out) {

@@ -29,14 +29,23 @@ PackedDib CutToCanvas(const PackedDib& img, POINT& pos, int canvasW, int canvasH
     return out;
 }
 
-// The selection of the view that commands talk to, if any.
-const Region* SelectionOf(const COrvaneDoc& doc) {
-    const COrvaneView* view = doc.GetView();
+// The selection of the view the command runs in (the document's first view unless given).
+const Region* SelectionOf(const COrvaneDoc& doc, const COrvaneView* view) {
+    if (!view) view = doc.GetView();
     return view && view->Selection() ? &*view->Selection() : nullptr;
 }
 
 RECT RectAt(const PackedDib& img, POINT pos) {
     return {pos.x, pos.y, pos.x + img.Width(), pos.y + img.Height()};
+}
+
+bool AnyPixelShows(const PackedDib& img, int transparency) {
+    for (int y = 0; y < img.Height(); ++y) {
+        const BYTE* p = img.Row(y);
+        for (int x = 0; x < img.Width(); ++x)
+            if (p[4 * x + 3] > transparency) return true;
+    }
+    return false;
 }
 
 // What the clipboard takes of one object: the content itself when the region covers all of it,
@@ -67,21 +76,14 @@ bool MakeItem(const CDrawObj& o, const Region* selection, CClipItem& item) {
             }
         }
     }
-    if (!cut) return false;
+    // A region over nothing but transparent pixels leaves nothing worth copying.
+    if (!cut || !AnyPixelShows(cut, 0)) return false;
     item.cutout = std::move(cut);
     item.position = at;
     item.transparency = 0;
     return true;
 }
 
-bool AnyPixelShows(const PackedDib& img, int transparency) {
-    for (int y = 0; y < img.Height(); ++y) {
-        const BYTE* p = img.Row(y);
-        for (int x = 0; x < img.Width(); ++x)
-            if (p[4 * x + 3] > transparency) return true;
-    }
-    return false;
-}
 } // namespace
 
 bool CopySelectedObjects(COrvaneDoc& doc, IClipboard& clipboard, const Region* selection) {
@@ -94,18 +96,18 @@ bool CopySelectedObjects(COrvaneDoc& doc, IClipboard& clipboard, const Region* s
     return !items.empty() && CopyToClipboard(clipboard, items);
 }
 
-bool CmdCopy(COrvaneDoc& doc, IClipboard& clipboard, IUiHost& ui) {
-    if (CopySelectedObjects(doc, clipboard, SelectionOf(doc))) return true;
+bool CmdCopy(COrvaneDoc& doc, IClipboard& clipboard, IUiHost& ui, const COrvaneView* view) {
+    if (CopySelectedObjects(doc, clipboard, SelectionOf(doc, view))) return true;
     ShowCommandMessage(ui, strings::kCopyEmpty);
     return false;
 }
 
-bool CmdCopyMerged(COrvaneDoc& doc, IClipboard& clipboard, IUiHost& ui) {
+bool CmdCopyMerged(COrvaneDoc& doc, IClipboard& clipboard, IUiHost& ui, const COrvaneView* view) {
     const CDocImage& img = doc.Image();
     PackedDib merged;
     POINT mergedPos{};
     int mergedTransparency = 0;
-    const Region* selection = SelectionOf(doc);
+    const Region* selection = SelectionOf(doc, view);
     auto add = [&](const PackedDib& piece, POINT pos, int transparency) {
         PackedDib cut = CutToCanvas(piece, pos, img.width, img.height);
         if (cut && selection) {

@@ -124,7 +124,7 @@ Region ApplySelectionKeys(Region made, const std::optional<Region>& current, uns
 void InstallSelection(COrvaneView& view, CSelectionUndo::Variant variant, std::optional<Region> region) {
     if (region && region->IsEmpty()) region.reset();
     std::optional<Region> previous = std::exchange(view.Selection(), std::move(region));
-    view.Document().AddUndo(std::make_unique<CSelectionUndo>(variant, std::move(previous)));
+    view.Document().AddUndo(std::make_unique<CSelectionUndo>(variant, std::move(previous), &view));
     view.SelectionRegionChanged();
 }
 

@@ -3,7 +3,6 @@
 
 namespace zepho::strings {
 
-
 // Edit menu states.
 inline constexpr const char kCantUndo[] = "Can't &Undo";
 inline constexpr const char kCantRedo[] = "Can't &Redo";

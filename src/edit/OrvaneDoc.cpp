@@ -1,7 +1,7 @@
 #include "edit/OrvaneDoc.h"
 
-#include "model/FileStrings.h"
 #include "model/AppSettings.h"
+#include "model/FileStrings.h"
 #include "model/ModelStrings.h"
 #include "platform/Format.h"
 #include "platform/Path.h"
@@ -10,7 +10,6 @@
 #include <algorithm>
 
 namespace zepho {
-
 
 COrvaneDoc::COrvaneDoc() : image_(MakeRef<CDocImage>()), loader_(&OpenFile) {}
 COrvaneDoc::~COrvaneDoc() = default;
@@ -52,7 +51,8 @@ void COrvaneDoc::RenameAllByKind() {
 }
 
 void COrvaneDoc::ResetShapeCounters() {
-    counters[CounterImage] = counters[CounterRectangle] = counters[CounterEllipse] = counters[CounterPolygon] = 1;
+    counters[CounterImage] = counters[CounterRectangle] = counters[CounterEllipse] =
+        counters[CounterPolygon] = 1;
 }
 
 bool COrvaneDoc::CreateNewImage(int width, int height, bool transparent, COLORREF colour) {
@@ -126,23 +126,36 @@ void COrvaneDoc::AddView(COrvaneView* view) {
     if (view && std::find(views_.begin(), views_.end(), view) == views_.end()) views_.push_back(view);
 }
 
-void COrvaneDoc::RemoveView(COrvaneView* view) { std::erase(views_, view); }
+void COrvaneDoc::RemoveView(COrvaneView* view) {
+    std::erase(views_, view);
+}
 
 void COrvaneDoc::Subscribe(IDocObserver* observer) {
     if (observer && std::find(observers_.begin(), observers_.end(), observer) == observers_.end())
         observers_.push_back(observer);
 }
 
-void COrvaneDoc::Unsubscribe(IDocObserver* observer) { std::erase(observers_, observer); }
+void COrvaneDoc::Unsubscribe(IDocObserver* observer) {
+    std::erase(observers_, observer);
+}
 
 void COrvaneDoc::Notify(void (IDocObserver::*event)()) {
     // Observers may unsubscribe while being told; walk a copy.
-    for (IDocObserver* o : std::vector<IDocObserver*>(observers_)) (o->*event)();
+    for (IDocObserver* o : std::vector<IDocObserver*>(observers_))
+        (o->*event)();
 }
 
-void COrvaneDoc::NotifyObjectsChanged() { Notify(&IDocObserver::ObjectsChanged); }
-void COrvaneDoc::NotifyObjectsRepainted() { Notify(&IDocObserver::ObjectsRepainted); }
-void COrvaneDoc::NotifySelectionChanged() { Notify(&IDocObserver::SelectionChanged); }
-void COrvaneDoc::NotifyDefaultMode() { Notify(&IDocObserver::DefaultModeRequested); }
+void COrvaneDoc::NotifyObjectsChanged() {
+    Notify(&IDocObserver::ObjectsChanged);
+}
+void COrvaneDoc::NotifyObjectsRepainted() {
+    Notify(&IDocObserver::ObjectsRepainted);
+}
+void COrvaneDoc::NotifySelectionChanged() {
+    Notify(&IDocObserver::SelectionChanged);
+}
+void COrvaneDoc::NotifyDefaultMode() {
+    Notify(&IDocObserver::DefaultModeRequested);
+}
 
 } // namespace zepho

@@ -91,6 +91,12 @@ public:
     void AddView(COrvaneView* view);
     void RemoveView(COrvaneView* view);
     COrvaneView* GetView() const { return views_.empty() ? nullptr : views_.front(); }
+    // The view when it is one of this document's, else none (it may have closed).
+    COrvaneView* FindView(const COrvaneView* view) const {
+        for (COrvaneView* v : views_)
+            if (v == view) return v;
+        return nullptr;
+    }
 
     void Subscribe(IDocObserver* observer);
     void Unsubscribe(IDocObserver* observer);

@@ -69,6 +69,8 @@ bool CStrokeTool::OnLButtonDown(COrvaneView& view, unsigned, POINT client) {
         IUiHost* ui = view.UiHost();
         if (!ui || !AskConversion(*target, strings::kVerbPaintErase, *ui)) return true;
         ConvertToImage(doc, target);
+        // The question took the button's release: the stroke starts with the next press.
+        return true;
     }
     if (!target->content->raster.Is32()) return true;
     view.Stroke() = CStrokeState{target};

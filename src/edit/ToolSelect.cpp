@@ -70,7 +70,7 @@ bool CSelectionTool::EndSelectionMove(COrvaneView& view, POINT client) {
     view.EndSelectionDrag();
     if ((d.x == 0 && d.y == 0) || !view.Selection()) return true;
     COrvaneDoc& doc = view.Document();
-    doc.AddUndo(std::make_unique<CMoveSelectionUndo>(d.x, d.y));
+    doc.AddUndo(std::make_unique<CMoveSelectionUndo>(d.x, d.y, &view));
     doc.SetModifiedFlag();
     view.Selection()->Offset(d.x, d.y);
     view.SelectionRegionChanged();

@@ -41,6 +41,11 @@ COrvaneView* CUndoAction::View() const {
     return doc_ ? doc_->GetView() : nullptr;
 }
 
+COrvaneView* CUndoAction::ViewOf(const COrvaneView* made) const {
+    if (!made) return View();
+    return doc_ ? doc_->FindView(made) : nullptr;
+}
+
 void CUndoAction::Repaint(bool rebuild) const {
     if (!doc_) return;
     if (COrvaneView* v = View()) v->InvalidateAll();

@@ -41,6 +41,9 @@ protected:
 
     // The document's first view, or none.
     COrvaneView* View() const;
+    // `made` (the view an action was recorded in) while the document still shows it; the first
+    // view when the action names none; none once that view has closed.
+    COrvaneView* ViewOf(const COrvaneView* made) const;
     // Repaints the view and the objects panel; `rebuild` also makes the panel list the
     // objects again.
     void Repaint(bool rebuild) const;

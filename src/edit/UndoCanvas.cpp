@@ -30,11 +30,11 @@ const char* CSelectionUndo::LabelOf(Variant v) {
     return strings::kUndoRectSelection;
 }
 
-CSelectionUndo::CSelectionUndo(Variant v, std::optional<Region> previous)
-    : CUndoAction(LabelOf(v)), region_(std::move(previous)) {}
+CSelectionUndo::CSelectionUndo(Variant v, std::optional<Region> previous, const COrvaneView* view)
+    : CUndoAction(LabelOf(v)), region_(std::move(previous)), view_(view) {}
 
 void CSelectionUndo::Exchange() {
-    COrvaneView* view = View();
+    COrvaneView* view = ViewOf(view_);
     if (!view) return;
     std::swap(view->Selection(), region_);
     view->SelectionRegionChanged();
@@ -50,13 +50,13 @@ void CSelectionUndo::Redo() {
     SetUndoLabel();
 }
 
-CMoveSelectionUndo::CMoveSelectionUndo(int dx, int dy)
-    : CUndoAction(strings::kUndoMoveSelection), dx_(dx), dy_(dy) {}
+CMoveSelectionUndo::CMoveSelectionUndo(int dx, int dy, const COrvaneView* view)
+    : CUndoAction(strings::kUndoMoveSelection), dx_(dx), dy_(dy), view_(view) {}
 
 void CMoveSelectionUndo::Exchange() {
     dx_ = -dx_;
     dy_ = -dy_;
-    COrvaneView* view = View();
+    COrvaneView* view = ViewOf(view_);
     if (!view) return;
     if (view->Selection()) view->Selection()->Offset(dx_, dy_);
     view->SelectionRegionChanged();

@@ -12,26 +12,29 @@ class CSelectionUndo : public CUndoAction {
 public:
     enum Variant { Rectangular, Elliptic, Lasso, MagicWand, SelectAll, UnselectAll, Invert };
     static const char* LabelOf(Variant v);
-    // The view's region before the change; none when there was no selection.
-    CSelectionUndo(Variant v, std::optional<Region> previous);
+    // The view's region before the change; none when there was no selection. The selection
+    // belongs to `view` (none: the document's first view).
+    CSelectionUndo(Variant v, std::optional<Region> previous, const COrvaneView* view = nullptr);
     void Undo() override;
     void Redo() override;
 
 private:
     void Exchange();
     std::optional<Region> region_;
+    const COrvaneView* view_;
 };
 
 // Its label stays "Undo Move Selection" in both lists.
 class CMoveSelectionUndo : public CUndoAction {
 public:
-    CMoveSelectionUndo(int dx, int dy);
+    CMoveSelectionUndo(int dx, int dy, const COrvaneView* view = nullptr);
     void Undo() override { Exchange(); }
     void Redo() override { Exchange(); }
 
 private:
     void Exchange();
     int dx_, dy_;
+    const COrvaneView* view_;
 };
 
 // An object whose raster comes from a shape, resampled by scaling the shape.

@@ -160,12 +160,17 @@ TEST(StrokeAndFloodTools, ShapeObjectsAreConvertedOnlyWhenTheUserAgrees) {
     shape->content->selected = 0;
     EXPECT_EQ(f.Dump(), start);
 
-    // Yes: the conversion and the stroke are two steps; undoing both gives the shape back.
+    // Yes: the conversion is a step of its own. The question took the button's release, so no
+    // stroke is left running with the button up; the next press erases. Undoing both steps
+    // gives the shape back.
     f.ui.answers = {true};
     f.view->SelectTool(ToolEraser);
     f.Drag({{12, 12}, {18, 12}});
     EXPECT_FALSE(shape->content->shape);
     EXPECT_EQ(shape->content->kind, KindImage);
+    EXPECT_EQ(f.UndoCount(), 1u);
+    EXPECT_FALSE(f.view->Drag().Has(CDragState::Stroke));
+    f.Drag({{12, 12}, {18, 12}});
     EXPECT_EQ(f.UndoCount(), 2u);
     f.doc.OnEditUndo();
     f.doc.OnEditUndo();

@@ -2,7 +2,10 @@
 // their undo records.
 #include "DrawToolTestUtil.h"
 
+#include "edit/CmdClipboard.h"
+#include "edit/CmdSelection.h"
 #include "edit/EditStrings.h"
+#include "model/ClipRecord.h"
 #include "model/ModelStrings.h"
 
 #include <gtest/gtest.h>
@@ -193,6 +196,52 @@ TEST(SelectionCommands, SelectAllInvertUnselectAndTheirUndo) {
     EXPECT_EQ(f.RedoLabel(), "Redo Unselect All");
     // The outline follows every exchange.
     EXPECT_TRUE(f.view->SelectionOutline());
+}
+
+} // namespace
+} // namespace zepho::test
+
+namespace zepho::test {
+namespace {
+
+TEST(SelectionCommands, EachWindowKeepsItsOwnSelectionThroughUndoAndCopy) {
+    DrawToolFixture f;
+    Ref<CDrawObj> obj = f.AddImage(100, 80, RGB(10, 20, 30), 0, 0);
+    obj->content->selected = 1;
+    // A second window on the same document, made current for the commands.
+    auto second = std::make_unique<COrvaneView>(f.doc, &f.host);
+    second->SetUiHost(&f.ui);
+    second->OnInitialUpdate();
+    second->SetSelection(Region::Rect(RECT{0, 0, 10, 10}));
+
+    CmdSelectAll(*second);
+    EXPECT_FALSE(f.view->Selection());
+    f.doc.OnEditUndo();
+    ASSERT_TRUE(second->Selection());
+    EXPECT_EQ(second->Selection()->Bounds(), (RECT{0, 0, 10, 10}));
+    EXPECT_FALSE(f.view->Selection()); // the first window was not touched
+
+    // Copy takes the selection of the window it runs in: a 10 x 10 piece, not the whole object.
+    ASSERT_TRUE(CmdCopy(f.doc, f.clipboard, f.ui, second.get()));
+    std::vector<CClipItem> items = PasteFromClipboard(f.clipboard, [](int) { return std::string("p"); });
+    ASSERT_EQ(items.size(), 1u);
+    EXPECT_EQ(items[0].content->raster.Width(), 10);
+
+    // Once that window has closed, its steps change nothing.
+    CmdSelectAll(*second);
+    second.reset();
+    f.doc.OnEditUndo();
+    EXPECT_FALSE(f.view->Selection());
+}
+
+TEST(SelectionCommands, CopyingOnlyTransparentPixelsLeavesTheClipboardAlone) {
+    DrawToolFixture f;
+    Ref<CDrawObj> obj = f.AddImage(100, 80, RGB(10, 20, 30), 0, 0, 0);
+    obj->content->selected = 1;
+    f.Select(RECT{5, 5, 15, 15});
+    EXPECT_FALSE(CmdCopy(f.doc, f.clipboard, f.ui));
+    EXPECT_FALSE(f.clipboard.HasPrivate());
+    ASSERT_EQ(f.ui.shown.size(), 1u);
 }
 
 } // namespace
