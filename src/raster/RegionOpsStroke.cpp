@@ -113,6 +113,30 @@ void ClipToBox(PointF in, PointF& out, double left, double top, double right, do
     out = PointF{static_cast<float>(in.x + t * dx), static_cast<float>(in.y + t * dy)};
 }
 
+// Cuts the segment a-b to the box; false when it misses the box altogether.
+bool ClipSegment(PointF& a, PointF& b, double left, double top, double right, double bottom) {
+    const double dx = double{b.x} - a.x, dy = double{b.y} - a.y;
+    double t0 = 0, t1 = 1;
+    auto edge = [&](double p, double q) {
+        if (p == 0) return q >= 0;
+        const double r = q / p;
+        if (p < 0) {
+            if (r > t1) return false;
+            t0 = std::max(t0, r);
+        } else {
+            if (r < t0) return false;
+            t1 = std::min(t1, r);
+        }
+        return true;
+    };
+    if (!edge(-dx, a.x - left) || !edge(dx, right - a.x) || !edge(-dy, a.y - top) || !edge(dy, bottom - a.y))
+        return false;
+    const PointF from = a;
+    a = PointF{static_cast<float>(from.x + t0 * dx), static_cast<float>(from.y + t0 * dy)};
+    b = PointF{static_cast<float>(from.x + t1 * dx), static_cast<float>(from.y + t1 * dy)};
+    return true;
+}
+
 // The pixels of one stamp's rectangle (image coordinates) that the region allows, as boxes.
 class RegionClip {
 public:
@@ -182,8 +206,10 @@ PackedDib StrokeMask(int width, int height, PointF p1, PointF p2, int w, int val
 
     // A step that leaves the image is cut where the pen no longer reaches it.
     const bool in1 = Inside(p1, width, height), in2 = Inside(p2, width, height);
-    if (!in1 && !in2) return {};
     const double margin = h + 1;
+    // Both ends outside: a quick swipe across a small object still paints or erases where it
+    // crossed, and draws nothing when it missed.
+    if (!in1 && !in2 && !ClipSegment(p1, p2, -margin, -margin, width + margin, height + margin)) return {};
     if (!in1) ClipToBox(p2, p1, -margin, -margin, width + margin, height + margin);
     if (!in2) ClipToBox(p1, p2, -margin, -margin, width + margin, height + margin);
 

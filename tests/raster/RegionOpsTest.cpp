@@ -373,8 +373,15 @@ TEST(StrokeMask, HorizontalEvenWidthStampsSquares) {
 
 TEST(StrokeMask, EndsOutsideAndHostileInput) {
     POINT at{};
-    // Crossing the image with both ends outside draws nothing.
-    EXPECT_FALSE(StrokeMask(50, 50, PointF{-10, 25}, PointF{60, 25}, 5, 255, nullptr, true, at));
+    // A step with both ends outside draws where it crosses the image (a quick swipe over a small
+    // object), and nothing when it passes by.
+    const PackedDib across = StrokeMask(50, 50, PointF{-10, 25}, PointF{60, 25}, 5, 255, nullptr, true, at);
+    ASSERT_TRUE(across);
+    EXPECT_EQ(MaskAt(across, at, 0, 25), 255);
+    EXPECT_EQ(MaskAt(across, at, 49, 25), 255);
+    EXPECT_EQ(MaskAt(across, at, 25, 10), 0);
+    EXPECT_FALSE(StrokeMask(50, 50, PointF{-10, -20}, PointF{60, -20}, 5, 255, nullptr, true, at));
+    EXPECT_FALSE(StrokeMask(50, 50, PointF{-30, 10}, PointF{10, -30}, 5, 255, nullptr, true, at));
     EXPECT_FALSE(StrokeMask(50, 50, PointF{1, 1}, PointF{NAN, 2}, 5, 255, nullptr, true, at));
     EXPECT_FALSE(StrokeMask(50, 50, PointF{1, 1}, PointF{2, 2}, 0, 255, nullptr, true, at));
     EXPECT_FALSE(StrokeMask(0, 50, PointF{1, 1}, PointF{2, 2}, 4, 255, nullptr, true, at));
