@@ -144,6 +144,12 @@ public:
     Region RubberBand() const;
     // Repaints where the rubber band lies; tools call it before and after changing the drag.
     void InvalidateRubberBand();
+    // Moves the rubber band's free end, repainting where it was and where it goes.
+    void MoveRubberBandTo(POINT logical) {
+        InvalidateRubberBand();
+        Drag().current = logical;
+        InvalidateRubberBand();
+    }
 
     void OnLButtonDown(unsigned flags, POINT client);
     void OnMouseMove(unsigned flags, POINT client);

@@ -85,9 +85,7 @@ bool CStrokeTool::OnMouseMove(COrvaneView& view, unsigned flags, POINT client) {
     if (!drag.Has(CDragState::Stroke) || !(flags & kMkLButton)) return false;
     const POINT p = view.ClientToLogical(client);
     if (drag.Has(CDragState::RubberLine)) {
-        view.InvalidateRubberBand();
-        drag.current = p;
-        view.InvalidateRubberBand();
+        view.MoveRubberBandTo(p);
         return true;
     }
     Step(view, drag.current, p);

@@ -97,9 +97,7 @@ bool CRectSelectTool::OnMouseMove(COrvaneView& view, unsigned flags, POINT clien
     if (DragSelection(view, flags, client)) return true;
     CDragState& drag = view.Drag();
     if (!drag.Has(CDragState::RubberBand)) return false;
-    view.InvalidateRubberBand();
-    drag.current = view.ClientToLogical(client);
-    view.InvalidateRubberBand();
+    view.MoveRubberBandTo(view.ClientToLogical(client));
     return true;
 }
 

@@ -75,9 +75,7 @@ bool CShapeTool::OnLButtonDown(COrvaneView& view, unsigned, POINT client) {
 bool CShapeTool::OnMouseMove(COrvaneView& view, unsigned, POINT client) {
     CDragState& drag = view.Drag();
     if (!drag.Has(CDragState::RubberBand)) return false;
-    view.InvalidateRubberBand();
-    drag.current = view.ClientToLogical(client);
-    view.InvalidateRubberBand();
+    view.MoveRubberBandTo(view.ClientToLogical(client));
     return true;
 }
 
@@ -130,9 +128,7 @@ bool CPolygonTool::OnLButtonDown(COrvaneView& view, unsigned, POINT client) {
 bool CPolygonTool::OnMouseMove(COrvaneView& view, unsigned, POINT client) {
     CDragState& drag = view.Drag();
     if (!drag.Has(CDragState::Polygon) || drag.Has(CDragState::PolygonEnded)) return false;
-    view.InvalidateRubberBand();
-    drag.current = view.ClientToLogical(client);
-    view.InvalidateRubberBand();
+    view.MoveRubberBandTo(view.ClientToLogical(client));
     return true;
 }
 
