@@ -16,23 +16,6 @@ struct DrawToolFixture : ViewFixture {
     using ViewFixture::ViewFixture;
     MemoryClipboard clipboard;
 
-    void Click(int x, int y, unsigned keys = 0) {
-        view->OnLButtonDown(kMkLButton | keys, At(x, y));
-        view->OnLButtonUp(keys, At(x, y));
-    }
-    void Drag(std::initializer_list<POINT> canvasPath, unsigned keys = 0) {
-        auto it = canvasPath.begin();
-        view->OnLButtonDown(kMkLButton | keys, At(it->x, it->y));
-        POINT last = *it;
-        for (++it; it != canvasPath.end(); ++it) {
-            view->OnMouseMove(kMkLButton | keys, At(it->x, it->y));
-            last = *it;
-        }
-        view->OnLButtonUp(keys, At(last.x, last.y));
-    }
-    std::string Label() const {
-        return doc.UndoManager().PeekUndo() ? doc.UndoManager().PeekUndo()->GetLabel() : "";
-    }
     std::string RedoLabel() const {
         return doc.UndoManager().PeekRedo() ? doc.UndoManager().PeekRedo()->GetLabel() : "";
     }

@@ -15,25 +15,7 @@
 namespace zepho::test {
 namespace {
 
-struct ToolFixture : ViewFixture {
-    void Click(int x, int y, unsigned keys = 0) {
-        view->OnLButtonDown(kMkLButton | keys, At(x, y));
-        view->OnLButtonUp(keys, At(x, y));
-    }
-    void Drag(std::initializer_list<POINT> canvasPath, unsigned keys = 0) {
-        auto it = canvasPath.begin();
-        view->OnLButtonDown(kMkLButton | keys, At(it->x, it->y));
-        POINT last = *it;
-        for (++it; it != canvasPath.end(); ++it) {
-            view->OnMouseMove(kMkLButton | keys, At(it->x, it->y));
-            last = *it;
-        }
-        view->OnLButtonUp(keys, At(last.x, last.y));
-    }
-    std::string Label() const {
-        return doc.UndoManager().PeekUndo() ? doc.UndoManager().PeekUndo()->GetLabel() : "";
-    }
-};
+using ToolFixture = ViewFixture;
 
 bool SameBytes(const PackedDib& a, const PackedDib& b) {
     return a.Size() == b.Size() && std::memcmp(a.Data(), b.Data(), a.Size()) == 0;

@@ -65,6 +65,25 @@ struct ViewFixture {
     // The client point showing a canvas pixel's top-left corner.
     POINT At(int x, int y) const { return view->LogicalToClient(view->CanvasToLogical(POINT{x, y})); }
     std::size_t UndoCount() const { return doc.UndoManager().UndoCount(); }
+
+    // Mouse gestures in canvas pixels.
+    void Click(int x, int y, unsigned keys = 0) {
+        view->OnLButtonDown(kMkLButton | keys, At(x, y));
+        view->OnLButtonUp(keys, At(x, y));
+    }
+    void Drag(std::initializer_list<POINT> canvasPath, unsigned keys = 0) {
+        auto it = canvasPath.begin();
+        view->OnLButtonDown(kMkLButton | keys, At(it->x, it->y));
+        POINT last = *it;
+        for (++it; it != canvasPath.end(); ++it) {
+            view->OnMouseMove(kMkLButton | keys, At(it->x, it->y));
+            last = *it;
+        }
+        view->OnLButtonUp(keys, At(last.x, last.y));
+    }
+    std::string Label() const {
+        return doc.UndoManager().PeekUndo() ? doc.UndoManager().PeekUndo()->GetLabel() : "";
+    }
 };
 
 } // namespace zepho::test
