@@ -1,5 +1,7 @@
 #include "model/ClipRecord.h"
 
+#include "model/ShadowRecord.h"
+
 #include "model/DibStream.h"
 #include "model/ShapeFactory.h"
 #include "platform/ByteStream.h"
@@ -30,16 +32,7 @@ std::vector<BYTE> WriteClipBlock(const std::vector<CClipItem>& items) {
         out.WriteI32(item.position.y);
         out.WriteI32(item.cutout ? 0 : item.transparency);
         out.WriteI32(c.filter);
-        out.WriteU32(c.shadowColour);
-        out.WriteU8(static_cast<BYTE>(c.shadowType));
-        out.WriteU8(c.shadowTransparency);
-        out.WriteU8(c.shadowSize);
-        out.WriteU8(c.shadowSmooth);
-        out.WriteI32(c.shadowOffsetX);
-        out.WriteI32(c.shadowOffsetY);
-        out.WriteU16(c.shadowSkew);
-        out.WriteU16(c.shadowPerspective);
-        out.WriteI32(!item.cutout && c.HasShadow() ? 1 : 0);
+        WriteShadowRecord(out, c, !item.cutout && c.HasShadow());
     }
     std::uint64_t start = out.Tell();
     for (std::size_t i = 0; i < items.size(); ++i) {
@@ -65,20 +58,16 @@ namespace {
 
 bool ReadItem(ByteReader& in, std::uint64_t entryPos, const NameForKind& nameFor, CClipItem& item) {
     LONG offset = 0, size = 0, kind = 0, transparency = 0, filter = 0, on = 0;
-    BYTE type = 0;
     Ref<CObjContent> c = MakeRef<CObjContent>();
     if (!in.Seek(entryPos) || !in.ReadI32(offset) || !in.ReadI32(size) || !in.ReadI32(kind) ||
         !in.ReadI32(item.position.x) || !in.ReadI32(item.position.y) || !in.ReadI32(transparency) ||
-        !in.ReadI32(filter) || !in.ReadU32(c->shadowColour) || !in.ReadU8(type) ||
-        !in.ReadU8(c->shadowTransparency) || !in.ReadU8(c->shadowSize) || !in.ReadU8(c->shadowSmooth) ||
-        !in.ReadI32(c->shadowOffsetX) || !in.ReadI32(c->shadowOffsetY) || !in.ReadU16(c->shadowSkew) ||
-        !in.ReadU16(c->shadowPerspective) || !in.ReadI32(on))
+        !in.ReadI32(filter) || !ReadShadowRecord(in, *c, true, on))
         return false;
-    if (offset < 0 || size < 0 || static_cast<std::uint64_t>(offset) + static_cast<std::uint64_t>(size) > in.Size())
+    if (offset < 0 || size < 0 ||
+        static_cast<std::uint64_t>(offset) + static_cast<std::uint64_t>(size) > in.Size())
         return false;
     c->kind = kind;
     c->filter = filter;
-    c->shadowType = type;
     item.transparency = std::clamp<LONG>(transparency, 0, 255);
     const std::uint64_t end = static_cast<std::uint64_t>(offset) + static_cast<std::uint64_t>(size);
     in.Seek(static_cast<std::uint64_t>(offset));

@@ -2,6 +2,7 @@
 #include "model/DibStream.h"
 #include "model/DocImage.h"
 #include "model/FileStrings.h"
+#include "model/ShadowRecord.h"
 #include "model/ShapeFactory.h"
 #include "platform/ByteStream.h"
 #include "platform/Path.h"
@@ -20,13 +21,18 @@ constexpr std::size_t kNameBytes = 48;
 
 enum class Version { V2000, V2001, V2002, V2003 };
 
-bool ReadTag(ByteReader& in, char tag[4]) { return in.Read(tag, 4); }
+bool ReadTag(ByteReader& in, char tag[4]) {
+    return in.Read(tag, 4);
+}
 
 bool VersionOf(const char tag[4], Version& v) {
     static const struct {
         const char* text;
         Version v;
-    } known[] = {{"2003", Version::V2003}, {"2002", Version::V2002}, {"2001", Version::V2001}, {"2000", Version::V2000}};
+    } known[] = {{"2003", Version::V2003},
+                 {"2002", Version::V2002},
+                 {"2001", Version::V2001},
+                 {"2000", Version::V2000}};
     for (const auto& k : known)
         if (std::memcmp(tag, k.text, 4) == 0) {
             v = k.v;
@@ -59,32 +65,6 @@ bool ReadName(ByteReader& in, std::string& name) {
     return true;
 }
 
-void WriteShadow(ByteWriter& out, const CObjContent& c) {
-    out.WriteU32(c.shadowColour);
-    out.WriteU8(static_cast<BYTE>(c.shadowType));
-    out.WriteU8(c.shadowTransparency);
-    out.WriteU8(c.shadowSize);
-    out.WriteU8(c.shadowSmooth);
-    out.WriteI32(c.shadowOffsetX);
-    out.WriteI32(c.shadowOffsetY);
-    out.WriteU16(c.shadowSkew);
-    out.WriteU16(c.shadowPerspective);
-    out.WriteI32(c.HasShadow() ? 1 : 0);
-}
-
-// Reads the shadow fields in the order of the given version; returns the shadow-on flag.
-bool ReadShadow(ByteReader& in, CObjContent& c, Version v, LONG& on) {
-    BYTE type = 0;
-    on = 0;
-    if (!in.ReadU32(c.shadowColour) || !in.ReadU8(type) || !in.ReadU8(c.shadowTransparency) ||
-        !in.ReadU8(c.shadowSize) || !in.ReadU8(c.shadowSmooth) || !in.ReadI32(c.shadowOffsetX) ||
-        !in.ReadI32(c.shadowOffsetY))
-        return false;
-    c.shadowType = type;
-    if (v != Version::V2001 && (!in.ReadU16(c.shadowSkew) || !in.ReadU16(c.shadowPerspective))) return false;
-    return in.ReadI32(on);
-}
-
 class StatusScope {
 public:
     StatusScope(IProgress* p, const char* what, const std::string& name) : p_(p) {
@@ -109,7 +89,8 @@ private:
 
 // A payload must lie wholly inside the stream.
 bool PayloadInside(const ByteReader& in, LONG offset, LONG size) {
-    return offset >= 0 && size >= 0 && static_cast<std::uint64_t>(offset) + static_cast<std::uint64_t>(size) <= in.Size();
+    return offset >= 0 && size >= 0 &&
+           static_cast<std::uint64_t>(offset) + static_cast<std::uint64_t>(size) <= in.Size();
 }
 
 // The raster of a current-version payload: the shape's record rendered, or a DIB stream.
@@ -138,8 +119,8 @@ bool ReadHeader(ByteReader& in, CDocImage& doc, Header& h) {
     BYTE pad = 0;
     if (!in.ReadU32(doc.matteColour) || !in.ReadI32(doc.gifBackgroundIndex) || !in.ReadI32(doc.width) ||
         !in.ReadI32(doc.height) || !in.ReadU16(unused) || !in.ReadU16(doc.delay) ||
-        !in.ReadU8(doc.gifTransparentIndex) || !in.ReadU8(doc.gifControlFlags) || !in.ReadU8(doc.gifImageFlags) ||
-        !in.ReadU8(pad) || !in.ReadI32(h.count))
+        !in.ReadU8(doc.gifTransparentIndex) || !in.ReadU8(doc.gifControlFlags) ||
+        !in.ReadU8(doc.gifImageFlags) || !in.ReadU8(pad) || !in.ReadI32(h.count))
         return false;
     return doc.width >= 0 && doc.height >= 0;
 }
@@ -156,7 +137,7 @@ bool ReadCurrentEntry(ByteReader& in, CDocImage& doc, std::uint64_t entryPos) {
     BYTE visible = 0, locked = 0, unusedByte = 0;
     if (!in.Seek(entryPos + 12) || !in.ReadI32(filter) || !ReadName(in, c->name) || !in.ReadI32(o->x) ||
         !in.ReadI32(o->y) || !in.ReadU8(visible) || !in.ReadU8(locked) || !in.ReadU8(o->transparency) ||
-        !in.ReadU8(unusedByte) || !ReadShadow(in, *c, Version::V2003, on))
+        !in.ReadU8(unusedByte) || !ReadShadowRecord(in, *c, true, on))
         return false;
     c->SetShape(shape);
     c->filter = filter;
@@ -174,11 +155,11 @@ bool ReadOldEntry(ByteReader& in, CDocImage& doc, std::uint64_t entryPos, Versio
     Ref<CDrawObj> o = MakeRef<CDrawObj>();
     LONG w = 0, h = 0, on = 0, offset = 0, size = 0;
     BYTE visible = 0, locked = 0, unusedByte = 0;
-    if (!in.Seek(entryPos) || !in.ReadI32(w) || !in.ReadI32(h) || !ReadName(in, c->name) || !in.ReadI32(o->x) ||
-        !in.ReadI32(o->y) || !in.ReadU8(visible) || !in.ReadU8(locked) || !in.ReadU8(o->transparency) ||
-        !in.ReadU8(unusedByte))
+    if (!in.Seek(entryPos) || !in.ReadI32(w) || !in.ReadI32(h) || !ReadName(in, c->name) ||
+        !in.ReadI32(o->x) || !in.ReadI32(o->y) || !in.ReadU8(visible) || !in.ReadU8(locked) ||
+        !in.ReadU8(o->transparency) || !in.ReadU8(unusedByte))
         return false;
-    if (v != Version::V2000 && !ReadShadow(in, *c, v, on)) return false;
+    if (v != Version::V2000 && !ReadShadowRecord(in, *c, v != Version::V2001, on)) return false;
     if (!in.ReadI32(offset) || !in.ReadI32(size) || !PayloadInside(in, offset, size) || w <= 0 || h <= 0 ||
         !in.Seek(static_cast<std::uint64_t>(offset)))
         return false;
@@ -204,7 +185,8 @@ bool ReadBody(CDocImage& doc, ByteReader& in, Version v, IProgress* progress, co
     if (h.count < 1) return true;
     const std::uint32_t entry = EntrySize(v);
     // The table must fit in the file before anything is read from it.
-    if (static_cast<std::uint64_t>(h.count) * entry > in.Size() - std::min<std::uint64_t>(in.Size(), kHeaderSize))
+    if (static_cast<std::uint64_t>(h.count) * entry >
+        in.Size() - std::min<std::uint64_t>(in.Size(), kHeaderSize))
         return false;
     for (LONG i = 0; i < h.count; ++i) {
         const std::uint64_t pos = kHeaderSize + static_cast<std::uint64_t>(i) * entry;
@@ -257,7 +239,7 @@ bool CDocImage::WriteNative(ByteWriter& out, IProgress* progress, const std::str
         out.WriteU8(o->locked ? 1 : 0);
         out.WriteU8(o->transparency);
         out.WriteU8(0);
-        WriteShadow(out, c);
+        WriteShadowRecord(out, c, c.HasShadow());
     }
     StatusScope status(progress, strings::kSavingFile, name);
     std::uint64_t start = out.Tell();
