@@ -1,7 +1,7 @@
 // A full-window repaint of the view: surround, edge, checkerboard, frame composition, object
 // frames and the selection outline, as the widget asks for it. items/s counts window pixels.
-#include "edit/OrvaneDoc.h"
-#include "edit/OrvaneView.h"
+#include "edit/document/OrvaneDoc.h"
+#include "edit/view/OrvaneView.h"
 #include "raster/Dib.h"
 
 #include <benchmark/benchmark.h>

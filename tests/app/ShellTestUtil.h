@@ -1,9 +1,9 @@
 // Shared pieces of the shell tests: a main window over settings of its own, and action lookup.
 #pragma once
 
-#include "app/DocumentWindow.h"
-#include "app/MainWindow.h"
-#include "app/ZephoApp.h"
+#include "app/canvas/DocumentWindow.h"
+#include "app/mainwindow/MainWindow.h"
+#include "app/mainwindow/ZephoApp.h"
 
 #include <QAction>
 #include <QTemporaryDir>

@@ -1,7 +1,7 @@
 // Shared pieces of the command tests: a fixture with a scripted host and an in-memory clipboard.
 #pragma once
 
-#include "UndoTestUtil.h"
+#include "edit/UndoTestUtil.h"
 #include "model/DocDump.h"
 #include "support/ScriptedUiHost.h"
 

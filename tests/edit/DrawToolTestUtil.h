@@ -2,9 +2,9 @@
 // pixels, the undo label, a structural dump and an in-memory clipboard.
 #pragma once
 
-#include "CmdTestUtil.h"
-#include "ViewTestUtil.h"
-#include "edit/CmdSelection.h"
+#include "edit/CmdTestUtil.h"
+#include "edit/ViewTestUtil.h"
+#include "edit/commands/CmdSelection.h"
 #include "model/DocDump.h"
 
 #include <cstring>

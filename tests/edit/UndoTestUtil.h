@@ -2,8 +2,8 @@
 // with a view.
 #pragma once
 
-#include "edit/OrvaneDoc.h"
-#include "edit/OrvaneView.h"
+#include "edit/document/OrvaneDoc.h"
+#include "edit/view/OrvaneView.h"
 #include "model/AppSettings.h"
 #include "platform/ByteStream.h"
 #include "raster/Dib.h"
@@ -125,19 +125,21 @@ struct UndoFixture {
 
 // Random sessions (Session(seed), Step(), Dump(), Doc()): undoing everything must give back the
 // start and redoing everything the end, twice over.
-template <class Session>
-void ExpectUndoRedoRoundTrip(unsigned seeds, int steps) {
+template <class Session> void ExpectUndoRedoRoundTrip(unsigned seeds, int steps) {
     for (unsigned seed = 1; seed <= seeds; ++seed) {
         SCOPED_TRACE("seed " + std::to_string(seed));
         Session s(seed);
         const std::string start = s.Dump();
-        for (int i = 0; i < steps; ++i) s.Step();
+        for (int i = 0; i < steps; ++i)
+            s.Step();
         const std::string end = s.Dump();
         CUndoManager& m = s.Doc().UndoManager();
         for (int round = 0; round < 2; ++round) {
-            while (m.PeekUndo()) s.Doc().OnEditUndo();
+            while (m.PeekUndo())
+                s.Doc().OnEditUndo();
             ASSERT_EQ(s.Dump(), start);
-            while (m.PeekRedo()) s.Doc().OnEditRedo();
+            while (m.PeekRedo())
+                s.Doc().OnEditRedo();
             ASSERT_EQ(s.Dump(), end);
         }
     }

@@ -2,8 +2,8 @@
 // whose view is laid out in a 300 x 200 window.
 #pragma once
 
-#include "UndoTestUtil.h"
-#include "edit/Tool.h"
+#include "edit/UndoTestUtil.h"
+#include "edit/tools/Tool.h"
 #include "support/ScriptedUiHost.h"
 
 #include <string>

@@ -1,8 +1,8 @@
 // The Capture menu end to end on the X display: the main window goes and comes back, the picker
 // picks a real window, and the picture lands where the settings say.
-#include "app/CaptureController.h"
 #include "app/ShellTestUtil.h"
-#include "edit/EditStrings.h"
+#include "app/capture/CaptureController.h"
+#include "edit/undo/UndoStrings.h"
 
 #include <QElapsedTimer>
 #include <QGuiApplication>

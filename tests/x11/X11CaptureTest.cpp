@@ -1,6 +1,6 @@
 // Screen capture against a real X server (run under Xvfb): windows of known colours, a shaped
 // window and a translucent one, read back through the capture's window system.
-#include "app/X11Capture.h"
+#include "app/capture/X11Capture.h"
 
 #include <gtest/gtest.h>
 #include <xcb/shape.h>

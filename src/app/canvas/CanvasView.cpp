@@ -1,0 +1,225 @@
+#include "app/canvas/CanvasView.h"
+
+#include "app/canvas/QtDib.h"
+#include "edit/commands/CmdAlign.h"
+#include "edit/tools/ToolSet.h"
+#include "model/AppSettings.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QTimer>
+#include <QWheelEvent>
+
+namespace zepho {
+
+namespace {
+POINT ToPoint(const QPointF& p) {
+    return {static_cast<LONG>(p.x()), static_cast<LONG>(p.y())};
+}
+
+Qt::CursorShape ShapeOf(int id) {
+    switch (id) {
+    case kCursorTrackWE:
+        return Qt::SizeHorCursor;
+    case kCursorTrackNWSE:
+        return Qt::SizeFDiagCursor;
+    case kCursorTrackNS:
+        return Qt::SizeVerCursor;
+    case kCursorTrackNESW:
+        return Qt::SizeBDiagCursor;
+    case kCursorMoving:
+    case kCursorOverSelection:
+        return Qt::SizeAllCursor;
+    case kCursorRotate:
+        return Qt::OpenHandCursor;
+    case kCursorArrow:
+        return Qt::ArrowCursor;
+    default:
+        // The drawing tools' cursors: a precise cross for placing points.
+        return Qt::CrossCursor;
+    }
+}
+} // namespace
+
+CanvasView::CanvasView(COrvaneDoc& doc, CPaintColours* colours, IUiHost* ui, const CAppSettings* settings,
+                       QWidget* parent)
+    : QAbstractScrollArea(parent), view_(std::make_unique<COrvaneView>(doc, this)), settings_(settings) {
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    viewport()->setMouseTracking(true);
+    setFocusPolicy(Qt::StrongFocus);
+    view_->SetPaintColours(colours);
+    view_->SetUiHost(ui);
+    view_->OnInitialUpdate();
+}
+
+CanvasView::~CanvasView() {
+    for (auto& [id, timer] : timers_)
+        timer->stop();
+    view_.reset();
+}
+
+void CanvasView::InvalidateRect(const RECT& r) {
+    viewport()->update(QRect(r.left, r.top, r.right - r.left, r.bottom - r.top));
+}
+
+void CanvasView::InvalidateAll() {
+    viewport()->update();
+}
+
+SIZE CanvasView::ClientSize() const {
+    return {viewport()->width(), viewport()->height()};
+}
+
+POINT CanvasView::ScrollPosition() const {
+    return {horizontalScrollBar()->value(), verticalScrollBar()->value()};
+}
+
+void CanvasView::SetScrollSizes(SIZE total, bool horzBar, bool vertBar) {
+    const QSize client = viewport()->size();
+    horizontalScrollBar()->setRange(0, horzBar ? std::max(0, int(total.cx) - client.width()) : 0);
+    verticalScrollBar()->setRange(0, vertBar ? std::max(0, int(total.cy) - client.height()) : 0);
+    horizontalScrollBar()->setPageStep(client.width());
+    verticalScrollBar()->setPageStep(client.height());
+    horizontalScrollBar()->setSingleStep(16);
+    verticalScrollBar()->setSingleStep(16);
+}
+
+void CanvasView::CaptureMouse() {
+    viewport()->grabMouse();
+}
+void CanvasView::ReleaseMouse() {
+    viewport()->releaseMouse();
+}
+void CanvasView::SetCursor(int id) {
+    viewport()->setCursor(ShapeOf(id));
+}
+
+void CanvasView::ShowContextMenu(ContextMenu menu, POINT client) {
+    emit ContextMenuRequested(menu, viewport()->mapToGlobal(QPoint(client.x, client.y)));
+}
+
+void CanvasView::SetStatusText(const std::string& text) {
+    emit StatusText(QString::fromStdString(text));
+}
+
+void CanvasView::StartTimer(int id, int periodMs) {
+    QTimer*& timer = timers_[id];
+    if (!timer) {
+        timer = new QTimer(this);
+        connect(timer, &QTimer::timeout, this, [this, id] { view_->OnTimer(id); });
+    }
+    timer->start(periodMs);
+}
+
+COLORREF CanvasView::FaceColour() const {
+    const QColor c = palette().color(QPalette::Window);
+    return RGB(c.red(), c.green(), c.blue());
+}
+
+void CanvasView::OpenProperties(CDrawObj& obj) {
+    emit PropertiesRequested(&obj);
+}
+bool CanvasView::OpenTextEditor(CDrawObj& obj) {
+    return textEditor && textEditor(obj);
+}
+void CanvasView::PaintColoursChanged() {
+    emit PaintColoursEdited();
+}
+void CanvasView::ShowPickedColour(const PickedColour& colour) {
+    emit PickedColourChanged(colour);
+}
+void CanvasView::ToolChanged(int tool) {
+    emit ToolSwitched(tool);
+}
+
+void CanvasView::paintEvent(QPaintEvent* event) {
+    const QRect area = event->rect();
+    PackedDib buffer = view_->Render(RECT{area.left(), area.top(), area.right() + 1, area.bottom() + 1});
+    QPainter painter(viewport());
+    if (buffer)
+        painter.drawImage(area.topLeft(), ToQImage(buffer));
+    else
+        painter.fillRect(area, palette().window());
+}
+
+void CanvasView::resizeEvent(QResizeEvent* event) {
+    QAbstractScrollArea::resizeEvent(event);
+    view_->OnSize();
+}
+
+void CanvasView::scrollContentsBy(int, int) {
+    viewport()->update();
+}
+
+unsigned CanvasView::Flags(const QMouseEvent* e) const {
+    unsigned f = 0;
+    if (e->buttons() & Qt::LeftButton) f |= kMkLButton;
+    if (e->buttons() & Qt::RightButton) f |= kMkRButton;
+    if (e->modifiers() & Qt::ShiftModifier) f |= kMkShift;
+    if (e->modifiers() & Qt::ControlModifier) f |= kMkControl;
+    return f;
+}
+
+void CanvasView::mousePressEvent(QMouseEvent* e) {
+    setFocus();
+    const POINT p = ToPoint(e->position());
+    if (e->button() == Qt::LeftButton) view_->OnLButtonDown(Flags(e), p);
+    if (e->button() == Qt::RightButton) view_->OnRButtonDown(Flags(e), p);
+    emit ToolActed();
+}
+
+void CanvasView::mouseMoveEvent(QMouseEvent* e) {
+    const POINT p = ToPoint(e->position());
+    view_->OnMouseMove(Flags(e), p);
+    SetCursor(view_->CursorAt(p));
+}
+
+void CanvasView::mouseReleaseEvent(QMouseEvent* e) {
+    if (e->button() == Qt::LeftButton) view_->OnLButtonUp(Flags(e), ToPoint(e->position()));
+    emit ToolActed();
+}
+
+void CanvasView::mouseDoubleClickEvent(QMouseEvent* e) {
+    if (e->button() == Qt::LeftButton) view_->OnLButtonDblClk(Flags(e), ToPoint(e->position()));
+}
+
+bool CanvasView::event(QEvent* e) {
+    // Escape ends a shape in progress before it can reach Unselect All's shortcut.
+    if (e->type() == QEvent::ShortcutOverride && static_cast<QKeyEvent*>(e)->key() == Qt::Key_Escape &&
+        ShapeGestureActive(*view_)) {
+        e->accept();
+        return true;
+    }
+    return QAbstractScrollArea::event(e);
+}
+
+void CanvasView::keyPressEvent(QKeyEvent* e) {
+    const int key = e->key();
+    if (key == Qt::Key_Escape && CancelShapeGesture(*view_)) return;
+    if (settings_ &&
+        (key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Up || key == Qt::Key_Down)) {
+        const NudgeKey k = key == Qt::Key_Left    ? NudgeKey::Left
+                           : key == Qt::Key_Right ? NudgeKey::Right
+                           : key == Qt::Key_Up    ? NudgeKey::Up
+                                                  : NudgeKey::Down;
+        if (CmdNudge(view_->Document(), *settings_, k)) return;
+    }
+    QAbstractScrollArea::keyPressEvent(e);
+}
+
+void CanvasView::wheelEvent(QWheelEvent* e) {
+    if (e->modifiers() & Qt::ControlModifier) {
+        if (e->angleDelta().y() > 0)
+            view_->ZoomIn();
+        else if (e->angleDelta().y() < 0)
+            view_->ZoomOut();
+        emit ZoomChanged();
+        return;
+    }
+    QAbstractScrollArea::wheelEvent(e);
+}
+
+} // namespace zepho

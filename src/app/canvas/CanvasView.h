@@ -1,0 +1,84 @@
+// The widget of a document view: it paints what the view model composes for each exposed
+// rectangle, keeps the scroll bars the model lays out, and passes mouse and keys to the tools.
+#pragma once
+
+#include "edit/tools/Tool.h"
+#include "edit/view/OrvaneView.h"
+#include "edit/view/ViewHost.h"
+
+#include <QAbstractScrollArea>
+
+#include <functional>
+#include <map>
+#include <memory>
+
+class QTimer;
+
+namespace zepho {
+
+class CAppSettings;
+
+class CanvasView : public QAbstractScrollArea, public IViewHost {
+    Q_OBJECT
+public:
+    CanvasView(COrvaneDoc& doc, CPaintColours* colours, IUiHost* ui, const CAppSettings* settings,
+               QWidget* parent = nullptr);
+    ~CanvasView() override;
+
+    COrvaneView& View() { return *view_; }
+    const COrvaneView& View() const { return *view_; }
+
+    // IViewHost
+    void InvalidateRect(const RECT& client) override;
+    void InvalidateAll() override;
+    SIZE ClientSize() const override;
+    POINT ScrollPosition() const override;
+    void SetScrollSizes(SIZE total, bool horzBar, bool vertBar) override;
+    void CaptureMouse() override;
+    void ReleaseMouse() override;
+    void SetCursor(int cursorId) override;
+    void ShowContextMenu(ContextMenu menu, POINT client) override;
+    void SetStatusText(const std::string& text) override;
+    void StartTimer(int id, int periodMs) override;
+    COLORREF FaceColour() const override;
+    void OpenProperties(CDrawObj& obj) override;
+    bool OpenTextEditor(CDrawObj& obj) override;
+    void PaintColoursChanged() override;
+    void ShowPickedColour(const PickedColour& colour) override;
+    void ToolChanged(int toolNumber) override;
+
+    // Set by the main window: the text editor for a new text object.
+    std::function<bool(CDrawObj&)> textEditor;
+
+signals:
+    void StatusText(const QString& text);
+    void ContextMenuRequested(ContextMenu menu, const QPoint& global);
+    void PropertiesRequested(CDrawObj* obj);
+    void PaintColoursEdited();
+    void PickedColourChanged(const PickedColour& colour);
+    void ToolSwitched(int tool);
+    void ZoomChanged();
+    // A mouse button went down or up: what a tool did may change the commands' states.
+    void ToolActed();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    bool event(QEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+
+private:
+    unsigned Flags(const QMouseEvent* e) const;
+
+    std::unique_ptr<COrvaneView> view_;
+    const CAppSettings* settings_;
+    std::map<int, QTimer*> timers_;
+};
+
+} // namespace zepho

@@ -1,0 +1,178 @@
+#include "app/dialogs/EffectDialogs.h"
+
+#include "app/dialogs/EffectStrings.h"
+#include "edit/commands/CmdEffects.h"
+
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QRadioButton>
+#include <QSignalBlocker>
+#include <QSlider>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+namespace zepho {
+
+namespace {
+
+struct EffectTexts {
+    const char* caption;
+    const char* group;
+    const char* labels[3];
+};
+
+EffectTexts TextsOf(EffectKind kind) {
+    using namespace effects;
+    switch (kind) {
+    case EffectKind::Blur:
+        return {kBlur, kBlur, {kBlurLabel}};
+    case EffectKind::GaussianBlur:
+        return {kGaussianBlur, kGaussianBlur, {kBlurLabel}};
+    case EffectKind::Sharpness:
+        return {kSharpness, kSharpness, {kSharpnessLabel}};
+    case EffectKind::Emboss:
+        return {kEmboss, kEmboss, {kElevation, kWeight, kClockwise}};
+    case EffectKind::Sunspot:
+        return {kSunspot, kSunspot, {kHorizontalPos, kVerticalPos, kBrightness}};
+    case EffectKind::BrightnessContrast:
+        return {kAdjustBc, kGroupBc, {kBrightness, kContrast}};
+    case EffectKind::Hsl:
+        return {kAdjustHsl, kGroupHsl, {kHue, kSaturation, kLightness}};
+    case EffectKind::Rgb:
+        return {kAdjustRgb, kGroupRgb, {kRed, kGreen, kBlue}};
+    }
+    return {kBlur, kBlur, {kBlurLabel}};
+}
+
+} // namespace
+
+EffectDialog::EffectDialog(CEffectModel& model, QWidget* parent) : QDialog(parent), model_(model) {
+    const EffectTexts texts = TextsOf(model.Kind());
+    const int count = static_cast<int>(model.Info().params.size());
+    setWindowTitle(QString::fromUtf8(texts.caption));
+    sliders.assign(count, nullptr);
+    spins.assign(count, nullptr);
+
+    group = new QGroupBox(QString::fromUtf8(texts.group));
+    auto* inner = new QVBoxLayout(group);
+    auto* grid = new QGridLayout;
+    inner->addLayout(grid);
+    const bool emboss = model.Kind() == EffectKind::Emboss;
+    for (int i = 0; i < count; ++i)
+        if (!(emboss && i == kEmbossAngle)) AddControl(i, texts.labels[i], grid, i);
+    if (emboss) AddDirections(inner);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(group);
+    layout->addWidget(buttons);
+}
+
+void EffectDialog::AddControl(int i, const char* label, QGridLayout* grid, int row) {
+    const EffectParam& p = model_.Info().params[i];
+    auto* spin = new QSpinBox;
+    spin->setRange(p.minimum, p.maximum);
+    spin->setValue(model_.Value(i));
+    // A typed value counts once it is complete (Enter or leaving the box), not per keystroke.
+    spin->setKeyboardTracking(false);
+    spins[i] = spin;
+    grid->addWidget(new QLabel(QString::fromUtf8(label)), row, 0);
+    if (p.tick > 0) {
+        auto* slider = new QSlider(Qt::Horizontal);
+        slider->setRange(p.minimum, p.maximum);
+        slider->setValue(model_.Value(i));
+        slider->setTickInterval(p.tick);
+        slider->setTickPosition(QSlider::TicksBelow);
+        slider->setPageStep(p.tick);
+        slider->setMinimumWidth(180);
+        sliders[i] = slider;
+        grid->addWidget(slider, row, 1);
+        // The box shows the value while the slider is dragged; the images follow when it is let go.
+        connect(slider, &QSlider::valueChanged, this, [this, i, slider](int v) {
+            {
+                const QSignalBlocker block(spins[i]);
+                spins[i]->setValue(v);
+            }
+            if (!slider->isSliderDown()) model_.SetValue(i, v);
+        });
+        connect(slider, &QSlider::sliderReleased, this,
+                [this, i, slider] { model_.SetValue(i, slider->value()); });
+    }
+    grid->addWidget(spin, row, 2);
+    connect(spin, &QSpinBox::valueChanged, this, [this, i](int v) {
+        if (QSlider* s = sliders[i]) {
+            const QSignalBlocker block(s);
+            s->setValue(v);
+        }
+        model_.SetValue(i, v);
+    });
+}
+
+void EffectDialog::AddDirections(QVBoxLayout* layout) {
+    using namespace effects;
+    auto* box = new QGroupBox(QString::fromUtf8(kAzimuth));
+    auto* grid = new QGridLayout(box);
+    const char* names[5] = {kRight, kUp, kLeft, kDown, kCustomAngle};
+    for (int d = 0; d < 5; ++d) {
+        directions[d] = new QRadioButton(QString::fromUtf8(names[d]));
+        grid->addWidget(directions[d], d / 2, d % 2);
+    }
+    AddControl(kEmbossAngle, kClockwise, grid, 3);
+    QSpinBox* angle = spins[kEmbossAngle];
+    angle->setEnabled(false);
+    layout->addWidget(box);
+    // The start angle picks its button; any other angle is a custom one.
+    int start = 4;
+    for (int d = 0; d < 4; ++d)
+        if (kEmbossDirections[d] == model_.Value(kEmbossAngle)) start = d;
+    directions[start]->setChecked(true);
+    angle->setEnabled(start == 4);
+    for (int d = 0; d < 5; ++d)
+        connect(directions[d], &QRadioButton::toggled, this, [this, d, angle](bool on) {
+            if (!on) return;
+            angle->setEnabled(d == 4);
+            if (d < 4) angle->setValue(kEmbossDirections[d]);
+        });
+}
+
+// The controls may still report values while they are torn down: nothing may reach the model.
+EffectDialog::~EffectDialog() {
+    for (QSlider* s : sliders)
+        if (s) s->disconnect(this);
+    for (QSpinBox* s : spins)
+        if (s) s->disconnect(this);
+    for (QRadioButton* r : directions)
+        if (r) r->disconnect(this);
+}
+
+void EffectDialog::done(int result) {
+    if (result == QDialog::Accepted)
+        recorded_ = model_.Ok();
+    else
+        model_.Cancel();
+    QDialog::done(result);
+}
+
+// The dialog opens in the main window's bottom-right corner, where it hides the least.
+void EffectDialog::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (placed_ || !parentWidget()) return;
+    placed_ = true;
+    const QRect main = parentWidget()->window()->frameGeometry();
+    const QRect own = frameGeometry();
+    move(main.right() + 1 - own.width(), main.bottom() + 1 - own.height());
+}
+
+bool RunEffectDialog(QWidget* parent, COrvaneDoc& doc, EffectKind kind, IUiHost& ui) {
+    std::unique_ptr<CEffectModel> model = BeginEffect(doc, kind, ui);
+    if (!model) return false;
+    EffectDialog dialog(*model, parent);
+    dialog.exec();
+    return dialog.Recorded();
+}
+
+} // namespace zepho

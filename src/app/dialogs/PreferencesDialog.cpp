@@ -1,0 +1,67 @@
+#include "app/dialogs/PreferencesDialog.h"
+
+#include "app/mainwindow/AppStrings.h"
+#include "app/panels/ColorButton.h"
+
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+namespace zepho {
+
+PreferencesDialog::PreferencesDialog(const CAppSettings& s, QWidget* parent) : QDialog(parent) {
+    setWindowTitle(kPreferencesTitle);
+    undoLevels = new QSpinBox;
+    undoLevels->setRange(1, 1000);
+    undoLevels->setValue(std::clamp(s.UndoMaxTimes, 1, 1000));
+    auto* undoBox = new QGroupBox(kUndoGroup);
+    auto* undoRow = new QHBoxLayout(undoBox);
+    undoRow->addWidget(new QLabel(kMaintain));
+    undoRow->addWidget(undoLevels);
+    undoRow->addWidget(new QLabel(kLevels));
+    undoRow->addStretch();
+
+    psdLayers = new QRadioButton(kPsdLayers);
+    psdComposite = new QRadioButton(kPsdComposite);
+    (s.PSDOpenFashion ? psdComposite : psdLayers)->setChecked(true);
+    auto* psdBox = new QGroupBox(QStringLiteral("PSD"));
+    auto* psdCol = new QVBoxLayout(psdBox);
+    psdCol->addWidget(psdLayers);
+    psdCol->addWidget(psdComposite);
+
+    background = new ColorButton(s.DefaultBackgroundColor);
+    horizontalOffset = new QSpinBox;
+    verticalOffset = new QSpinBox;
+    for (QSpinBox* b : {horizontalOffset, verticalOffset})
+        b->setRange(1, 100);
+    horizontalOffset->setValue(std::clamp(s.HorizontalOffset, 1, 100));
+    verticalOffset->setValue(std::clamp(s.VerticalOffset, 1, 100));
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("Default background color:"), background);
+    form->addRow(QStringLiteral("Arrow keys move horizontally by:"), horizontalOffset);
+    form->addRow(QStringLiteral("Arrow keys move vertically by:"), verticalOffset);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(undoBox);
+    layout->addWidget(psdBox);
+    layout->addLayout(form);
+    layout->addWidget(buttons);
+}
+
+void PreferencesDialog::Store(CAppSettings& s) const {
+    s.UndoMaxTimes = undoLevels->value();
+    s.PSDOpenFashion = psdComposite->isChecked() ? 1 : 0;
+    s.DefaultBackgroundColor = background->Colour();
+    s.HorizontalOffset = horizontalOffset->value();
+    s.VerticalOffset = verticalOffset->value();
+}
+
+} // namespace zepho

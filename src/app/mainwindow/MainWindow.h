@@ -1,0 +1,155 @@
+// The main window: the documents' MDI area, menus, toolbars and status bar.
+#pragma once
+
+#include "app/services/QtServices.h"
+#include "edit/document/OrvaneDoc.h"
+#include "edit/tools/Tool.h"
+
+#include <QImage>
+#include <QMainWindow>
+#include <QPrinter>
+
+#include <memory>
+
+class QMdiArea;
+class QMdiSubWindow;
+class QLabel;
+class QProgressBar;
+class QAction;
+class QDockWidget;
+class QMenu;
+
+class QActionGroup;
+
+namespace zepho {
+
+class CZephoApp;
+class COrvaneDoc;
+class DocumentWindow;
+class ObjectsPanel;
+class OptionsPanel;
+class CanvasView;
+class COrvaneView;
+class ColorButton;
+
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    explicit MainWindow(CZephoApp& app, QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // File commands. NewDocument asks with the "New Image" dialog unless the application says
+    // to skip it; the others report failures in message boxes and return false.
+    DocumentWindow* NewDocument();
+    DocumentWindow* OpenDocument(const QString& path);
+    bool SaveDocument(DocumentWindow* window);
+    bool SaveDocumentAs(DocumentWindow* window, const QString& path);
+    // Asks to save a modified document whose last window is closing; false means cancel.
+    bool ConfirmClose(DocumentWindow* window);
+
+    DocumentWindow* ActiveDocumentWindow() const;
+    QList<DocumentWindow*> DocumentWindows() const;
+    QMdiArea* MdiArea() const { return mdi_; }
+    IUiHost& Ui() { return *uiHost_; }
+    // Tests answer the message boxes instead of a user.
+    void SetUiHost(IUiHost* host) { uiHost_ = host ? host : &ui_; }
+    IProgress& Progress() { return progress_; }
+
+    // The paint colours of the two colour buttons.
+    CPaintColours paint;
+
+public slots:
+    void UpdateCommands();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void BuildFileMenu();
+    void BuildEditMenu();
+    // Cut, Delete, Select All, Unselect All and Invert, placed among the Edit menu's commands.
+    void BuildSelectionCommands();
+    void UpdateSelectionCommands();
+    void BuildWindowMenu();
+    void BuildHelpMenu();
+    void BuildObjectMenus();
+    // The Capture menu and the controller behind its commands.
+    void BuildCaptureMenu();
+    class CaptureController* capture_ = nullptr;
+    void BuildPrintCommands(QMenu* file, QAction* before);
+    void PrintDocument(QPrinter& printer);
+    void ShowHelp();
+    void CyclePane(bool forward);
+    static void LoadHelp();
+    void BuildViewParts();
+    void ConnectCanvas(DocumentWindow* window);
+    void UpdateViewCommands();
+    int CurrentTool() const;
+    void UpdateObjectCommands(COrvaneDoc* doc);
+    void RebuildRecentFiles();
+    DocumentWindow* AddWindow(std::shared_ptr<COrvaneDoc> doc);
+    void OnOpen();
+    void OnSave();
+    void OnSaveAs();
+    void OnAddImages();
+    void OnOpenAvi();
+    void OnAddAvi();
+    void BuildExportCommands(QMenu* menu);
+    void OnExport(int formatIndex);
+    QString AskSavePath(DocumentWindow* w);
+    QString DocumentFolder(const DocumentWindow& w) const;
+    void OnNewWindow();
+    void OnPreferences();
+    void OnAbout();
+    bool ReadInto(COrvaneDoc& doc, const QString& path);
+    FileLoader FileLoaderWithQuestions();
+
+    // Set while a file is read or written: the progress pump repaints, and a close request that
+    // arrives then must wait for the file to be done.
+    bool busy_ = false;
+    struct BusyScope {
+        explicit BusyScope(bool& flag) : flag_(flag), was_(flag) { flag_ = true; }
+        ~BusyScope() { flag_ = was_; }
+        bool& flag_;
+        bool was_;
+    };
+
+    CZephoApp& app_;
+    QMdiArea* mdi_ = nullptr;
+    QLabel* statusText_ = nullptr;
+    QLabel* statusPos_ = nullptr;
+    QProgressBar* progressBar_ = nullptr;
+    QtUiHost ui_;
+    IUiHost* uiHost_ = &ui_;
+    QtProgress progress_;
+    QtClipboard clipboard_;
+
+public:
+    ObjectsPanel* Panel() const { return objectsPanel_; }
+    OptionsPanel* Options() const { return optionsPanel_; }
+    CanvasView* ActiveCanvas() const;
+    COrvaneView* ActiveView() const;
+    // A mouse gesture is running in some view: commands wait until it ends.
+    bool GestureInProgress() const;
+    // The visible objects over the export background colour, as printed.
+    QImage FlattenedImage(const COrvaneDoc& doc) const;
+    // Runs an order or align command by its name on the active view.
+    void RunLayoutCommand(const QString& name);
+
+private:
+    QMenu* recentMenu_ = nullptr;
+    ObjectsPanel* objectsPanel_ = nullptr;
+    QDockWidget* objectsDock_ = nullptr;
+    OptionsPanel* optionsPanel_ = nullptr;
+    QActionGroup* toolGroup_ = nullptr;
+    std::unique_ptr<QPrinter> printer_;
+    ColorButton* foreButton_ = nullptr;
+    ColorButton* backButton_ = nullptr;
+    struct Actions;
+    std::unique_ptr<Actions> act_;
+};
+
+} // namespace zepho

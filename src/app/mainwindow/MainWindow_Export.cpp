@@ -1,0 +1,93 @@
+// Bringing images into a document and exporting it: Add Image(s) and the Save As formats.
+#include "app/canvas/DocumentWindow.h"
+#include "app/canvas/QtDib.h"
+#include "app/dialogs/ExportDialog.h"
+#include "app/dialogs/ImageBrowser.h"
+#include "app/dialogs/VideoBrowser.h"
+#include "app/mainwindow/AppStrings.h"
+#include "app/mainwindow/MainWindowActions.h"
+#include "app/mainwindow/ZephoApp.h"
+#include "codecs/CodecStrings.h"
+#include "codecs/OpenExport.h"
+#include "edit/document/CmdFiles.h"
+#include "model/FileStrings.h"
+#include "platform/Format.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QMenu>
+
+namespace zepho {
+
+void MainWindow::BuildExportCommands(QMenu* menu) {
+    const auto& formats = ExportFormats();
+    for (int i = 0; i < static_cast<int>(formats.size()); ++i)
+        menu->addAction(QString::fromUtf8(formats[static_cast<std::size_t>(i)].menuText), this,
+                        [this, i] { OnExport(i); });
+}
+
+void MainWindow::OnExport(int formatIndex) {
+    DocumentWindow* w = ActiveDocumentWindow();
+    if (!w || GestureInProgress() || busy_) return;
+    const ExportFormat& format = ExportFormats()[static_cast<std::size_t>(formatIndex)];
+    COrvaneDoc& doc = w->Document();
+    CAppSettings& settings = app_.Settings();
+
+    // The document's title without its extension, beside the file it came from.
+    const QString base =
+        QFileInfo(w->DocumentTitle()).completeBaseName() + QLatin1Char('.') + format.extension;
+    const QString dir = DocumentFolder(*w);
+    const QImage preview = ToQImage(FlattenForExport(doc.Image(), settings.DefaultBackgroundColor));
+    ExportDialog dialog(format, settings, QDir(dir).filePath(base), preview, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    const QString path = dialog.ChosenPath();
+    if (path.isEmpty()) return;
+    dialog.Store(settings);
+
+    BusyScope busy(busy_);
+    progress_.SetText(strings::kSavingFile + QFileInfo(path).fileName().toStdString());
+    progress_.SetPos(0);
+    const std::string file = path.toStdString();
+    const bool ok =
+        format.id == ExportFormat::Bmp
+            ? ExportBmp(doc.Image(), file, static_cast<int>(dialog.Option()), &progress_,
+                        settings.DefaultBackgroundColor)
+            : ExportFile(doc.Image(), file, dialog.Option(), 0, &progress_, settings.DefaultBackgroundColor);
+    progress_.SetText({});
+    progress_.SetPos(0);
+    if (!ok) uiHost_->MessageBox(Format(strings::kSaveFailed, file.c_str()), kAppTitle, MsgIcon::Error);
+}
+
+void MainWindow::OnOpenAvi() {
+    VideoBrowserDialog dialog(app_.Settings(), QStringLiteral("Open AVI File"), this);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    OpenDocument(dialog.selectedFiles().first());
+}
+
+void MainWindow::OnAddAvi() {
+    DocumentWindow* w = ActiveDocumentWindow();
+    if (!w || GestureInProgress() || busy_) return;
+    VideoBrowserDialog dialog(app_.Settings(), QStringLiteral("Add AVI"), this);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    const std::string path = QFileInfo(dialog.selectedFiles().first()).absoluteFilePath().toStdString();
+    BusyScope busy(busy_);
+    CmdAddImageFiles(w->Document(), {path}, *uiHost_, FileLoaderWithQuestions(), true);
+    UpdateCommands();
+}
+
+void MainWindow::OnAddImages() {
+    DocumentWindow* w = ActiveDocumentWindow();
+    if (!w || GestureInProgress() || busy_) return;
+    ImageBrowserDialog dialog(app_.Settings(), QString::fromUtf8(kAddImagesTitle), true, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    const QStringList files = dialog.selectedFiles();
+    if (files.isEmpty()) return;
+    std::vector<std::string> paths;
+    for (const QString& f : files)
+        paths.push_back(QFileInfo(f).absoluteFilePath().toStdString());
+    BusyScope busy(busy_);
+    CmdAddImageFiles(w->Document(), paths, *uiHost_, FileLoaderWithQuestions());
+    UpdateCommands();
+}
+
+} // namespace zepho

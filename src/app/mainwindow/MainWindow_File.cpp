@@ -1,0 +1,203 @@
+// The File menu: new, open, save, close, recent files, exit.
+#include "app/canvas/DocumentWindow.h"
+#include "app/dialogs/ExportDialog.h"
+#include "app/dialogs/ImageBrowser.h"
+#include "app/dialogs/NewImageDialog.h"
+#include "app/mainwindow/AppStrings.h"
+#include "app/mainwindow/MainWindowActions.h"
+#include "app/mainwindow/ZephoApp.h"
+#include "codecs/CodecStrings.h"
+#include "model/FileStrings.h"
+#include "platform/Format.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QMessageBox>
+
+namespace zepho {
+
+void MainWindow::BuildFileMenu() {
+    QMenu* m = menuBar()->addMenu(QStringLiteral("&File"));
+    act_->newDoc = m->addAction(QIcon::fromTheme("document-new"), QStringLiteral("&New"), this,
+                                [this] { NewDocument(); });
+    act_->newDoc->setShortcut(QKeySequence::New);
+    act_->open = m->addAction(QIcon::fromTheme("document-open"), QStringLiteral("&Open..."), this,
+                              &MainWindow::OnOpen);
+    act_->open->setShortcut(QKeySequence::Open);
+    act_->openAvi = m->addAction(QStringLiteral("Open A&VI File..."), this, &MainWindow::OnOpenAvi);
+    act_->addImages = m->addAction(QStringLiteral("A&dd Image(s)..."), this, &MainWindow::OnAddImages);
+    act_->addAvi = m->addAction(QStringLiteral("Add AV&I..."), this, &MainWindow::OnAddAvi);
+    act_->close = m->addAction(QStringLiteral("&Close"), this, [this] {
+        if (QMdiSubWindow* sub = mdi_->activeSubWindow()) sub->close();
+    });
+    act_->save =
+        m->addAction(QIcon::fromTheme("document-save"), QStringLiteral("&Save"), this, &MainWindow::OnSave);
+    act_->save->setShortcut(QKeySequence::Save);
+    QMenu* saveAs = m->addMenu(QStringLiteral("Save &As"));
+    act_->saveAs = saveAs->menuAction();
+    saveAs->addAction(QStringLiteral("&QZI..."), this, &MainWindow::OnSaveAs);
+    saveAs->addSeparator();
+    BuildExportCommands(saveAs);
+    m->addSeparator();
+    QAction* recentAnchor = m->addSeparator();
+    recentMenu_ = m->addMenu(QStringLiteral("Recent &Files"));
+    RebuildRecentFiles();
+    m->addSeparator();
+    act_->exit = m->addAction(QStringLiteral("E&xit"), this, &QWidget::close);
+    act_->exit->setShortcut(QKeySequence::Quit);
+    BuildPrintCommands(m, recentAnchor);
+}
+
+void MainWindow::RebuildRecentFiles() {
+    recentMenu_->clear();
+    const QStringList& files = app_.RecentFiles();
+    for (int i = 0; i < files.size(); ++i) {
+        const QString path = files[i];
+        recentMenu_
+            ->addAction(QStringLiteral("&%1 %2").arg(i + 1).arg(QFileInfo(path).fileName()), this,
+                        [this, path] { OpenDocument(path); })
+            ->setToolTip(path);
+    }
+    recentMenu_->setEnabled(!files.isEmpty());
+}
+
+DocumentWindow* MainWindow::NewDocument() {
+    CAppSettings& s = app_.Settings();
+    if (app_.skipNewImageDialog) {
+        app_.skipNewImageDialog = false;
+    } else {
+        NewImageDialog dialog(s, this);
+        if (dialog.exec() != QDialog::Accepted) return nullptr;
+        dialog.Store(s);
+    }
+    auto doc = std::make_shared<COrvaneDoc>();
+    doc->ResetShapeCounters();
+    if (!doc->CreateNewImage(s.NewImageWidth, s.NewImageHeight, s.InitTransparent != 0, s.InitColor))
+        return nullptr;
+    DocumentWindow* w = AddWindow(std::move(doc));
+    w->Document().NotifyDefaultMode();
+    return w;
+}
+
+// Opens files by extension, asking the PSD question through this window.
+FileLoader MainWindow::FileLoaderWithQuestions() {
+    return [this](CDocImage& image, const std::string& file, LoadFlags& flags, IProgress* progress) {
+        return OpenFileWith(image, file, flags, progress, OpenContext{uiHost_, &app_.Settings()});
+    };
+}
+
+bool MainWindow::ReadInto(COrvaneDoc& doc, const QString& path) {
+    BusyScope busy(busy_);
+    doc.SetFileLoader(FileLoaderWithQuestions());
+    return doc.OnOpenDocument(path.toStdString(), &progress_);
+}
+
+DocumentWindow* MainWindow::OpenDocument(const QString& path) {
+    const QString abs = QFileInfo(path).absoluteFilePath();
+    // A document that is already open gets its window activated.
+    for (DocumentWindow* w : DocumentWindows())
+        if (w->FilePath() == abs) {
+            mdi_->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(w->parentWidget()));
+            return w;
+        }
+    auto doc = std::make_shared<COrvaneDoc>();
+    doc->SetSettings(&app_.Settings());
+    if (!ReadInto(*doc, abs)) {
+        uiHost_->MessageBox(kOpenFailed, kAppTitle, MsgIcon::Error);
+        return nullptr;
+    }
+    // Only a native document is saved back where it came from; an imported image keeps its
+    // name in the title and asks where to go on its first save.
+    if (doc->lastLoad.nativeLoaded)
+        doc->filePath = abs.toStdString();
+    else {
+        doc->title = QFileInfo(abs).fileName().toStdString();
+        doc->importedFrom = abs.toStdString();
+    }
+    app_.AddRecentFile(abs);
+    RebuildRecentFiles();
+    return AddWindow(std::move(doc));
+}
+
+void MainWindow::OnOpen() {
+    ImageBrowserDialog dialog(app_.Settings(), QStringLiteral("Open"), false, this);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
+    OpenDocument(dialog.selectedFiles().first());
+}
+
+bool MainWindow::SaveDocumentAs(DocumentWindow* w, const QString& path) {
+    if (!w || path.isEmpty()) return false;
+    COrvaneDoc& doc = w->Document();
+    BusyScope busy(busy_);
+    const std::uint64_t changes = doc.ChangeCount();
+    if (!doc.Image().SaveNative(path.toStdString(), &progress_)) {
+        uiHost_->MessageBox(Format(strings::kSaveFailed, path.toUtf8().constData()), kAppTitle,
+                            MsgIcon::Error);
+        return false;
+    }
+    // A change that arrived while the file was written (a capture, say) is not in it.
+    if (doc.ChangeCount() == changes) doc.SetModifiedFlag(false);
+    const QString abs = QFileInfo(path).absoluteFilePath();
+    doc.filePath = abs.toStdString();
+    app_.AddRecentFile(abs);
+    RebuildRecentFiles();
+    for (DocumentWindow* other : DocumentWindows())
+        if (&other->Document() == &doc) other->UpdateTitle();
+    UpdateCommands();
+    return true;
+}
+
+// Where a document's files are proposed: beside the file it was opened from or imported from.
+QString MainWindow::DocumentFolder(const DocumentWindow& w) const {
+    const std::string& from =
+        w.Document().filePath.empty() ? w.Document().importedFrom : w.Document().filePath;
+    return from.empty() ? QDir::currentPath() : QFileInfo(QString::fromStdString(from)).absolutePath();
+}
+
+// The save dialog adds the extension itself, before it asks about overwriting.
+QString MainWindow::AskSavePath(DocumentWindow* w) {
+    QFileDialog dialog(this);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setNameFilter(kNativeFilterQt);
+    dialog.setDefaultSuffix(QStringLiteral("qzi"));
+    dialog.selectFile(
+        w->FilePath().isEmpty()
+            ? QDir(DocumentFolder(*w)).filePath(QFileInfo(w->DocumentTitle()).completeBaseName() + ".qzi")
+            : w->FilePath());
+    return dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty()
+               ? dialog.selectedFiles().first()
+               : QString();
+}
+
+bool MainWindow::SaveDocument(DocumentWindow* w) {
+    if (!w) return false;
+    if (w->FilePath().isEmpty()) return SaveDocumentAs(w, AskSavePath(w));
+    return SaveDocumentAs(w, w->FilePath());
+}
+
+void MainWindow::OnSave() {
+    SaveDocument(ActiveDocumentWindow());
+}
+
+void MainWindow::OnSaveAs() {
+    if (DocumentWindow* w = ActiveDocumentWindow()) {
+        const QString path = AskSavePath(w);
+        if (!path.isEmpty()) SaveDocumentAs(w, path);
+    }
+}
+
+bool MainWindow::ConfirmClose(DocumentWindow* w) {
+    if (!w || !w->Document().IsModified()) return true;
+    const auto answer = QMessageBox::question(
+        this, kAppTitle, Format(kSaveChanges, w->DocumentTitle().toUtf8().constData()).c_str(),
+        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
+    if (answer == QMessageBox::Cancel) return false;
+    if (answer == QMessageBox::Save) return SaveDocument(w);
+    return true;
+}
+
+} // namespace zepho

@@ -1,0 +1,161 @@
+#include "edit/document/OrvaneDoc.h"
+
+#include "model/AppSettings.h"
+#include "model/FileStrings.h"
+#include "model/ModelStrings.h"
+#include "platform/Format.h"
+#include "platform/Path.h"
+#include "raster/Dib.h"
+
+#include <algorithm>
+
+namespace zepho {
+
+COrvaneDoc::COrvaneDoc() : image_(MakeRef<CDocImage>()), loader_(&OpenFile) {}
+COrvaneDoc::~COrvaneDoc() = default;
+
+std::string COrvaneDoc::NextObjectName(int kind) {
+    const char* fmt = nullptr;
+    int* counter = nullptr;
+    switch (kind) {
+    case KindImage:
+    case KindTransformedImage:
+        fmt = strings::kNameImage;
+        counter = &counters[CounterImage];
+        break;
+    case KindRectangle:
+        fmt = strings::kNameRectangle;
+        counter = &counters[CounterRectangle];
+        break;
+    case KindEllipse:
+        fmt = strings::kNameEllipse;
+        counter = &counters[CounterEllipse];
+        break;
+    case KindPolygon:
+        fmt = strings::kNamePolygon;
+        counter = &counters[CounterPolygon];
+        break;
+    case KindText:
+        fmt = strings::kNameText;
+        counter = &counters[CounterText];
+        break;
+    default:
+        return {};
+    }
+    return Format(fmt, (*counter)++);
+}
+
+void COrvaneDoc::RenameAllByKind() {
+    for (const auto& o : image_->objects)
+        if (o->content) o->content->name = NextObjectName(o->content->kind);
+}
+
+void COrvaneDoc::ResetShapeCounters() {
+    counters[CounterImage] = counters[CounterRectangle] = counters[CounterEllipse] =
+        counters[CounterPolygon] = 1;
+}
+
+bool COrvaneDoc::CreateNewImage(int width, int height, bool transparent, COLORREF colour) {
+    PackedDib dib = CreateSolidDIB(width, height, colour, transparent ? 0 : 255);
+    if (!dib) return false;
+    image_->width = width;
+    image_->height = height;
+    Ref<CObjContent> content = MakeRef<CObjContent>(KindImage);
+    content->selected = 1;
+    content->SetRaster(std::move(dib));
+    content->name = NextObjectName(KindImage);
+    Ref<CDrawObj> obj = MakeRef<CDrawObj>(content);
+    obj->visible = 1;
+    image_->objects.AddTail(obj);
+    NotifyObjectsChanged();
+    return true;
+}
+
+bool COrvaneDoc::OnOpenDocument(const std::string& path, IProgress* progress) {
+    if (progress) {
+        progress->SetText(strings::kReadingFile + BaseName(path));
+        progress->SetPos(0);
+    }
+    undo_.RemoveAll();
+    ResetShapeCounters();
+    lastLoad = LoadFlags{};
+    const bool ok = loader_ && loader_(*image_, path, lastLoad, progress);
+    SetModifiedFlag(false);
+    if (progress) {
+        progress->SetText({});
+        progress->SetPos(0);
+    }
+    if (ok) {
+        if (!lastLoad.nativeLoaded) RenameAllByKind();
+        if (!lastLoad.nativeLoaded && !lastLoad.layersLoaded) image_->ShowFirstObjectOnly();
+        NotifyObjectsChanged();
+        NotifyDefaultMode();
+    }
+    return ok;
+}
+
+void COrvaneDoc::AddUndo(std::unique_ptr<CUndoAction> action) {
+    if (!action) return;
+    action->SetDocument(this);
+    undo_.Add(std::move(action));
+}
+
+void COrvaneDoc::OnEditUndo() {
+    if (!undo_.PeekUndo()) return;
+    undo_.Undo();
+    SetModifiedFlag();
+}
+
+void COrvaneDoc::OnEditRedo() {
+    if (!undo_.PeekRedo()) return;
+    undo_.Redo();
+    SetModifiedFlag();
+}
+
+void COrvaneDoc::SetSettings(const CAppSettings* settings) {
+    settings_ = settings;
+    undo_.SetSettings(settings);
+}
+
+const CAppSettings& COrvaneDoc::Settings() const {
+    static const CAppSettings builtIn;
+    return settings_ ? *settings_ : builtIn;
+}
+
+void COrvaneDoc::AddView(COrvaneView* view) {
+    if (view && std::find(views_.begin(), views_.end(), view) == views_.end()) views_.push_back(view);
+}
+
+void COrvaneDoc::RemoveView(COrvaneView* view) {
+    std::erase(views_, view);
+}
+
+void COrvaneDoc::Subscribe(IDocObserver* observer) {
+    if (observer && std::find(observers_.begin(), observers_.end(), observer) == observers_.end())
+        observers_.push_back(observer);
+}
+
+void COrvaneDoc::Unsubscribe(IDocObserver* observer) {
+    std::erase(observers_, observer);
+}
+
+void COrvaneDoc::Notify(void (IDocObserver::*event)()) {
+    // Observers may unsubscribe while being told; walk a copy.
+    for (IDocObserver* o : std::vector<IDocObserver*>(observers_))
+        (o->*event)();
+}
+
+void COrvaneDoc::NotifyObjectsChanged() {
+    Notify(&IDocObserver::ObjectsChanged);
+}
+void COrvaneDoc::NotifyObjectsRepainted() {
+    Notify(&IDocObserver::ObjectsRepainted);
+}
+void COrvaneDoc::NotifySelectionChanged() {
+    Notify(&IDocObserver::SelectionChanged);
+}
+void COrvaneDoc::NotifyDefaultMode() {
+    Notify(&IDocObserver::DefaultModeRequested);
+}
+
+} // namespace zepho

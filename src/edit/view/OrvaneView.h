@@ -1,0 +1,215 @@
+// The view model of a document window: zoom, canvas layout and coordinate mapping, the
+// composition of any repainted area, the selection region and its outline, the transform
+// tracker, the floating raster and the routing of mouse input to the current tool. Whatever
+// needs the widget goes through its IViewHost.
+#pragma once
+
+#include "edit/document/DocObserver.h"
+#include "edit/tools/Tool.h"
+#include "edit/tools/Tracker.h"
+#include "edit/view/ViewHost.h"
+#include "model/DrawObj.h"
+#include "model/FrameView.h"
+#include "platform/Region.h"
+
+#include <optional>
+#include <string>
+
+namespace zepho {
+
+class COrvaneDoc;
+class IUiHost;
+
+class COrvaneView : private IFrameView, private IDocObserver {
+public:
+    static constexpr int kMinZoom = -8;
+    static constexpr int kMaxZoom = 8;
+    // The selection outline's timer.
+    static constexpr int kOutlineTimerId = 1001;
+    static constexpr int kOutlineTimerMs = 1000;
+
+    // Registers with the document; the host may be null (no widget yet).
+    COrvaneView(COrvaneDoc& doc, IViewHost* host);
+    ~COrvaneView() override;
+    COrvaneView(const COrvaneView&) = delete;
+    COrvaneView& operator=(const COrvaneView&) = delete;
+
+    COrvaneDoc& Document() const { return doc_; }
+    void SetHost(IViewHost* host) { host_ = host; }
+    IViewHost* Host() const { return host_; }
+    // Where messages go; none shows nothing.
+    void SetUiHost(IUiHost* ui) { ui_ = ui; }
+    IUiHost* UiHost() const { return ui_; }
+    // The shell's paint colours (not owned); the tools read and set them.
+    void SetPaintColours(CPaintColours* colours) { colours_ = colours; }
+    CPaintColours* PaintColours() const { return colours_; }
+
+    // First showing: the move tool, the layout and the outline timer.
+    void OnInitialUpdate();
+    // The window changed size.
+    void OnSize() { UpdateScrollSizes(); }
+
+    // --- zoom ---------------------------------------------------------------------------------
+    int Zoom() const { return zoom_; }
+    // Ignores 0, -1 and values beyond -8..8.
+    void SetZoom(int zoom);
+    bool CanZoomIn() const { return zoom_ != kMaxZoom; }
+    bool CanZoomOut() const { return zoom_ != kMinZoom; }
+    // One step; -2 steps in to 1 and 1 steps out to -2.
+    void ZoomIn();
+    void ZoomOut();
+    // The zoom a View menu command sets (Actual Size, 2x..8x, 1/2x..1/8x); 0 for other ids.
+    static int ZoomOfCommand(int commandId);
+    void OnZoomCommand(int commandId);
+    bool IsZoomCommandChecked(int commandId) const;
+
+    // --- layout and mapping -------------------------------------------------------------------
+    // Where the zoomed canvas lies in scroll coordinates, as of the last layout.
+    const RECT& CanvasRect() const { return canvasRect_; }
+    POINT CanvasOrigin() const { return {canvasRect_.left, canvasRect_.top}; }
+    // Recomputes the scroll sizes and the canvas rectangle from the canvas size and zoom.
+    void UpdateScrollSizes();
+
+    POINT ClientToLogical(POINT p) const;
+    POINT LogicalToClient(POINT p) const;
+    RECT LogicalToClient(const RECT& r) const;
+    // Scroll coordinates to canvas pixels, as every tool receives its points.
+    POINT LogicalToCanvas(POINT p) const;
+    RECT LogicalToCanvas(const RECT& r) const;
+    POINT CanvasToLogical(POINT p) const;
+    POINT ClientToCanvas(POINT client) const { return LogicalToCanvas(ClientToLogical(client)); }
+    // Scroll coordinates to canvas pixels as doubles, without rounding (the knob's drag).
+    DPoint LogicalToCanvasExact(POINT p) const;
+    // Inside 0..W-1 x 0..H-1, or 0..W x 0..H with both bounds.
+    bool InsideCanvas(POINT canvas, bool boundsIncluded = false) const;
+
+    // --- repainting ---------------------------------------------------------------------------
+    void InvalidateAll();
+    // Repaints one object's area (shadow included).
+    void InvalidateObject(const CDrawObj& obj);
+    // Repaints a rectangle given in canvas pixels.
+    void InvalidateCanvasRect(const RECT& canvas);
+    // The window's pixels for a rectangle in client coordinates: a new 32-bit image of its size.
+    PackedDib Render(const RECT& client) const;
+
+    // --- selection ----------------------------------------------------------------------------
+    // The selection in canvas pixels; none when nothing is selected.
+    const std::optional<Region>& Selection() const { return selection_; }
+    std::optional<Region>& Selection() { return selection_; }
+    void SetSelection(std::optional<Region> region);
+    // The outline follows a changed region; repaints.
+    void SelectionRegionChanged();
+    // The outline in view pixels relative to the canvas origin; none without a selection.
+    const std::optional<Region>& SelectionOutline() const { return outline_; }
+    int OutlinePhase() const { return phase_; }
+    // A selection being dragged draws its outline displaced by this many canvas pixels.
+    void SetSelectionDragOffset(POINT canvasOffset);
+    bool SelectionDragging() const { return dragging_; }
+    void EndSelectionDrag();
+    // The periodic timer: advances the outline's dashes.
+    void OnTimer(int timerId);
+
+    // --- transform tracker --------------------------------------------------------------------
+    // The object carrying the transform handles, or none.
+    CDrawObj* ActiveObject() const { return active_.Get(); }
+    // Attaches the handles to the object (none detaches) at its current frame and angle.
+    void AttachHandles(Ref<CDrawObj> obj);
+    // The tracker's unrotated rectangle (canvas pixels) and angle (radians).
+    const DRect& TrackerFrame() const { return tracker_.Frame(); }
+    double TrackerAngle() const { return tracker_.Angle(); }
+    CTracker& Tracker() { return tracker_; }
+    const CTracker& Tracker() const { return tracker_; }
+
+    // --- floating raster ----------------------------------------------------------------------
+    // Pixels drawn over the frame while a tool moves them: position in canvas pixels, directly
+    // above `after` when given (else above everything).
+    void SetFloating(PackedDib image, POINT position, int transparency = 0, Ref<CDrawObj> after = {});
+    void ClearFloating();
+    const PackedDib& Floating() const { return floating_; }
+    // A tool that draws into the floating raster repaints the area it changed.
+    PackedDib& Floating() { return floating_; }
+    POINT FloatingPosition() const { return floatingPos_; }
+
+    // --- tools and mouse ----------------------------------------------------------------------
+    int ToolNumber() const { return toolNumber_; }
+    CTool& CurrentTool() const { return ToolOf(toolNumber_); }
+    // Leaving the free transform detaches its handles.
+    void SelectTool(int number);
+    CDragState& Drag() { return drag_; }
+    const CDragState& Drag() const { return drag_; }
+    CStrokeState& Stroke() { return stroke_; }
+    const CStrokeState& Stroke() const { return stroke_; }
+    // The pixels of the gesture's rubber band (rectangle, ellipse, lasso path or straight
+    // line) in scroll coordinates; empty when none is shown. Drawn inverted over the canvas.
+    Region RubberBand() const;
+    // Repaints where the rubber band lies; tools call it before and after changing the drag.
+    void InvalidateRubberBand();
+    // Moves the rubber band's free end, repainting where it was and where it goes.
+    void MoveRubberBandTo(POINT logical) {
+        InvalidateRubberBand();
+        Drag().current = logical;
+        InvalidateRubberBand();
+    }
+
+    void OnLButtonDown(unsigned flags, POINT client);
+    void OnMouseMove(unsigned flags, POINT client);
+    void OnLButtonUp(unsigned flags, POINT client);
+    void OnLButtonDblClk(unsigned flags, POINT client);
+    void OnRButtonDown(unsigned flags, POINT client);
+    // The cursor for the point (the host asks when the mouse enters or rests).
+    int CursorAt(POINT client) const { return CurrentTool().GetCursor(*this, client); }
+    // The status-bar text for a canvas point.
+    static std::string PositionText(POINT canvas);
+    // Moves the visible selected objects, repainting where they were and where they land.
+    void MoveSelectedObjects(int dx, int dy);
+
+    // Services the tools use.
+    void CaptureMouse();
+    void ReleaseMouse();
+    bool HasCapture() const { return captured_; }
+    void SetCursor(int cursorId);
+    void ShowMessage(const char* text) const;
+    // Selection flags changed: the panel follows and the view repaints.
+    void SelectionFlagsChanged();
+
+private:
+    // IFrameView: what the model asks while it moves objects.
+    void InvalidateDocRect(const RECT& docRect) override { InvalidateCanvasRect(docRect); }
+    void DrawSelectionOutline(const RECT& viewRect) override;
+    // IDocObserver.
+    void DefaultModeRequested() override { SelectTool(ToolMove); }
+
+    void InvalidateViewRect(const RECT& view);
+    void RebuildOutline();
+    void DrawOutline(PackedDib& dst, POINT dstOrigin) const;
+    void DrawRubberBand(PackedDib& dst, POINT dstOrigin) const;
+    void AfterZoom();
+
+    COrvaneDoc& doc_;
+    IViewHost* host_;
+    IUiHost* ui_ = nullptr;
+    CPaintColours* colours_ = nullptr;
+    int zoom_ = 1;
+    RECT canvasRect_{};
+
+    std::optional<Region> selection_;
+    std::optional<Region> outline_;
+    int phase_ = 0;
+    bool dragging_ = false;
+    POINT dragOffset_{};
+
+    Ref<CDrawObj> active_;
+    CTracker tracker_;
+
+    PackedDib floating_;
+    POINT floatingPos_{};
+    int floatingTransparency_ = 0;
+    Ref<CDrawObj> floatingAfter_;
+
+    int toolNumber_ = ToolMove;
+    CDragState drag_;
+    CStrokeState stroke_;
+    bool captured_ = false;
+};
+
+} // namespace zepho
