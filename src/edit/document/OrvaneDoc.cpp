@@ -98,18 +98,34 @@ void COrvaneDoc::AddUndo(std::unique_ptr<CUndoAction> action) {
     if (!action) return;
     action->SetDocument(this);
     undo_.Add(std::move(action));
+    recordedState_ = undo_.State();
+}
+
+void COrvaneDoc::SetModifiedFlag(bool modified) {
+    if (!modified) {
+        savedState_ = undo_.State();
+        modified_ = false;
+        return;
+    }
+    if (undo_.State() != recordedState_) savedState_ = kNoState;
+    modified_ = true;
+    ++changes_;
 }
 
 void COrvaneDoc::OnEditUndo() {
     if (!undo_.PeekUndo()) return;
     undo_.Undo();
-    SetModifiedFlag();
+    recordedState_ = kNoState;
+    modified_ = undo_.State() != savedState_;
+    ++changes_;
 }
 
 void COrvaneDoc::OnEditRedo() {
     if (!undo_.PeekRedo()) return;
     undo_.Redo();
-    SetModifiedFlag();
+    recordedState_ = kNoState;
+    modified_ = undo_.State() != savedState_;
+    ++changes_;
 }
 
 void COrvaneDoc::SetSettings(const CAppSettings* settings) {

@@ -61,8 +61,8 @@ public:
     void AddUndo(std::unique_ptr<CUndoAction> action);
     CUndoManager& UndoManager() { return undo_; }
     const CUndoManager& UndoManager() const { return undo_; }
-    // The Edit menu's Undo and Redo: nothing on an empty list, and the document stays
-    // modified either way.
+    // The Edit menu's Undo and Redo: nothing on an empty list. The document is unmodified again
+    // exactly when the history returns to the state last opened or saved.
     void OnEditUndo();
     void OnEditRedo();
 
@@ -79,10 +79,10 @@ public:
     std::string importedFrom;
 
     bool IsModified() const { return modified_; }
-    void SetModifiedFlag(bool modified = true) {
-        modified_ = modified;
-        if (modified) ++changes_;
-    }
+    // Marks a change (true) or that the document now equals its file (false: the saved point
+    // moves to where the history stands). A change that no undo action recorded leaves no way
+    // back to the saved state.
+    void SetModifiedFlag(bool modified = true);
     // Grows with every change: a save clears the modified flag only when nothing changed while
     // it was writing.
     std::uint64_t ChangeCount() const { return changes_; }
@@ -112,6 +112,11 @@ private:
     FileLoader loader_;
     bool modified_ = false;
     std::uint64_t changes_ = 0;
+    // The history's state when the document was last opened or saved, and the state the
+    // newest recorded action led to; kNoState once the saved state cannot be reached.
+    static constexpr std::uint64_t kNoState = ~std::uint64_t{0};
+    std::uint64_t savedState_ = 0;
+    std::uint64_t recordedState_ = kNoState;
     std::vector<COrvaneView*> views_;
     std::vector<IDocObserver*> observers_;
     const CAppSettings* settings_ = nullptr;

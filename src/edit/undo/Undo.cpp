@@ -62,7 +62,12 @@ void CUndoManager::Add(std::unique_ptr<CUndoAction> action) {
     if (!action) return;
     const int limit = settings_ ? settings_->UndoMaxTimes : CAppSettings{}.UndoMaxTimes;
     // "More than": the list may hold one action beyond the limit.
-    if (undo_.size() > static_cast<std::size_t>(limit < 0 ? 0 : limit)) undo_.pop_front();
+    redo_.clear();
+    if (undo_.size() > static_cast<std::size_t>(limit < 0 ? 0 : limit)) {
+        base_ = undo_.front()->state_;
+        undo_.pop_front();
+    }
+    action->state_ = ++lastState_;
     undo_.push_back(std::move(action));
 }
 
@@ -83,6 +88,7 @@ void CUndoManager::Redo() {
 void CUndoManager::RemoveAll() {
     undo_.clear();
     redo_.clear();
+    base_ = ++lastState_;
 }
 
 UndoCommandState UndoState(const CUndoManager& manager) {

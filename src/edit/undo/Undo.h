@@ -4,6 +4,7 @@
 #include "model/ObjContent.h"
 #include "platform/RefObject.h"
 
+#include <cstdint>
 #include <deque>
 #include <memory>
 #include <string>
@@ -51,9 +52,13 @@ protected:
     void ReattachHandles(const CDrawObj* obj) const;
 
 private:
+    friend class CUndoManager;
+
     const char* undoText_;
     std::string label_;
     COrvaneDoc* doc_ = nullptr;
+    // The document state this action leads to, numbered by the history that holds it.
+    std::uint64_t state_ = 0;
 };
 
 // Part of a composite action that changes one object.
@@ -79,8 +84,9 @@ public:
     // The limit is read from the settings at every Add; without settings it is the built-in 26.
     void SetSettings(const CAppSettings* settings) { settings_ = settings; }
 
-    // Records a new action. Drops the oldest one when the undo list holds more than the limit;
-    // the redo list is kept.
+    // Records a new action. The redo list is discarded: its actions were undone, and redoing
+    // one of them over the newer change would apply it to a document it was not made for.
+    // Drops the oldest action when the undo list holds more than the limit.
     void Add(std::unique_ptr<CUndoAction> action);
     // Callers check PeekUndo/PeekRedo first.
     void Undo();
@@ -92,10 +98,17 @@ public:
     std::size_t UndoCount() const { return undo_.size(); }
     std::size_t RedoCount() const { return redo_.size(); }
 
+    // Names the document state the history stands at: undoing and redoing back to a state gives
+    // the same number, and a number, once left by a new action or a drop, never comes back.
+    std::uint64_t State() const { return undo_.empty() ? base_ : undo_.back()->state_; }
+
 private:
     std::deque<std::unique_ptr<CUndoAction>> undo_;
     std::deque<std::unique_ptr<CUndoAction>> redo_;
     const CAppSettings* settings_ = nullptr;
+    // The state below the oldest action left in the undo list.
+    std::uint64_t base_ = 0;
+    std::uint64_t lastState_ = 0;
 };
 
 // What the Edit menu shows for Undo and Redo.

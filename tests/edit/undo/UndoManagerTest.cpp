@@ -57,28 +57,86 @@ TEST(UndoManager, LimitKeepsOneBeyondAndDisablesWhenEmpty) {
     EXPECT_EQ(m.UndoCount(), 27u);
 }
 
-TEST(UndoManager, RecordingKeepsTheRedoListAndLabelsAlternate) {
+TEST(UndoManager, RecordingDiscardsTheRedoListAndLabelsAlternate) {
     UndoFixture f;
     std::vector<std::string> log;
     f.doc.AddUndo(std::make_unique<StepAction>(&log, "a"));
-    f.doc.SetModifiedFlag(false);
     f.doc.OnEditUndo();
-    EXPECT_TRUE(f.doc.IsModified());
     EXPECT_EQ(f.doc.UndoManager().PeekRedo()->GetLabel(), "Redo step");
-    f.doc.AddUndo(std::make_unique<StepAction>(&log, "b"));
-    ASSERT_TRUE(f.doc.UndoManager().PeekRedo());
     f.doc.OnEditRedo();
-    EXPECT_EQ(log.back(), "redo a");
     EXPECT_EQ(f.doc.UndoManager().PeekUndo()->GetLabel(), "Undo step");
-    EXPECT_EQ(f.doc.UndoManager().UndoCount(), 2u);
+    f.doc.OnEditUndo();
+    // A new change after an undo: the undone action can no longer be redone over it.
+    f.doc.AddUndo(std::make_unique<StepAction>(&log, "b"));
+    EXPECT_FALSE(f.doc.UndoManager().PeekRedo());
     EXPECT_EQ(RedoState(f.doc.UndoManager()).text, "Can't &Redo");
+    f.doc.OnEditRedo();
+    f.doc.OnEditUndo();
+    EXPECT_EQ(log, (std::vector<std::string>{"undo a", "redo a", "undo a", "undo b"}));
+    EXPECT_EQ(f.doc.UndoManager().UndoCount(), 0u);
 
     // Opening a file empties both lists.
+    f.doc.OnEditRedo();
     f.doc.OnEditUndo();
     f.doc.SetFileLoader([](CDocImage&, const std::string&, LoadFlags&, IProgress*) { return true; });
     f.doc.OnOpenDocument("x.png", nullptr);
     EXPECT_FALSE(f.doc.UndoManager().PeekUndo());
     EXPECT_FALSE(f.doc.UndoManager().PeekRedo());
+}
+
+TEST(UndoManager, UnmodifiedExactlyAtTheSavedState) {
+    UndoFixture f;
+    std::vector<std::string> log;
+    COrvaneDoc& d = f.doc;
+    d.SetFileLoader([](CDocImage&, const std::string&, LoadFlags&, IProgress*) { return true; });
+    d.OnOpenDocument("x.qzi", nullptr);
+    EXPECT_FALSE(d.IsModified());
+    d.AddUndo(std::make_unique<StepAction>(&log, "a"));
+    d.SetModifiedFlag();
+    EXPECT_TRUE(d.IsModified());
+    d.OnEditUndo();
+    EXPECT_FALSE(d.IsModified()) << "back at the opened state";
+    d.OnEditRedo();
+    EXPECT_TRUE(d.IsModified());
+
+    // Saving moves the saved point.
+    d.SetModifiedFlag(false);
+    d.OnEditUndo();
+    EXPECT_TRUE(d.IsModified());
+    d.OnEditRedo();
+    EXPECT_FALSE(d.IsModified());
+
+    // The saved state is lost with the redo list that led to it.
+    d.OnEditUndo();
+    d.AddUndo(std::make_unique<StepAction>(&log, "b"));
+    d.SetModifiedFlag();
+    d.OnEditUndo();
+    EXPECT_TRUE(d.IsModified());
+    EXPECT_FALSE(d.UndoManager().PeekUndo());
+    d.OnEditRedo();
+    EXPECT_TRUE(d.IsModified());
+
+    // A change no action recorded cannot be undone: the saved state is out of reach.
+    d.SetModifiedFlag(false);
+    d.AddUndo(std::make_unique<StepAction>(&log, "c"));
+    d.SetModifiedFlag();
+    d.OnEditUndo();
+    EXPECT_FALSE(d.IsModified());
+    d.SetModifiedFlag();
+    d.OnEditRedo();
+    d.OnEditUndo();
+    EXPECT_TRUE(d.IsModified());
+
+    // Nor once the action leading back to it is dropped past the limit.
+    f.settings.UndoMaxTimes = 1;
+    d.OnOpenDocument("y.qzi", nullptr);
+    for (const char* n : {"d", "e", "f"}) {
+        d.AddUndo(std::make_unique<StepAction>(&log, n));
+        d.SetModifiedFlag();
+    }
+    while (d.UndoManager().PeekUndo())
+        d.OnEditUndo();
+    EXPECT_TRUE(d.IsModified());
 }
 
 TEST(UndoManager, DeletedObjectLivesUntilTheLastActionGoes) {

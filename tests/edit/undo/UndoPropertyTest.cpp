@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <random>
+#include <vector>
 
 using namespace zepho;
 using namespace zepho::test;
@@ -150,4 +152,61 @@ private:
 
 TEST(UndoProperty, UndoAllGivesTheStartRedoAllTheEnd) {
     test::ExpectUndoRedoRoundTrip<Session>(60, 30);
+}
+
+// New changes interleaved with undos, redos and saves, checked against a plain list of the
+// states the document went through: every step shows the state the list says, a new change
+// leaves nothing to redo, and the document is unmodified exactly at the saved state.
+TEST(UndoProperty, InterleavedChangesFollowTheirReplay) {
+    for (unsigned seed = 1; seed <= 40; ++seed) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        Session s(seed);
+        std::mt19937 rng(seed * 7919u);
+        auto pick = [&rng](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
+        COrvaneDoc& doc = s.Doc();
+        CUndoManager& m = doc.UndoManager();
+        doc.SetModifiedFlag(false); // as opened
+        // The states in history order; a state inside a multi-action step is not known.
+        std::vector<std::optional<std::string>> states{s.Dump()};
+        std::size_t pos = 0;
+        std::optional<std::size_t> saved = 0;
+        for (int i = 0; i < 80; ++i) {
+            const int what = pick(10);
+            if (what < 3 && m.PeekUndo()) {
+                doc.OnEditUndo();
+                --pos;
+            } else if (what < 5 && m.PeekRedo()) {
+                doc.OnEditRedo();
+                ++pos;
+            } else if (what == 5) {
+                doc.SetModifiedFlag(false);
+                saved = pos;
+            } else {
+                const std::string before = s.Dump();
+                const std::size_t count = m.UndoCount();
+                s.Step();
+                const std::size_t added = m.UndoCount() - count;
+                if (added == 0) {
+                    ASSERT_EQ(s.Dump(), before);
+                    continue;
+                }
+                doc.SetModifiedFlag();
+                states.resize(pos + 1);
+                if (saved && *saved > pos) saved.reset();
+                for (std::size_t k = 1; k < added; ++k)
+                    states.emplace_back();
+                states.push_back(s.Dump());
+                pos = states.size() - 1;
+                ASSERT_FALSE(m.PeekRedo());
+            }
+            ASSERT_EQ(m.UndoCount(), pos);
+            ASSERT_EQ(m.RedoCount(), states.size() - 1 - pos);
+            if (states[pos]) ASSERT_EQ(s.Dump(), *states[pos]) << "step " << i;
+            ASSERT_EQ(doc.IsModified(), saved != pos) << "step " << i;
+        }
+        while (m.PeekUndo())
+            doc.OnEditUndo();
+        ASSERT_EQ(s.Dump(), *states.front());
+        ASSERT_EQ(doc.IsModified(), saved != std::size_t{0});
+    }
 }
