@@ -6,6 +6,7 @@
 #include "edit/tools/Tool.h"
 #include "support/ScriptedUiHost.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -22,7 +23,17 @@ struct ViewHostLog : RecordingHost {
     // What the text editor does with its object: confirm (after giving it a raster) or cancel.
     bool confirmText = false;
 
+    SIZE total{};
     POINT ScrollPosition() const override { return scroll; }
+    void SetScrollSizes(SIZE t, bool h, bool v) override {
+        total = t;
+        RecordingHost::SetScrollSizes(t, h, v);
+    }
+    // As a scroll bar does: within 0 .. extent - window.
+    void ScrollTo(POINT p) override {
+        scroll.x = std::clamp<LONG>(p.x, 0, std::max<LONG>(0, total.cx - client.cx));
+        scroll.y = std::clamp<LONG>(p.y, 0, std::max<LONG>(0, total.cy - client.cy));
+    }
     void CaptureMouse() override { ++captures; }
     void ReleaseMouse() override { ++releases; }
     void SetCursor(int id) override { cursor = id; }

@@ -5,6 +5,7 @@
 #include "edit/tools/ToolSet.h"
 #include "model/AppSettings.h"
 
+#include <QCursor>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -87,6 +88,22 @@ void CanvasView::SetScrollSizes(SIZE total, bool horzBar, bool vertBar) {
     verticalScrollBar()->setSingleStep(16);
 }
 
+void CanvasView::ScrollTo(POINT p) {
+    horizontalScrollBar()->setValue(p.x);
+    verticalScrollBar()->setValue(p.y);
+}
+
+void CanvasView::ZoomStep(bool in) {
+    const POINT middle{viewport()->width() / 2, viewport()->height() / 2};
+    in ? view_->ZoomInAbout(middle) : view_->ZoomOutAbout(middle);
+    emit ZoomChanged();
+}
+
+void CanvasView::FitInWindow() {
+    view_->SetZoom(view_->FitZoom());
+    emit ZoomChanged();
+}
+
 void CanvasView::CaptureMouse() {
     viewport()->grabMouse();
 }
@@ -165,6 +182,13 @@ unsigned CanvasView::Flags(const QMouseEvent* e) const {
 
 void CanvasView::mousePressEvent(QMouseEvent* e) {
     setFocus();
+    if (spaceHeld_ && e->button() == Qt::LeftButton) {
+        panning_ = true;
+        panFrom_ = e->position().toPoint();
+        scrollFrom_ = QPoint(horizontalScrollBar()->value(), verticalScrollBar()->value());
+        viewport()->setCursor(Qt::ClosedHandCursor);
+        return;
+    }
     const POINT p = ToPoint(e->position());
     if (e->button() == Qt::LeftButton) view_->OnLButtonDown(Flags(e), p);
     if (e->button() == Qt::RightButton) view_->OnRButtonDown(Flags(e), p);
@@ -172,12 +196,26 @@ void CanvasView::mousePressEvent(QMouseEvent* e) {
 }
 
 void CanvasView::mouseMoveEvent(QMouseEvent* e) {
+    if (panning_) {
+        const QPoint d = e->position().toPoint() - panFrom_;
+        ScrollTo(POINT{scrollFrom_.x() - d.x(), scrollFrom_.y() - d.y()});
+        return;
+    }
+    if (spaceHeld_) return;
     const POINT p = ToPoint(e->position());
     view_->OnMouseMove(Flags(e), p);
     SetCursor(view_->CursorAt(p));
 }
 
 void CanvasView::mouseReleaseEvent(QMouseEvent* e) {
+    if (panning_) {
+        if (e->button() == Qt::LeftButton) {
+            panning_ = false;
+            viewport()->setCursor(spaceHeld_ ? Qt::OpenHandCursor
+                                             : ShapeOf(view_->CursorAt(ToPoint(e->position()))));
+        }
+        return;
+    }
     if (e->button() == Qt::LeftButton) view_->OnLButtonUp(Flags(e), ToPoint(e->position()));
     emit ToolActed();
 }
@@ -198,6 +236,14 @@ bool CanvasView::event(QEvent* e) {
 
 void CanvasView::keyPressEvent(QKeyEvent* e) {
     const int key = e->key();
+    // The hand, as long as no tool is in the middle of a gesture.
+    if (key == Qt::Key_Space) {
+        if (!e->isAutoRepeat() && !view_->HasCapture() && view_->Drag().flags == 0) {
+            spaceHeld_ = true;
+            viewport()->setCursor(Qt::OpenHandCursor);
+        }
+        return;
+    }
     if (key == Qt::Key_Escape && CancelShapeGesture(*view_)) return;
     if (settings_ &&
         (key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Up || key == Qt::Key_Down)) {
@@ -210,12 +256,33 @@ void CanvasView::keyPressEvent(QKeyEvent* e) {
     QAbstractScrollArea::keyPressEvent(e);
 }
 
+void CanvasView::keyReleaseEvent(QKeyEvent* e) {
+    if (e->key() == Qt::Key_Space && !e->isAutoRepeat()) {
+        EndPan();
+        return;
+    }
+    QAbstractScrollArea::keyReleaseEvent(e);
+}
+
+void CanvasView::focusOutEvent(QFocusEvent* e) {
+    EndPan();
+    QAbstractScrollArea::focusOutEvent(e);
+}
+
+void CanvasView::EndPan() {
+    if (!spaceHeld_ && !panning_) return;
+    spaceHeld_ = panning_ = false;
+    viewport()->setCursor(ShapeOf(view_->CursorAt(ToPoint(viewport()->mapFromGlobal(QCursor::pos())))));
+}
+
 void CanvasView::wheelEvent(QWheelEvent* e) {
     if (e->modifiers() & Qt::ControlModifier) {
+        // The point under the mouse stays under it.
+        const POINT at = ToPoint(e->position());
         if (e->angleDelta().y() > 0)
-            view_->ZoomIn();
+            view_->ZoomInAbout(at);
         else if (e->angleDelta().y() < 0)
-            view_->ZoomOut();
+            view_->ZoomOutAbout(at);
         emit ZoomChanged();
         return;
     }

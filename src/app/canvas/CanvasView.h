@@ -34,6 +34,7 @@ public:
     SIZE ClientSize() const override;
     POINT ScrollPosition() const override;
     void SetScrollSizes(SIZE total, bool horzBar, bool vertBar) override;
+    void ScrollTo(POINT p) override;
     void CaptureMouse() override;
     void ReleaseMouse() override;
     void SetCursor(int cursorId) override;
@@ -49,6 +50,11 @@ public:
 
     // Set by the main window: the text editor for a new text object.
     std::function<bool(CDrawObj&)> textEditor;
+
+    // One zoom step about the middle of the window (the keys and the toolbar).
+    void ZoomStep(bool in);
+    // The largest zoom level that shows the whole canvas.
+    void FitInWindow();
 
 signals:
     void StatusText(const QString& text);
@@ -70,15 +76,23 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
     bool event(QEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
 
 private:
     unsigned Flags(const QMouseEvent* e) const;
+    void EndPan();
 
     std::unique_ptr<COrvaneView> view_;
     const CAppSettings* settings_;
     std::map<int, QTimer*> timers_;
+    // Space held down turns the mouse into a hand that drags the view.
+    bool spaceHeld_ = false;
+    bool panning_ = false;
+    QPoint panFrom_;
+    QPoint scrollFrom_;
 };
 
 } // namespace zepho

@@ -38,8 +38,10 @@ void DocumentWindow::SetFilePath(const QString& path) {
 
 QString DocumentWindow::DocumentTitle() const {
     const QString path = FilePath();
-    if (!path.isEmpty()) return QFileInfo(path).fileName();
-    return doc_->title.empty() ? QString(kUntitled) : QString::fromStdString(doc_->title);
+    QString name = !path.isEmpty()       ? QFileInfo(path).fileName()
+                   : doc_->title.empty() ? QString(kUntitled)
+                                         : QString::fromStdString(doc_->title);
+    return titleNumber_ > 1 ? name + QStringLiteral(" %1").arg(titleNumber_) : name;
 }
 
 void DocumentWindow::UpdateTitle() {

@@ -30,6 +30,11 @@ public:
     void SetFilePath(const QString& path);
     QString DocumentTitle() const;
     void UpdateTitle();
+    // Tells apart documents of the same name: "Untitled 2".
+    void SetTitleNumber(int n) {
+        titleNumber_ = n;
+        UpdateTitle();
+    }
 
 signals:
     // The document changed in a way that can change the state of commands.
@@ -42,6 +47,7 @@ private:
 
     std::shared_ptr<COrvaneDoc> doc_;
     CanvasView* canvas_ = nullptr;
+    int titleNumber_ = 0;
 };
 
 } // namespace zepho

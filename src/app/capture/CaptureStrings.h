@@ -21,6 +21,6 @@ inline constexpr const char kIncludeCursor[] = "Include cursor image";
 inline constexpr const char kHideWindow[] = "Hide this window before capturing screen";
 inline constexpr const char kRestoreWindow[] = "Restore this window to front after capture";
 inline constexpr const char kNewView[] = "Create a new view for each capture";
-inline constexpr const char kInsertView[] = "Insert each new capture into current  view";
+inline constexpr const char kInsertView[] = "Insert each new capture into current view";
 
 } // namespace zepho::capture

@@ -25,7 +25,7 @@ inline constexpr const char kUndoGroup[] = "Undo/Redo";
 inline constexpr const char kMaintain[] = "Maintain";
 inline constexpr const char kLevels[] = "levels of Undo/Redo";
 inline constexpr const char kPsdLayers[] = "Import these layers as objects";
-inline constexpr const char kPsdComposite[] = "Import composite image or the first  layer as a single frame";
+inline constexpr const char kPsdComposite[] = "Import composite image or the first layer as a single frame";
 inline constexpr const char kMoreColors[] = "More...";
 
 // Export dialogs.
@@ -44,7 +44,8 @@ inline constexpr const char kAddImagesTitle[] = "Add Image File(s)";
 // The PSD open question.
 inline constexpr const char kPsdOpenTitle[] = "Open PSD File...";
 inline constexpr const char kPsdOpenLayers[] = "Import these layers as objects";
-inline constexpr const char kPsdOpenComposite[] = "Import composite image or the first  layer as a single image";
+inline constexpr const char kPsdOpenComposite[] =
+    "Import composite image or the first layer as a single image";
 inline constexpr const char kPsdShowTip[] = "Show this tip next time";
 
 } // namespace zepho

@@ -9,14 +9,48 @@ namespace zepho {
 // selection, resize and rotate, text, pencil, erase, flood fill, pick colour, rectangle,
 // ellipse, polygon, zoom in, zoom out, actual size.
 enum class ToolIconId {
-    Default, RectSelect, EllipseSelect, Lasso, MagicWand, Transform, Text, Pencil, Erase, Fill, Picker,
-    Rectangle, Ellipse, Polygon, ZoomIn, ZoomOut, ActualSize, Count
+    Default,
+    RectSelect,
+    EllipseSelect,
+    Lasso,
+    MagicWand,
+    Transform,
+    Text,
+    Pencil,
+    Erase,
+    Fill,
+    Picker,
+    Rectangle,
+    Ellipse,
+    Polygon,
+    ZoomIn,
+    ZoomOut,
+    ActualSize,
+    Count
 };
 QIcon ToolIcon(ToolIconId id);
 
 enum class CommandIconId {
-    New, Open, OpenAvi, AddImages, Save, Print, Undo, Redo, Cut, Copy, Paste, Delete, ResizeImage, AdjustRgb,
-    AdjustHsl, GaussianBlur, Sharpness, Emboss, ContextHelp, Count
+    New,
+    Open,
+    OpenAvi,
+    AddImages,
+    Save,
+    Print,
+    Undo,
+    Redo,
+    Cut,
+    Copy,
+    Paste,
+    Delete,
+    ResizeImage,
+    AdjustRgb,
+    AdjustHsl,
+    GaussianBlur,
+    Sharpness,
+    Emboss,
+    ContextHelp,
+    Count
 };
 QIcon CommandIcon(CommandIconId id);
 

@@ -1,5 +1,6 @@
 #include "app/mainwindow/MainWindow.h"
 
+#include "app/canvas/CanvasView.h"
 #include "app/canvas/DocumentWindow.h"
 #include "app/mainwindow/AppStrings.h"
 #include "app/mainwindow/MainWindowActions.h"
@@ -16,6 +17,7 @@
 #include <QMimeData>
 #include <QProgressBar>
 #include <QStatusBar>
+#include <QTimer>
 #include <QUrl>
 
 namespace zepho {
@@ -31,9 +33,16 @@ MainWindow::MainWindow(CZephoApp& app, QWidget* parent)
     mdi_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setCentralWidget(mdi_);
     connect(mdi_, &QMdiArea::subWindowActivated, this, &MainWindow::UpdateCommands);
+    // The keyboard reaches the document as soon as its window is active.
+    connect(mdi_, &QMdiArea::subWindowActivated, this, [](QMdiSubWindow* sub) {
+        if (auto* w = sub ? qobject_cast<DocumentWindow*>(sub->widget()) : nullptr) w->Canvas()->setFocus();
+    });
 
     statusText_ = new QLabel;
     statusPos_ = new QLabel;
+    statusZoom_ = new QLabel;
+    statusZoom_->setMinimumWidth(48);
+    statusZoom_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     progressBar_ = new QProgressBar;
     progressBar_->setRange(0, 100);
     progressBar_->setMaximumWidth(200);
@@ -41,6 +50,7 @@ MainWindow::MainWindow(CZephoApp& app, QWidget* parent)
     statusBar()->addWidget(statusText_, 1);
     statusBar()->addPermanentWidget(progressBar_);
     statusBar()->addPermanentWidget(statusPos_);
+    statusBar()->addPermanentWidget(statusZoom_);
     progress_ = QtProgress(statusText_, progressBar_);
 
     paint = CPaintColours::FromSettings(app_.Settings());
@@ -83,6 +93,15 @@ QList<DocumentWindow*> MainWindow::DocumentWindows() const {
 DocumentWindow* MainWindow::AddWindow(std::shared_ptr<COrvaneDoc> doc) {
     doc->SetSettings(&app_.Settings());
     auto* window = new DocumentWindow(std::move(doc), &paint, uiHost_, &app_.Settings());
+    // Another document of the same name gets a number: "ScreenShot", "ScreenShot 2".
+    for (int n = 2;; ++n) {
+        bool taken = false;
+        for (DocumentWindow* other : DocumentWindows())
+            taken |= &other->Document() != &window->Document() &&
+                     other->DocumentTitle() == window->DocumentTitle();
+        if (!taken) break;
+        window->SetTitleNumber(n);
+    }
     QMdiSubWindow* sub = mdi_->addSubWindow(window);
     connect(window, &DocumentWindow::DocumentChanged, this, &MainWindow::UpdateCommands);
     ConnectCanvas(window);
@@ -98,6 +117,11 @@ DocumentWindow* MainWindow::AddWindow(std::shared_ptr<COrvaneDoc> doc) {
     else
         window->show();
     mdi_->setActiveSubWindow(sub);
+    // A canvas larger than its window opens whole, once the window has its size.
+    QTimer::singleShot(0, window, [this, window] {
+        if (window->Canvas()->View().LargerThanWindow()) window->Canvas()->FitInWindow();
+        UpdateCommands();
+    });
     UpdateCommands();
     return window;
 }
@@ -116,6 +140,9 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     for (DocumentWindow* w : DocumentWindows()) {
         if (asked.contains(&w->Document())) continue;
         asked << &w->Document();
+        // The question is asked over the document it is about.
+        if (w->Document().IsModified())
+            if (auto* sub = qobject_cast<QMdiSubWindow*>(w->parentWidget())) mdi_->setActiveSubWindow(sub);
         if (!ConfirmClose(w)) {
             event->ignore();
             return;

@@ -74,6 +74,7 @@ private:
     void BuildSelectionCommands();
     void UpdateSelectionCommands();
     void BuildWindowMenu();
+    void FillWindowList();
     void BuildHelpMenu();
     void BuildObjectMenus();
     // The Capture menu and the controller behind its commands.
@@ -121,6 +122,7 @@ private:
     QMdiArea* mdi_ = nullptr;
     QLabel* statusText_ = nullptr;
     QLabel* statusPos_ = nullptr;
+    QLabel* statusZoom_ = nullptr;
     QProgressBar* progressBar_ = nullptr;
     QtUiHost ui_;
     IUiHost* uiHost_ = &ui_;

@@ -4,6 +4,7 @@
 #include "app/mainwindow/MainWindow.h"
 
 #include <QAction>
+#include <QActionGroup>
 
 #include <vector>
 
@@ -47,6 +48,11 @@ struct MainWindow::Actions {
     std::vector<QAction*> zoom;
     QAction* zoomInStep = nullptr;
     QAction* zoomOutStep = nullptr;
+    QAction* fitInWindow = nullptr;
+    QAction* nextWindow = nullptr;
+    QAction* previousWindow = nullptr;
+    // The open documents at the end of the Window menu.
+    QActionGroup* windowList = nullptr;
     // The selection commands of the Edit menu.
     QAction* cut = nullptr;
     QAction* deleteSelection = nullptr;

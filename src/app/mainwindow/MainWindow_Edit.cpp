@@ -31,12 +31,14 @@ void MainWindow::BuildEditMenu() {
         UpdateCommands();
     });
     act_->undo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    act_->undo->setStatusTip(QStringLiteral("Undo the last action"));
     act_->redo = m->addAction(QIcon::fromTheme("edit-redo"), QString(), this, [this] {
         if (GestureInProgress()) return;
         if (DocumentWindow* w = ActiveDocumentWindow()) w->Document().OnEditRedo();
         UpdateCommands();
     });
     act_->redo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Y));
+    act_->redo->setStatusTip(QStringLiteral("Redo the previously undone action"));
     m->addSeparator();
     act_->preferences = m->addAction(QStringLiteral("Preferences..."), this, &MainWindow::OnPreferences);
 }
@@ -98,6 +100,41 @@ void MainWindow::BuildWindowMenu() {
             if (sub->isMinimized()) sub->showMinimized();
         mdi_->tileSubWindows();
     });
+    // Ctrl+Tab and Ctrl+Shift+Tab go through the documents from anywhere in the window.
+    act_->nextWindow = new QAction(QStringLiteral("Ne&xt Window"), this);
+    act_->nextWindow->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Tab));
+    connect(act_->nextWindow, &QAction::triggered, mdi_, &QMdiArea::activateNextSubWindow);
+    act_->previousWindow = new QAction(QStringLiteral("Pre&vious Window"), this);
+    act_->previousWindow->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Tab));
+    connect(act_->previousWindow, &QAction::triggered, mdi_, &QMdiArea::activatePreviousSubWindow);
+    for (QAction* a : {act_->nextWindow, act_->previousWindow}) {
+        a->setShortcutContext(Qt::ApplicationShortcut);
+        m->addAction(a);
+        addAction(a);
+    }
+    m->addSeparator();
+    act_->windowList = new QActionGroup(this);
+    connect(m, &QMenu::aboutToShow, this, &MainWindow::FillWindowList);
+}
+
+// The open documents, numbered, the active one checked.
+void MainWindow::FillWindowList() {
+    for (QAction* a : act_->windowList->actions())
+        delete a;
+    QMdiSubWindow* active = mdi_->activeSubWindow();
+    int n = 0;
+    for (QMdiSubWindow* sub : mdi_->subWindowList()) {
+        auto* w = qobject_cast<DocumentWindow*>(sub->widget());
+        if (!w) continue;
+        ++n;
+        QString title = w->windowTitle();
+        title.replace(QLatin1Char('&'), QStringLiteral("&&"));
+        QAction* a = act_->windowMenu->addAction(n < 10 ? QStringLiteral("&%1 %2").arg(n).arg(title) : title);
+        a->setCheckable(true);
+        a->setChecked(sub == active);
+        act_->windowList->addAction(a);
+        connect(a, &QAction::triggered, this, [this, sub] { mdi_->setActiveSubWindow(sub); });
+    }
 }
 
 void MainWindow::BuildHelpMenu() {
@@ -141,6 +178,10 @@ void MainWindow::UpdateCommands() {
     for (QAction* a : {act_->close, act_->save, act_->saveAs, act_->addImages, act_->addAvi, act_->newWindow,
                        act_->cascade, act_->tile, act_->arrange, act_->print, act_->printPreview})
         a->setEnabled(open);
+    // Without a document File offers only what starts one, Print Setup, the recent files and Exit.
+    for (QAction* a : {act_->close, act_->save, act_->saveAs, act_->addImages, act_->addAvi, act_->print,
+                       act_->printPreview})
+        a->setVisible(open);
     // Without a document only File, View, Capture and Help are offered.
     act_->editMenu->menuAction()->setVisible(open);
     act_->windowMenu->menuAction()->setVisible(open);

@@ -55,7 +55,7 @@ void MainWindow::BuildObjectMenus() {
                            dialog.model.Fields().PixelHeight());
     });
     act_->resizeImage->setStatusTip(QStringLiteral("Changes the size of image"));
-    act_->resizeCanvas = AddCommand(edit, this, QStringLiteral("Reszie &Canvas"), [this](COrvaneDoc& d) {
+    act_->resizeCanvas = AddCommand(edit, this, QStringLiteral("Resi&ze Canvas"), [this](COrvaneDoc& d) {
         ResizeCanvasDialog dialog(d.Image().width, d.Image().height, app_.Settings(), this);
         if (dialog.exec() != QDialog::Accepted) return;
         dialog.model.Commit(app_.Settings());
@@ -67,7 +67,7 @@ void MainWindow::BuildObjectMenus() {
     QMenu* object = menuBar()->addMenu(QStringLiteral("&Object"));
     act_->objectMenu = object;
     act_->newObject =
-        AddCommand(object, this, QStringLiteral("&New  Object"), [](COrvaneDoc& d) { CmdNewObject(d); });
+        AddCommand(object, this, QStringLiteral("&New Object"), [](COrvaneDoc& d) { CmdNewObject(d); });
     act_->duplicate = AddCommand(object, this, QStringLiteral("&Duplicate Object(s)"),
                                  [this](COrvaneDoc& d) { CmdDuplicate(d, objectsPanel_->Items()); });
     act_->deleteObjects = AddCommand(object, this, QStringLiteral("D&elete Object(s)"),

@@ -171,22 +171,35 @@ void MainWindow::BuildViewParts() {
     };
     QAction* actual = zoomAction(view, QStringLiteral("&Actual Size"), kZoomActual);
     actual->setIcon(ToolIcon(ToolIconId::ActualSize));
-    QMenu* zoomIn = view->addMenu(QStringLiteral("Zoom &In"));
-    QMenu* zoomOut = view->addMenu(QStringLiteral("Zoom &Out"));
+    actual->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_1));
+    act_->fitInWindow = view->addAction(QStringLiteral("&Fit in Window"), this, [this] {
+        if (CanvasView* c = ActiveCanvas()) c->FitInWindow();
+        UpdateCommands();
+    });
+    act_->fitInWindow->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_0));
+    QMenu* zoomIn = view->addMenu(QStringLiteral("Zoom In\t+"));
+    QMenu* zoomOut = view->addMenu(QStringLiteral("Zoom Out\t-"));
     for (int i = 0; i < 7; ++i) {
-        zoomAction(zoomIn, QStringLiteral("%1x").arg(i + 2), kZoomInFirst + i);
-        zoomAction(zoomOut, QStringLiteral("1/%1x").arg(i + 2), kZoomOutFirst + i);
+        zoomAction(zoomIn, QStringLiteral("&%1x").arg(i + 2), kZoomInFirst + i);
+        zoomAction(zoomOut, QStringLiteral("1/&%1x").arg(i + 2), kZoomOutFirst + i);
     }
     act_->zoomInStep =
         drawing->addAction(ToolIcon(ToolIconId::ZoomIn), QStringLiteral("Zoom In"), this, [this] {
-            if (CanvasView* c = ActiveCanvas()) c->View().ZoomIn();
+            if (CanvasView* c = ActiveCanvas()) c->ZoomStep(true);
             UpdateCommands();
         });
     act_->zoomOutStep =
         drawing->addAction(ToolIcon(ToolIconId::ZoomOut), QStringLiteral("Zoom Out"), this, [this] {
-            if (CanvasView* c = ActiveCanvas()) c->View().ZoomOut();
+            if (CanvasView* c = ActiveCanvas()) c->ZoomStep(false);
             UpdateCommands();
         });
+    // + and - as on the toolbar, and the Ctrl forms other editors use; the window holds them so
+    // that they work while the toolbar is hidden.
+    act_->zoomInStep->setShortcuts({QKeySequence(Qt::Key_Plus), QKeySequence(Qt::CTRL | Qt::Key_Equal),
+                                    QKeySequence(Qt::CTRL | Qt::Key_Plus)});
+    act_->zoomOutStep->setShortcuts({QKeySequence(Qt::Key_Minus), QKeySequence(Qt::CTRL | Qt::Key_Minus)});
+    addAction(act_->zoomInStep);
+    addAction(act_->zoomOutStep);
     drawing->addAction(actual);
     drawing->addSeparator();
     foreButton_ = new ColorButton(paint.fore);
@@ -296,6 +309,8 @@ void MainWindow::UpdateViewCommands() {
     }
     act_->zoomInStep->setEnabled(c && c->View().CanZoomIn());
     act_->zoomOutStep->setEnabled(c && c->View().CanZoomOut());
+    act_->fitInWindow->setEnabled(c != nullptr);
+    statusZoom_->setText(c ? QString::fromStdString(c->View().ZoomText()) : QString());
     for (QAction* a : toolGroup_->actions())
         a->setEnabled(c != nullptr);
     if (c) {

@@ -154,12 +154,9 @@ ShapeSettingPage::ShapeSettingPage(CAppSettings& s) : settings_(s) {
             ShowStyle();
         });
     }
+    // Off and on again gives back the style that was down.
     connect(gradient, &QCheckBox::toggled, this, [this](bool on) {
-        if (!on) {
-            settings_.FillShapeMode = 0;
-        } else if (settings_.FillShapeMode < 1 || settings_.FillShapeMode > 5) {
-            settings_.FillShapeMode = 1;
-        }
+        settings_.FillShapeMode = on ? style_ : 0;
         ShowStyle();
     });
     auto* form = new QFormLayout;
@@ -176,12 +173,13 @@ ShapeSettingPage::ShapeSettingPage(CAppSettings& s) : settings_(s) {
 void ShapeSettingPage::ShowStyle() {
     const int mode = settings_.FillShapeMode;
     const bool on = mode >= 1 && mode <= 5;
+    if (on) style_ = mode;
     gradient->blockSignals(true);
     gradient->setChecked(on);
     gradient->blockSignals(false);
     for (int i = 0; i < 5; ++i) {
         styles[i]->setEnabled(on);
-        styles[i]->setChecked(on && mode == i + 1);
+        styles[i]->setChecked(style_ == i + 1);
     }
 }
 

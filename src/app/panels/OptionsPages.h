@@ -51,6 +51,8 @@ public:
 private:
     void ShowStyle();
     CAppSettings& settings_;
+    // The style whose button is down, kept while "Gradient" is off.
+    int style_ = 1;
 };
 
 // Page 7: flood fill.

@@ -23,6 +23,6 @@ inline constexpr const char kVerbAdjustHsl[] = "adjust its hue/saturation/lightn
 inline constexpr const char kVerbAdjustRgb[] = "adjust its red/green/blue values";
 
 // The selection commands and the paint, erase and flood tools.
-inline constexpr const char kAskClearSelection[] = "Are you sure clear the selection?";
+inline constexpr const char kAskClearSelection[] = "Are you sure you want to clear the selection?";
 
 } // namespace zepho::strings

@@ -51,9 +51,13 @@ bool CTextTool::OnLButtonDown(COrvaneView& view, unsigned, POINT client) {
         return true;
     }
     if (content->name.empty()) content->name = doc.NextObjectName(KindText);
+    // The new text is the one selection, as a new shape is.
+    doc.Image().DeselectAll();
+    content->selected = 1;
     doc.AddUndo(std::move(undo));
     doc.SetModifiedFlag();
     doc.NotifyObjectsChanged();
+    doc.NotifySelectionChanged();
     view.InvalidateAll();
     return true;
 }

@@ -74,6 +74,49 @@ void COrvaneView::AfterZoom() {
     InvalidateAll();
 }
 
+void COrvaneView::ZoomAbout(int zoom, POINT anchor) {
+    if (zoom == 0 || zoom == -1 || zoom > kMaxZoom || zoom < kMinZoom) return;
+    const DPoint c = LogicalToCanvasExact(ClientToLogical(anchor));
+    SetZoom(zoom);
+    const double scale = zoom_ >= 1 ? zoom_ : 1.0 / -zoom_;
+    const double lx = canvasRect_.left + c.x * scale, ly = canvasRect_.top + c.y * scale;
+    if (host_)
+        host_->ScrollTo(POINT{static_cast<LONG>(std::lround(lx)) - anchor.x,
+                              static_cast<LONG>(std::lround(ly)) - anchor.y});
+    InvalidateAll();
+}
+
+void COrvaneView::ZoomInAbout(POINT anchor) {
+    if (CanZoomIn()) ZoomAbout(zoom_ == -2 ? 1 : zoom_ + 1, anchor);
+}
+
+void COrvaneView::ZoomOutAbout(POINT anchor) {
+    if (CanZoomOut()) ZoomAbout(zoom_ == 1 ? -2 : zoom_ - 1, anchor);
+}
+
+int COrvaneView::FitZoom() const {
+    const CDocImage& img = doc_.Image();
+    const SIZE client = host_ ? host_->ClientSize() : SIZE{img.width + 4, img.height + 4};
+    for (int z = kMaxZoom; z > kMinZoom; z = z == 1 ? -2 : z - 1)
+        if (ZoomedLength(img.width, z) + 4 <= client.cx && ZoomedLength(img.height, z) + 4 <= client.cy)
+            return z;
+    return kMinZoom;
+}
+
+bool COrvaneView::LargerThanWindow() const {
+    const CDocImage& img = doc_.Image();
+    if (!host_) return false;
+    const SIZE client = host_->ClientSize();
+    return img.width + 4 > client.cx || img.height + 4 > client.cy;
+}
+
+std::string COrvaneView::ZoomText() const {
+    if (zoom_ >= 1) return std::to_string(zoom_ * 100) + "%";
+    // 100 / n with at most one decimal: 50%, 33.3%, 25%, 12.5%.
+    const int tenths = (1000 + -zoom_ / 2) / -zoom_;
+    return std::to_string(tenths / 10) + (tenths % 10 ? "." + std::to_string(tenths % 10) : "") + "%";
+}
+
 int COrvaneView::ZoomOfCommand(int id) {
     if (id == 32922) return 1;
     if (id >= 32908 && id <= 32914) return id - 32906;

@@ -58,6 +58,16 @@ public:
     // One step; -2 steps in to 1 and 1 steps out to -2.
     void ZoomIn();
     void ZoomOut();
+    // The same zoom changes keeping the canvas point under the client point `anchor` in place.
+    void ZoomAbout(int zoom, POINT anchor);
+    void ZoomInAbout(POINT anchor);
+    void ZoomOutAbout(POINT anchor);
+    // The largest zoom level at which the whole canvas and its edge fit the window.
+    int FitZoom() const;
+    // True when the canvas at actual size does not fit the window.
+    bool LargerThanWindow() const;
+    // The zoom as the status bar shows it: "100%", "800%", "12.5%".
+    std::string ZoomText() const;
     // The zoom a View menu command sets (Actual Size, 2x..8x, 1/2x..1/8x); 0 for other ids.
     static int ZoomOfCommand(int commandId);
     void OnZoomCommand(int commandId);

@@ -33,6 +33,9 @@ public:
     // The scrollable extent and which scroll bars it needs.
     virtual void SetScrollSizes(SIZE total, bool horzBar, bool vertBar) = 0;
 
+    // Scrolls to the scroll position p, kept within the scrollable extent by the widget.
+    virtual void ScrollTo(POINT p) { (void)p; }
+
     virtual void CaptureMouse() {}
     virtual void ReleaseMouse() {}
     // A cursor id of the tool table; 0 is the default arrow.

@@ -69,7 +69,7 @@ TEST(ToolsShell, EditMenuOrderAndSelectionCommandStates) {
     const QStringList texts = TextsOf(edit->actions());
     const QStringList expected{"Cu&t",         "&Copy",          "Copy Merged",   "&Paste",
                                "&Delete",      "Select &All",    "U&nselect All", "Invert",
-                               "Resize Image", "Reszie &Canvas", "Preferences..."};
+                               "Resize Image", "Resi&ze Canvas", "Preferences..."};
     ASSERT_GE(texts.size(), expected.size());
     EXPECT_EQ(texts.mid(texts.size() - expected.size()), expected);
 

@@ -70,6 +70,10 @@ TEST(OptionsPanel, GradientAndFillStyles) {
     page.gradient->setChecked(false);
     EXPECT_EQ(s.FillShapeMode, 0);
     EXPECT_FALSE(page.styles[3]->isEnabled());
+    page.gradient->setChecked(true); // the chosen style comes back
+    EXPECT_EQ(s.FillShapeMode, 4);
+    EXPECT_TRUE(page.styles[3]->isChecked());
+    page.gradient->setChecked(false);
     s.FillShapeMode = 3;
     ShapeSettingPage reopened(s);
     EXPECT_TRUE(reopened.gradient->isChecked());

@@ -340,7 +340,8 @@ TEST(PickerTool, ShadowsComposeUnderTheirObject) {
 
 TEST(TextTool, CancelLeavesNoTraceAndConfirmRecordsTheNewText) {
     ToolFixture f;
-    f.Add(ImageObject(20, 20, 0, 0, 0));
+    const Ref<CDrawObj> image = f.Add(ImageObject(20, 20, 0, 0, 0));
+    image->content->selected = 1;
     f.colours = {RGB(9, 8, 7), RGB(1, 2, 3)};
     f.view->SelectTool(ToolText);
     f.Click(10, 12);
@@ -363,8 +364,11 @@ TEST(TextTool, CancelLeavesNoTraceAndConfirmRecordsTheNewText) {
     EXPECT_EQ(shape->paint.color2, RGB(1, 2, 3));
     EXPECT_EQ(text->content->name, "Text - 1");
     EXPECT_EQ(f.Label(), strings::kUndoAddText);
+    EXPECT_TRUE(text->IsSelected()) << "the new text is selected, alone";
+    EXPECT_FALSE(image->IsSelected());
     f.doc.OnEditUndo();
     EXPECT_EQ(f.Objects().Count(), 1);
+    EXPECT_TRUE(image->IsSelected());
 
     f.Click(100, 40); // outside the canvas
     EXPECT_EQ(f.host.textEditors.size(), 2u);

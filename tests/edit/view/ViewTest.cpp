@@ -289,5 +289,43 @@ TEST(ViewTools, SwitchingCursorsAndTheTransformHandles) {
     EXPECT_EQ(f.view->ToolNumber(), ToolMove);
 }
 
+TEST(ViewZoom, AboutAPointKeepsItUnderTheMouseAndFitPicksTheLargestLevelThatFits) {
+    ViewFixture f(1000, 800); // in a 300 x 200 window
+    COrvaneView& v = *f.view;
+    const auto canvasUnder = [&v](POINT client) { return v.LogicalToCanvasExact(v.ClientToLogical(client)); };
+    const POINT mouse{120, 90};
+    const DPoint start = canvasUnder(mouse);
+    for (int step = 0; step < 6; ++step) {
+        if (step < 3)
+            v.ZoomInAbout(mouse);
+        else
+            v.ZoomOutAbout(mouse);
+        const DPoint now = canvasUnder(mouse);
+        // Within one screen pixel of where it was.
+        const double pixel = v.Zoom() >= 1 ? 1.0 / v.Zoom() : -v.Zoom();
+        EXPECT_NEAR(now.x, start.x, pixel) << "zoom " << v.Zoom();
+        EXPECT_NEAR(now.y, start.y, pixel) << "zoom " << v.Zoom();
+    }
+    EXPECT_EQ(v.Zoom(), 1);
+    v.ZoomOutAbout(mouse);
+    EXPECT_EQ(v.Zoom(), -2) << "the steps skip -1 and 0 as the toolbar's do";
+
+    EXPECT_TRUE(v.LargerThanWindow());
+    EXPECT_EQ(v.FitZoom(), -5) << "1/4 leaves 204 rows for 200";
+    v.SetZoom(v.FitZoom());
+    EXPECT_EQ(v.ZoomText(), "20%");
+    EXPECT_FALSE(f.host.total.cx > f.host.client.cx || f.host.total.cy > f.host.client.cy)
+        << "no scroll bars";
+
+    ViewFixture small(20, 10);
+    EXPECT_FALSE(small.view->LargerThanWindow());
+    EXPECT_EQ(small.view->FitZoom(), 8);
+    for (const auto& [zoom, text] :
+         {std::pair<int, const char*>{1, "100%"}, {8, "800%"}, {-3, "33.3%"}, {-8, "12.5%"}}) {
+        small.view->SetZoom(zoom);
+        EXPECT_EQ(small.view->ZoomText(), text);
+    }
+}
+
 } // namespace
 } // namespace zepho::test
