@@ -1,6 +1,7 @@
 // Native document save and read of one photo-like image object, beside libtiff writing and
 // reading the same pixels as a planar PackBits TIFF (the nearest peer: four channel planes,
 // PackBits rows) and libpng for context. Everything in memory; items/s are pixels/s.
+#include "BenchSizes.h"
 #include "extlib/PngFile.h"
 #include "model/DocImage.h"
 #include "platform/ByteStream.h"
@@ -243,7 +244,9 @@ void BM_PngDecode(benchmark::State& state) {
 }
 
 void Sizes(benchmark::internal::Benchmark* b) {
-    b->Args({1920, 1080})->Args({4096, 4096})->ArgNames({"w", "h"})->Unit(benchmark::kMillisecond);
+    for (auto [w, h] : bench::BenchSizes())
+        b->Args({w, h});
+    b->ArgNames({"w", "h"})->Unit(benchmark::kMillisecond);
 }
 
 } // namespace
