@@ -634,9 +634,24 @@ TEST(PsdRead, DamagedFilesFailCleanly) {
     }
     // Seeded byte flips never crash or hang.
     const std::vector<BYTE> handMade = MakePsd(4, 3, HandMadeLayers());
+    const std::vector<BYTE> zipped = [] {
+        std::vector<BYTE> samples(5 * 4);
+        for (std::size_t i = 0; i < samples.size(); ++i)
+            samples[i] = static_cast<BYTE>(i * 37);
+        LayerDef l{0,
+                   0,
+                   4,
+                   5,
+                   {{-1, ZipChannel(samples, 5, 1, true)},
+                    {0, ZipChannel(samples, 5, 1, false)},
+                    {1, ZipChannel(samples, 5, 1, true)},
+                    {2, ZipChannel(samples, 5, 1, false)}}};
+        l.extra = {0, 0, 0, 0, 0, 0, 0, 0, 3, 'a', 'b', 'c'};
+        return MakePsd(5, 4, {l, l});
+    }();
     std::mt19937 rng(4044);
-    for (int i = 0; i < 6000; ++i) {
-        std::vector<BYTE> bad = i % 2 ? good : handMade;
+    for (int i = 0; i < 9000; ++i) {
+        std::vector<BYTE> bad = i % 3 == 0 ? good : i % 3 == 1 ? handMade : zipped;
         for (int k = 0; k < 3; ++k)
             bad[rng() % bad.size()] = static_cast<BYTE>(rng());
         Ref<CDocImage> d = MakeRef<CDocImage>();

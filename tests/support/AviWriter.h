@@ -1,6 +1,7 @@
 // Writes small lossless test videos through FFmpeg.
 #pragma once
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -69,8 +70,9 @@ inline bool WriteTestAvi(const std::string& path, int w, int h, int fps, const s
                 f->format = AV_PIX_FMT_RGB24;
                 f->width = 70000;
                 f->height = 1;
-                ok = avcodec_open2(wide, codec, nullptr) >= 0 && av_frame_get_buffer(f, 0) >= 0 &&
-                     avcodec_send_frame(wide, f) >= 0 && avcodec_send_frame(wide, nullptr) >= 0 &&
+                ok = avcodec_open2(wide, codec, nullptr) >= 0 && av_frame_get_buffer(f, 0) >= 0;
+                if (ok) std::memset(f->data[0], 90, static_cast<std::size_t>(f->linesize[0]));
+                ok = ok && avcodec_send_frame(wide, f) >= 0 && avcodec_send_frame(wide, nullptr) >= 0 &&
                      avcodec_receive_packet(wide, pkt) == 0;
                 if (ok) {
                     pkt->pts = pkt->dts = k;
