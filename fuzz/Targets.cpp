@@ -14,9 +14,11 @@
 #include "raster/Dib.h"
 
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <unistd.h>
+#include <zlib.h>
 
 namespace zepho::fuzz {
 
@@ -117,7 +119,12 @@ void RunDocReader(const std::uint8_t* d, std::size_t n) {
 void RunPsd(const std::uint8_t* d, std::size_t n) {
     MemoryReader check(d, n);
     CheckPsd(check);
-    RunDocReader<static_cast<bool (*)(CDocImage&, ByteReader&, IProgress*)>(&ReadPsdLayers)>(d, n);
+    {
+        CDocImage doc;
+        MemoryReader in(d, n);
+        std::string problem;
+        ReadPsdLayers(doc, in, nullptr, &problem);
+    }
     DecodePsdComposite(Span(d, n), nullptr);
 }
 
@@ -141,8 +148,56 @@ Seeds SeedIcon() {
 Seeds SeedAni() {
     return Of({Exported("ani", 0x00010001)});
 }
+// Two 3 x 2 layers whose channels are Zip coded, with and without prediction, at 8 bits: the
+// coding other programs write and ours does not.
+Bytes ZipLayersPsd() {
+    Bytes f;
+    auto u16 = [&f](unsigned v) { f.insert(f.end(), {BYTE(v >> 8), BYTE(v)}); };
+    auto u32 = [&f](std::uint32_t v) {
+        f.insert(f.end(), {BYTE(v >> 24), BYTE(v >> 16), BYTE(v >> 8), BYTE(v)});
+    };
+    auto text = [&f](const char* s) { f.insert(f.end(), s, s + std::strlen(s)); };
+    std::vector<Bytes> channels;
+    for (int k = 0; k < 8; ++k) {
+        const BYTE samples[6] = {BYTE(10 * k), BYTE(250 - k), 3, 0, 255, BYTE(k)};
+        uLongf size = compressBound(sizeof samples);
+        Bytes c(2 + size);
+        c[1] = k % 2 ? 3 : 2;
+        compress2(c.data() + 2, &size, samples, sizeof samples, 9);
+        c.resize(2 + size);
+        channels.push_back(std::move(c));
+    }
+    text("8BPS");
+    u16(1);
+    f.insert(f.end(), 6, 0);
+    u16(3), u32(2), u32(3), u16(8), u16(3), u32(0), u32(0);
+    const std::size_t section = f.size();
+    u32(0), u32(0), u16(2);
+    for (int layer = 0; layer < 2; ++layer) {
+        u32(0), u32(0), u32(2), u32(3), u16(4);
+        for (int k = 0; k < 4; ++k)
+            u16(static_cast<unsigned>(k - 1) & 0xFFFF),
+                u32(static_cast<std::uint32_t>(channels[4 * layer + k].size()));
+        text("8BIMnorm");
+        f.insert(f.end(), {255, 0, 0, 0});
+        u32(12), u32(0), u32(0), text("\002L1"), f.push_back(0);
+    }
+    for (const Bytes& c : channels)
+        f.insert(f.end(), c.begin(), c.end());
+    if ((f.size() - section) % 2) f.push_back(0);
+    u32(0);
+    const std::uint32_t length = static_cast<std::uint32_t>(f.size() - section - 4);
+    for (int i = 0; i < 4; ++i) {
+        f[section + i] = BYTE(length >> (24 - 8 * i));
+        f[section + 4 + i] = BYTE((length - 8) >> (24 - 8 * i));
+    }
+    u16(0);
+    f.insert(f.end(), 18, 0); // the raw composite
+    return f;
+}
+
 Seeds SeedPsd() {
-    return Of({Exported("psd")});
+    return Of({Exported("psd"), ZipLayersPsd()});
 }
 Seeds SeedBmp() {
     return Of({Exported("bmp")});

@@ -8,13 +8,15 @@ PACKAGES=(
   cmake ninja-build g++ pkg-config make
   # core libraries
   libagg-dev libpixman-1-dev libpng-dev libjpeg-dev libtiff-dev libimagequant-dev
-  libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
+  libavformat-dev libavcodec-dev libswscale-dev libavutil-dev zlib1g-dev
   libfreetype-dev libfontconfig-dev libharfbuzz-dev
   fonts-dejavu-core fonts-liberation2
   # shell
   qt6-base-dev libxcb1-dev libxcb-shape0-dev libxcb-xfixes0-dev xvfb xauth
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev valgrind libgif-dev
+  # an independent reader of every file our writers make
+  imagemagick
 )
 
 # Fuzzing (make fuzz) needs clang and its fuzzer runtime, which nothing else does.

@@ -1,10 +1,13 @@
 // zepho-cli: the batch tool. Reads documents without any user interface.
 #include "cli/Describe.h"
+#include "codecs/CodecStrings.h"
 #include "codecs/FileTypes.h"
+#include "codecs/IconCodec.h"
 #include "codecs/OpenExport.h"
 #include "extlib/PngFile.h"
 #include "model/DocImage.h"
 #include "platform/ByteStream.h"
+#include "platform/Format.h"
 #include "platform/Path.h"
 
 #include <cerrno>
@@ -62,6 +65,20 @@ private:
     std::string text_;
 };
 
+// What the readers tell the user on the way (a video cut short, ...): a note on stderr. Nothing
+// is asked: a PSD with layers is read as its layers.
+class NoteUiHost : public IUiHost {
+public:
+    explicit NoteUiHost(std::string file) : file_(std::move(file)) {}
+    void MessageBox(const std::string& text, const std::string&, MsgIcon) override {
+        std::fprintf(stderr, "zepho-cli: %s: note: %s\n", file_.c_str(), text.c_str());
+    }
+    bool AskYesNo(const std::string&, const std::string&) override { return false; }
+
+private:
+    std::string file_;
+};
+
 // Reads a document; on failure returns false with the reason.
 bool Load(const std::string& path, CDocImage& doc, std::string& format, std::string& why) {
     struct stat st;
@@ -87,10 +104,17 @@ bool Load(const std::string& path, CDocImage& doc, std::string& format, std::str
         if (format == "tiff") format = "tif";
         if (format == "dib") format = "bmp";
         LoadFlags flags;
-        TerminalProgress progress;
-        progress.SetText("Reading file " + BaseName(path));
-        if (!OpenFile(doc, path, flags, &progress)) {
-            why = "cannot read the image (damaged or unsupported " + format + " file)";
+        NoteUiHost notes(path);
+        bool ok;
+        {
+            TerminalProgress progress;
+            progress.SetText("Reading file " + BaseName(path));
+            ok = OpenFileWith(doc, path, flags, &progress, OpenContext{&notes, nullptr});
+        }
+        if (!ok) {
+            why = !flags.problem.empty()
+                      ? flags.problem
+                      : "cannot read the image (damaged or unsupported " + format + " file)";
             return false;
         }
         return true;
@@ -217,6 +241,13 @@ int Convert(const std::vector<std::string>& args) {
     }
     if (!CanExport(kind)) return Fail(out, "cannot write this file type");
     if (doc.width <= 0 || doc.height <= 0) return Fail(file, "the canvas is empty");
+    if (kind == FileKind::Icon || kind == FileKind::Cursor || kind == FileKind::Ani) {
+        const SIZE fit = IconExportSize(doc.width, doc.height);
+        if (fit.cx != doc.width || fit.cy != doc.height)
+            std::fprintf(
+                stderr, "zepho-cli: %s: note: %s\n", out.c_str(),
+                Format(strings::kIconScaled, doc.width, doc.height, int(fit.cx), int(fit.cy)).c_str());
+    }
     // Images are stored top-down in RGB order: the background is given as RRGGBB.
     const COLORREF bg = RGB((background >> 16) & 0xFF, (background >> 8) & 0xFF, background & 0xFF);
     bool ok;

@@ -59,9 +59,10 @@ private:
 // sets the canvas to the header's size and the delay to the frame duration in hundredths of a
 // second. False when the header is not a video's or the file cannot be opened; a file without a
 // decodable video stream gives no objects and true. A file that cannot be read to its end, or a
-// frame that cannot be converted, fails rather than giving part of the film. Refuses to hold more
-// than `memoryBudget` bytes of frames (false), so that a long film cannot exhaust the machine.
-bool ImportAvi(CDocImage& doc, const std::string& path, IProgress* progress,
+// frame that cannot be converted, keeps the frames before it: `ui` is told how many were imported
+// and that the rest could not be read; without any good frame the import fails. Refuses to hold
+// more than `memoryBudget` bytes of frames (false), so that a long film cannot exhaust the machine.
+bool ImportAvi(CDocImage& doc, const std::string& path, IProgress* progress, IUiHost* ui = nullptr,
                std::uint64_t memoryBudget = std::uint64_t{3} << 30);
 
 } // namespace zepho

@@ -1,6 +1,9 @@
 #include "codecs/AviCodec.h"
 
+#include "codecs/CodecStrings.h"
+#include "model/ModelStrings.h"
 #include "platform/ByteStream.h"
+#include "platform/Format.h"
 
 #include <algorithm>
 #include <cstring>
@@ -110,7 +113,9 @@ bool AviReader::OpenFirstVideoStream() {
     return s_->format && OpenStream(0);
 }
 
-bool AviReader::Failed() const { return s_->failed; }
+bool AviReader::Failed() const {
+    return s_->failed;
+}
 
 // The first video stream at or after `fromIndex` whose decoder opens. A later stream is read
 // from a fresh open of the file, so that its packets start at the beginning.
@@ -214,7 +219,8 @@ PackedDib AviReader::NextAviFrame() {
     return {};
 }
 
-bool ImportAvi(CDocImage& doc, const std::string& path, IProgress* progress, std::uint64_t memoryBudget) {
+bool ImportAvi(CDocImage& doc, const std::string& path, IProgress* progress, IUiHost* ui,
+               std::uint64_t memoryBudget) {
     AviHeader header;
     if (!ReadAviHeader(path, header)) return false;
     const bool sizeKnown =
@@ -247,9 +253,15 @@ bool ImportAvi(CDocImage& doc, const std::string& path, IProgress* progress, std
             progress->Pump();
         }
     }
-    const bool complete = !reader.Failed();
+    const bool cut = reader.Failed();
     reader.CloseAvi();
-    return complete;
+    if (!cut) return true;
+    // A damaged film keeps the frames before the damage; the user hears how many there are.
+    if (count == 0) return false;
+    if (ui)
+        ui->MessageBox(count == 1 ? std::string(strings::kAviCutOne) : Format(strings::kAviCutMany, count),
+                       strings::kAppTitle, MsgIcon::Warning);
+    return true;
 }
 
 } // namespace zepho

@@ -5,6 +5,20 @@ namespace zepho::strings {
 
 inline constexpr const char kLoadFileFailed[] = "Load file %s fail!";
 
+// A layered PSD none of whose layers could be read: refused rather than opened empty.
+inline constexpr const char kPsdNoLayerShown[] =
+    "None of the layers of this PSD file could be read, so there is nothing to show.";
+
+// Shown by the icon, cursor and animated-cursor exports when the canvas is larger than an icon.
+inline constexpr const char kIconScaled[] =
+    "Icons and cursors hold at most 256 x 256 pixels: the %d x %d picture is saved scaled down to %d x %d.";
+
+// A video damaged part way: the frames before the damage were imported.
+inline constexpr const char kAviCutOne[] =
+    "Only the first frame of this video could be read; it was imported and the rest was left out.";
+inline constexpr const char kAviCutMany[] =
+    "Only the first %u frames of this video could be read; they were imported and the rest was left out.";
+
 inline constexpr const char kOpenFilter[] =
     "All Supported "
     "Format|*.qzi;*.gif;*.bmp;*.dib;*.jpg;*.jpeg;*.pcx;*.png;*.tga;*.tiff;*.tif;*psd;*.ico;*cur;*ani|"

@@ -21,10 +21,23 @@ bool ReadIconFile(CDocImage& doc, const std::string& path, IProgress* progress);
 // model cleared, when the frames found do not match the header's frame count.
 bool ReadAniFile(CDocImage& doc, const std::string& path, IProgress* progress);
 
+// The largest side an icon or cursor image can have: its directory entry holds one byte per side.
+constexpr int kMaxIconSide = 256;
+
+// The size at which a canvas of w x h is written as an icon, cursor or animated cursor: itself
+// up to 256 x 256, a larger one scaled down to fit with its aspect kept (800 x 600 gives
+// 256 x 192). An export panel compares it with the canvas to tell the user beforehand.
+SIZE IconExportSize(int w, int h);
+// The hot spot (X in the low 16 bits, Y in the high 16 bits) on a canvas of w x h moved to the
+// same place of the image IconExportSize() gives.
+DWORD IconExportHotSpot(DWORD hotSpot, int w, int h);
+
 // Writes the visible objects, flattened, as an ICO (cursor false) or CUR file of one image:
 // at most 256 colours as an exact palette image, more at 24 bits, transparency in the AND mask.
-// The hot spot (X in the low 16 bits, Y in the high 16 bits) only goes into a cursor. The target
-// is replaced only when every byte was written; false on any failure.
+// A canvas larger than 256 x 256 is scaled down to IconExportSize() with the objects' default
+// resampling filter, never written with sizes the directory cannot hold. The hot spot (X in the
+// low 16 bits, Y in the high 16 bits) only goes into a cursor. The target is replaced only when
+// every byte was written; false on any failure.
 bool WriteIconFile(const CDocImage& doc, const std::string& path, bool cursor, DWORD hotSpot,
                    IProgress* progress);
 // The same image as a one-frame animated cursor.

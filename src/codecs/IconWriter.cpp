@@ -1,10 +1,13 @@
 #include "codecs/IconWriter.h"
 
 #include "codecs/IconCodec.h"
+#include "extlib/VorRender.h"
 #include "platform/ByteStream.h"
 #include "raster/ColorReduce.h"
+#include "raster/Dib.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace zepho {
@@ -120,6 +123,8 @@ bool PrepareIconImage(const PackedDib& flat32, PackedDib& image, PackedDib& mask
 std::uint64_t IconResourceSize(const PackedDib& image) {
     const int bits = image.BitCount();
     if (!image || image.Width() < 1 || image.Height() < 1 || (!IsPaletteDepth(bits) && bits != 24)) return 0;
+    // The directory entry holds each side in one byte (0 for 256): larger sides would wrap.
+    if (image.Width() > kMaxIconSide || image.Height() > kMaxIconSide) return 0;
     // The doubled height must fit the header.
     if (image.Height() > 0x3FFFFFFF) return 0;
     const std::uint64_t table = IsPaletteDepth(bits) ? 4 * std::uint64_t(image.ColorCount()) : 0;
@@ -178,7 +183,40 @@ bool WriteAni(ByteWriter& out, const PackedDib& image, const PackedDib& mask, DW
     return WriteResource(out, image, mask, out.Tell(), total, progress);
 }
 
+SIZE IconExportSize(int w, int h) {
+    if (w <= kMaxIconSide && h <= kMaxIconSide) return SIZE{w, h};
+    const double scale = std::min(double(kMaxIconSide) / w, double(kMaxIconSide) / h);
+    auto side = [scale](int v) {
+        return static_cast<LONG>(std::clamp(std::floor(v * scale + 0.5), 1.0, double(kMaxIconSide)));
+    };
+    return SIZE{side(w), side(h)};
+}
+
+DWORD IconExportHotSpot(DWORD hotSpot, int w, int h) {
+    const SIZE size = IconExportSize(w, h);
+    if (size.cx == w && size.cy == h) return hotSpot;
+    auto place = [](DWORD v, int from, LONG to) {
+        return static_cast<DWORD>(std::min<long long>(to - 1, static_cast<long long>(v) * to / from));
+    };
+    return place(hotSpot & 0xFFFF, w, size.cx) | place(hotSpot >> 16, h, size.cy) << 16;
+}
+
 namespace {
+
+// The resampling filter an image object starts with (Hanning).
+constexpr int kIconScaleFilter = 5;
+
+// The flattened picture at the size an icon can hold.
+PackedDib FitIcon(PackedDib flat) {
+    const SIZE size = IconExportSize(flat.Width(), flat.Height());
+    if (size.cx == flat.Width() && size.cy == flat.Height()) return flat;
+    PackedDib fitted = CreateTransparentDIB(size.cx, size.cy);
+    // Target pixels back to picture pixels.
+    const CVorTransMatrix m =
+        CVorTransMatrix::Scaling(double(flat.Width()) / size.cx, double(flat.Height()) / size.cy);
+    if (!fitted || !TransformImage(fitted, flat, m, 0.0, 0.0, kIconScaleFilter)) return {};
+    return fitted;
+}
 
 // Flattens the document and writes it through a temporary file beside the target.
 template <typename WriteFn>
@@ -186,7 +224,7 @@ bool ExportIconKind(const CDocImage& doc, const std::string& path, WriteFn write
     if (doc.width < 1 || doc.height < 1) return false;
     PackedDib image, mask;
     {
-        const PackedDib flat = doc.CompositeVisible(doc.width, doc.height);
+        const PackedDib flat = FitIcon(doc.CompositeVisible(doc.width, doc.height));
         if (!flat || !PrepareIconImage(flat, image, mask)) return false;
     }
     if (IconResourceSize(image) == 0) return false;
@@ -201,13 +239,14 @@ bool ExportIconKind(const CDocImage& doc, const std::string& path, WriteFn write
 bool WriteIconFile(const CDocImage& doc, const std::string& path, bool cursor, DWORD hotSpot,
                    IProgress* progress) {
     return ExportIconKind(doc, path, [&](ByteWriter& out, const PackedDib& image, const PackedDib& mask) {
-        return WriteIcon(out, image, mask, cursor, hotSpot, progress);
+        return WriteIcon(out, image, mask, cursor, IconExportHotSpot(hotSpot, doc.width, doc.height),
+                         progress);
     });
 }
 
 bool WriteAniFile(const CDocImage& doc, const std::string& path, DWORD hotSpot, IProgress* progress) {
     return ExportIconKind(doc, path, [&](ByteWriter& out, const PackedDib& image, const PackedDib& mask) {
-        return WriteAni(out, image, mask, hotSpot, progress);
+        return WriteAni(out, image, mask, IconExportHotSpot(hotSpot, doc.width, doc.height), progress);
     });
 }
 

@@ -18,7 +18,7 @@ class ByteWriter;
 bool PrepareIconImage(const PackedDib& flat32, PackedDib& image, PackedDib& mask);
 
 // Bytes of the image resource: header, colour table, colour rows and mask rows; 0 when the image
-// cannot be written (wrong depth, or larger than the format's 32-bit sizes allow).
+// cannot be written (wrong depth, or a side above 256 pixels).
 std::uint64_t IconResourceSize(const PackedDib& image);
 
 // A whole ICO or CUR file of one image with its mask. False when the image cannot be written or

@@ -80,7 +80,7 @@ bool OpenPsd(CDocImage& doc, const std::string& path, LoadFlags& flags, IProgres
     if (check == 1 || fashion == 1)
         return AppendSingleImage(doc, LoadWithLibrary(FileKind::Psd, path, progress));
     flags.layersLoaded = true;
-    return ReadPsdLayers(doc, path, progress);
+    return ReadPsdLayers(doc, path, progress, &flags.problem);
 }
 
 } // namespace
@@ -106,7 +106,7 @@ bool OpenFileWith(CDocImage& doc, const std::string& path, LoadFlags& flags, IPr
     case FileKind::Psd:
         return OpenPsd(doc, path, flags, progress, context);
     case FileKind::Avi:
-        return ImportAvi(doc, path, progress);
+        return ImportAvi(doc, path, progress, context.ui);
     default:
         return IsLibraryFormat(kind) && AppendSingleImage(doc, LoadWithLibrary(kind, path, progress));
     }

@@ -15,6 +15,9 @@ struct LoadFlags {
     bool nativeLoaded = false;
     // Layers were imported as objects: their visibility is kept.
     bool layersLoaded = false;
+    // When the open failed and the reader knows why better than a general "cannot open": the
+    // text to show the user instead.
+    std::string problem;
 };
 
 class CAppSettings;

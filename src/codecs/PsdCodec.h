@@ -21,11 +21,14 @@ int CheckPsd(ByteReader& in);
 
 // Reads every RGB layer of the file into the (already cleared) model: the canvas takes the
 // file's size, each layer with the three colour channels becomes an image object at its place,
-// bottom layer first, with its opacity as the object's transparency and its visibility. True when
-// the header was read, even if no layer yields an object; false for a file that is not an 8- or
-// 16-bit RGB PSD or whose layer data is damaged (objects appended before the damage stay).
-bool ReadPsdLayers(CDocImage& doc, const std::string& path, IProgress* progress);
-bool ReadPsdLayers(CDocImage& doc, ByteReader& in, IProgress* progress);
+// bottom layer first, with its name, its opacity as the object's transparency and its visibility.
+// Channels may be raw, PackBits or Zip coded (with or without prediction), at 8 or 16 bits.
+// False for a file that is not an 8- or 16-bit RGB PSD or whose layer data is damaged (objects
+// appended before the damage stay), and for a file none of whose layers yields an object: then
+// `problem` receives the text the user is shown.
+bool ReadPsdLayers(CDocImage& doc, const std::string& path, IProgress* progress,
+                   std::string* problem = nullptr);
+bool ReadPsdLayers(CDocImage& doc, ByteReader& in, IProgress* progress, std::string* problem = nullptr);
 
 // Writes every object as one layer (a shadow baked into its object's layer), then the visible
 // objects flattened over `background` as the file's composite, through a temporary file that

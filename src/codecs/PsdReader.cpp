@@ -1,12 +1,16 @@
 #include "codecs/PsdReader.h"
 
+#include "codecs/CodecStrings.h"
 #include "codecs/PsdCodec.h"
 #include "platform/ByteStream.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <new>
+
+#include <zlib.h>
 
 namespace zepho {
 
@@ -27,6 +31,42 @@ bool SkipBlock(ByteReader& in) {
 // Where a channel's bytes land in a BGRA pixel.
 int PlaneOf(int id) {
     return id == -1 ? 3 : 2 - id;
+}
+
+// The layer name of a record's extra data (after the mask and blending-range blocks), read up to
+// `end`. Names have been padded two ways: to a multiple of 4 bytes (what readers expect), and by
+// earlier versions of this program with a space appended to names of even length. A name of that
+// second kind is known by an odd length, a final space and no padding after it.
+std::string ReadLayerName(ByteReader& in, std::uint64_t end) {
+    auto skipBlock = [&] {
+        DWORD n = 0;
+        return end - in.Tell() >= 4 && in.ReadU32BE(n) && n <= end - in.Tell() && in.Skip(n);
+    };
+    BYTE n = 0;
+    if (!skipBlock() || !skipBlock() || in.Tell() >= end || !in.ReadU8(n) || n > end - in.Tell()) return {};
+    std::string name(n, '\0');
+    if (!in.Read(name.data(), n)) return {};
+    if (n % 2 == 1 && name.back() == ' ' && in.Tell() == end && (n + 1) % 4 != 0) name.pop_back();
+    return name;
+}
+
+// The sample rows of a channel are stored as differences from the sample to their left.
+void UndoPrediction(std::vector<BYTE>& raw, std::size_t width, std::size_t rows, int sampleBytes) {
+    for (std::size_t y = 0; y < rows; ++y) {
+        BYTE* row = raw.data() + y * width * static_cast<std::size_t>(sampleBytes);
+        if (sampleBytes == 1) {
+            for (std::size_t x = 1; x < width; ++x)
+                row[x] = static_cast<BYTE>(row[x] + row[x - 1]);
+            continue;
+        }
+        unsigned prev = 0;
+        for (std::size_t x = 0; x < width; ++x) {
+            const unsigned v = (prev + ((unsigned{row[2 * x]} << 8) | row[2 * x + 1])) & 0xFFFFu;
+            row[2 * x] = static_cast<BYTE>(v >> 8);
+            row[2 * x + 1] = static_cast<BYTE>(v);
+            prev = v;
+        }
+    }
 }
 
 } // namespace
@@ -97,7 +137,10 @@ PsdReader::Records PsdReader::ReadRecords() {
         rec.visible = (blend[10] & 2) == 0;
         DWORD extra = 0;
         in.ReadU32BE(extra);
-        if (in.Failed() || extra > left() || !in.Skip(extra)) return Records::Damaged;
+        if (in.Failed() || extra > left()) return Records::Damaged;
+        const std::uint64_t extraEnd = in.Tell() + extra;
+        rec.name = ReadLayerName(in, extraEnd);
+        if (in.Failed() || !in.Seek(extraEnd)) return Records::Damaged;
         layers_.push_back(std::move(rec));
     }
     // The channel data follows in record order; each channel is found by the lengths before it,
@@ -115,6 +158,8 @@ PsdReader::Records PsdReader::ReadRecords() {
 std::uint64_t PsdReader::MinChannelBytes(int compression, std::uint64_t w, std::uint64_t h, int sampleBytes) {
     const std::uint64_t rowBytes = w * static_cast<std::uint64_t>(sampleBytes);
     if (compression == 0) return 2 + rowBytes * h;
+    // Deflate packs at most 1032 bytes into one, so a short stream cannot stand for a huge layer.
+    if (compression == kZip || compression == kZipPredicted) return 2 + rowBytes * h / 1032;
     // A row takes at least one two-byte packet per 128 bytes, after its entry in the count table.
     return 2 + h * (2 + 2 * ((rowBytes + 127) / 128));
 }
@@ -152,6 +197,26 @@ bool PsdReader::PackBitsDecode(std::span<const BYTE> data, int sampleBytes, Pack
     return true;
 }
 
+bool PsdReader::ZipDecode(std::span<const BYTE> data, std::vector<BYTE>& out) {
+    z_stream z{};
+    if (inflateInit(&z) != Z_OK) return false;
+    z.next_in = const_cast<Bytef*>(data.data());
+    z.avail_in = static_cast<uInt>(std::min<std::size_t>(data.size(), UINT_MAX));
+    std::size_t done = 0;
+    int result = Z_OK;
+    // In steps, so that sizes beyond 32 bits are handled too.
+    while (done < out.size() && result == Z_OK) {
+        const std::size_t step = std::min<std::size_t>(out.size() - done, 1u << 30);
+        z.next_out = out.data() + done;
+        z.avail_out = static_cast<uInt>(step);
+        result = inflate(&z, Z_SYNC_FLUSH);
+        done += step - z.avail_out;
+        if (result == Z_BUF_ERROR && z.avail_out == 0) result = Z_OK;
+    }
+    inflateEnd(&z);
+    return done == out.size() && (result == Z_OK || result == Z_STREAM_END);
+}
+
 PsdReader::Layer PsdReader::ReadLayer(std::size_t i, PackedDib& out) {
     ByteReader& in = *in_;
     const PsdLayerRecord& rec = layers_[i];
@@ -179,7 +244,7 @@ PsdReader::Layer PsdReader::ReadLayer(std::size_t i, PackedDib& out) {
     for (Plan& plan : plans) {
         const PsdChannel& ch = *plan.channel;
         if (ch.length < 2 || !in.Seek(ch.offset) || !in.ReadU16BE(plan.compression)) return Layer::Damaged;
-        if (plan.compression > 1) return Layer::NoImage;
+        if (plan.compression > kZipPredicted) return Layer::NoImage;
         if (ch.length < MinChannelBytes(plan.compression, std::uint64_t(w), std::uint64_t(h), sampleBytes))
             return Layer::Damaged;
     }
@@ -197,15 +262,24 @@ PsdReader::Layer PsdReader::ReadLayer(std::size_t i, PackedDib& out) {
     for (const Plan& plan : plans) {
         const PsdChannel& ch = *plan.channel;
         const int plane = PlaneOf(ch.id);
-        const std::size_t need =
-            plan.compression == 0 ? rowBytes * static_cast<std::size_t>(h) : ch.length - 2;
+        const std::size_t rawBytes = rowBytes * static_cast<std::size_t>(h);
+        const std::size_t need = plan.compression == kRaw ? rawBytes : ch.length - 2;
         if (!in.Seek(ch.offset + 2) || !in.ReadBytes(buffer_, need)) return Layer::Damaged;
-        if (plan.compression == 1) {
+        if (plan.compression == kPackBits) {
             if (!PackBitsDecode(buffer_, sampleBytes, out, plane)) return Layer::Damaged;
             continue;
         }
+        const std::vector<BYTE>* raw = &buffer_;
+        if (plan.compression == kZip || plan.compression == kZipPredicted) {
+            inflated_.resize(rawBytes);
+            if (!ZipDecode(buffer_, inflated_)) return Layer::Damaged;
+            if (plan.compression == kZipPredicted)
+                UndoPrediction(inflated_, static_cast<std::size_t>(w), static_cast<std::size_t>(h),
+                               sampleBytes);
+            raw = &inflated_;
+        }
         for (int y = 0; y < h; ++y) {
-            const BYTE* src = buffer_.data() + static_cast<std::size_t>(y) * rowBytes;
+            const BYTE* src = raw->data() + static_cast<std::size_t>(y) * rowBytes;
             BYTE* dst = out.Row(y) + plane;
             for (long long x = 0; x < w; ++x, dst += 4, src += sampleBytes)
                 *dst = *src;
@@ -233,21 +307,26 @@ int CheckPsdFile(const std::string& path) {
     return in.IsOpen() ? CheckPsd(in) : 0;
 }
 
-bool ReadPsdLayers(CDocImage& doc, const std::string& path, IProgress* progress) {
+bool ReadPsdLayers(CDocImage& doc, const std::string& path, IProgress* progress, std::string* problem) {
     FileReader in(path);
-    return in.IsOpen() && ReadPsdLayers(doc, in, progress);
+    return in.IsOpen() && ReadPsdLayers(doc, in, progress, problem);
 }
 
-bool ReadPsdLayers(CDocImage& doc, ByteReader& in, IProgress* progress) {
+bool ReadPsdLayers(CDocImage& doc, ByteReader& in, IProgress* progress, std::string* problem) {
     PsdReader reader;
     if (!reader.Open(in) || reader.ColorMode() != kModeRgb || !KnownDepth(reader.Depth())) return false;
     doc.width = reader.Width();
     doc.height = reader.Height();
+    // An empty document would pass for a file that holds nothing: it is refused with the reason.
+    auto nothingShown = [problem] {
+        if (problem) *problem = strings::kPsdNoLayerShown;
+        return false;
+    };
     switch (reader.ReadRecords()) {
     case PsdReader::Records::Damaged:
         return false;
     case PsdReader::Records::WrongBlend:
-        return true; // an empty canvas of the file's size
+        return nothingShown();
     case PsdReader::Records::Read:
         break;
     }
@@ -266,6 +345,7 @@ bool ReadPsdLayers(CDocImage& doc, ByteReader& in, IProgress* progress) {
             obj->y = rec.top >= doc.height ? 0 : rec.top;
             obj->visible = rec.visible ? 1 : 0;
             obj->transparency = static_cast<std::uint8_t>(255 - rec.opacity);
+            content->name = rec.name;
             doc.objects.AddTail(obj);
         }
         if (progress) {
@@ -273,7 +353,7 @@ bool ReadPsdLayers(CDocImage& doc, ByteReader& in, IProgress* progress) {
             progress->Pump();
         }
     }
-    return true;
+    return doc.objects.Count() > 0 || nothingShown();
 }
 
 } // namespace zepho

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 namespace zepho {
@@ -23,6 +24,7 @@ struct PsdLayerRecord {
     std::vector<PsdChannel> channels;
     BYTE opacity = 255;
     bool visible = true;
+    std::string name;
 };
 
 class PsdReader {
@@ -52,6 +54,12 @@ public:
     // The raster of layer i (32 bits, opaque without a transparency channel).
     Layer ReadLayer(std::size_t i, PackedDib& out);
 
+    // Channel compressions.
+    static constexpr int kRaw = 0;
+    static constexpr int kPackBits = 1;
+    static constexpr int kZip = 2;
+    static constexpr int kZipPredicted = 3; // Zip over the differences of neighbouring samples
+
     int Width() const { return static_cast<int>(width_); }
     int Height() const { return static_cast<int>(height_); }
     int Depth() const { return depth_; }
@@ -65,7 +73,9 @@ public:
     // row is cut there; a header byte 128 is passed over. False when the data runs out first.
     static bool PackBitsDecode(std::span<const BYTE> data, int sampleBytes, PackedDib& dib, int plane);
     // The fewest bytes a channel of w x h samples of `sampleBytes` can take (compression word
-    // included), raw or PackBits coded.
+    // included), raw, PackBits or Zip coded.
+    // Inflates a zlib stream into exactly out.size() bytes. False when it is damaged or short.
+    static bool ZipDecode(std::span<const BYTE> data, std::vector<BYTE>& out);
     static std::uint64_t MinChannelBytes(int compression, std::uint64_t w, std::uint64_t h, int sampleBytes);
 
 private:
@@ -77,6 +87,7 @@ private:
     int mode_ = 0;
     std::vector<PsdLayerRecord> layers_;
     std::vector<BYTE> buffer_;
+    std::vector<BYTE> inflated_;
 };
 
 } // namespace zepho

@@ -50,8 +50,15 @@ std::string PsdWriter::LayerName(const std::string& name) {
     if (n < name.size())
         while (n > 0 && (static_cast<BYTE>(name[n]) & 0xC0) == 0x80)
             --n;
-    std::string out = name.substr(0, n);
-    if (out.size() % 2 == 0) out += ' ';
+    return name.substr(0, n);
+}
+
+std::vector<BYTE> PsdWriter::PascalName(const std::string& name) {
+    const std::string stored = LayerName(name);
+    // The length byte and the characters, then zeros up to a multiple of 4 bytes.
+    std::vector<BYTE> out((1 + stored.size() + 3) / 4 * 4, 0);
+    out[0] = static_cast<BYTE>(stored.size());
+    std::memcpy(out.data() + 1, stored.data(), stored.size());
     return out;
 }
 
@@ -108,11 +115,10 @@ void PsdWriter::WriteRecord(ByteWriter& out, Layer& layer) {
     out.Write("8BIMnorm", 8);
     const BYTE fields[4] = {layer.opacity, 0, static_cast<BYTE>(layer.obj->visible ? 0 : 2), 0};
     out.Write(fields, sizeof fields);
-    const std::string name = LayerName(layer.obj->content ? layer.obj->content->name : std::string());
-    out.WriteU32BE(static_cast<DWORD>(name.size() + 9));
+    const std::vector<BYTE> name = PascalName(layer.obj->content ? layer.obj->content->name : std::string());
+    out.WriteU32BE(static_cast<DWORD>(8 + name.size()));
     out.WriteU32BE(0); // no mask
     out.WriteU32BE(0); // no blending ranges
-    out.WriteU8(static_cast<BYTE>(name.size()));
     out.Write(name.data(), name.size());
 }
 

@@ -29,9 +29,11 @@ public:
     // coded length.
     static std::size_t PackBitsEncode(const BYTE* src, std::size_t stride, std::size_t count, BYTE* dst);
 
-    // The name as the record stores it: at most 255 bytes (never splitting a UTF-8 sequence),
-    // with a space appended to an even length so that length byte and name fill an even count.
+    // The name as the record stores it: at most 255 bytes, never splitting a UTF-8 sequence.
     static std::string LayerName(const std::string& name);
+    // The record's name field: a length byte and the name, padded with zeros to a multiple of 4
+    // bytes, as readers of other programs expect.
+    static std::vector<BYTE> PascalName(const std::string& name);
 
 private:
     // What one object's layer holds.

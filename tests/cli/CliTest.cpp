@@ -2,13 +2,17 @@
 #include "model/DocImage.h"
 #include "model/TextObj.h"
 #include "raster/Dib.h"
+#include "support/AviWriter.h"
+#include "support/ImageMagick.h"
 
 #include <gtest/gtest.h>
 #include <png.h>
 
 #include <array>
 #include <cstdio>
+#include <cstring>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
@@ -210,4 +214,81 @@ TEST(Cli, JsonStaysValidForAnyValue) {
     zepho::cli::JsonWriter j;
     j.BeginObject().Field("nan", std::nan("")).Field("name", std::string("a\xff\"b\xc3\xa9")).EndObject();
     EXPECT_EQ(j.Take(), "{\"nan\":null,\"name\":\"a\\ufffd\\\"b\xc3\xa9\"}");
+}
+
+TEST(Cli, WhatCouldNotBeKeptIsSaidAndEmptyResultsFail) {
+    const std::string dir = testing::TempDir();
+    // An 800 x 600 picture becomes a 256 x 192 icon, with a one-line note.
+    CDocImage big;
+    big.width = 800;
+    big.height = 600;
+    Ref<CObjContent> c = MakeRef<CObjContent>(KindImage);
+    c->SetRaster(CreateSolidDIB(800, 600, RGB(200, 30, 30), 255));
+    Ref<CDrawObj> o = MakeRef<CDrawObj>(c);
+    o->visible = 1;
+    big.objects.AddTail(o);
+    ASSERT_EQ(big.SaveNative(dir + "/cli_big.qzi", nullptr), 1);
+    for (const char* ext : {"ico", "cur", "ani"}) {
+        const std::string out = dir + "/cli_big." + ext;
+        CliRun icon = Cli("convert " + dir + "/cli_big.qzi " + out);
+        ASSERT_EQ(icon.status, 0) << icon.err;
+        EXPECT_EQ(icon.err,
+                  "zepho-cli: " + out +
+                      ": note: Icons and cursors hold at most 256 x 256 pixels: the 800 x 600 picture is "
+                      "saved scaled down to 256 x 192.\n");
+        CliRun info = Cli("info " + out);
+        ASSERT_EQ(info.status, 0) << info.err;
+        EXPECT_NE(info.out.find("canvas: 256 x 192"), std::string::npos) << info.out;
+    }
+    EXPECT_EQ(Cli("convert " + MakeDocument() + " " + dir + "/cli_small.ico").err, "");
+
+    // A PSD none of whose layers can be read fails with the reason instead of an empty success.
+    CliRun toPsd = Cli("convert " + MakeDocument() + " " + dir + "/cli_layers.psd");
+    ASSERT_EQ(toPsd.status, 0) << toPsd.err;
+    std::vector<unsigned char> psd;
+    {
+        std::ifstream f(dir + "/cli_layers.psd", std::ios::binary);
+        psd.assign(std::istreambuf_iterator<char>(f), {});
+    }
+    for (std::size_t i = 0; i + 8 <= psd.size(); ++i)
+        if (std::memcmp(&psd[i], "8BIMnorm", 8) == 0) psd[i + 3] = 'X'; // no layer is ours any more
+    {
+        std::ofstream f(dir + "/cli_nothing.psd", std::ios::binary);
+        f.write(reinterpret_cast<const char*>(psd.data()), static_cast<std::streamsize>(psd.size()));
+    }
+    CliRun nothing = Cli("info " + dir + "/cli_nothing.psd");
+    EXPECT_EQ(nothing.status, 1);
+    EXPECT_EQ(nothing.err,
+              "zepho-cli: " + dir +
+                  "/cli_nothing.psd: None of the layers of this PSD file could be read, so there is "
+                  "nothing to show.\n");
+    EXPECT_EQ(nothing.out, "");
+
+    // A video damaged after its third frame: the three are kept, a note says so, the run succeeds.
+    const std::string video = dir + "/cli_cut.avi";
+    ASSERT_TRUE(test::WriteTestAvi(video, 16, 8, 10, {6}, 3));
+    CliRun cut = Cli("convert " + video + " " + dir + "/cli_cut.qzi");
+    EXPECT_EQ(cut.status, 0);
+    EXPECT_EQ(cut.err,
+              "zepho-cli: " + video +
+                  ": note: Only the first 3 frames of this video could be read; they were imported and the "
+                  "rest was left out.\n");
+    CliRun kept = Cli("info " + dir + "/cli_cut.qzi");
+    EXPECT_NE(kept.out.find("objects: 3"), std::string::npos) << kept.out;
+    ASSERT_TRUE(test::WriteTestAvi(video, 16, 8, 10, {6}, 0));
+    EXPECT_EQ(Cli("info " + video).status, 1);
+}
+
+TEST(Cli, ImageMagicksZipCodedPsdOpensWithItsLayers) {
+    if (test::ImageMagickConvert().empty()) GTEST_SKIP() << test::kNoImageMagick;
+    const std::string dir = testing::TempDir();
+    const std::string a = dir + "/cli_a.png", b = dir + "/cli_b.png", psd = dir + "/cli_theirs.psd";
+    ASSERT_TRUE(test::ImageMagickRun("-size 40x30 plasma:fractal -seed 3 '" + a + "'"));
+    ASSERT_TRUE(test::ImageMagickRun(
+        "-size 20x10 gradient:red-blue -alpha set -channel A -evaluate set 50% '" + b + "'"));
+    ASSERT_TRUE(test::ImageMagickRun("'" + a + "' '" + a + "' '" + b + "' -compress zip '" + psd + "'"));
+    CliRun info = Cli("info " + psd);
+    ASSERT_EQ(info.status, 0) << info.err;
+    EXPECT_NE(info.out.find("objects: 2"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("size 20 x 10"), std::string::npos) << info.out;
 }

@@ -2,6 +2,7 @@
 #include "codecs/OpenExport.h"
 #include "platform/ByteStream.h"
 #include "support/AviWriter.h"
+#include "support/ScriptedUiHost.h"
 
 #include <gtest/gtest.h>
 
@@ -59,7 +60,7 @@ TEST(Avi, TwentyFiveFramesASecondAndTheMemoryBudget) {
     EXPECT_EQ(doc->objects.Count(), 4);
     // More frames than the budget holds: the import fails instead of exhausting memory.
     Ref<CDocImage> small = MakeRef<CDocImage>();
-    EXPECT_FALSE(ImportAvi(*small, path, nullptr, 250));
+    EXPECT_FALSE(ImportAvi(*small, path, nullptr, nullptr, 250));
     std::remove(path.c_str());
 }
 
@@ -101,4 +102,50 @@ TEST(Avi, HeadersThatAreNotAVideoFail) {
     }
     std::remove(path.c_str());
     std::remove(good.c_str());
+}
+
+TEST(Avi, ADamagedVideoKeepsTheFramesBeforeTheDamageAndSaysSo) {
+    // The fourth frame cannot be made into an image: the three before it stay.
+    const std::string path = TempPath("cut.avi");
+    ASSERT_TRUE(test::WriteTestAvi(path, 16, 8, 10, {6}, 3));
+    Ref<CDocImage> doc = MakeRef<CDocImage>();
+    test::ScriptedUiHost ui;
+    LoadFlags flags;
+    ASSERT_TRUE(OpenFileWith(*doc, path, flags, nullptr, OpenContext{&ui, nullptr}));
+    ASSERT_EQ(doc->objects.Count(), 3);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(doc->objects.At(i)->content->raster.Pixel32(5, 3)[2], i) << i;
+    EXPECT_EQ(doc->width, 16);
+    EXPECT_EQ(doc->delay, 10);
+    ASSERT_EQ(ui.shown.size(), 1u);
+    EXPECT_EQ(
+        ui.shown[0].text,
+        "Only the first 3 frames of this video could be read; they were imported and the rest was left out.");
+    EXPECT_EQ(ui.shown[0].caption, "Quarnix Zepho Image");
+    EXPECT_FALSE(ui.shown[0].question);
+
+    // One good frame is said in the singular; without a host the frames are kept all the same.
+    ASSERT_TRUE(test::WriteTestAvi(path, 16, 8, 10, {6}, 1));
+    ui.shown.clear();
+    ASSERT_TRUE(OpenFileWith(*doc, path, flags, nullptr, OpenContext{&ui, nullptr}));
+    EXPECT_EQ(doc->objects.Count(), 1);
+    ASSERT_EQ(ui.shown.size(), 1u);
+    EXPECT_EQ(ui.shown[0].text,
+              "Only the first frame of this video could be read; it was imported and the rest was left out.");
+    ASSERT_TRUE(OpenFile(*doc, path, flags, nullptr));
+    EXPECT_EQ(doc->objects.Count(), 1);
+
+    // A film whose first frame is already unreadable has nothing to keep: the open fails quietly
+    // (the caller reports the failure).
+    ASSERT_TRUE(test::WriteTestAvi(path, 16, 8, 10, {6}, 0));
+    ui.shown.clear();
+    EXPECT_FALSE(OpenFileWith(*doc, path, flags, nullptr, OpenContext{&ui, nullptr}));
+    EXPECT_TRUE(ui.shown.empty());
+
+    // A sound film says nothing.
+    ASSERT_TRUE(test::WriteTestAvi(path, 16, 8, 10, {6}));
+    ASSERT_TRUE(OpenFileWith(*doc, path, flags, nullptr, OpenContext{&ui, nullptr}));
+    EXPECT_EQ(doc->objects.Count(), 6);
+    EXPECT_TRUE(ui.shown.empty());
+    std::remove(path.c_str());
 }

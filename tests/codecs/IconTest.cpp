@@ -5,6 +5,7 @@
 #include "extlib/PngFile.h"
 #include "platform/ByteStream.h"
 #include "raster/Dib.h"
+#include "support/ImageMagick.h"
 
 #include <gtest/gtest.h>
 
@@ -236,6 +237,57 @@ TEST(IconWrite, RoundTripsKeepPixelsAndChooseTheDepth) {
     }
 }
 
+TEST(IconWrite, CanvasesAboveTheIconSizeAreScaledToFitNeverWrapped) {
+    EXPECT_EQ(IconExportSize(800, 600), (SIZE{256, 192}));
+    EXPECT_EQ(IconExportSize(300, 1000), (SIZE{77, 256}));
+    EXPECT_EQ(IconExportSize(257, 1), (SIZE{256, 1}));
+    EXPECT_EQ(IconExportSize(5000, 2), (SIZE{256, 1}));
+    EXPECT_EQ(IconExportSize(256, 256), (SIZE{256, 256}));
+    EXPECT_EQ(IconExportSize(20, 7), (SIZE{20, 7}));
+    EXPECT_EQ(IconExportHotSpot(0x012C031F, 800, 600), 0x006000FFu); // (799, 300) -> (255, 96)
+    EXPECT_EQ(IconExportHotSpot(0x00070005, 256, 256), 0x00070005u);
+
+    // An 800 x 600 picture: red left half, blue right half, a transparent hole in the blue.
+    PackedDib d = CreateSolidDIB(800, 600, RGB(220, 0, 0), 255);
+    for (int y = 0; y < 600; ++y)
+        for (int x = 400; x < 800; ++x)
+            SetPixel(d, x, y, x >= 600 && y >= 300 && y < 500 ? 0u : 0xFF0000DCu);
+    Ref<CDocImage> doc = DocWith(std::move(d));
+    for (const char* ext : {"ico", "cur", "ani"}) {
+        SCOPED_TRACE(ext);
+        const std::string path = TempPath(std::string("big.") + ext);
+        const bool ani = ext[0] == 'a', cursor = ext[0] == 'c';
+        ASSERT_TRUE(ani ? WriteAniFile(*doc, path, 0x012C031F, nullptr)
+                        : WriteIconFile(*doc, path, cursor, 0x012C031F, nullptr));
+        const Bytes file = FileBytes(path);
+        const std::size_t entry = ani ? 12 + 44 + 12 + 8 + 6 : 6;
+        EXPECT_EQ(file[entry], 0);       // 256
+        EXPECT_EQ(file[entry + 1], 192); // never a wrapped 600
+        if (cursor || ani) {
+            EXPECT_EQ(file[entry + 4], 255);
+            EXPECT_EQ(file[entry + 6], 96);
+        }
+        Ref<CDocImage> back = MakeRef<CDocImage>();
+        ASSERT_TRUE(ani ? ReadAniFile(*back, path, nullptr) : ReadIconFile(*back, path, nullptr));
+        ASSERT_EQ(back->objects.Count(), 1);
+        EXPECT_EQ(back->width, 256);
+        EXPECT_EQ(back->height, 192);
+        const PackedDib& got = RasterOf(*back, 0);
+        EXPECT_EQ(PixelOf(got, 60, 100), 0xFFDC0000u);
+        EXPECT_EQ(PixelOf(got, 150, 20), 0xFF0000DCu);
+        EXPECT_EQ(PixelOf(got, 220, 130) >> 24, 0u); // inside the hole
+        std::remove(path.c_str());
+    }
+
+    // The writers themselves refuse an image the directory cannot describe.
+    PackedDib image, mask;
+    ASSERT_TRUE(PrepareIconImage(CreateSolidDIB(257, 2, 0, 255), image, mask));
+    MemoryWriter out;
+    EXPECT_EQ(IconResourceSize(image), 0u);
+    EXPECT_FALSE(WriteIcon(out, image, mask, false, 0, nullptr));
+    EXPECT_FALSE(WriteAni(out, image, mask, 0, nullptr));
+}
+
 TEST(IconRead, ImagesInDirectoryOrderWithTheirMaskRules) {
     // A 1-bit image with a mask, a 32-bit image without alpha (the mask decides) and one with
     // alpha (its own alpha decides, the mask is ignored), stored out of order, then a PNG image.
@@ -420,9 +472,9 @@ TEST(IconWrite, FailedWritesAreReportedAndKeepTheOldFile) {
 }
 
 TEST(IconInterop, ImageMagickReadsOursAndWeReadItsIcons) {
-    if (std::system("command -v convert >/dev/null 2>&1") != 0) GTEST_SKIP() << "ImageMagick not available";
+    if (ImageMagickConvert().empty()) GTEST_SKIP() << kNoImageMagick;
     auto run = [](const std::string& from, const std::string& to) {
-        return std::system(("convert '" + from + "' -depth 8 '" + to + "' 2>/dev/null").c_str()) == 0;
+        return ImageMagickRun("'" + from + "' -depth 8 '" + to + "'");
     };
     PackedDib d = CreateSolidDIB(7, 5, RGB(200, 100, 50), 255);
     for (int i = 0; i < 7; ++i)

@@ -1,4 +1,5 @@
 #include "CodecTestUtil.h"
+#include "codecs/OpenExport.h"
 #include "codecs/PsdCodec.h"
 #include "codecs/PsdReader.h"
 #include "codecs/PsdWriter.h"
@@ -16,6 +17,8 @@
 #include <fstream>
 #include <iterator>
 #include <random>
+
+#include <zlib.h>
 
 using namespace zepho;
 using namespace zepho::test;
@@ -208,7 +211,7 @@ TEST(PsdWrite, TwoLayerExportHasTheExactLayout) {
     e.U32(220).U32(212).U16(2);
     // Records: rectangle, channels -1, 0, 1, 2 with their lengths, blending, extra data and name.
     e.U32(0).U32(0).U32(2).U32(2).U16(4).U16(0xFFFF).U32(10).U16(0).U32(11).U16(1).U32(10).U16(2).U32(11);
-    e.Str("8BIMnorm").Raw({255, 0, 0, 0}).U32(12).U32(0).U32(0).Raw({3}).Str("bg ");
+    e.Str("8BIMnorm").Raw({255, 0, 0, 0}).U32(12).U32(0).U32(0).Raw({2}).Str("bg").Raw({0});
     e.U32(1).U32(1).U32(2).U32(2).U16(4).U16(0xFFFF).U32(6).U16(0).U32(6).U16(1).U32(6).U16(2).U32(6);
     e.Str("8BIMnorm").Raw({155, 0, 2, 0}).U32(16).U32(0).U32(0).Raw({7}).Str("Layer 1");
     // The first layer's channels: alpha, red, green, blue, each a count table and its rows.
@@ -227,13 +230,63 @@ TEST(PsdWrite, TwoLayerExportHasTheExactLayout) {
     std::remove(path.c_str());
 }
 
-TEST(PsdWrite, LayerNames) {
-    EXPECT_EQ(PsdWriter::LayerName("Layer 1"), "Layer 1");
-    EXPECT_EQ(PsdWriter::LayerName("Layer 10"), "Layer 10 ");
-    EXPECT_EQ(PsdWriter::LayerName(""), " ");
-    EXPECT_EQ(PsdWriter::LayerName(std::string(300, 'x')), std::string(255, 'x'));
+TEST(PsdWrite, LayerNamesArePaddedToFourBytesAndComeBack) {
+    auto field = [](const std::string& name) { return PsdWriter::PascalName(name); };
+    auto bytes = [](int length, const std::string& text, int zeros) {
+        std::vector<BYTE> b{static_cast<BYTE>(length)};
+        b.insert(b.end(), text.begin(), text.end());
+        b.insert(b.end(), static_cast<std::size_t>(zeros), 0);
+        return b;
+    };
+    // Length byte and name fill a multiple of 4; nothing is added to the name itself.
+    EXPECT_EQ(field("Layer 1"), bytes(7, "Layer 1", 0));
+    EXPECT_EQ(field("Obj - 10"), bytes(8, "Obj - 10", 3));
+    EXPECT_EQ(field("Rectangle - 1"), bytes(13, "Rectangle - 1", 2));
+    EXPECT_EQ(field("ab"), bytes(2, "ab", 1));
+    EXPECT_EQ(field(""), bytes(0, "", 3));
+    EXPECT_EQ(field(std::string(300, 'x')), bytes(255, std::string(255, 'x'), 0));
     // A two-byte character that would straddle the 255th byte is left out whole.
-    EXPECT_EQ(PsdWriter::LayerName(std::string(254, 'x') + "\xC3\xA9"), std::string(254, 'x') + " ");
+    EXPECT_EQ(field(std::string(254, 'x') + "\xC3\xA9"), bytes(254, std::string(254, 'x'), 1));
+
+    // Every length comes back as it was, and the file stays readable past the names.
+    Ref<CDocImage> doc = MakeRef<CDocImage>();
+    doc->width = 3;
+    doc->height = 2;
+    const char* names[] = {"Obj - 10", "Rectangle - 1", "",          "a",
+                           "ab",       "abc",           "Text - 1 ", "\xC3\xA9t\xC3\xA9"};
+    for (int i = 0; i < 8; ++i)
+        AddObject(*doc, CreateSolidDIB(1 + i % 3, 1 + i % 2, RGB(10 * i, 0, 0), 255), i % 3, 0, 0, names[i]);
+    MemoryWriter out;
+    ASSERT_TRUE(ExportPsd(*doc, out, nullptr, 0));
+    Ref<CDocImage> back = MakeRef<CDocImage>();
+    ASSERT_TRUE(Import(out.Data(), *back));
+    ASSERT_EQ(back->objects.Count(), 8);
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_EQ(back->objects.At(i)->content->name, names[i]) << i;
+        EXPECT_EQ(PixelOf(back->objects.At(i)->content->raster, 0, 0), 0xFF000000u | (10u * i) << 16) << i;
+    }
+
+    // Files written before, with a space added to names of even length, give the names back;
+    // a name of odd length that ends in a space is its own.
+    auto named = [](std::initializer_list<int> nameField) {
+        LayerDef l{0, 0, 1, 1, RgbPixel(1, 2, 3)};
+        l.extra = {0, 0, 0, 0, 0, 0, 0, 0};
+        for (int v : nameField)
+            l.extra.push_back(static_cast<BYTE>(v));
+        return l;
+    };
+    back = MakeRef<CDocImage>();
+    ASSERT_TRUE(Import(
+        MakePsd(2, 2,
+                {named({9, 'O', 'b', 'j', ' ', '-', ' ', '1', '0', ' '}), named({1, ' '}),
+                 named({3, 'a', 'b', ' '}), named({5, 'a', 'b', 'c', ' ', ' ', 0, 0}), named({200, 'x'})}),
+        *back));
+    ASSERT_EQ(back->objects.Count(), 5);
+    EXPECT_EQ(back->objects.At(0)->content->name, "Obj - 10");
+    EXPECT_EQ(back->objects.At(1)->content->name, "");
+    EXPECT_EQ(back->objects.At(2)->content->name, "ab ");
+    EXPECT_EQ(back->objects.At(3)->content->name, "abc  ");
+    EXPECT_EQ(back->objects.At(4)->content->name, ""); // a length past the extra data: no name
 }
 
 TEST(PsdCheck, AnswersByModeAndLayerCount) {
@@ -317,6 +370,7 @@ TEST(PsdRead, LayersKeepPlaceOpacityAndVisibility) {
     EXPECT_EQ(progress.positions.back(), 100);
 
     const CDrawObj& o0 = *doc->objects.At(0);
+    EXPECT_EQ(o0.content->name, "abc");
     EXPECT_EQ(o0.x, 0);
     EXPECT_EQ(o0.y, 0);
     EXPECT_EQ(o0.transparency, 0);
@@ -357,15 +411,140 @@ TEST(PsdRead, LayersKeepPlaceOpacityAndVisibility) {
     EXPECT_EQ(PixelOf(doc->objects.At(0)->content->raster, 0, 0), 0xFF12AB00u);
     EXPECT_EQ(PixelOf(doc->objects.At(0)->content->raster, 0, 1), 0xFF56EFFFu);
 
-    // A record without the blend signature: an empty canvas of the file's size.
-    LayerDef wrong = plain;
-    wrong.blend = "8BIX";
-    doc = MakeRef<CDocImage>();
-    EXPECT_TRUE(Import(MakePsd(4, 3, {plain, wrong}), *doc));
-    EXPECT_EQ(doc->objects.Count(), 0);
-    EXPECT_EQ(doc->width, 4);
     // Grey scale is not imported as layers.
     EXPECT_FALSE(Import(MakePsd(4, 3, {plain, plain}, 1), *doc));
+}
+
+TEST(PsdRead, AFileWithNothingToShowIsRefusedWithTheReason) {
+    const std::vector<LayerDef> layers = HandMadeLayers();
+    const LayerDef& plain = layers[0];
+    LayerDef wrong = plain;
+    wrong.blend = "8BIX";
+    LayerDef unknownCoding{0, 0, 1, 1, {{0, {0, 4, 1}}, {1, {0, 4, 2}}, {2, {0, 4, 3}}}};
+    // A record without the blend signature; layers none of which can be shown.
+    for (const std::vector<LayerDef>& files :
+         {std::vector<LayerDef>{plain, wrong}, std::vector<LayerDef>{layers[2], layers[3], layers[4]},
+          std::vector<LayerDef>{unknownCoding, unknownCoding}}) {
+        Ref<CDocImage> doc = MakeRef<CDocImage>();
+        const std::vector<BYTE> bytes = MakePsd(4, 3, files);
+        MemoryReader in(bytes);
+        std::string problem;
+        EXPECT_FALSE(ReadPsdLayers(*doc, in, nullptr, &problem));
+        EXPECT_EQ(doc->objects.Count(), 0);
+        EXPECT_EQ(problem, "None of the layers of this PSD file could be read, so there is nothing to show.");
+    }
+    // Through the open: the caller gets the reason in place of its general message.
+    const std::string path = TempPath("nothing.psd");
+    PutFile(path, MakePsd(4, 3, {plain, wrong}));
+    Ref<CDocImage> doc = MakeRef<CDocImage>();
+    LoadFlags flags;
+    EXPECT_FALSE(OpenFile(*doc, path, flags, nullptr));
+    EXPECT_EQ(flags.problem,
+              "None of the layers of this PSD file could be read, so there is nothing to show.");
+    // Damage is not mistaken for an empty file.
+    std::vector<BYTE> cut = MakePsd(4, 3, {plain, plain});
+    cut.resize(cut.size() - 10);
+    std::string problem;
+    MemoryReader in(cut);
+    EXPECT_FALSE(ReadPsdLayers(*doc, in, nullptr, &problem));
+    EXPECT_TRUE(problem.empty());
+    std::remove(path.c_str());
+}
+
+namespace {
+
+// A channel of samples (top row first) coded with zlib, the rows first turned into differences
+// from their left neighbour when `predicted`; 16-bit samples are big-endian pairs.
+std::vector<BYTE> ZipChannel(std::vector<BYTE> samples, int width, int sampleBytes, bool predicted) {
+    if (predicted) {
+        const std::size_t rowBytes = static_cast<std::size_t>(width * sampleBytes);
+        for (std::size_t row = 0; row < samples.size(); row += rowBytes)
+            for (int x = width - 1; x > 0; --x) {
+                BYTE* p = &samples[row + static_cast<std::size_t>(x * sampleBytes)];
+                if (sampleBytes == 1) {
+                    p[0] = static_cast<BYTE>(p[0] - p[-1]);
+                } else {
+                    const unsigned d = (((p[0] << 8) | p[1]) - ((p[-2] << 8) | p[-1])) & 0xFFFF;
+                    p[0] = static_cast<BYTE>(d >> 8);
+                    p[1] = static_cast<BYTE>(d);
+                }
+            }
+    }
+    uLongf size = compressBound(static_cast<uLong>(samples.size()));
+    std::vector<BYTE> packed(size);
+    compress2(packed.data(), &size, samples.data(), static_cast<uLong>(samples.size()), 9);
+    Bytes b;
+    b.U16(predicted ? 3 : 2);
+    b.b.insert(b.b.end(), packed.begin(), packed.begin() + static_cast<std::ptrdiff_t>(size));
+    return b.b;
+}
+
+} // namespace
+
+TEST(PsdRead, ZipChannelsWithAndWithoutPredictionAt8And16Bits) {
+    // A 3 x 2 layer whose rows rise and fall, so that differences wrap around.
+    const std::vector<BYTE> red8{10, 250, 3, 0, 255, 1}, green8{1, 2, 3, 4, 5, 6},
+        blue8{200, 100, 50, 25, 12, 6}, alpha8{255, 0, 128, 1, 2, 3};
+    for (const bool predicted : {false, true}) {
+        LayerDef l{0,
+                   0,
+                   2,
+                   3,
+                   {{-1, ZipChannel(alpha8, 3, 1, predicted)},
+                    {0, ZipChannel(red8, 3, 1, predicted)},
+                    {1, RleChannel({{2, 1, 2, 3}, {2, 4, 5, 6}})}, // codings may be mixed
+                    {2, ZipChannel(blue8, 3, 1, predicted)}}};
+        Ref<CDocImage> doc = MakeRef<CDocImage>();
+        ASSERT_TRUE(Import(MakePsd(3, 2, {l, l}), *doc)) << predicted;
+        ASSERT_EQ(doc->objects.Count(), 2);
+        const PackedDib& r = doc->objects.At(0)->content->raster;
+        for (int i = 0; i < 6; ++i) {
+            const BYTE* p = r.Pixel32(i % 3, i / 3);
+            EXPECT_EQ(p[2], red8[i]) << predicted << i;
+            EXPECT_EQ(p[1], green8[i]) << predicted << i;
+            EXPECT_EQ(p[0], blue8[i]) << predicted << i;
+            EXPECT_EQ(p[3], alpha8[i]) << predicted << i;
+        }
+
+        // 16 bits: the high byte of every sample, after the differences are summed in 16 bits.
+        std::vector<BYTE> red16, rest16;
+        for (int i = 0; i < 6; ++i) {
+            const unsigned v = i % 2 ? 0xFFFFu - 300u * i : 0x0100u * red8[i] + 0xFF;
+            red16.insert(red16.end(), {static_cast<BYTE>(v >> 8), static_cast<BYTE>(v)});
+            rest16.insert(rest16.end(), {static_cast<BYTE>(40 * i), 0x80});
+        }
+        LayerDef deep{0,
+                      0,
+                      2,
+                      3,
+                      {{0, ZipChannel(red16, 3, 2, predicted)},
+                       {1, ZipChannel(rest16, 3, 2, predicted)},
+                       {2, ZipChannel(rest16, 3, 2, !predicted)}}};
+        doc = MakeRef<CDocImage>();
+        ASSERT_TRUE(Import(MakePsd(3, 2, {deep, deep}, 3, 16), *doc)) << predicted;
+        const PackedDib& d = doc->objects.At(1)->content->raster;
+        for (int i = 0; i < 6; ++i) {
+            const BYTE* p = d.Pixel32(i % 3, i / 3);
+            EXPECT_EQ(p[2], red16[2 * i]) << predicted << i;
+            EXPECT_EQ(p[1], 40 * i) << predicted << i;
+            EXPECT_EQ(p[0], 40 * i) << predicted << i;
+            EXPECT_EQ(p[3], 255);
+        }
+    }
+
+    auto fails = [](const LayerDef& l) {
+        Ref<CDocImage> doc = MakeRef<CDocImage>();
+        return !Import(MakePsd(3, 2, {l, l}), *doc);
+    };
+    // A stream that is damaged, or that ends before the layer is full.
+    std::vector<BYTE> damaged = ZipChannel(red8, 3, 1, false);
+    damaged[5] ^= 0x55;
+    EXPECT_TRUE(fails({0, 0, 2, 3, {{0, damaged}, {1, RawChannel({1, 2, 3, 4, 5, 6})}, {2, damaged}}}));
+    const std::vector<BYTE> shortStream = ZipChannel({1, 2, 3}, 3, 1, false);
+    EXPECT_TRUE(fails({0, 0, 2, 3, {{0, shortStream}, {1, shortStream}, {2, shortStream}}}));
+    // A layer of 30000 x 30000 behind a few bytes of stream is refused before its raster is made.
+    const std::vector<BYTE> tiny = ZipChannel(std::vector<BYTE>(1000, 7), 1000, 1, false);
+    EXPECT_TRUE(fails({0, 0, 30000, 30000, {{0, tiny}, {1, tiny}, {2, tiny}}}));
 }
 
 TEST(PsdRoundTrip, LayersAndCompositeComeBack) {
@@ -400,6 +579,7 @@ TEST(PsdRoundTrip, LayersAndCompositeComeBack) {
     for (int i = 0; i < 3; ++i) {
         const CDrawObj& a = *doc->objects.At(i);
         const CDrawObj& b = *back->objects.At(i);
+        EXPECT_EQ(b.content->name, a.content->name) << i;
         EXPECT_EQ(b.x, a.x) << i;
         EXPECT_EQ(b.y, a.y) << i;
         EXPECT_EQ(b.transparency, a.transparency) << i;
@@ -454,9 +634,24 @@ TEST(PsdRead, DamagedFilesFailCleanly) {
     }
     // Seeded byte flips never crash or hang.
     const std::vector<BYTE> handMade = MakePsd(4, 3, HandMadeLayers());
+    const std::vector<BYTE> zipped = [] {
+        std::vector<BYTE> samples(5 * 4);
+        for (std::size_t i = 0; i < samples.size(); ++i)
+            samples[i] = static_cast<BYTE>(i * 37);
+        LayerDef l{0,
+                   0,
+                   4,
+                   5,
+                   {{-1, ZipChannel(samples, 5, 1, true)},
+                    {0, ZipChannel(samples, 5, 1, false)},
+                    {1, ZipChannel(samples, 5, 1, true)},
+                    {2, ZipChannel(samples, 5, 1, false)}}};
+        l.extra = {0, 0, 0, 0, 0, 0, 0, 0, 3, 'a', 'b', 'c'};
+        return MakePsd(5, 4, {l, l});
+    }();
     std::mt19937 rng(4044);
-    for (int i = 0; i < 6000; ++i) {
-        std::vector<BYTE> bad = i % 2 ? good : handMade;
+    for (int i = 0; i < 9000; ++i) {
+        std::vector<BYTE> bad = i % 3 == 0 ? good : i % 3 == 1 ? handMade : zipped;
         for (int k = 0; k < 3; ++k)
             bad[rng() % bad.size()] = static_cast<BYTE>(rng());
         Ref<CDocImage> d = MakeRef<CDocImage>();

@@ -1,6 +1,7 @@
 // Writes small lossless test videos through FFmpeg.
 #pragma once
 
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -13,7 +14,10 @@ namespace zepho::test {
 
 // Writes an AVI with one lossless (PNG-coded) video stream per entry of `frameCounts`, each at
 // `fps` frames per second; frame k of stream s is filled with red = 40 * s + k, green = x, blue = y.
-inline bool WriteTestAvi(const std::string& path, int w, int h, int fps, const std::vector<int>& frameCounts) {
+// Frame `oversizedAt` of the first stream, when given, is a picture of 70000 x 1 pixels instead:
+// one the importer cannot turn into an image.
+inline bool WriteTestAvi(const std::string& path, int w, int h, int fps, const std::vector<int>& frameCounts,
+                         int oversizedAt = -1) {
     AVFormatContext* oc = nullptr;
     if (avformat_alloc_output_context2(&oc, nullptr, "avi", path.c_str()) < 0) return false;
     const AVCodec* codec = avcodec_find_encoder(AV_CODEC_ID_PNG);
@@ -54,6 +58,31 @@ inline bool WriteTestAvi(const std::string& path, int w, int h, int fps, const s
                     }
                 frame->pts = k;
                 in = frame;
+            }
+            if (s == 0 && k == oversizedAt) {
+                // Coded on its own and put into the stream where the frame would be.
+                AVCodecContext* wide = avcodec_alloc_context3(codec);
+                wide->width = 70000;
+                wide->height = 1;
+                wide->pix_fmt = AV_PIX_FMT_RGB24;
+                wide->time_base = enc->time_base;
+                AVFrame* f = av_frame_alloc();
+                f->format = AV_PIX_FMT_RGB24;
+                f->width = 70000;
+                f->height = 1;
+                ok = avcodec_open2(wide, codec, nullptr) >= 0 && av_frame_get_buffer(f, 0) >= 0;
+                if (ok) std::memset(f->data[0], 90, static_cast<std::size_t>(f->linesize[0]));
+                ok = ok && avcodec_send_frame(wide, f) >= 0 && avcodec_send_frame(wide, nullptr) >= 0 &&
+                     avcodec_receive_packet(wide, pkt) == 0;
+                if (ok) {
+                    pkt->pts = pkt->dts = k;
+                    av_packet_rescale_ts(pkt, enc->time_base, oc->streams[s]->time_base);
+                    pkt->stream_index = 0;
+                    ok = av_interleaved_write_frame(oc, pkt) >= 0;
+                }
+                av_frame_free(&f);
+                avcodec_free_context(&wide);
+                continue;
             }
             ok = ok && avcodec_send_frame(enc, in) >= 0;
             while (ok && avcodec_receive_packet(enc, pkt) == 0) {
