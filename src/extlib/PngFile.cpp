@@ -180,11 +180,11 @@ bool EncodePngRgba(const PackedDib& dib, std::vector<BYTE>& out, int compression
     return ok;
 }
 
-bool WritePngRgba(const std::string& path, const PackedDib& dib) {
+bool WritePngRgba(const std::string& path, const PackedDib& dib, FileWriter::Sync sync) {
     std::vector<BYTE> bytes;
     if (!EncodePngRgba(dib, bytes)) return false;
     FileWriter out(path);
-    return out.IsOpen() && out.Write(bytes.data(), bytes.size()) && out.Commit();
+    return out.IsOpen() && out.Write(bytes.data(), bytes.size()) && out.Commit(sync);
 }
 
 PackedDib DecodePng(std::span<const BYTE> file, IProgress* progress) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "extlib/VorGeometry.h"
+#include "extlib/VorRender.h"
 #include "platform/PackedDib.h"
 
 #include <agg_basics.h>
@@ -55,6 +56,11 @@ struct StraightBlender : agg::conv_rgba_plain<agg::rgba8, agg::order_bgra> {
 using PixfmtStraight = agg::pixfmt_alpha_blend_rgba<StraightBlender, agg::rendering_buffer>;
 // Clipping in doubles before the conversion to fixed point keeps far-away vertices harmless.
 using Rasterizer = agg::rasterizer_scanline_aa<agg::rasterizer_sl_clip_dbl>;
+
+// A 32-bit target the rasteriser can address (no side above kMaxRenderSide).
+inline bool Drawable(const PackedDib& target) {
+    return target.Is32() && target.Width() <= kMaxRenderSide && target.Height() <= kMaxRenderSide;
+}
 
 // Attaches a buffer to a 32-bit DIB so that AGG's row 0 is the picture's top row.
 bool AttachDib(PackedDib& dib, agg::rendering_buffer& rbuf);

@@ -331,7 +331,12 @@ std::vector<BYTE> MemoryWriter::Take() {
 
 // ---- FileWriter
 
-FileWriter::FileWriter(std::string target) : target_(std::move(target)) {
+FileWriter::FileWriter(std::string target) : target_(ResolveSaveTarget(target, &refusal_)) {
+    if (refusal_ == SaveRefusal::None) refusal_ = CheckSaveTarget(target_);
+    if (refusal_ != SaveRefusal::None) {
+        Fail();
+        return;
+    }
     struct stat old {};
     const bool hadTarget = stat(target_.c_str(), &old) == 0 && S_ISREG(old.st_mode);
 
@@ -348,7 +353,7 @@ FileWriter::FileWriter(std::string target) : target_(std::move(target)) {
     static constexpr char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
 
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string name = target_ + ".tmp-";
+        std::string name = target_ + kTempMarker;
         for (int i = 0; i < 6; ++i)
             name += kChars[rng() % (sizeof(kChars) - 1)];
         // 0666 so the umask applies as for any new file (mkstemp would force 0600).
@@ -365,6 +370,7 @@ FileWriter::FileWriter(std::string target) : target_(std::move(target)) {
             break;
         }
         tempPath_ = std::move(name);
+        RegisterTempFile(tempPath_);
         return;
     }
     Fail();
@@ -381,24 +387,47 @@ bool FileWriter::WriteAt(std::uint64_t pos, const void* src, std::size_t n) {
     return put == n;
 }
 
-bool FileWriter::Commit() {
+bool FileWriter::Commit(Sync sync) {
     if (!file_) return committed_;
     bool ok = !Failed();
     ok = ok && std::fflush(file_) == 0;
-    ok = ok && fsync(fileno(file_)) == 0;
+    ok = ok && (sync == Sync::Deferred || fsync(fileno(file_)) == 0);
     if (std::fclose(file_) != 0) ok = false;
     file_ = nullptr;
     ok = ok && std::rename(tempPath_.c_str(), target_.c_str()) == 0;
     if (!ok) {
         unlink(tempPath_.c_str());
+        UnregisterTempFile(tempPath_);
         tempPath_.clear();
         Fail();
         return false;
     }
     committed_ = true;
+    UnregisterTempFile(tempPath_);
     tempPath_.clear();
-    SyncFolder(FolderOf(target_));
+    if (sync == Sync::Now) SyncFolder(FolderOf(target_));
     return true;
+}
+
+bool AnyRangesOverlap(std::vector<ByteRange> ranges) {
+    std::erase_if(ranges, [](const ByteRange& r) { return r.size == 0; });
+    std::sort(ranges.begin(), ranges.end(),
+              [](const ByteRange& a, const ByteRange& b) { return a.offset < b.offset; });
+    std::uint64_t reach = 0; // the end of the furthest range so far
+    for (std::size_t i = 0; i < ranges.size(); ++i) {
+        if (i > 0 && ranges[i].offset < reach) return true;
+        const std::uint64_t end = ranges[i].offset + ranges[i].size;
+        reach = std::max(reach, end < ranges[i].offset ? ~std::uint64_t{0} : end);
+    }
+    return false;
+}
+
+bool SyncFileSystemOf(const std::string& folder) {
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool ok = syncfs(fd) == 0 && fsync(fd) == 0;
+    close(fd);
+    return ok;
 }
 
 void FileWriter::Abandon() {
@@ -406,6 +435,7 @@ void FileWriter::Abandon() {
         std::fclose(file_);
         file_ = nullptr;
         unlink(tempPath_.c_str());
+        UnregisterTempFile(tempPath_);
         tempPath_.clear();
     }
     Fail();

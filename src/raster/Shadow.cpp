@@ -11,8 +11,8 @@ namespace zepho {
 namespace {
 
 constexpr double kDegToRad = 0.017453292519943295;
-// Shadow canvases past this many pixels a side are refused rather than attempted.
-constexpr double kMaxSide = 1 << 16;
+// Shadow canvases past the renderer's largest side are refused rather than attempted.
+constexpr double kMaxSide = kMaxRenderSide;
 
 // A canvas side computed in doubles, or -1 when it is not a usable size.
 int Side(double v) {
