@@ -88,6 +88,8 @@ bool OpenPsd(CDocImage& doc, const std::string& path, LoadFlags& flags, IProgres
 
 } // namespace
 
+PackedDib LoadPreviewUnbudgeted(const std::string& path);
+
 bool OpenFile(CDocImage& doc, const std::string& path, LoadFlags& flags, IProgress* progress) {
     return OpenFileWith(doc, path, flags, progress, OpenContext{});
 }
@@ -176,6 +178,15 @@ bool ExportBmp(const CDocImage& doc, const std::string& path, int colorChoice, I
 }
 
 PackedDib LoadPreviewImage(const std::string& path) {
+    // A preview is read under the same budget as an open: browsing past a hostile file must not
+    // take the machine's memory.
+    PixelBudgetScope budget;
+    PackedDib preview = LoadPreviewUnbudgeted(path);
+    if (budget.Refused()) preview.Reset();
+    return preview;
+}
+
+PackedDib LoadPreviewUnbudgeted(const std::string& path) {
     switch (const FileKind kind = FileKindOf(path)) {
     case FileKind::Gif:
         return LoadGifPreview(path);

@@ -67,7 +67,8 @@ bool AttachDib(PackedDib& dib, agg::rendering_buffer& rbuf);
 bool AttachDib(const PackedDib& dib, agg::rendering_buffer& rbuf);
 
 // Passes a vertex source through, dropping vertices that are not finite and holding the rest
-// within +-1e9 pixels, so that no input can overflow the rasteriser.
+// within +-1e9 pixels, so that the clipper's arithmetic stays finite. The clipper then cuts every
+// edge to the target (at most kMaxRenderSide a side) before the 24.8 fixed-point conversion.
 template <class Source> class SafeVertices {
 public:
     explicit SafeVertices(Source& src) : src_(src) {}

@@ -107,7 +107,9 @@ std::vector<CClipItem> ReadClipBlock(std::span<const BYTE> block, const NameForK
         if (!in.Seek(kTableStart + static_cast<std::uint64_t>(i) * kEntrySize) || !in.ReadI32(offset) ||
             !in.ReadI32(size))
             return items;
-        if (offset >= 0 && size >= 0)
+        // An entry whose payload is not wholly in the block spoils only itself, below.
+        if (offset >= 0 && size >= 0 &&
+            static_cast<std::uint64_t>(offset) + static_cast<std::uint64_t>(size) <= in.Size())
             ranges.push_back({static_cast<std::uint64_t>(offset), static_cast<std::uint64_t>(size)});
     }
     if (AnyRangesOverlap(std::move(ranges))) return items;

@@ -331,7 +331,8 @@ std::vector<BYTE> MemoryWriter::Take() {
 
 // ---- FileWriter
 
-FileWriter::FileWriter(std::string target) : target_(ResolveSaveTarget(target, &refusal_)) {
+FileWriter::FileWriter(std::string target) {
+    target_ = ResolveSaveTarget(target, &refusal_);
     if (refusal_ == SaveRefusal::None) refusal_ = CheckSaveTarget(target_);
     if (refusal_ != SaveRefusal::None) {
         Fail();

@@ -199,4 +199,8 @@ PixelBudgetScope* PixelBudgetScope::Current() {
     return tCurrent;
 }
 
+bool PixelBudgetScope::CurrentAllows(std::int64_t width, std::int64_t height, std::int64_t planes) {
+    return !tCurrent || tCurrent->Allows(width, height, planes);
+}
+
 } // namespace zepho

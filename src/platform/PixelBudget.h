@@ -76,6 +76,8 @@ public:
 
     // The scope open on this thread, or none.
     static PixelBudgetScope* Current();
+    // Allows() of the scope open on this thread; true when there is none.
+    static bool CurrentAllows(std::int64_t width, std::int64_t height, std::int64_t planes = 1);
 
 private:
     friend class PixelTicket;

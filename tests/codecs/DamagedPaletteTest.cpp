@@ -138,7 +138,9 @@ TEST(DamagedPalette, CutFilesAreRefusedOrExact) {
             SCOPED_TRACE(cut);
             PutFile(path, std::vector<BYTE>(d.whole.begin(), d.whole.begin() + static_cast<std::ptrdiff_t>(cut)));
             const std::vector<std::uint32_t> got = Opened(path);
-            if (!got.empty()) EXPECT_EQ(got, exact) << "opened with other pixels";
+            if (!got.empty()) {
+                EXPECT_EQ(got, exact) << "opened with other pixels";
+            }
         }
     }
 }
