@@ -18,12 +18,15 @@ namespace {
 // n frames of one pixel each, a graphic control extension before every frame.
 std::string ManyFrameGif(int n) {
     const std::string path = "/tmp/zepho_bench_frames_" + std::to_string(n) + ".gif";
-    std::vector<unsigned char> b = {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0x80, 0, 0, 0, 0, 0, 255, 255, 255};
-    const unsigned char frame[] = {0x21, 0xF9, 4, 8, 2, 0, 0, 0, 0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0, 2, 2, 0x44, 1, 0};
+    std::vector<unsigned char> b = {'G',  'I', 'F', '8', '9', 'a', 1,   0,   1,  0,
+                                    0x80, 0,   0,   0,   0,   0,   255, 255, 255};
+    const unsigned char frame[] = {0x21, 0xF9, 4, 8, 2, 0, 0, 0, 0x2C, 0, 0, 0,
+                                   0,    1,    0, 1, 0, 0, 2, 2, 0x44, 1, 0};
     for (int i = 0; i < n; ++i)
         b.insert(b.end(), frame, frame + sizeof frame);
     b.push_back(0x3B);
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(b.data()), std::streamsize(b.size()));
     return path;
 }
 
@@ -33,7 +36,8 @@ void BM_OpenManyFrameGif(benchmark::State& state) {
     for (auto _ : state) {
         CDocImage doc;
         LoadFlags flags;
-        if (!OpenFile(doc, path, flags, nullptr) || doc.objects.Count() != n) state.SkipWithError("open failed");
+        if (!OpenFile(doc, path, flags, nullptr) || doc.objects.Count() != n)
+            state.SkipWithError("open failed");
     }
     state.SetItemsProcessed(state.iterations() * n);
     std::remove(path.c_str());

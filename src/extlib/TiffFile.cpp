@@ -32,8 +32,9 @@ int Silent(TIFF*, void*, const char*, const char*, va_list) {
 // read (a colour map cut off with the end of the file, which it then replaces by a grey ramp), a
 // value it had to guess, a strip or tile it could not read or decode in full.
 bool MeansLostData(const char* text) {
-    static const char* const kSigns[] = {"ignored", "IO error", "Read error", "read error", "ssum", "issing",
-                                         "runcat", "remature", "orrupt", "Not enough data", "short"};
+    static const char* const kSigns[] = {"ignored", "IO error",        "Read error", "read error",
+                                         "ssum",    "issing",          "runcat",     "remature",
+                                         "orrupt",  "Not enough data", "short"};
     for (const char* sign : kSigns)
         if (std::strstr(text, sign)) return true;
     return false;

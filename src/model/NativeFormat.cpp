@@ -1,10 +1,10 @@
 // The native document format: a 36-byte header, a table of fixed-size entries and the payloads.
+#include "extlib/VorRender.h"
 #include "model/DibStream.h"
 #include "model/DocImage.h"
 #include "model/FileStrings.h"
 #include "model/ShadowRecord.h"
 #include "model/ShapeFactory.h"
-#include "extlib/VorRender.h"
 #include "platform/ByteStream.h"
 #include "platform/Path.h"
 #include "platform/PixelBudget.h"
@@ -120,8 +120,9 @@ void NoteTooLarge(const CObjShape& shape, const std::string& name) {
     double w = 0, h = 0;
     shape.GetSize(w, h);
     char text[160];
-    std::snprintf(text, sizeof text, "\"%s\" (%.0f x %.0f pixels) is too large to draw; at most %d pixels a side",
-                  name.c_str(), w, h, kMaxRenderSide);
+    std::snprintf(text, sizeof text,
+                  "\"%s\" (%.0f x %.0f pixels) is too large to draw; at most %d pixels a side", name.c_str(),
+                  w, h, kMaxRenderSide);
     budget->NoteLeftOut(text);
 }
 

@@ -209,8 +209,9 @@ PackedDib CTextObj::Render() {
     RotatedExtent((width + 10) * scaleX, height * scaleY, angle, ew, eh);
     // The outline's canvas is larger by its margin.
     const double margin =
-        outline ? static_cast<double>(std::max(2LL * OutlineThickness(),
-                                               static_cast<long long>(std::clamp(outlineSmooth, 0, kMaxOutlineSmooth))))
+        outline ? static_cast<double>(
+                      std::max(2LL * OutlineThickness(),
+                               static_cast<long long>(std::clamp(outlineSmooth, 0, kMaxOutlineSmooth))))
                 : 0.0;
     if (std::isfinite(ew) && std::isfinite(eh) && !FitsRenderSide(ew + margin, eh + margin)) {
         tooLarge = true;

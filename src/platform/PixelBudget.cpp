@@ -31,7 +31,8 @@ public:
             if (used_.compare_exchange_weak(used, used + pixels, std::memory_order_relaxed)) break;
         }
         std::uint64_t peak = peak_.load(std::memory_order_relaxed);
-        while (used + pixels > peak && !peak_.compare_exchange_weak(peak, used + pixels, std::memory_order_relaxed)) {
+        while (used + pixels > peak &&
+               !peak_.compare_exchange_weak(peak, used + pixels, std::memory_order_relaxed)) {
         }
         return true;
     }
@@ -169,14 +170,16 @@ std::string PixelBudgetScope::RefusalText() const {
     if (!ledger_->refused_) return {};
     char text[256];
     if (ledger_->refusedPlanes_ > 1)
-        std::snprintf(text, sizeof text,
-                      "too large: an image of %lld x %lld pixels needs %lld times its size in working memory, "
-                      "over the budget of %llu pixels",
-                      static_cast<long long>(ledger_->refusedW_), static_cast<long long>(ledger_->refusedH_),
-                      static_cast<long long>(ledger_->refusedPlanes_),
-                      static_cast<unsigned long long>(ledger_->limit_));
+        std::snprintf(
+            text, sizeof text,
+            "too large: an image of %lld x %lld pixels needs %lld times its size in working memory, "
+            "over the budget of %llu pixels",
+            static_cast<long long>(ledger_->refusedW_), static_cast<long long>(ledger_->refusedH_),
+            static_cast<long long>(ledger_->refusedPlanes_),
+            static_cast<unsigned long long>(ledger_->limit_));
     else
-        std::snprintf(text, sizeof text, "too large: an image of %lld x %lld pixels is over the budget of %llu pixels",
+        std::snprintf(text, sizeof text,
+                      "too large: an image of %lld x %lld pixels is over the budget of %llu pixels",
                       static_cast<long long>(ledger_->refusedW_), static_cast<long long>(ledger_->refusedH_),
                       static_cast<unsigned long long>(ledger_->limit_));
     return text;

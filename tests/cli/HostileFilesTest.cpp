@@ -185,8 +185,8 @@ std::vector<BYTE> BlankPng(int side) {
         },
         nullptr);
     png_set_compression_level(png, 1);
-    png_set_IHDR(png, info, side, side, 1, PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
+    png_set_IHDR(png, info, side, side, 1, PNG_COLOR_TYPE_GRAY, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
     std::vector<BYTE> row(static_cast<std::size_t>(side + 7) / 8);
     for (int y = 0; y < side; ++y)
@@ -232,7 +232,8 @@ TEST(HostileFiles, RefusedOrWithinBudget) {
         if (c.expect == Expect::Refused) {
             EXPECT_EQ(info.status, 1);
             // Shared payloads are refused as damaged; the rest by their size.
-            const bool shared = std::string(c.name) == "shared payloads" || std::string(c.name) == "repeated icon image";
+            const bool shared =
+                std::string(c.name) == "shared payloads" || std::string(c.name) == "repeated icon image";
             EXPECT_EQ(info.err.find("over the budget of") != std::string::npos, !shared) << info.err;
             continue;
         }

@@ -51,7 +51,8 @@ void PutLe(std::vector<BYTE>& b, std::size_t at, std::uint32_t v, int n) {
 // colour map and nothing else. libtiff then reads the picture as grey.
 std::vector<BYTE> TiffWithMapLast(int w, int h) {
     constexpr int kEntries = 10;
-    const std::size_t ifd = 8, strip = ifd + 2 + 12 * kEntries + 4, map = strip + static_cast<std::size_t>(w) * h;
+    const std::size_t ifd = 8, strip = ifd + 2 + 12 * kEntries + 4,
+                      map = strip + static_cast<std::size_t>(w) * h;
     std::vector<BYTE> b(map + 3 * 256 * 2);
     b[0] = b[1] = 'I';
     b[2] = 42;
@@ -136,7 +137,8 @@ TEST(DamagedPalette, CutFilesAreRefusedOrExact) {
         ASSERT_FALSE(exact.empty()) << "the whole file opens";
         for (std::size_t cut : d.cuts) {
             SCOPED_TRACE(cut);
-            PutFile(path, std::vector<BYTE>(d.whole.begin(), d.whole.begin() + static_cast<std::ptrdiff_t>(cut)));
+            PutFile(path,
+                    std::vector<BYTE>(d.whole.begin(), d.whole.begin() + static_cast<std::ptrdiff_t>(cut)));
             const std::vector<std::uint32_t> got = Opened(path);
             if (!got.empty()) {
                 EXPECT_EQ(got, exact) << "opened with other pixels";

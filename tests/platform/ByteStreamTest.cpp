@@ -190,7 +190,7 @@ TEST_F(ByteFiles, SavesFollowLinksAndRefuseReadOnlyFiles) {
     const std::string real = PathOf("real.bin");
     Put(real, "old");
     ASSERT_EQ(chmod(real.c_str(), 0604), 0);
-    ASSERT_EQ(symlink("real.bin", PathOf("link.bin").c_str()), 0);  // relative to the link's folder
+    ASSERT_EQ(symlink("real.bin", PathOf("link.bin").c_str()), 0); // relative to the link's folder
     ASSERT_EQ(symlink(PathOf("link.bin").c_str(), PathOf("chain.bin").c_str()), 0);
     ASSERT_EQ(symlink("fresh.bin", PathOf("dangling.bin").c_str()), 0);
     const auto save = [](const std::string& path, const std::string& text) {
@@ -228,9 +228,9 @@ TEST_F(ByteFiles, SavesFollowLinksAndRefuseReadOnlyFiles) {
     ASSERT_EQ(symlink("loop-b", PathOf("loop-a").c_str()), 0);
     ASSERT_EQ(symlink("loop-a", PathOf("loop-b").c_str()), 0);
     EXPECT_EQ(FileWriter(PathOf("loop-a")).Refusal(), SaveRefusal::LinkLoop);
-    EXPECT_EQ(Listing(), (std::vector<std::string>{"chain.bin", "dangling.bin", "fresh.bin", "link.bin",
-                                                   "locked.bin", "loop-a", "loop-b", "real.bin",
-                                                   "to-locked.bin"}));
+    EXPECT_EQ(Listing(),
+              (std::vector<std::string>{"chain.bin", "dangling.bin", "fresh.bin", "link.bin", "locked.bin",
+                                        "loop-a", "loop-b", "real.bin", "to-locked.bin"}));
 }
 
 // A process stopped by SIGINT or SIGTERM in the middle of a save leaves the target as it was and
