@@ -80,7 +80,7 @@ bool ReadItem(ByteReader& in, std::uint64_t entryPos, const NameForKind& nameFor
         shape = CreateShapeOfKind(kind);
         if (shape && shape->Read(in) && in.Tell() <= end) raster = shape->Render();
     } else {
-        raster = ReadDIBStream(in);
+        raster = ReadDIBStream(in, static_cast<std::uint64_t>(size));
     }
     if (!raster || in.Tell() > end) return false;
     c->name = nameFor ? nameFor(kind) : std::string();

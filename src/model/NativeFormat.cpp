@@ -107,7 +107,7 @@ PackedDib ReadPayload(ByteReader& in, LONG kind, LONG offset, LONG size, Ref<COb
         if (!shape || !shape->Read(in) || in.Tell() > end) return {};
         raster = shape->Render();
     } else {
-        raster = ReadDIBStream(in);
+        raster = ReadDIBStream(in, static_cast<std::uint64_t>(size));
     }
     // A payload that needed more bytes than its entry grants is not trusted.
     if (in.Tell() > end) return {};

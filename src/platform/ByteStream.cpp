@@ -210,25 +210,55 @@ FileReader::FileReader(const std::string& path) {
     }
     const int flags = fcntl(fd, F_GETFL);
     if (flags != -1) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-    file_ = fdopen(fd, "rb");
-    if (!file_) {
-        close(fd);
-        Fail();
-        return;
-    }
+    fd_ = fd;
     SetSize(static_cast<std::uint64_t>(st.st_size));
 }
 
 FileReader::~FileReader() {
-    if (file_) std::fclose(file_);
+    if (fd_ >= 0) close(fd_);
+}
+
+bool FileReader::ReadFile(std::uint64_t pos, void* dst, std::size_t n) {
+    BYTE* out = static_cast<BYTE*>(dst);
+    while (n > 0) {
+        if (pos > kMaxOffset) return false;
+        const ssize_t got = pread(fd_, out, std::min<std::size_t>(n, 1u << 30), static_cast<off_t>(pos));
+        if (got < 0 && errno == EINTR) continue;
+        // Short when the file shrank under us or the device failed.
+        if (got <= 0) return false;
+        out += got;
+        pos += static_cast<std::uint64_t>(got);
+        n -= static_cast<std::size_t>(got);
+    }
+    return true;
 }
 
 bool FileReader::ReadAt(std::uint64_t pos, void* dst, std::size_t n) {
-    if (!file_ || !SeekFile(file_, pos, filePos_)) return false;
-    const std::size_t got = std::fread(dst, 1, n, file_);
-    filePos_ += got;
-    // Short when the file shrank under us or the device failed.
-    return got == n;
+    if (fd_ < 0) return false;
+    if (n > kWindow / 2) return ReadFile(pos, dst, n);
+    ++uses_;
+    for (Window& w : windows_)
+        if (pos >= w.start && pos - w.start + n <= w.length) {
+            std::memcpy(dst, w.bytes.data() + (pos - w.start), n);
+            w.lastUse = uses_;
+            return true;
+        }
+    // Refill the window used least recently, starting at the bytes asked for.
+    Window& w = windows_[0].lastUse <= windows_[1].lastUse ? windows_[0] : windows_[1];
+    try {
+        w.bytes.resize(kWindow);
+    } catch (const std::bad_alloc&) {
+        return ReadFile(pos, dst, n);
+    }
+    const std::uint64_t left = Size() > pos ? Size() - pos : 0;
+    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kWindow, left));
+    w.length = 0;
+    if (want < n || !ReadFile(pos, w.bytes.data(), want)) return false;
+    w.start = pos;
+    w.length = want;
+    w.lastUse = uses_;
+    std::memcpy(dst, w.bytes.data(), n);
+    return true;
 }
 
 // ---- ByteWriter

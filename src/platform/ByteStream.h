@@ -77,18 +77,33 @@ private:
 
 // Reads a regular file. Anything else (a directory, a pipe, a device) is refused: it would
 // fail, block or never end. A reader that did not open has Failed() set.
+//
+// Small reads are served from two windows of the file, so that a reader going back and forth
+// between a table and the payloads it points at (a document of many objects) costs one system
+// call per window, not one per field.
 class FileReader final : public ByteReader {
 public:
     explicit FileReader(const std::string& path);
     ~FileReader() override;
-    bool IsOpen() const { return file_ != nullptr; }
+    bool IsOpen() const { return fd_ >= 0; }
 
 protected:
     bool ReadAt(std::uint64_t pos, void* dst, std::size_t n) override;
 
 private:
-    std::FILE* file_ = nullptr;
-    std::uint64_t filePos_ = 0;
+    static constexpr std::size_t kWindow = 16384;
+    struct Window {
+        std::uint64_t start = 0;
+        std::size_t length = 0;
+        std::uint64_t lastUse = 0;
+        std::vector<BYTE> bytes;
+    };
+    // Reads exactly n bytes at pos from the file itself; false when they are not all there.
+    bool ReadFile(std::uint64_t pos, void* dst, std::size_t n);
+
+    int fd_ = -1;
+    Window windows_[2];
+    std::uint64_t uses_ = 0;
 };
 
 class ByteWriter {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <random>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -262,4 +263,33 @@ TEST_F(ByteFiles, StoppedSavesLeaveNoTemporaryFile) {
             EXPECT_EQ(files[1].rfind(std::string("doc.qzi") + kTempMarker, 0), 0u) << files[1];
         }
     }
+}
+
+// Reads jumping between two far parts of a file, across the reader's windows and past their
+// size, give the same bytes as the file holds.
+TEST_F(ByteFiles, ScatteredReadsMatchTheFile) {
+    std::string bytes(200000, '\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<char>((i * 2654435761u) >> 13);
+    const std::string path = PathOf("scattered.bin");
+    Put(path, bytes);
+    FileReader file(path);
+    MemoryReader memory(bytes.data(), bytes.size());
+    ASSERT_EQ(file.Size(), bytes.size());
+    std::mt19937 rng(7);
+    for (int i = 0; i < 5000; ++i) {
+        const std::uint64_t base = (i % 2) ? 150000 : 0; // a table and its payloads
+        const std::uint64_t pos = base + rng() % 50000;
+        // Now and then more than a window holds; never past the end.
+        const std::size_t want = (i % 97 == 0) ? 20000 : rng() % 64;
+        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(want, bytes.size() - pos));
+        std::vector<BYTE> a(n), b(n);
+        ASSERT_TRUE(file.Seek(pos) && memory.Seek(pos));
+        ASSERT_TRUE(file.Read(a.data(), n)) << pos << " " << n;
+        ASSERT_TRUE(memory.Read(b.data(), n));
+        ASSERT_EQ(a, b) << pos << " " << n;
+    }
+    std::vector<BYTE> tail(2);
+    ASSERT_TRUE(file.Seek(bytes.size() - 1));
+    EXPECT_FALSE(file.Read(tail.data(), 2)); // past the end: refused
 }
