@@ -146,7 +146,8 @@ bool ByteReader::ReadF64(double& v) {
     std::uint64_t u = 0;
     BYTE b[8];
     const bool ok = Read(b, 8);
-    for (int i = 7; i >= 0; --i) u = (u << 8) | b[i];
+    for (int i = 7; i >= 0; --i)
+        u = (u << 8) | b[i];
     std::memcpy(&v, &u, 8);
     return ok;
 }
@@ -308,7 +309,8 @@ bool ByteWriter::WriteF64(double v) {
     std::uint64_t u;
     std::memcpy(&u, &v, 8);
     BYTE b[8];
-    for (int i = 0; i < 8; ++i) b[i] = static_cast<BYTE>(u >> (8 * i));
+    for (int i = 0; i < 8; ++i)
+        b[i] = static_cast<BYTE>(u >> (8 * i));
     return Write(b, 8);
 }
 

@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <random>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 
