@@ -9,6 +9,8 @@
 #include "platform/ByteStream.h"
 #include "platform/Format.h"
 #include "platform/Path.h"
+#include "platform/PixelBudget.h"
+#include "platform/SaveTarget.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -35,7 +37,12 @@ const char kUsage[] =
     "compression code (default 1), the TGA bits (1 = RLE, 2 = bottom-up; default 1), 1 to\n"
     "interlace a GIF (default 0), a cursor's hot spot as Y * 65536 + X (default 0), or the BMP\n"
     "colours (0 = 256, 1 = 16, 2 = black and white, 3 = high, 4 = true (default), 5 = 16 grays,\n"
-    "6 = 256 grays).\n";
+    "6 = 256 grays).\n"
+    "--max-pixels N (any command) is the most pixels a file's images may hold at once while it is\n"
+    "read and drawn (default 1073741824, 4 GB at 32 bits; never more than half the memory).\n";
+
+// The budget given with --max-pixels; 0 is the default.
+std::uint64_t gMaxPixels = 0;
 
 int Fail(const std::string& file, const std::string& what) {
     std::fprintf(stderr, "zepho-cli: %s: %s\n", file.c_str(), what.c_str());
@@ -79,8 +86,25 @@ private:
     std::string file_;
 };
 
-// Reads a document; on failure returns false with the reason.
+
+bool LoadUnbudgeted(const std::string& path, CDocImage& doc, std::string& format, std::string& why);
+
+// Reads a document within the pixel budget; on failure returns false with the reason. Objects
+// left out as too large to draw are reported on stderr.
 bool Load(const std::string& path, CDocImage& doc, std::string& format, std::string& why) {
+    PixelBudgetScope budget(gMaxPixels);
+    bool ok = LoadUnbudgeted(path, doc, format, why);
+    if (budget.Refused()) {
+        why = budget.RefusalText() + " (see --max-pixels)";
+        ok = false;
+    }
+    if (ok)
+        for (const std::string& line : budget.LeftOut())
+            std::fprintf(stderr, "zepho-cli: %s: left out: %s\n", path.c_str(), line.c_str());
+    return ok;
+}
+
+bool LoadUnbudgeted(const std::string& path, CDocImage& doc, std::string& format, std::string& why) {
     struct stat st;
     if (stat(path.c_str(), &st) != 0) {
         why = std::string("cannot open: ") + std::strerror(errno);
@@ -148,9 +172,19 @@ bool MakeDir(const std::string& dir) {
     return false;
 }
 
-bool WriteText(const std::string& path, const std::string& text) {
+bool WriteText(const std::string& path, const std::string& text, FileWriter::Sync sync) {
     FileWriter out(path);
-    return out.IsOpen() && out.Write(text.data(), text.size()) && out.Commit();
+    return out.IsOpen() && out.Write(text.data(), text.size()) && out.Commit(sync);
+}
+
+// "cannot write ...", with the reason when the target refuses to be replaced.
+std::string CannotWrite(const std::string& path, const char* what) {
+    SaveRefusal refusal = SaveRefusal::None;
+    const std::string target = ResolveSaveTarget(path, &refusal);
+    if (refusal == SaveRefusal::None) refusal = CheckSaveTarget(target);
+    std::string text = std::string("cannot write ") + what;
+    if (refusal != SaveRefusal::None) text += std::string(": ") + SaveRefusalText(refusal);
+    return text;
 }
 
 int Info(const std::string& file, bool json) {
@@ -182,8 +216,9 @@ int Objects(const std::string& file, const std::string& outDir) {
         const CObjContent& c = *o.content;
         char name[16];
         std::snprintf(name, sizeof name, "%03d.png", index);
-        if (!WritePngRgba(outDir + "/" + name, c.raster))
-            return Fail(outDir + "/" + name, "cannot write the image");
+        // Made durable all at once below: one sync of the folder instead of two per file.
+        if (!WritePngRgba(outDir + "/" + name, c.raster, FileWriter::Sync::Deferred))
+            return Fail(outDir + "/" + name, CannotWrite(outDir + "/" + name, "the image"));
         j.BeginObject().Field("index", index).Field("file", name).Field("name", c.name).Field("kind", c.kind);
         j.Field("x", o.x).Field("y", o.y).Field("width", c.width).Field("height", c.height);
         j.Field("visible", o.visible != 0)
@@ -193,8 +228,9 @@ int Objects(const std::string& file, const std::string& outDir) {
         ++index;
     }
     j.EndArray().EndObject();
-    if (!WriteText(outDir + "/manifest.json", j.Take() + "\n"))
-        return Fail(outDir, "cannot write manifest.json");
+    if (!WriteText(outDir + "/manifest.json", j.Take() + "\n", FileWriter::Sync::Deferred))
+        return Fail(outDir, CannotWrite(outDir + "/manifest.json", "manifest.json"));
+    if (!SyncFileSystemOf(outDir)) return Fail(outDir, "cannot sync the folder");
     return 0;
 }
 
@@ -205,7 +241,7 @@ int Flatten(const std::string& file, const std::string& out) {
     if (doc.width <= 0 || doc.height <= 0) return Fail(file, "the canvas is empty");
     PackedDib flat = doc.CompositeVisible(doc.width, doc.height);
     if (!flat) return Fail(file, "not enough memory for the canvas");
-    if (!WritePngRgba(out, flat)) return Fail(out, "cannot write the image");
+    if (!WritePngRgba(out, flat)) return Fail(out, CannotWrite(out, "the image"));
     return 0;
 }
 
@@ -236,7 +272,7 @@ int Convert(const std::vector<std::string>& args) {
     TerminalProgress progress;
     progress.SetText("Saving file " + BaseName(out));
     if (kind == FileKind::Native) {
-        if (!doc.SaveNative(out, &progress)) return Fail(out, "cannot write the document");
+        if (!doc.SaveNative(out, &progress)) return Fail(out, CannotWrite(out, "the document"));
         return 0;
     }
     if (!CanExport(kind)) return Fail(out, "cannot write this file type");
@@ -262,14 +298,32 @@ int Convert(const std::vector<std::string>& args) {
         if (option >= 0) word = static_cast<DWORD>(option);
         ok = ExportFile(doc, out, word, 0, &progress, bg);
     }
-    if (!ok) return Fail(out, "cannot write the image");
+    if (!ok) return Fail(out, CannotWrite(out, "the image"));
     return 0;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
+    // A save stopped by Ctrl+C or a kill leaves no temporary file behind.
+    InstallSaveCleanupOnSignals();
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--max-pixels") == 0) {
+            long long value = 0;
+            char* end = nullptr;
+            errno = 0;
+            if (i + 1 < argc) value = std::strtoll(argv[i + 1], &end, 10);
+            if (i + 1 >= argc || errno != 0 || end == argv[i + 1] || *end != 0 || value < 1) {
+                std::fputs(kUsage, stderr);
+                return 2;
+            }
+            gMaxPixels = static_cast<std::uint64_t>(value);
+            ++i;
+            continue;
+        }
+        args.emplace_back(argv[i]);
+    }
     if (args.size() >= 2 && args[0] == "info" &&
         (args.size() == 2 || (args.size() == 3 && args[2] == "--json")))
         return Info(args[1], args.size() == 3);

@@ -34,6 +34,17 @@ bool HasAlpha(const PackedDib& dib32) {
 
 } // namespace
 
+bool EntriesShareImages(const std::vector<IconDirEntry>& entries, std::uint64_t end) {
+    std::vector<ByteRange> ranges;
+    ranges.reserve(entries.size());
+    for (const IconDirEntry& e : entries) {
+        if (e.imageOffset >= end) continue; // refused when its image is read
+        const std::uint64_t size = std::clamp<std::uint64_t>(e.bytesInRes, 1, end - e.imageOffset);
+        ranges.push_back({e.imageOffset, size});
+    }
+    return AnyRangesOverlap(std::move(ranges));
+}
+
 bool ReadIconDirectory(ByteReader& in, std::uint64_t end, WORD& type, std::vector<IconDirEntry>& entries) {
     entries.clear();
     WORD reserved = 0, count = 0;
@@ -139,7 +150,7 @@ bool ReadIcon(CDocImage& doc, ByteReader& in, IProgress* progress) {
     const std::uint64_t end = in.Size();
     WORD type = 0;
     std::vector<IconDirEntry> entries;
-    bool ok = ReadIconDirectory(in, end, type, entries);
+    bool ok = ReadIconDirectory(in, end, type, entries) && !EntriesShareImages(entries, end);
     // Every image is read where its entry points, so images stored out of order or as PNG work.
     for (std::size_t i = 0; ok && i < entries.size(); ++i) {
         PackedDib image = ReadIconEntryImage(in, 0, end, entries[i], true, true);

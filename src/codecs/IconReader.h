@@ -30,6 +30,9 @@ constexpr WORD kCursorType = 2;
 // The 6-byte header and the directory at the reader's position, which must not run past `end`.
 // False for a wrong type (neither icon nor cursor), a zero count or a short directory.
 bool ReadIconDirectory(ByteReader& in, std::uint64_t end, WORD& type, std::vector<IconDirEntry>& entries);
+// Whether two entries point into one image (each spans its byte count, at least one byte, cut at
+// `end`). Valid files never do; one image listed thousands of times would be decoded as often.
+bool EntriesShareImages(const std::vector<IconDirEntry>& entries, std::uint64_t end);
 
 // One image resource at the reader's position: BITMAPINFOHEADER (whose height counts the colour
 // rows and the mask rows), colour table, colour rows, and with `withMask` the AND mask rows.

@@ -8,8 +8,11 @@
 #include "extlib/ImageIO.h"
 #include "model/AppSettings.h"
 #include "model/Frame.h"
+#include "platform/PixelBudget.h"
 #include "raster/ColorReduce.h"
 #include "raster/Dib.h"
+
+#include <algorithm>
 
 namespace zepho {
 
@@ -85,13 +88,16 @@ bool OpenPsd(CDocImage& doc, const std::string& path, LoadFlags& flags, IProgres
 
 } // namespace
 
+PackedDib LoadPreviewUnbudgeted(const std::string& path);
+
 bool OpenFile(CDocImage& doc, const std::string& path, LoadFlags& flags, IProgress* progress) {
     return OpenFileWith(doc, path, flags, progress, OpenContext{});
 }
 
-bool OpenFileWith(CDocImage& doc, const std::string& path, LoadFlags& flags, IProgress* progress,
-                  const OpenContext& context) {
-    doc.Clear();
+namespace {
+
+bool ReadByKind(CDocImage& doc, const std::string& path, LoadFlags& flags, IProgress* progress,
+                const OpenContext& context) {
     switch (const FileKind kind = FileKindOf(path)) {
     case FileKind::Native:
         flags.nativeLoaded = true;
@@ -110,6 +116,26 @@ bool OpenFileWith(CDocImage& doc, const std::string& path, LoadFlags& flags, IPr
     default:
         return IsLibraryFormat(kind) && AppendSingleImage(doc, LoadWithLibrary(kind, path, progress));
     }
+}
+
+} // namespace
+
+bool OpenFileWith(CDocImage& doc, const std::string& path, LoadFlags& flags, IProgress* progress,
+                  const OpenContext& context) {
+    doc.Clear();
+    std::uint64_t limit = context.maxPixels;
+    if (limit == 0 && context.settings)
+        limit = static_cast<std::uint64_t>(std::max(context.settings->MaxDocumentMegapixels, 1)) << 20;
+    PixelBudgetScope budget(limit);
+    bool ok = ReadByKind(doc, path, flags, progress, context);
+    // A document that opens must also be drawable: its canvas comes on top of its objects.
+    if (ok && !budget.Allows(doc.width, doc.height)) ok = false;
+    // A reader that went on after a refused raster (a shadow or an outline dropped) has not read
+    // the document as it is.
+    if (budget.Refused()) ok = false;
+    flags.refusal = budget.RefusalText();
+    flags.leftOut = budget.LeftOut();
+    return ok;
 }
 
 PackedDib FlattenForExport(const CDocImage& doc, COLORREF background) {
@@ -152,6 +178,15 @@ bool ExportBmp(const CDocImage& doc, const std::string& path, int colorChoice, I
 }
 
 PackedDib LoadPreviewImage(const std::string& path) {
+    // A preview is read under the same budget as an open: browsing past a hostile file must not
+    // take the machine's memory.
+    PixelBudgetScope budget;
+    PackedDib preview = LoadPreviewUnbudgeted(path);
+    if (budget.Refused()) preview.Reset();
+    return preview;
+}
+
+PackedDib LoadPreviewUnbudgeted(const std::string& path) {
     switch (const FileKind kind = FileKindOf(path)) {
     case FileKind::Gif:
         return LoadGifPreview(path);

@@ -5,7 +5,9 @@
 #include "model/DocImage.h"
 #include "platform/Services.h"
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace zepho {
 
@@ -18,6 +20,12 @@ struct LoadFlags {
     // When the open failed and the reader knows why better than a general "cannot open": the
     // text to show the user instead.
     std::string problem;
+    // Why the open failed when the file asked for more memory than its budget allows (the size
+    // it asked for and the budget); empty otherwise.
+    std::string refusal;
+    // Objects that were left out because they are too large to draw, one line each; the rest of
+    // the document opened.
+    std::vector<std::string> leftOut;
 };
 
 class CAppSettings;
@@ -27,11 +35,16 @@ class CAppSettings;
 struct OpenContext {
     IUiHost* ui = nullptr;
     CAppSettings* settings = nullptr;
+    // The most pixels the document's rasters may hold at once while it is read and drawn; 0 takes
+    // the settings' MaxDocumentMegapixels when there are settings, else the default (1 gigapixel).
+    // Never more than half the machine's memory.
+    std::uint64_t maxPixels = 0;
 };
 
 // Clears the model and reads the file into it: the stored objects of a native document, or one
-// image object at (0, 0) for a single image. False for an unknown extension or an unreadable file
-// (the model then holds at most what the reader had appended).
+// image object at (0, 0) for a single image. False for an unknown extension, an unreadable file
+// or one whose images, with the canvas they are drawn on, would pass the pixel budget (the model
+// then holds at most what the reader had appended; flags.refusal says why).
 bool OpenFile(CDocImage& doc, const std::string& path, LoadFlags& flags, IProgress* progress);
 bool OpenFileWith(CDocImage& doc, const std::string& path, LoadFlags& flags, IProgress* progress,
                   const OpenContext& context);

@@ -49,6 +49,9 @@ PackedDib DecodePcx(std::span<const BYTE> f, IProgress* progress) {
         tailPalette = true;
         end -= kTailPalette;
     }
+    // A 256-colour picture keeps its colours in that table. Without it (a file cut short) every
+    // pixel would come out wrong; only a picture marked grey (palette info 2) does without.
+    if (outBits == 8 && !tailPalette && Le16(&f[68]) != 2) return {};
     const std::span<const BYTE> data = f.subspan(kHeader, end - kHeader);
     const std::size_t lineBytes = bytesPerLine * planes;
     const std::uint64_t total = static_cast<std::uint64_t>(lineBytes) * h;

@@ -2,6 +2,7 @@
 
 #include "extlib/ImageIOUtil.h"
 #include "platform/ByteStream.h"
+#include "platform/PixelBudget.h"
 
 #include <png.h>
 
@@ -180,11 +181,11 @@ bool EncodePngRgba(const PackedDib& dib, std::vector<BYTE>& out, int compression
     return ok;
 }
 
-bool WritePngRgba(const std::string& path, const PackedDib& dib) {
+bool WritePngRgba(const std::string& path, const PackedDib& dib, FileWriter::Sync sync) {
     std::vector<BYTE> bytes;
     if (!EncodePngRgba(dib, bytes)) return false;
     FileWriter out(path);
-    return out.IsOpen() && out.Write(bytes.data(), bytes.size()) && out.Commit();
+    return out.IsOpen() && out.Write(bytes.data(), bytes.size()) && out.Commit(sync);
 }
 
 PackedDib DecodePng(std::span<const BYTE> file, IProgress* progress) {
@@ -203,7 +204,10 @@ PackedDib DecodePng(std::span<const BYTE> file, IProgress* progress) {
     if (ReadHeader(png, info, &plan, file.size()) && plan.width > 0 && plan.height > 0 &&
         plan.width <= 0x7FFFFFFF && plan.height <= 0x7FFFFFFF) {
         const int w = static_cast<int>(plan.width), h = static_cast<int>(plan.height);
-        dib = PackedDib::Create(w, h, plan.outBits, plan.outBits <= 8 ? plan.colours : 0);
+        // A picture below 32 bits is widened to 32 when it becomes an object: two rasters of its
+        // size. A document's budget refuses that before a single row is inflated.
+        if (PixelBudgetScope::CurrentAllows(w, h, plan.outBits < 32 ? 2 : 1))
+            dib = PackedDib::Create(w, h, plan.outBits, plan.outBits <= 8 ? plan.colours : 0);
         if (dib && plan.rowBytes > dib.Stride()) dib.Reset();
         if (dib) {
             if (plan.gray) {

@@ -13,8 +13,10 @@ namespace zepho {
 
 // Encodes a 32-bit DIB as an 8-bit RGBA PNG. False when the image is not 32-bit or libpng fails.
 bool EncodePngRgba(const PackedDib& dib, std::vector<BYTE>& out, int compression = -1);
-// Writes it to a file, replacing the target only when everything was written.
-bool WritePngRgba(const std::string& path, const PackedDib& dib);
+// Writes it to a file, replacing the target only when everything was written. With
+// FileWriter::Sync::Deferred the caller makes the file durable later (SyncFileSystemOf).
+bool WritePngRgba(const std::string& path, const PackedDib& dib,
+                  FileWriter::Sync sync = FileWriter::Sync::Now);
 
 // Reads a PNG at the depth it holds: palette images (2-bit ones widened to 8) and grey images
 // without transparency as palette DIBs, colour as 24 bits, anything with an alpha channel or a

@@ -12,6 +12,8 @@
 
 #include <tiffio.h>
 
+#include <cstdarg>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 #include <new>
@@ -24,6 +26,26 @@ namespace {
 
 int Silent(TIFF*, void*, const char*, const char*, va_list) {
     return 1; // handled: nothing goes to stderr
+}
+
+// Whether libtiff, going on after a problem, has dropped part of the picture: a tag it could not
+// read (a colour map cut off with the end of the file, which it then replaces by a grey ramp), a
+// value it had to guess, a strip or tile it could not read or decode in full.
+bool MeansLostData(const char* text) {
+    static const char* const kSigns[] = {"ignored", "IO error",        "Read error", "read error",
+                                         "ssum",    "issing",          "runcat",     "remature",
+                                         "orrupt",  "Not enough data", "short"};
+    for (const char* sign : kSigns)
+        if (std::strstr(text, sign)) return true;
+    return false;
+}
+
+// Counts the warnings that mean lost data; nothing goes to stderr.
+int RecordLoss(TIFF*, void* user, const char*, const char* fmt, va_list ap) {
+    char text[512];
+    std::vsnprintf(text, sizeof text, fmt, ap);
+    if (user && MeansLostData(text)) ++*static_cast<int*>(user);
+    return 1;
 }
 
 void SilenceGlobalHandlers() {
@@ -123,12 +145,13 @@ int NoMap(thandle_t, void**, toff_t*) {
     return 0;
 }
 
-TIFF* Open(const char* mode, thandle_t handle, bool reading) {
+// `losses`, when given, counts the warnings that mean part of the picture was lost.
+TIFF* Open(const char* mode, thandle_t handle, bool reading, int* losses = nullptr) {
     SilenceGlobalHandlers();
     TIFFOpenOptions* opts = TIFFOpenOptionsAlloc();
     if (!opts) return nullptr;
     TIFFOpenOptionsSetErrorHandlerExtR(opts, &Silent, nullptr);
-    TIFFOpenOptionsSetWarningHandlerExtR(opts, &Silent, nullptr);
+    TIFFOpenOptionsSetWarningHandlerExtR(opts, &RecordLoss, losses);
     TIFF* tif = reading ? TIFFClientOpenExt("memory", mode, handle, &InRead, &NoWrite, &InSeek, &NoClose,
                                             &InSize, &InMap, &InUnmap, opts)
                         : TIFFClientOpenExt("memory", mode, handle, &NoRead, &OutWrite, &OutSeek, &NoClose,
@@ -210,15 +233,26 @@ PackedDib ReadThroughRgba(TIFF* tif, int w, int h, bool alpha, IProgress* progre
     return dib;
 }
 
+PackedDib DecodeOpened(TIFF* tif, std::span<const BYTE> file, IProgress* progress);
+
 } // namespace
 
 PackedDib DecodeTiff(std::span<const BYTE> file, IProgress* progress) {
     if (file.size() < 8) return {};
     MemIn in{file.data(), file.size(), 0};
-    Closer c{Open("r", &in, true)};
+    // A picture libtiff had to patch up is refused rather than shown with wrong pixels.
+    int losses = 0;
+    Closer c{Open("r", &in, true, &losses)};
     TIFF* tif = c.tif;
-    if (!tif) return {};
+    if (!tif || losses > 0) return {};
+    PackedDib dib = DecodeOpened(tif, file, progress);
+    if (losses > 0) return {};
+    return dib;
+}
 
+namespace {
+
+PackedDib DecodeOpened(TIFF* tif, std::span<const BYTE> file, IProgress* progress) {
     std::uint32_t width = 0, height = 0;
     std::uint16_t bps = 1, spp = 1, photometric = 0, planar = PLANARCONFIG_CONTIG,
                   compression = COMPRESSION_NONE;
@@ -314,6 +348,8 @@ PackedDib DecodeTiff(std::span<const BYTE> file, IProgress* progress) {
     }
     return dib;
 }
+
+} // namespace
 
 namespace {
 

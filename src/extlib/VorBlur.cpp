@@ -112,6 +112,9 @@ BOOL BlurShadowDIB(PackedDib& dib, double radius) {
     const int r = static_cast<int>(std::min(std::floor(radius + 0.5), static_cast<double>(std::max(w, h))));
 
     // Colours weighted by alpha (c * a, up to 65025) so that transparent pixels lend no colour.
+    // Four floats a pixel: four pixels' worth of the budget of the document being read.
+    const PixelCharge charge(w, h, 4);
+    if (!charge.Ok()) return 0;
     std::vector<float> buf;
     try {
         buf.resize(static_cast<std::size_t>(w) * h * 4);

@@ -360,7 +360,7 @@ void AffineDraw(Rasterizer& ras, PackedDib& target, const PackedDib& source,
 
 BOOL TransformImage(PackedDib& target, const PackedDib& source, const CVorTransMatrix& matrix, double marginX,
                     double marginY, int filter) try {
-    if (!target.Is32() || !source.Is32() || !matrix.IsUsable()) return 0;
+    if (!vor::Drawable(target) || !source.Is32() || !matrix.IsUsable()) return 0;
     if (filter < 0 || filter >= kVorFilterCount) filter = 5;
     // Drawing an image into itself reads what it writes; work from a copy.
     PackedDib copy;
@@ -403,7 +403,7 @@ BOOL TransformImage(PackedDib& target, const PackedDib& source, const CVorTransM
 
 BOOL BulidPerspective(PackedDib& target, const PackedDib& source, double x1, double y1, double x2, double y2,
                       double x3, double y3, double x4, double y4) try {
-    if (!target.Is32() || !source.Is32()) return 0;
+    if (!vor::Drawable(target) || !source.Is32()) return 0;
     const double quad[8] = {x1, y1, x2, y2, x3, y3, x4, y4};
     for (double v : quad)
         if (!std::isfinite(v)) return 0;

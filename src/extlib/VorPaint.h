@@ -4,6 +4,7 @@
 #pragma once
 
 #include "extlib/VorGeometry.h"
+#include "extlib/VorRender.h"
 #include "platform/PackedDib.h"
 
 #include <agg_basics.h>
@@ -56,12 +57,18 @@ using PixfmtStraight = agg::pixfmt_alpha_blend_rgba<StraightBlender, agg::render
 // Clipping in doubles before the conversion to fixed point keeps far-away vertices harmless.
 using Rasterizer = agg::rasterizer_scanline_aa<agg::rasterizer_sl_clip_dbl>;
 
+// A 32-bit target the rasteriser can address (no side above kMaxRenderSide).
+inline bool Drawable(const PackedDib& target) {
+    return target.Is32() && target.Width() <= kMaxRenderSide && target.Height() <= kMaxRenderSide;
+}
+
 // Attaches a buffer to a 32-bit DIB so that AGG's row 0 is the picture's top row.
 bool AttachDib(PackedDib& dib, agg::rendering_buffer& rbuf);
 bool AttachDib(const PackedDib& dib, agg::rendering_buffer& rbuf);
 
 // Passes a vertex source through, dropping vertices that are not finite and holding the rest
-// within +-1e9 pixels, so that no input can overflow the rasteriser.
+// within +-1e9 pixels, so that the clipper's arithmetic stays finite. The clipper then cuts every
+// edge to the target (at most kMaxRenderSide a side) before the 24.8 fixed-point conversion.
 template <class Source> class SafeVertices {
 public:
     explicit SafeVertices(Source& src) : src_(src) {}

@@ -9,6 +9,12 @@
 
 namespace zepho {
 
+// The largest side, in pixels, of a target that shapes, text and warped images are drawn into.
+// The rasteriser keeps coordinates in 24.8 fixed point, which holds at most 8,388,607 pixels;
+// every vertex is clipped to the target before that conversion, so a target within this side
+// keeps every coordinate far inside the range. Larger targets are refused (the calls return 0).
+constexpr int kMaxRenderSide = 65535;
+
 // Paints the path's interior, taken into the target by matrix, with the fill mode (mode 0 uses
 // color2). nonZero 1 fills by the non-zero winding rule, 0 by even-odd.
 BOOL FillShape(PackedDib& target, const CVorPath& path, const CVorTransMatrix& matrix, _TEXTFILLMODE fill,

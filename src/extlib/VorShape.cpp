@@ -28,7 +28,7 @@ void PrepareRasterizer(Rasterizer& ras, const PackedDib& target) {
 
 BOOL FillShape(PackedDib& target, const CVorPath& path, const CVorTransMatrix& matrix, _TEXTFILLMODE fill,
                int nonZero) try {
-    if (!target.Is32() || !matrix.IsUsable()) return 0;
+    if (!vor::Drawable(target) || !matrix.IsUsable()) return 0;
     ConstPathSource src(path);
     agg::conv_curve<ConstPathSource> curves(src);
     curves.approximation_scale(ApproximationScale(matrix));
@@ -51,7 +51,7 @@ BOOL FillShape(PackedDib& target, const CVorPath& path, const CVorTransMatrix& m
 
 BOOL StrokeShape(PackedDib& target, const CVorPath& path, const CVorTransMatrix& matrix, double width,
                  _TEXTFILLMODE fill, int lineJoin) try {
-    if (!target.Is32() || !matrix.IsUsable() || !std::isfinite(width) || width <= 0) return 0;
+    if (!vor::Drawable(target) || !matrix.IsUsable() || !std::isfinite(width) || width <= 0) return 0;
     ConstPathSource src(path);
     agg::conv_curve<ConstPathSource> curves(src);
     curves.approximation_scale(ApproximationScale(matrix));

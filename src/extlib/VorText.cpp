@@ -31,7 +31,7 @@ template <class Source> void AddPlaced(Rasterizer& ras, Source& src, const CVorT
 BOOL DrawRun(PackedDib& target, std::u16string_view text, double x, double y, const LOGFONTA& font,
              double spacing, const _TEXTFILLMODE& fill, const CVorTransMatrix& matrix, TextStyle style,
              double width) try {
-    if (!target.Is32() || !matrix.IsUsable()) return 0;
+    if (!vor::Drawable(target) || !matrix.IsUsable()) return 0;
     if (style != TextStyle::Fill && !(std::isfinite(width) && width > 0)) return 0;
     agg::path_storage glyphs;
     vor::RunLayout layout;

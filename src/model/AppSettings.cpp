@@ -86,6 +86,8 @@ const E kEntries[] = {
     // The ranges of the shape tools' option page.
     {"PaintShapeWidth", &S::PaintShapeWidth, 8, E::Range, 0, 100, 8},
     {"FillInsideShape", &S::FillInsideShape, 1, E::Range, 0, 1, 1},
+    // Megapixels; up to 2^20 of them (4 TB of pixels), the machine's memory caps it anyway.
+    {"MaxDocumentMegapixels", &S::MaxDocumentMegapixels, 1024, E::Range, 1, 1 << 20, 1024},
 };
 
 int Checked(const E& e, int v) {

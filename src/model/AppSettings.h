@@ -84,6 +84,10 @@ public:
     // Options of the shape tools; also read back, so they survive a restart.
     int PaintShapeWidth = 8;
     int FillInsideShape = 1;
+    // The memory budget of one document while it is opened and drawn, in megapixels (2^20 pixels,
+    // 4 MB each at 32 bits); 1024 is one gigapixel. A file whose rasters would need more at once
+    // is refused. Whatever the value, no more than half the machine's memory is granted.
+    int MaxDocumentMegapixels = 1024;
 
     // Reads every entry in order; a missing entry takes its default, an out-of-range one its
     // replacement. Nothing is reported.
@@ -109,7 +113,7 @@ public:
         int lo = 0, hi = 0, otherwise = 0;
         std::span<const int> choices = {};
     };
-    // Every entry in reading order, the two shape-tool options last.
+    // Every entry in reading order: the two shape-tool options, then the document budget, last.
     static std::span<const Entry> Entries();
 };
 

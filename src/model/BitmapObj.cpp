@@ -13,7 +13,7 @@ namespace {
 constexpr double kDegToRad = 0.017453292519943295;
 }
 
-void RotatedSize(double w, double h, double degrees, int& outW, int& outH) {
+void RotatedExtent(double w, double h, double degrees, double& outW, double& outH) {
     // The corners go through the inverse of a turn by +angle, as the drawing matrix does.
     const double r = -degrees * kDegToRad, c = std::cos(r), s = std::sin(r);
     double minX = 0, maxX = 0, minY = 0, maxY = 0;
@@ -25,15 +25,32 @@ void RotatedSize(double w, double h, double degrees, int& outW, int& outH) {
         if (i == 0 || y < minY) minY = y;
         if (i == 0 || y > maxY) maxY = y;
     }
-    const double fw = std::floor(maxX - minX + 0.5), fh = std::floor(maxY - minY + 0.5);
+    outW = std::floor(maxX - minX + 0.5);
+    outH = std::floor(maxY - minY + 0.5);
+}
+
+void RotatedSize(double w, double h, double degrees, int& outW, int& outH) {
+    double fw = 0, fh = 0;
+    RotatedExtent(w, h, degrees, fw, fh);
     // Sizes beyond any raster we could hold count as failures, not as overflowing integers.
     outW = (fw >= 1 && fw < 1e9) ? static_cast<int>(fw) : 0;
     outH = (fh >= 1 && fh < 1e9) ? static_cast<int>(fh) : 0;
 }
 
+bool FitsRenderSide(double w, double h) {
+    return w <= kMaxRenderSide && h <= kMaxRenderSide;
+}
+
 PackedDib CBitmapObj::Render() {
+    tooLarge = false;
     if (!source.Is32()) return {};
     const int W = source.Width(), H = source.Height();
+    double ew = 0, eh = 0;
+    RotatedExtent(W * scaleX, H * scaleY, angle, ew, eh);
+    if (std::isfinite(ew) && std::isfinite(eh) && !FitsRenderSide(ew, eh)) {
+        tooLarge = true;
+        return {};
+    }
     int tw = 0, th = 0;
     RotatedSize(W * scaleX, H * scaleY, angle, tw, th);
     // Larger renders than any screen or file needs (16384 x 16384) are refused rather than tried.

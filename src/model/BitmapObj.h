@@ -27,5 +27,10 @@ public:
 
 // The size of a w x h rectangle turned by `degrees`, rounded to whole pixels.
 void RotatedSize(double w, double h, double degrees, int& outW, int& outH);
+// The same before it is made an integer: the rounded sides as doubles (not finite for sides that
+// are not).
+void RotatedExtent(double w, double h, double degrees, double& outW, double& outH);
+// Whether a raster of that many pixels a side can be rendered (kMaxRenderSide).
+bool FitsRenderSide(double w, double h);
 
 } // namespace zepho

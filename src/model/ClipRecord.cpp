@@ -5,6 +5,7 @@
 #include "model/DibStream.h"
 #include "model/ShapeFactory.h"
 #include "platform/ByteStream.h"
+#include "platform/PixelBudget.h"
 #include "raster/Dib.h"
 
 #include <cstring>
@@ -66,6 +67,8 @@ bool ReadItem(ByteReader& in, std::uint64_t entryPos, const NameForKind& nameFor
     if (offset < 0 || size < 0 ||
         static_cast<std::uint64_t>(offset) + static_cast<std::uint64_t>(size) > in.Size())
         return false;
+    item.position.x = ClampStoredPosition(item.position.x);
+    item.position.y = ClampStoredPosition(item.position.y);
     c->kind = kind;
     c->filter = filter;
     item.transparency = std::clamp<LONG>(transparency, 0, 255);
@@ -77,7 +80,7 @@ bool ReadItem(ByteReader& in, std::uint64_t entryPos, const NameForKind& nameFor
         shape = CreateShapeOfKind(kind);
         if (shape && shape->Read(in) && in.Tell() <= end) raster = shape->Render();
     } else {
-        raster = ReadDIBStream(in);
+        raster = ReadDIBStream(in, static_cast<std::uint64_t>(size));
     }
     if (!raster || in.Tell() > end) return false;
     c->name = nameFor ? nameFor(kind) : std::string();
@@ -97,6 +100,21 @@ std::vector<CClipItem> ReadClipBlock(std::span<const BYTE> block, const NameForK
     LONG n = 0;
     if (!in.Read(head, 8) || std::memcmp(head, "QZI 2005", 8) != 0 || !in.ReadI32(n) || n < 0) return items;
     if (static_cast<std::uint64_t>(n) * kEntrySize > in.Remaining()) return items;
+    // Entries that share one payload are not a block we wrote.
+    std::vector<ByteRange> ranges;
+    for (LONG i = 0; i < n; ++i) {
+        LONG offset = 0, size = 0;
+        if (!in.Seek(kTableStart + static_cast<std::uint64_t>(i) * kEntrySize) || !in.ReadI32(offset) ||
+            !in.ReadI32(size))
+            return items;
+        // An entry whose payload is not wholly in the block spoils only itself, below.
+        if (offset >= 0 && size >= 0 &&
+            static_cast<std::uint64_t>(offset) + static_cast<std::uint64_t>(size) <= in.Size())
+            ranges.push_back({static_cast<std::uint64_t>(offset), static_cast<std::uint64_t>(size)});
+    }
+    if (AnyRangesOverlap(std::move(ranges))) return items;
+    // A pasted block holds no more pixels than an opened document may.
+    PixelBudgetScope budget;
     for (LONG i = 0; i < n; ++i) {
         // A reader of its own per item: one damaged item must not stop the others.
         MemoryReader itemIn(block);
@@ -104,6 +122,7 @@ std::vector<CClipItem> ReadClipBlock(std::span<const BYTE> block, const NameForK
         if (ReadItem(itemIn, kTableStart + static_cast<std::uint64_t>(i) * kEntrySize, nameFor, item))
             items.push_back(std::move(item));
     }
+    if (budget.Refused()) items.clear();
     return items;
 }
 

@@ -266,13 +266,14 @@ bool ReadDIBPlanes(ByteReader& in, PackedDib& dib, std::uint64_t limit) {
     return true;
 }
 
-PackedDib ReadDIBStream(ByteReader& in) {
+PackedDib ReadDIBStream(ByteReader& in, std::uint64_t limit) {
     LONG w = 0, h = 0;
-    if (!in.ReadI32(w) || !in.ReadI32(h) || w <= 0 || h <= 0) return {};
+    if (limit < 8 || !in.ReadI32(w) || !in.ReadI32(h) || w <= 0 || h <= 0) return {};
+    const std::uint64_t left = std::min(limit - 8, in.Remaining());
     // A stream too short for the rows it claims is refused before anything is allocated.
-    if (MinimumPlaneBytes(w, h) > in.Remaining()) return {};
+    if (MinimumPlaneBytes(w, h) > left) return {};
     PackedDib dib = PackedDib::Create(w, h, 32);
-    if (!dib || !ReadDIBPlanes(in, dib, in.Remaining())) return {};
+    if (!dib || !ReadDIBPlanes(in, dib, left)) return {};
     return dib;
 }
 

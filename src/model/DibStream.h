@@ -12,8 +12,9 @@ namespace zepho {
 // Writes the stream; returns the bytes written (0 when the raster is not 32-bit or a write fails).
 std::size_t WriteDIBStream(ByteWriter& out, const PackedDib& dib);
 // Reads a stream into a new 32-bit raster, leaving the reader just after it. Empty when the
-// stream is malformed or claims more pixels than the bytes left could hold.
-PackedDib ReadDIBStream(ByteReader& in);
+// stream is malformed or claims more pixels than the bytes left could hold. `limit` is the most
+// bytes the stream may take (its entry's size): nothing past it is read.
+PackedDib ReadDIBStream(ByteReader& in, std::uint64_t limit = ~std::uint64_t{0});
 
 // The fewest bytes that four planes of w x h can take (every row at least two bytes per 128
 // pixels): a stream shorter than this is refused before anything is allocated.

@@ -3,6 +3,7 @@
 
 #include "model/DrawObj.h"
 
+#include <unordered_set>
 #include <vector>
 
 namespace zepho {
@@ -17,10 +18,14 @@ public:
     // beyond the count and duplicates.
     bool InsertAt(Ref<CDrawObj> obj, int index);
     void CopyFrom(const CDrawObjList& other);
-    void RemoveAll() { entries_.clear(); }
+    void RemoveAll() {
+        entries_.clear();
+        members_.clear();
+    }
     // Removes one object; false when it is not in the list.
     bool Remove(const CDrawObj* obj);
     int IndexOf(const CDrawObj* obj) const;
+    bool Contains(const CDrawObj* obj) const { return members_.count(obj) != 0; }
     Ref<CDrawObj> FindByContent(const CObjContent* content) const;
 
     int Count() const { return static_cast<int>(entries_.size()); }
@@ -36,6 +41,9 @@ public:
 
 private:
     Entries entries_;
+    // The same objects as a set, so that the duplicate check of an insert does not walk the list:
+    // a file of a few hundred thousand objects loads in time proportional to their number.
+    std::unordered_set<const CDrawObj*> members_;
 };
 
 } // namespace zepho

@@ -1,4 +1,5 @@
 // The native document format: a 36-byte header, a table of fixed-size entries and the payloads.
+#include "extlib/VorRender.h"
 #include "model/DibStream.h"
 #include "model/DocImage.h"
 #include "model/FileStrings.h"
@@ -6,9 +7,12 @@
 #include "model/ShapeFactory.h"
 #include "platform/ByteStream.h"
 #include "platform/Path.h"
+#include "platform/PixelBudget.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <vector>
 
 namespace zepho {
 
@@ -103,11 +107,23 @@ PackedDib ReadPayload(ByteReader& in, LONG kind, LONG offset, LONG size, Ref<COb
         if (!shape || !shape->Read(in) || in.Tell() > end) return {};
         raster = shape->Render();
     } else {
-        raster = ReadDIBStream(in);
+        raster = ReadDIBStream(in, static_cast<std::uint64_t>(size));
     }
     // A payload that needed more bytes than its entry grants is not trusted.
     if (in.Tell() > end) return {};
     return raster;
+}
+
+void NoteTooLarge(const CObjShape& shape, const std::string& name) {
+    PixelBudgetScope* budget = PixelBudgetScope::Current();
+    if (!budget) return;
+    double w = 0, h = 0;
+    shape.GetSize(w, h);
+    char text[160];
+    std::snprintf(text, sizeof text,
+                  "\"%s\" (%.0f x %.0f pixels) is too large to draw; at most %d pixels a side", name.c_str(),
+                  w, h, kMaxRenderSide);
+    budget->NoteLeftOut(text);
 }
 
 struct Header {
@@ -130,6 +146,13 @@ bool ReadCurrentEntry(ByteReader& in, CDocImage& doc, std::uint64_t entryPos) {
     if (!in.Seek(entryPos) || !in.ReadI32(offset) || !in.ReadI32(size) || !in.ReadI32(kind)) return false;
     Ref<CObjShape> shape;
     PackedDib raster = ReadPayload(in, kind, offset, size, shape);
+    if (!raster && shape && shape->tooLarge) {
+        // A sound shape too large to draw is left out; the rest of the document still opens.
+        std::string name;
+        if (!in.Seek(entryPos + 16) || !ReadName(in, name)) return false;
+        NoteTooLarge(*shape, name);
+        return true;
+    }
     if (!raster) return false;
     Ref<CObjContent> c = MakeRef<CObjContent>(static_cast<ObjectKind>(kind));
     Ref<CDrawObj> o = MakeRef<CDrawObj>();
@@ -139,6 +162,8 @@ bool ReadCurrentEntry(ByteReader& in, CDocImage& doc, std::uint64_t entryPos) {
         !in.ReadI32(o->y) || !in.ReadU8(visible) || !in.ReadU8(locked) || !in.ReadU8(o->transparency) ||
         !in.ReadU8(unusedByte) || !ReadShadowRecord(in, *c, true, on))
         return false;
+    o->x = ClampStoredPosition(o->x);
+    o->y = ClampStoredPosition(o->y);
     c->SetShape(shape);
     c->filter = filter;
     c->SetRaster(std::move(raster));
@@ -160,6 +185,8 @@ bool ReadOldEntry(ByteReader& in, CDocImage& doc, std::uint64_t entryPos, Versio
         !in.ReadU8(o->transparency) || !in.ReadU8(unusedByte))
         return false;
     if (v != Version::V2000 && !ReadShadowRecord(in, *c, v != Version::V2001, on)) return false;
+    o->x = ClampStoredPosition(o->x);
+    o->y = ClampStoredPosition(o->y);
     if (!in.ReadI32(offset) || !in.ReadI32(size) || !PayloadInside(in, offset, size) || w <= 0 || h <= 0 ||
         !in.Seek(static_cast<std::uint64_t>(offset)))
         return false;
@@ -178,6 +205,25 @@ bool ReadOldEntry(ByteReader& in, CDocImage& doc, std::uint64_t entryPos, Versio
     return true;
 }
 
+// Whether two table entries point into one payload. The offsets are read from the table alone,
+// before any payload is touched.
+bool SharesPayloads(ByteReader& in, Version v, LONG count) {
+    const std::uint32_t entry = EntrySize(v);
+    // The current version stores offset and size first, the older ones last.
+    const std::uint64_t at = v == Version::V2003 ? 0 : entry - 8;
+    std::vector<ByteRange> ranges;
+    ranges.reserve(static_cast<std::size_t>(count));
+    for (LONG i = 0; i < count; ++i) {
+        LONG offset = 0, size = 0;
+        if (!in.Seek(kHeaderSize + static_cast<std::uint64_t>(i) * entry + at) || !in.ReadI32(offset) ||
+            !in.ReadI32(size))
+            return true;
+        if (offset < 0 || size < 0) continue; // refused with its entry
+        ranges.push_back({static_cast<std::uint64_t>(offset), static_cast<std::uint64_t>(size)});
+    }
+    return AnyRangesOverlap(std::move(ranges));
+}
+
 bool ReadBody(CDocImage& doc, ByteReader& in, Version v, IProgress* progress, const std::string& name) {
     Header h;
     if (!ReadHeader(in, doc, h)) return false;
@@ -188,6 +234,7 @@ bool ReadBody(CDocImage& doc, ByteReader& in, Version v, IProgress* progress, co
     if (static_cast<std::uint64_t>(h.count) * entry >
         in.Size() - std::min<std::uint64_t>(in.Size(), kHeaderSize))
         return false;
+    if (SharesPayloads(in, v, h.count)) return false;
     for (LONG i = 0; i < h.count; ++i) {
         const std::uint64_t pos = kHeaderSize + static_cast<std::uint64_t>(i) * entry;
         const bool ok = v == Version::V2003 ? ReadCurrentEntry(in, doc, pos) : ReadOldEntry(in, doc, pos, v);
@@ -195,6 +242,15 @@ bool ReadBody(CDocImage& doc, ByteReader& in, Version v, IProgress* progress, co
         status.Step(i, h.count);
     }
     return true;
+}
+
+// Reads the body under the document's pixel budget (joining the caller's, if one is open). A
+// document must fit with the canvas it is drawn on, and must be read whole: a raster refused on
+// the way (a shadow, an outline) fails the read rather than leave a different document.
+bool ReadBudgeted(CDocImage& doc, ByteReader& in, Version v, IProgress* progress, const std::string& name) {
+    PixelBudgetScope budget;
+    if (!ReadBody(doc, in, v, progress, name)) return false;
+    return budget.Allows(doc.width, doc.height) && !budget.Refused();
 }
 
 int ReadFile(CDocImage& doc, const std::string& path, IProgress* progress, const Version* only) {
@@ -205,7 +261,7 @@ int ReadFile(CDocImage& doc, const std::string& path, IProgress* progress, const
     if (!ReadTag(in, magic) || std::memcmp(magic, kMagic, 4) != 0 || !ReadTag(in, tag) || !VersionOf(tag, v))
         return 0;
     if (only && *only != v) return 0;
-    return ReadBody(doc, in, v, progress, BaseName(path)) ? 1 : 0;
+    return ReadBudgeted(doc, in, v, progress, BaseName(path)) ? 1 : 0;
 }
 
 } // namespace
@@ -266,7 +322,7 @@ bool CDocImage::ReadNativeFrom(ByteReader& in, IProgress* progress, const std::s
     Version v;
     if (!ReadTag(in, magic) || std::memcmp(magic, kMagic, 4) != 0 || !ReadTag(in, tag) || !VersionOf(tag, v))
         return false;
-    return ReadBody(*this, in, v, progress, name);
+    return ReadBudgeted(*this, in, v, progress, name);
 }
 
 int CDocImage::SaveNative(const std::string& path, IProgress* progress) const {

@@ -34,6 +34,9 @@ class CObjShape : public CRefObject {
 public:
     // Rotation in degrees; every shape has one.
     double angle = 0.0;
+    // Set when the last Render() drew nothing because its raster would have a side above
+    // kMaxRenderSide: the geometry is sound but too large to draw.
+    mutable bool tooLarge = false;
 
     virtual ObjectKind Kind() const = 0;
     // A new 32-bit raster of the current geometry, or empty on failure.

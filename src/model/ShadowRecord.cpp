@@ -23,6 +23,8 @@ bool ReadShadowRecord(ByteReader& in, CObjContent& c, bool withSkew, LONG& on) {
         !in.ReadI32(c.shadowOffsetY))
         return false;
     c.shadowType = type;
+    c.shadowOffsetX = ClampStoredPosition(c.shadowOffsetX);
+    c.shadowOffsetY = ClampStoredPosition(c.shadowOffsetY);
     if (withSkew && (!in.ReadU16(c.shadowSkew) || !in.ReadU16(c.shadowPerspective))) return false;
     return in.ReadI32(on);
 }

@@ -47,10 +47,16 @@ bool CShapeObj::ReadVectorPart(ByteReader& in) {
 PackedDib CShapeObj::RenderOutline(double w, double h, const OutlineBuilder& build, Margins* margins) const {
     // A negative width read from a file draws like no outline rather than shrinking the target.
     const int stroke = std::max(0, strokeWidth);
+    tooLarge = false;
     if (stroke < 1 && !fill) return {};
-    if (!std::isfinite(w) || !std::isfinite(h) || !std::isfinite(angle) || std::fabs(w) > kMaxExtent ||
-        std::fabs(h) > kMaxExtent)
+    if (!std::isfinite(w) || !std::isfinite(h) || !std::isfinite(angle)) return {};
+    double ew = 0, eh = 0;
+    RotatedExtent(w, h, angle, ew, eh);
+    if (!FitsRenderSide(ew + stroke, eh + stroke)) {
+        tooLarge = true;
         return {};
+    }
+    if (std::fabs(w) > kMaxExtent || std::fabs(h) > kMaxExtent) return {};
     int bw = 0, bh = 0;
     RotatedSize(w, h, angle, bw, bh);
     const long long tw = static_cast<long long>(bw) + stroke, th = static_cast<long long>(bh) + stroke;

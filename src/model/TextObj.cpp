@@ -191,6 +191,7 @@ PackedDib CTextObj::AddOutline(const PackedDib& text, const CTextLayout& layout,
 }
 
 PackedDib CTextObj::Render() {
+    tooLarge = false;
     if (IsEmpty()) {
         width = height = 0;
         return {};
@@ -203,6 +204,18 @@ PackedDib CTextObj::Render() {
         if (!(width > 0 && height > 0)) return {};
         ClampScale(scaleX, width);
         ClampScale(scaleY, height);
+    }
+    double ew = 0, eh = 0;
+    RotatedExtent((width + 10) * scaleX, height * scaleY, angle, ew, eh);
+    // The outline's canvas is larger by its margin.
+    const double margin =
+        outline ? static_cast<double>(
+                      std::max(2LL * OutlineThickness(),
+                               static_cast<long long>(std::clamp(outlineSmooth, 0, kMaxOutlineSmooth))))
+                : 0.0;
+    if (std::isfinite(ew) && std::isfinite(eh) && !FitsRenderSide(ew + margin, eh + margin)) {
+        tooLarge = true;
+        return {};
     }
     int cw = 0, ch = 0;
     RotatedSize((width + 10) * scaleX, height * scaleY, angle, cw, ch);

@@ -146,7 +146,8 @@ bool ByteReader::ReadF64(double& v) {
     std::uint64_t u = 0;
     BYTE b[8];
     const bool ok = Read(b, 8);
-    for (int i = 7; i >= 0; --i) u = (u << 8) | b[i];
+    for (int i = 7; i >= 0; --i)
+        u = (u << 8) | b[i];
     std::memcpy(&v, &u, 8);
     return ok;
 }
@@ -210,25 +211,55 @@ FileReader::FileReader(const std::string& path) {
     }
     const int flags = fcntl(fd, F_GETFL);
     if (flags != -1) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
-    file_ = fdopen(fd, "rb");
-    if (!file_) {
-        close(fd);
-        Fail();
-        return;
-    }
+    fd_ = fd;
     SetSize(static_cast<std::uint64_t>(st.st_size));
 }
 
 FileReader::~FileReader() {
-    if (file_) std::fclose(file_);
+    if (fd_ >= 0) close(fd_);
+}
+
+bool FileReader::ReadFile(std::uint64_t pos, void* dst, std::size_t n) {
+    BYTE* out = static_cast<BYTE*>(dst);
+    while (n > 0) {
+        if (pos > kMaxOffset) return false;
+        const ssize_t got = pread(fd_, out, std::min<std::size_t>(n, 1u << 30), static_cast<off_t>(pos));
+        if (got < 0 && errno == EINTR) continue;
+        // Short when the file shrank under us or the device failed.
+        if (got <= 0) return false;
+        out += got;
+        pos += static_cast<std::uint64_t>(got);
+        n -= static_cast<std::size_t>(got);
+    }
+    return true;
 }
 
 bool FileReader::ReadAt(std::uint64_t pos, void* dst, std::size_t n) {
-    if (!file_ || !SeekFile(file_, pos, filePos_)) return false;
-    const std::size_t got = std::fread(dst, 1, n, file_);
-    filePos_ += got;
-    // Short when the file shrank under us or the device failed.
-    return got == n;
+    if (fd_ < 0) return false;
+    if (n > kWindow / 2) return ReadFile(pos, dst, n);
+    ++uses_;
+    for (Window& w : windows_)
+        if (pos >= w.start && pos - w.start + n <= w.length) {
+            std::memcpy(dst, w.bytes.data() + (pos - w.start), n);
+            w.lastUse = uses_;
+            return true;
+        }
+    // Refill the window used least recently, starting at the bytes asked for.
+    Window& w = windows_[0].lastUse <= windows_[1].lastUse ? windows_[0] : windows_[1];
+    try {
+        w.bytes.resize(kWindow);
+    } catch (const std::bad_alloc&) {
+        return ReadFile(pos, dst, n);
+    }
+    const std::uint64_t left = Size() > pos ? Size() - pos : 0;
+    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kWindow, left));
+    w.length = 0;
+    if (want < n || !ReadFile(pos, w.bytes.data(), want)) return false;
+    w.start = pos;
+    w.length = want;
+    w.lastUse = uses_;
+    std::memcpy(dst, w.bytes.data(), n);
+    return true;
 }
 
 // ---- ByteWriter
@@ -278,7 +309,8 @@ bool ByteWriter::WriteF64(double v) {
     std::uint64_t u;
     std::memcpy(&u, &v, 8);
     BYTE b[8];
-    for (int i = 0; i < 8; ++i) b[i] = static_cast<BYTE>(u >> (8 * i));
+    for (int i = 0; i < 8; ++i)
+        b[i] = static_cast<BYTE>(u >> (8 * i));
     return Write(b, 8);
 }
 
@@ -331,7 +363,13 @@ std::vector<BYTE> MemoryWriter::Take() {
 
 // ---- FileWriter
 
-FileWriter::FileWriter(std::string target) : target_(std::move(target)) {
+FileWriter::FileWriter(std::string target) {
+    target_ = ResolveSaveTarget(target, &refusal_);
+    if (refusal_ == SaveRefusal::None) refusal_ = CheckSaveTarget(target_);
+    if (refusal_ != SaveRefusal::None) {
+        Fail();
+        return;
+    }
     struct stat old {};
     const bool hadTarget = stat(target_.c_str(), &old) == 0 && S_ISREG(old.st_mode);
 
@@ -348,7 +386,7 @@ FileWriter::FileWriter(std::string target) : target_(std::move(target)) {
     static constexpr char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
 
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string name = target_ + ".tmp-";
+        std::string name = target_ + kTempMarker;
         for (int i = 0; i < 6; ++i)
             name += kChars[rng() % (sizeof(kChars) - 1)];
         // 0666 so the umask applies as for any new file (mkstemp would force 0600).
@@ -365,6 +403,7 @@ FileWriter::FileWriter(std::string target) : target_(std::move(target)) {
             break;
         }
         tempPath_ = std::move(name);
+        RegisterTempFile(tempPath_);
         return;
     }
     Fail();
@@ -381,24 +420,47 @@ bool FileWriter::WriteAt(std::uint64_t pos, const void* src, std::size_t n) {
     return put == n;
 }
 
-bool FileWriter::Commit() {
+bool FileWriter::Commit(Sync sync) {
     if (!file_) return committed_;
     bool ok = !Failed();
     ok = ok && std::fflush(file_) == 0;
-    ok = ok && fsync(fileno(file_)) == 0;
+    ok = ok && (sync == Sync::Deferred || fsync(fileno(file_)) == 0);
     if (std::fclose(file_) != 0) ok = false;
     file_ = nullptr;
     ok = ok && std::rename(tempPath_.c_str(), target_.c_str()) == 0;
     if (!ok) {
         unlink(tempPath_.c_str());
+        UnregisterTempFile(tempPath_);
         tempPath_.clear();
         Fail();
         return false;
     }
     committed_ = true;
+    UnregisterTempFile(tempPath_);
     tempPath_.clear();
-    SyncFolder(FolderOf(target_));
+    if (sync == Sync::Now) SyncFolder(FolderOf(target_));
     return true;
+}
+
+bool AnyRangesOverlap(std::vector<ByteRange> ranges) {
+    std::erase_if(ranges, [](const ByteRange& r) { return r.size == 0; });
+    std::sort(ranges.begin(), ranges.end(),
+              [](const ByteRange& a, const ByteRange& b) { return a.offset < b.offset; });
+    std::uint64_t reach = 0; // the end of the furthest range so far
+    for (std::size_t i = 0; i < ranges.size(); ++i) {
+        if (i > 0 && ranges[i].offset < reach) return true;
+        const std::uint64_t end = ranges[i].offset + ranges[i].size;
+        reach = std::max(reach, end < ranges[i].offset ? ~std::uint64_t{0} : end);
+    }
+    return false;
+}
+
+bool SyncFileSystemOf(const std::string& folder) {
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return false;
+    const bool ok = syncfs(fd) == 0 && fsync(fd) == 0;
+    close(fd);
+    return ok;
 }
 
 void FileWriter::Abandon() {
@@ -406,6 +468,7 @@ void FileWriter::Abandon() {
         std::fclose(file_);
         file_ = nullptr;
         unlink(tempPath_.c_str());
+        UnregisterTempFile(tempPath_);
         tempPath_.clear();
     }
     Fail();

@@ -5,6 +5,7 @@
 // partial result, and its destination is zero-filled so nothing uninitialised leaks out.
 #pragma once
 
+#include "platform/SaveTarget.h"
 #include "platform/WinTypes.h"
 
 #include <cstddef>
@@ -76,18 +77,33 @@ private:
 
 // Reads a regular file. Anything else (a directory, a pipe, a device) is refused: it would
 // fail, block or never end. A reader that did not open has Failed() set.
+//
+// Small reads are served from two windows of the file, so that a reader going back and forth
+// between a table and the payloads it points at (a document of many objects) costs one system
+// call per window, not one per field.
 class FileReader final : public ByteReader {
 public:
     explicit FileReader(const std::string& path);
     ~FileReader() override;
-    bool IsOpen() const { return file_ != nullptr; }
+    bool IsOpen() const { return fd_ >= 0; }
 
 protected:
     bool ReadAt(std::uint64_t pos, void* dst, std::size_t n) override;
 
 private:
-    std::FILE* file_ = nullptr;
-    std::uint64_t filePos_ = 0;
+    static constexpr std::size_t kWindow = 16384;
+    struct Window {
+        std::uint64_t start = 0;
+        std::size_t length = 0;
+        std::uint64_t lastUse = 0;
+        std::vector<BYTE> bytes;
+    };
+    // Reads exactly n bytes at pos from the file itself; false when they are not all there.
+    bool ReadFile(std::uint64_t pos, void* dst, std::size_t n);
+
+    int fd_ = -1;
+    Window windows_[2];
+    std::uint64_t uses_ = 0;
 };
 
 class ByteWriter {
@@ -144,21 +160,30 @@ private:
 };
 
 // Writes a file without ever putting the previous one at risk: the bytes go to a temporary
-// file "<target>.tmp-XXXXXX" in the same folder, and only Commit() puts them in place with a
-// rename. A writer destroyed before Commit() removes its temporary file and leaves the target
+// file "<target>.zepho-tmp-XXXXXX" in the same folder, and only Commit() puts them in place with
+// a rename. A writer destroyed before Commit() removes its temporary file and leaves the target
 // as it was. The new file keeps the old one's permissions, or gets the usual ones (0666 less
-// the umask) when there was none.
+// the umask) when there was none. A path that is a symbolic link saves to the file it links to
+// (the link stays); a read-only file is not replaced: the writer does not open and Refusal()
+// says why.
 class FileWriter final : public ByteWriter {
 public:
     explicit FileWriter(std::string target);
     ~FileWriter() override;
     bool IsOpen() const { return file_ != nullptr; }
     const std::string& TempPath() const { return tempPath_; }
+    // The file that Commit() replaces (the path with its links followed).
+    const std::string& Target() const { return target_; }
+    SaveRefusal Refusal() const { return refusal_; }
+
+    // Whether Commit() waits for the data to reach the disk. Deferred leaves that to one later
+    // SyncFileSystemOf() for many files written in a row.
+    enum class Sync { Now, Deferred };
 
     // Flushes the data to disk, closes and renames over the target. False, with the temporary
     // file removed and the target untouched, when any write, the flush, the close or the rename
     // failed.
-    bool Commit();
+    bool Commit(Sync sync = Sync::Now);
     // Drops everything written; the target stays as it was.
     void Abandon();
 
@@ -168,9 +193,24 @@ protected:
 private:
     std::string target_;
     std::string tempPath_;
+    SaveRefusal refusal_ = SaveRefusal::None;
     std::FILE* file_ = nullptr;
     std::uint64_t filePos_ = 0;
     bool committed_ = false;
 };
+
+// A span of a file that a table entry points at.
+struct ByteRange {
+    std::uint64_t offset = 0;
+    std::uint64_t size = 0;
+};
+// Whether two of the non-empty ranges share a byte. Tables of valid files never point two entries
+// at one payload; a file that does would make one stored image cost its size many times over.
+bool AnyRangesOverlap(std::vector<ByteRange> ranges);
+
+// Makes everything written to the file system holding `folder` durable, the folder's entries
+// included: one call after many deferred commits. False when the folder cannot be opened or the
+// sync fails.
+bool SyncFileSystemOf(const std::string& folder);
 
 } // namespace zepho

@@ -39,12 +39,16 @@ bool PackedDib::Layout(const BITMAPINFOHEADER& h, std::size_t& pixelOffset, std:
     return true;
 }
 
-PackedDib PackedDib::Allocate(std::size_t bytes, std::size_t pixelOffset) {
+PackedDib PackedDib::Allocate(std::size_t bytes, std::size_t pixelOffset, LONG width, LONG height) {
     constexpr std::size_t kAlign = 64;
     PackedDib dib;
     if (bytes == 0 || bytes > kMaxBytes || pixelOffset > bytes) return dib;
+    if (!dib.ticket_.Charge(width, height)) return dib;
     dib.raw_.reset(static_cast<BYTE*>(std::calloc(1, bytes + kAlign)));
-    if (!dib.raw_) return dib;
+    if (!dib.raw_) {
+        dib.ticket_.Release();
+        return dib;
+    }
     const auto base = reinterpret_cast<std::uintptr_t>(dib.raw_.get());
     const std::size_t shift = (kAlign - (base + pixelOffset) % kAlign) % kAlign;
     dib.data_ = dib.raw_.get() + shift;
@@ -64,7 +68,7 @@ PackedDib PackedDib::Create(int width, int height, int bitCount, int colorsUsed,
     h.biClrUsed = (colorsUsed > 0 && bitCount <= 8) ? static_cast<DWORD>(colorsUsed) : 0;
     std::size_t offset = 0, total = 0;
     if (!Layout(h, offset, total)) return {};
-    PackedDib dib = Allocate(total, offset);
+    PackedDib dib = Allocate(total, offset, h.biWidth, h.biHeight);
     if (dib) std::memcpy(dib.data_, &h, sizeof h);
     return dib;
 }
@@ -75,14 +79,14 @@ PackedDib PackedDib::FromBytes(const void* data, std::size_t size) {
     std::memcpy(&h, data, sizeof h);
     std::size_t offset = 0, total = 0;
     if (!Layout(h, offset, total) || total > size) return {};
-    PackedDib dib = Allocate(total, offset);
+    PackedDib dib = Allocate(total, offset, h.biWidth, h.biHeight);
     if (dib) std::memcpy(dib.data_, data, total);
     return dib;
 }
 
 PackedDib PackedDib::Clone() const {
     if (!data_) return {};
-    PackedDib dib = Allocate(size_, pixelOffset_);
+    PackedDib dib = Allocate(size_, pixelOffset_, Width(), Height());
     if (dib) std::memcpy(dib.data_, data_, size_);
     return dib;
 }

@@ -6,6 +6,7 @@
 // padded to a multiple of 4 bytes. An empty PackedDib stands for "no image".
 #pragma once
 
+#include "platform/PixelBudget.h"
 #include "platform/WinTypes.h"
 
 #include <cstddef>
@@ -24,19 +25,21 @@ public:
     PackedDib() = default;
     PackedDib(PackedDib&& o) noexcept
         : raw_(std::move(o.raw_)), data_(std::exchange(o.data_, nullptr)), size_(std::exchange(o.size_, 0)),
-          pixelOffset_(std::exchange(o.pixelOffset_, 0)) {}
+          pixelOffset_(std::exchange(o.pixelOffset_, 0)), ticket_(std::move(o.ticket_)) {}
     PackedDib& operator=(PackedDib&& o) noexcept {
         raw_ = std::move(o.raw_);
         data_ = std::exchange(o.data_, nullptr);
         size_ = std::exchange(o.size_, 0);
         pixelOffset_ = std::exchange(o.pixelOffset_, 0);
+        ticket_ = std::move(o.ticket_);
         return *this;
     }
     PackedDib(const PackedDib&) = delete;
     PackedDib& operator=(const PackedDib&) = delete;
 
     // A new zero-filled DIB. colorsUsed is stored for depths of 8 or less when above 0.
-    // Empty when the arguments are invalid, the size overflows or memory runs out.
+    // Empty when the arguments are invalid, the size overflows, memory runs out or the pixel
+    // budget of the document being read would be passed (PixelBudgetScope).
     static PackedDib Create(int width, int height, int bitCount, int colorsUsed = 0,
                             DWORD compression = BI_RGB);
     // A copy of a packed DIB held in memory, after checking that the header describes a block
@@ -99,12 +102,15 @@ private:
     };
     // A zero-filled block whose pixels (at pixelOffset) start on a 64-byte boundary, so that
     // the kernels' vector loads do not straddle cache lines.
-    static PackedDib Allocate(std::size_t bytes, std::size_t pixelOffset);
+    // The pixels are charged to the budget open on this thread, if any, before allocating.
+    static PackedDib Allocate(std::size_t bytes, std::size_t pixelOffset, LONG width, LONG height);
 
     std::unique_ptr<BYTE[], FreeDeleter> raw_;
     BYTE* data_ = nullptr;
     std::size_t size_ = 0;
     std::size_t pixelOffset_ = 0;
+    // Member last: released after the block is freed.
+    PixelTicket ticket_;
 };
 
 } // namespace zepho

@@ -1,6 +1,7 @@
 #include "raster/Shadow.h"
 
 #include "extlib/VorRender.h"
+#include "platform/PixelBudget.h"
 #include "raster/Dib.h"
 
 #include <algorithm>
@@ -11,12 +12,18 @@ namespace zepho {
 namespace {
 
 constexpr double kDegToRad = 0.017453292519943295;
-// Shadow canvases past this many pixels a side are refused rather than attempted.
-constexpr double kMaxSide = 1 << 16;
+// Shadow canvases past the renderer's largest side are refused rather than attempted.
+constexpr double kMaxSide = kMaxRenderSide;
 
 // A canvas side computed in doubles, or -1 when it is not a usable size.
 int Side(double v) {
     return std::isfinite(v) && v >= 1 && v <= kMaxSide ? static_cast<int>(v) : -1;
+}
+
+// The canvas and the blur's four float planes, checked against the budget of a document being
+// read before anything is drawn.
+bool ShadowFits(int w, int h, int blur) {
+    return PixelBudgetScope::CurrentAllows(w, h, blur >= 1 ? 5 : 1);
 }
 
 } // namespace
@@ -27,7 +34,7 @@ PackedDib MakeFlatShadow(const PackedDib& raster, COLORREF color, double scale, 
     const double z = scale;
     const int w = Side(std::floor(raster.Width() * z + 0.5) + 2.0 * b);
     const int h = Side(std::floor(raster.Height() * z + 0.5) + 2.0 * b);
-    if (w < 0 || h < 0) return {};
+    if (w < 0 || h < 0 || !ShadowFits(w, h, b)) return {};
     PackedDib canvas = CreateSolidDIB(w, h, color, 0);
     if (!canvas) return {};
     {
@@ -54,7 +61,7 @@ PackedDib MakePerspectiveShadow(const PackedDib& raster, int type, COLORREF colo
     const double V = std::cos(a) * p * H * 0.01;
     const int w = Side(std::max(std::floor(V + std::max(W, W * z)) + 2 * b, 1.0));
     const int h = Side(std::max(std::floor(U + 0.5) + 2 * b, 1.0));
-    if (w < 0 || h < 0) return {};
+    if (w < 0 || h < 0 || !ShadowFits(w, h, static_cast<int>(b))) return {};
 
     double q[8];
     switch (type) {

@@ -101,8 +101,17 @@ TEST(ObjectList, InsertBoundsAndDuplicates) {
     EXPECT_EQ(copy.Count(), 3);
     EXPECT_EQ(d->RefCount(), 1);
     EXPECT_EQ(a->RefCount(), 3);
+    // The copy refuses what it now holds and takes back what the copy dropped.
+    EXPECT_FALSE(copy.AddTail(b));
+    EXPECT_TRUE(copy.AddTail(d));
+    EXPECT_TRUE(copy.Remove(a.Get()));
+    EXPECT_FALSE(copy.Remove(a.Get()));
+    EXPECT_EQ(copy.IndexOf(a.Get()), -1);
+    EXPECT_TRUE(copy.InsertAt(a, 1));
+    EXPECT_EQ(copy.IndexOf(a.Get()), 1);
     list.RemoveAll();
     EXPECT_EQ(a->RefCount(), 2);
+    EXPECT_TRUE(list.AddTail(a));
 }
 
 TEST(Document, SearchesAndCounts) {

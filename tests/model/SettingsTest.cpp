@@ -84,19 +84,22 @@ TEST(Settings, RangeRules) {
     EXPECT_EQ(LoadOne("PaintShapeWidth", 101).PaintShapeWidth, 8);
     EXPECT_EQ(LoadOne("FillInsideShape", 0).FillInsideShape, 0);
     EXPECT_EQ(LoadOne("FillInsideShape", 2).FillInsideShape, 1);
+    EXPECT_EQ(LoadOne("MaxDocumentMegapixels", 0).MaxDocumentMegapixels, 1024);
+    EXPECT_EQ(LoadOne("MaxDocumentMegapixels", 4096).MaxDocumentMegapixels, 4096);
 }
 
 TEST(Settings, ReadingOrderAndEntryNames) {
     OrderStore store;
     CAppSettings s;
     s.Load(store);
-    ASSERT_EQ(store.read.size(), 69u);
+    ASSERT_EQ(store.read.size(), 70u);
     EXPECT_EQ(store.read.front(), "PreviewPic");
     EXPECT_EQ(store.read[4], "UndoMaxTimes");
     EXPECT_EQ(store.read[33], "BannderGradientColor2");
     EXPECT_EQ(store.read[66], "VerticalOffset");
     EXPECT_EQ(store.read[67], "PaintShapeWidth");
     EXPECT_EQ(store.read[68], "FillInsideShape");
+    EXPECT_EQ(store.read[69], "MaxDocumentMegapixels");
 }
 
 TEST(Settings, SaveThenLoadKeepsEveryValue) {

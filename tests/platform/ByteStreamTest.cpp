@@ -5,10 +5,14 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 #include <vector>
 
+#include <csignal>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace zepho;
 namespace fs = std::filesystem;
@@ -135,7 +139,7 @@ TEST_F(ByteFiles, CommitReplacesTheTargetAndKeepsItsPermissions) {
     {
         FileWriter w(target);
         ASSERT_TRUE(w.IsOpen());
-        EXPECT_EQ(w.TempPath().rfind(target + ".tmp-", 0), 0u);
+        EXPECT_EQ(w.TempPath().rfind(target + kTempMarker, 0), 0u);
         EXPECT_TRUE(w.WriteU32(0) && w.Write("payload", 7));
         EXPECT_TRUE(w.Seek(0) && w.WriteU32BE(0x4E455721)); // "NEW!"
         EXPECT_EQ(Get(target), "old contents");             // untouched until the commit
@@ -167,8 +171,9 @@ TEST_F(ByteFiles, AbandonedOrFailedWritersLeaveTheOldFile) {
 
     fs::create_directory(PathOf("folder"));
     {
-        FileWriter w(PathOf("folder")); // the rename fails
-        EXPECT_TRUE(w.Write("abc", 3));
+        FileWriter w(PathOf("folder")); // a folder is not replaced by a file
+        EXPECT_EQ(w.Refusal(), SaveRefusal::NotAFile);
+        EXPECT_FALSE(w.Write("abc", 3));
         EXPECT_FALSE(w.Commit());
     }
     EXPECT_EQ(Listing(), (std::vector<std::string>{"folder", "image.bin"}));
@@ -178,4 +183,113 @@ TEST_F(ByteFiles, AbandonedOrFailedWritersLeaveTheOldFile) {
     EXPECT_FALSE(nowhere.Write("abc", 3));
     EXPECT_FALSE(nowhere.Commit());
     EXPECT_EQ(Listing(), (std::vector<std::string>{"folder", "image.bin"}));
+}
+
+// Saving through a link writes the linked file and keeps the link; a read-only file is refused
+// and stays as it was; the new file keeps the old one's permission bits.
+TEST_F(ByteFiles, SavesFollowLinksAndRefuseReadOnlyFiles) {
+    const std::string real = PathOf("real.bin");
+    Put(real, "old");
+    ASSERT_EQ(chmod(real.c_str(), 0604), 0);
+    ASSERT_EQ(symlink("real.bin", PathOf("link.bin").c_str()), 0); // relative to the link's folder
+    ASSERT_EQ(symlink(PathOf("link.bin").c_str(), PathOf("chain.bin").c_str()), 0);
+    ASSERT_EQ(symlink("fresh.bin", PathOf("dangling.bin").c_str()), 0);
+    const auto save = [](const std::string& path, const std::string& text) {
+        FileWriter w(path);
+        return w.IsOpen() && w.Write(text.data(), text.size()) && w.Commit();
+    };
+    struct stat st {};
+    for (const char* via : {"link.bin", "chain.bin"}) {
+        SCOPED_TRACE(via);
+        ASSERT_TRUE(save(PathOf(via), via));
+        EXPECT_EQ(Get(real), via);
+        ASSERT_EQ(lstat(PathOf(via).c_str(), &st), 0);
+        EXPECT_TRUE(S_ISLNK(st.st_mode));
+        ASSERT_EQ(stat(real.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 07777, 0604u);
+    }
+    ASSERT_TRUE(save(PathOf("dangling.bin"), "new file"));
+    EXPECT_EQ(Get(PathOf("fresh.bin")), "new file");
+    ASSERT_EQ(lstat(PathOf("dangling.bin").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+
+    const std::string locked = PathOf("locked.bin");
+    Put(locked, "keep");
+    ASSERT_EQ(chmod(locked.c_str(), 0444), 0);
+    ASSERT_EQ(symlink("locked.bin", PathOf("to-locked.bin").c_str()), 0);
+    for (const char* name : {"locked.bin", "to-locked.bin"}) {
+        FileWriter w(PathOf(name));
+        EXPECT_FALSE(w.IsOpen());
+        EXPECT_EQ(w.Refusal(), SaveRefusal::ReadOnly);
+        EXPECT_STREQ(SaveRefusalText(w.Refusal()), "the file is read-only");
+        EXPECT_FALSE(w.Commit());
+    }
+    EXPECT_EQ(Get(locked), "keep");
+
+    ASSERT_EQ(symlink("loop-b", PathOf("loop-a").c_str()), 0);
+    ASSERT_EQ(symlink("loop-a", PathOf("loop-b").c_str()), 0);
+    EXPECT_EQ(FileWriter(PathOf("loop-a")).Refusal(), SaveRefusal::LinkLoop);
+    EXPECT_EQ(Listing(),
+              (std::vector<std::string>{"chain.bin", "dangling.bin", "fresh.bin", "link.bin", "locked.bin",
+                                        "loop-a", "loop-b", "real.bin", "to-locked.bin"}));
+}
+
+// A process stopped by SIGINT or SIGTERM in the middle of a save leaves the target as it was and
+// no temporary file; SIGKILL cannot be caught, and leaves a file named for what it is.
+TEST_F(ByteFiles, StoppedSavesLeaveNoTemporaryFile) {
+    const std::string target = PathOf("doc.qzi");
+    Put(target, "saved before");
+    for (int sig : {SIGINT, SIGTERM, SIGKILL}) {
+        SCOPED_TRACE(sig);
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            InstallSaveCleanupOnSignals();
+            FileWriter w(target);
+            w.Write("half", 4);
+            raise(sig);
+            _exit(0); // not reached
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status));
+        EXPECT_EQ(WTERMSIG(status), sig);
+        EXPECT_EQ(Get(target), "saved before");
+        const std::vector<std::string> files = Listing();
+        if (sig != SIGKILL) {
+            EXPECT_EQ(files, std::vector<std::string>{"doc.qzi"});
+        } else {
+            ASSERT_EQ(files.size(), 2u);
+            EXPECT_EQ(files[1].rfind(std::string("doc.qzi") + kTempMarker, 0), 0u) << files[1];
+        }
+    }
+}
+
+// Reads jumping between two far parts of a file, across the reader's windows and past their
+// size, give the same bytes as the file holds.
+TEST_F(ByteFiles, ScatteredReadsMatchTheFile) {
+    std::string bytes(200000, '\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<char>((i * 2654435761u) >> 13);
+    const std::string path = PathOf("scattered.bin");
+    Put(path, bytes);
+    FileReader file(path);
+    MemoryReader memory(bytes.data(), bytes.size());
+    ASSERT_EQ(file.Size(), bytes.size());
+    std::mt19937 rng(7);
+    for (int i = 0; i < 5000; ++i) {
+        const std::uint64_t base = (i % 2) ? 150000 : 0; // a table and its payloads
+        const std::uint64_t pos = base + rng() % 50000;
+        // Now and then more than a window holds; never past the end.
+        const std::size_t want = (i % 97 == 0) ? 20000 : rng() % 64;
+        const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(want, bytes.size() - pos));
+        std::vector<BYTE> a(n), b(n);
+        ASSERT_TRUE(file.Seek(pos) && memory.Seek(pos));
+        ASSERT_TRUE(file.Read(a.data(), n)) << pos << " " << n;
+        ASSERT_TRUE(memory.Read(b.data(), n));
+        ASSERT_EQ(a, b) << pos << " " << n;
+    }
+    std::vector<BYTE> tail(2);
+    ASSERT_TRUE(file.Seek(bytes.size() - 1));
+    EXPECT_FALSE(file.Read(tail.data(), 2)); // past the end: refused
 }
