@@ -9,12 +9,14 @@ PACKAGES=(
   # core libraries
   libagg-dev libpixman-1-dev libpng-dev libjpeg-dev libtiff-dev libimagequant-dev
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
-  libfreetype-dev libfontconfig-dev libharfbuzz-dev
+  libfreetype-dev libfontconfig-dev libharfbuzz-dev libwebp-dev libavif-dev
   fonts-dejavu-core fonts-liberation2
   # shell
   qt6-base-dev libxcb1-dev libxcb-shape0-dev libxcb-xfixes0-dev xvfb xauth
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev valgrind libgif-dev
+  # independent decoders the tests read our WebP and AVIF files with (skipped when absent)
+  webp libavif-bin
 )
 
 # Fuzzing (make fuzz) needs clang and its fuzzer runtime, which nothing else does.

@@ -1,4 +1,5 @@
 // zepho-cli: the batch tool. Reads documents without any user interface.
+#include "cli/Convert.h"
 #include "cli/Describe.h"
 #include "codecs/FileTypes.h"
 #include "codecs/OpenExport.h"
@@ -12,6 +13,7 @@
 #include <cstring>
 #include <string>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -23,13 +25,21 @@ const char kUsage[] =
     "usage: zepho-cli info FILE [--json]\n"
     "       zepho-cli objects FILE OUTDIR\n"
     "       zepho-cli flatten FILE OUT.png\n"
-    "       zepho-cli convert FILE OUT [--option N] [--background RRGGBB]\n"
+    "       zepho-cli convert FILE OUT [OPTIONS]\n"
+    "       zepho-cli convert FILE... --out-dir DIR --to EXT [-j N] [--force] [OPTIONS]\n"
     "FILE may be a document (.qzi) or an image (.bmp .dib .gif .jpg .jpeg .png .pcx .tga .tif .tiff\n"
-    ".psd .ico .cur .ani); GIF frames, icon images and PSD layers become objects.\n"
+    ".psd .ico .cur .ani .webp .avif); GIF and WebP frames, icon images and PSD layers become objects.\n"
     "convert writes by OUT's extension: .qzi saves a document, .psd writes every object as a layer;\n"
     "other images get the visible objects flattened over the background (default ffffff; GIF,\n"
-    "icons and cursors keep transparency). --option is the JPEG quality (default 85), the TIFF\n"
-    "compression code (default 1), the TGA bits (1 = RLE, 2 = bottom-up; default 1), 1 to\n"
+    "icons, cursors, WebP and AVIF keep transparency).\n"
+    "With --out-dir every FILE is written to DIR under its own name with the extension EXT, on N\n"
+    "threads (default: one per core); existing files are kept unless --force; the exit status is 1\n"
+    "when any file failed.\n"
+    "OPTIONS: --background RRGGBB; --keep-alpha (PNG, TIFF, TGA, BMP: keep the transparency instead\n"
+    "of the background); --quality N (1..100: JPEG 85, WebP 75, AVIF 60); --lossless (WebP);\n"
+    "--speed N (AVIF encoder, 0 slowest .. 10 fastest, default 6); --animate (WebP: one frame per\n"
+    "visible object, from the bottom up); --option N, the writer's option word: the JPEG quality,\n"
+    "the TIFF compression code (default 1), the TGA bits (1 = RLE, 2 = bottom-up; default 1), 1 to\n"
     "interlace a GIF (default 0), a cursor's hot spot as Y * 65536 + X (default 0), or the BMP\n"
     "colours (0 = 256, 1 = 16, 2 = black and white, 3 = high, 4 = true (default), 5 = 16 grays,\n"
     "6 = 256 grays).\n";
@@ -62,58 +72,10 @@ private:
     std::string text_;
 };
 
-// Reads a document; on failure returns false with the reason.
+// Reads a document with a progress bar on a terminal; on failure returns false with the reason.
 bool Load(const std::string& path, CDocImage& doc, std::string& format, std::string& why) {
-    struct stat st;
-    if (stat(path.c_str(), &st) != 0) {
-        why = std::string("cannot open: ") + std::strerror(errno);
-        return false;
-    }
-    if (!S_ISREG(st.st_mode)) {
-        why = "not a regular file";
-        return false;
-    }
-    const std::string ext = UpperExtension(path);
-    const FileKind kind = FileKindOf(path);
-    if (kind != FileKind::Native) {
-        if (!CanOpen(kind)) {
-            why = "unsupported file type" + (ext.empty() ? std::string() : " ." + ext);
-            return false;
-        }
-        format = ext;
-        for (char& c : format)
-            c = static_cast<char>(c - 'A' + 'a');
-        if (format == "jpeg") format = "jpg";
-        if (format == "tiff") format = "tif";
-        if (format == "dib") format = "bmp";
-        LoadFlags flags;
-        TerminalProgress progress;
-        progress.SetText("Reading file " + BaseName(path));
-        if (!OpenFile(doc, path, flags, &progress)) {
-            why = "cannot read the image (damaged or unsupported " + format + " file)";
-            return false;
-        }
-        return true;
-    }
-    {
-        FileReader in(path);
-        char head[8] = {};
-        if (!in.IsOpen() || !in.Read(head, 8)) {
-            why = "cannot read the file header";
-            return false;
-        }
-        if (std::memcmp(head, "QZI ", 4) != 0) {
-            why = "not a Quarnix Zepho Image document";
-            return false;
-        }
-        format = "qzi " + std::string(head + 4, 4);
-    }
     TerminalProgress progress;
-    if (!doc.ReadNativeAnyVersion(path, &progress)) {
-        why = "unsupported version or damaged document (" + format + ")";
-        return false;
-    }
-    return true;
+    return cli::LoadDocument(path, doc, format, why, &progress);
 }
 
 bool MakeDir(const std::string& dir) {
@@ -194,44 +156,67 @@ bool ParseInt(const std::string& text, long min, long max, int base, long& value
 }
 
 int Convert(const std::vector<std::string>& args) {
-    const std::string& file = args[1];
-    const std::string& out = args[2];
-    long option = -1, background = 0xFFFFFF;
-    for (std::size_t i = 3; i < args.size(); i += 2) {
-        const std::string value = i + 1 < args.size() ? args[i + 1] : std::string();
-        if (args[i] == "--option" && ParseInt(value, 0, 0xFFFFFFFFL, 10, option)) continue;
-        if (args[i] == "--background" && value.size() == 6 && ParseInt(value, 0, 0xFFFFFF, 16, background))
+    cli::ConvertOptions opts;
+    std::vector<std::string> files;
+    std::string outDir, to;
+    long jobs = 0;
+    bool batch = false;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--keep-alpha" || a == "--animate" || a == "--lossless" || a == "--force") {
+            (a == "--keep-alpha" ? opts.keepAlpha : a == "--animate" ? opts.animate : a == "--lossless" ? opts.lossless : opts.force) = true;
             continue;
+        }
+        if (a.empty() || a[0] != '-') {
+            files.push_back(a);
+            continue;
+        }
+        const std::string value = i + 1 < args.size() ? args[i + 1] : std::string();
+        long v = 0;
+        bool ok = false;
+        if (a == "--option") {
+            ok = ParseInt(value, 0, 0xFFFFFFFFL, 10, opts.option);
+        } else if (a == "--background") {
+            ok = value.size() == 6 && ParseInt(value, 0, 0xFFFFFF, 16, opts.background);
+        } else if (a == "--quality" && ParseInt(value, 1, 100, 10, v)) {
+            opts.quality = static_cast<int>(v);
+            ok = true;
+        } else if (a == "--speed" && ParseInt(value, 0, 10, 10, v)) {
+            opts.speed = static_cast<int>(v);
+            ok = true;
+        } else if (a == "-j" || a == "--jobs") {
+            ok = ParseInt(value, 1, 1024, 10, jobs);
+        } else if (a == "--out-dir" || a == "--to") {
+            ok = !value.empty();
+            (a == "--to" ? to : outDir) = value;
+            batch = true;
+        }
+        if (!ok) {
+            std::fputs(kUsage, stderr);
+            return 2;
+        }
+        ++i;
+    }
+    if (batch) {
+        if (outDir.empty() || to.empty() || files.empty()) {
+            std::fputs(kUsage, stderr);
+            return 2;
+        }
+        if (jobs <= 0) jobs = std::max(1u, std::thread::hardware_concurrency());
+        return cli::ConvertMany(files, outDir, to, static_cast<int>(jobs), opts);
+    }
+    if (files.size() != 2) {
         std::fputs(kUsage, stderr);
         return 2;
     }
-    CDocImage doc;
+    const std::string& file = files[0];
+    const std::string& out = files[1];
     std::string format, why;
+    if (!cli::CheckOutputType(out, opts, why)) return Fail(out, why);
+    CDocImage doc;
     if (!Load(file, doc, format, why)) return Fail(file, why);
-    const FileKind kind = FileKindOf(out);
     TerminalProgress progress;
-    progress.SetText("Saving file " + BaseName(out));
-    if (kind == FileKind::Native) {
-        if (!doc.SaveNative(out, &progress)) return Fail(out, "cannot write the document");
-        return 0;
-    }
-    if (!CanExport(kind)) return Fail(out, "cannot write this file type");
-    if (doc.width <= 0 || doc.height <= 0) return Fail(file, "the canvas is empty");
-    // Images are stored top-down in RGB order: the background is given as RRGGBB.
-    const COLORREF bg = RGB((background >> 16) & 0xFF, (background >> 8) & 0xFF, background & 0xFF);
-    bool ok;
-    if (kind == FileKind::Bmp) {
-        ok = ExportBmp(doc, out, option < 0 ? 4 : static_cast<int>(option), &progress, bg);
-    } else {
-        DWORD word = 85;
-        if (kind == FileKind::Tiff) word = 1;
-        if (kind == FileKind::Tga) word = 1;
-        if (kind == FileKind::Gif) word = 0;
-        if (kind == FileKind::Gif) word = 0;
-        if (option >= 0) word = static_cast<DWORD>(option);
-        ok = ExportFile(doc, out, word, 0, &progress, bg);
-    }
-    if (!ok) return Fail(out, "cannot write the image");
+    if (!cli::WriteDocument(doc, out, opts, &progress, why)) return Fail(doc.width <= 0 ? file : out, why);
     return 0;
 }
 
@@ -244,7 +229,7 @@ int main(int argc, char** argv) {
         return Info(args[1], args.size() == 3);
     if (args.size() == 3 && args[0] == "objects") return Objects(args[1], args[2]);
     if (args.size() == 3 && args[0] == "flatten") return Flatten(args[1], args[2]);
-    if (args.size() >= 3 && args[0] == "convert") return Convert(args);
+    if (args.size() >= 2 && args[0] == "convert") return Convert(args);
     std::fputs(kUsage, stderr);
     return args.empty() || args[0] == "--help" || args[0] == "-h" ? (args.empty() ? 2 : 0) : 2;
 }

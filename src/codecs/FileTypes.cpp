@@ -15,7 +15,7 @@ FileKind FileKindOf(const std::string& path) {
         {"PSD", FileKind::Psd},   {"BMP", FileKind::Bmp},  {"DIB", FileKind::Bmp},
         {"JPG", FileKind::Jpg},   {"JPEG", FileKind::Jpg}, {"PCX", FileKind::Pcx},
         {"PNG", FileKind::Png},   {"TGA", FileKind::Tga},  {"TIF", FileKind::Tiff},
-        {"TIFF", FileKind::Tiff},
+        {"TIFF", FileKind::Tiff}, {"WEBP", FileKind::Webp}, {"AVIF", FileKind::Avif},
     };
     const std::string ext = UpperExtension(path);
     for (const Entry& e : kTable)
@@ -43,6 +43,14 @@ bool CanOpen(FileKind kind) {
 
 bool CanExport(FileKind kind) {
     return kind != FileKind::None && kind != FileKind::Avi && kind != FileKind::Native;
+}
+
+bool CanKeepAlpha(FileKind kind) {
+    return kind == FileKind::Png || kind == FileKind::Tiff || kind == FileKind::Tga || kind == FileKind::Bmp;
+}
+
+bool CanAnimate(FileKind kind) {
+    return kind == FileKind::Webp;
 }
 
 } // namespace zepho

@@ -194,7 +194,7 @@ TEST(Cli, ConvertBetweenDocumentsAndImages) {
     ASSERT_EQ(bmpInfo.status, 0) << bmpInfo.err;
     EXPECT_NE(bmpInfo.out.find("canvas: 20 x 10"), std::string::npos) << bmpInfo.out;
 
-    EXPECT_EQ(Cli("convert " + doc + " " + dir + "/x.webp").status, 1);
+    EXPECT_EQ(Cli("convert " + doc + " " + dir + "/x.jxl").status, 1);
     EXPECT_EQ(Cli("convert " + doc + " " + dir + "/x.png --background green").status, 2);
     EXPECT_EQ(Cli("convert " + doc + " " + dir + "/x.png --option").status, 2);
     CliRun missingDir = Cli("convert " + doc + " /nonexistent/dir/x.png");

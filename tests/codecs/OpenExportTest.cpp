@@ -39,7 +39,9 @@ TEST(FileTypes, ChosenByTheExtensionAlone) {
     EXPECT_EQ(FileKindOf("doc.qzi"), FileKind::Native);
     EXPECT_EQ(FileKindOf("noext"), FileKind::None);
     EXPECT_EQ(FileKindOf("dir.png/noext"), FileKind::None); // a dot in a folder name is not an extension
-    EXPECT_EQ(FileKindOf("x.webp"), FileKind::None);
+    EXPECT_EQ(FileKindOf("x.WebP"), FileKind::Webp);
+    EXPECT_EQ(FileKindOf("x.avif"), FileKind::Avif);
+    EXPECT_EQ(FileKindOf("x.jxl"), FileKind::None);
 }
 
 TEST(OpenFile, UnknownOrMissingExtensionFailsOnAnEmptyModel) {
@@ -47,7 +49,7 @@ TEST(OpenFile, UnknownOrMissingExtensionFailsOnAnEmptyModel) {
     LoadFlags flags;
     EXPECT_FALSE(OpenFile(*doc, "/nonexistent/dir/file", flags, nullptr));
     EXPECT_EQ(doc->objects.Count(), 0); // cleared first
-    EXPECT_FALSE(OpenFile(*doc, "/nonexistent/dir/file.webp", flags, nullptr));
+    EXPECT_FALSE(OpenFile(*doc, "/nonexistent/dir/file.jxl", flags, nullptr));
     EXPECT_FALSE(OpenFile(*doc, "/nonexistent/dir/file.png", flags, nullptr));
     EXPECT_FALSE(flags.nativeLoaded);
 }
