@@ -16,7 +16,7 @@ PACKAGES=(
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev valgrind libgif-dev
   # independent decoders the tests read our WebP and AVIF files with (skipped when absent)
-  webp libavif-bin
+  webp libavif-bin python3-pil
 )
 
 # Fuzzing (make fuzz) needs clang and its fuzzer runtime, which nothing else does.
