@@ -30,7 +30,8 @@ PackedDib Picture() {
     for (int y = 0; y < kH; ++y)
         for (int x = 0; x < kW; ++x) {
             BYTE* p = d.Pixel32(x, y);
-            const double v = 128 + 60 * std::sin(x * 0.011 + y * 0.004) + 50 * std::cos(y * 0.013 - x * 0.002);
+            const double v =
+                128 + 60 * std::sin(x * 0.011 + y * 0.004) + 50 * std::cos(y * 0.013 - x * 0.002);
             const int n = static_cast<int>(rng() % 9) - 4;
             p[0] = static_cast<BYTE>(std::clamp(static_cast<int>(v) + n, 0, 255));
             p[1] = static_cast<BYTE>(std::clamp(static_cast<int>(255 - v) + n, 0, 255));

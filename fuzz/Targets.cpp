@@ -75,7 +75,8 @@ Bytes ReadAll(const std::string& path) {
 Bytes Exported(const char* extension, unsigned option = 0, unsigned extra = 0) {
     const std::string path = "/tmp/zepho_fuzz_seed_" + std::to_string(getpid()) + "." + extension;
     Bytes bytes;
-    if (ExportFile(*SampleDocument(), path, option, extra, nullptr, RGB(255, 255, 255))) bytes = ReadAll(path);
+    if (ExportFile(*SampleDocument(), path, option, extra, nullptr, RGB(255, 255, 255)))
+        bytes = ReadAll(path);
     std::remove(path.c_str());
     return bytes;
 }

@@ -98,8 +98,8 @@ private:
         if (!bar_) return;
         constexpr int kWidth = 30;
         const int filled = total_ ? done_ * kWidth / total_ : kWidth;
-        std::fprintf(stderr, "\r[%.*s%*s] %d/%d", filled, "##############################", kWidth - filled, "",
-                     done_, total_);
+        std::fprintf(stderr, "\r[%.*s%*s] %d/%d", filled, "##############################", kWidth - filled,
+                     "", done_, total_);
         if (failed_) std::fprintf(stderr, ", %d failed", failed_);
         std::fflush(stderr);
     }
@@ -182,8 +182,8 @@ bool CheckOutputType(const std::string& outPath, const ConvertOptions& opts, std
     return true;
 }
 
-bool WriteDocument(const CDocImage& doc, const std::string& out, const ConvertOptions& opts, IProgress* progress,
-                   std::string& why) {
+bool WriteDocument(const CDocImage& doc, const std::string& out, const ConvertOptions& opts,
+                   IProgress* progress, std::string& why) {
     const FileKind kind = FileKindOf(out);
     if (progress) progress->SetText("Saving file " + BaseName(out));
     if (kind == FileKind::Native) {

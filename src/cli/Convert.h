@@ -11,14 +11,14 @@ namespace zepho::cli {
 
 // How convert writes its outputs; -1 means the format's default.
 struct ConvertOptions {
-    long option = -1;         // --option: the writer's option word as is
+    long option = -1;           // --option: the writer's option word as is
     long background = 0xFFFFFF; // --background, RRGGBB
-    int quality = -1;         // --quality: JPEG, WebP, AVIF
-    int speed = -1;           // --speed: AVIF encoder speed 0..10
-    bool lossless = false;    // --lossless: WebP
-    bool keepAlpha = false;   // --keep-alpha: PNG, TIFF, TGA, BMP keep the transparency
-    bool animate = false;     // --animate: one frame per visible object
-    bool force = false;       // --force: replace existing outputs (several inputs only)
+    int quality = -1;           // --quality: JPEG, WebP, AVIF
+    int speed = -1;             // --speed: AVIF encoder speed 0..10
+    bool lossless = false;      // --lossless: WebP
+    bool keepAlpha = false;     // --keep-alpha: PNG, TIFF, TGA, BMP keep the transparency
+    bool animate = false;       // --animate: one frame per visible object
+    bool force = false;         // --force: replace existing outputs (several inputs only)
 };
 
 // Reads a document or an image; on failure false with the reason. `progress` may be null.
@@ -30,8 +30,8 @@ bool CheckOutputType(const std::string& outPath, const ConvertOptions& opts, std
 
 // Writes the document in the format `out` names. On failure false with the reason; the target is
 // then untouched.
-bool WriteDocument(const CDocImage& doc, const std::string& out, const ConvertOptions& opts, IProgress* progress,
-                   std::string& why);
+bool WriteDocument(const CDocImage& doc, const std::string& out, const ConvertOptions& opts,
+                   IProgress* progress, std::string& why);
 
 // Converts every input into outDir (names kept, extension replaced by `ext`) on `jobs` threads.
 // One line per failed file on stderr, a progress bar there when it is a terminal, a summary at

@@ -164,7 +164,10 @@ int Convert(const std::vector<std::string>& args) {
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--keep-alpha" || a == "--animate" || a == "--lossless" || a == "--force") {
-            (a == "--keep-alpha" ? opts.keepAlpha : a == "--animate" ? opts.animate : a == "--lossless" ? opts.lossless : opts.force) = true;
+            (a == "--keep-alpha" ? opts.keepAlpha
+             : a == "--animate"  ? opts.animate
+             : a == "--lossless" ? opts.lossless
+                                 : opts.force) = true;
             continue;
         }
         if (a.empty() || a[0] != '-') {

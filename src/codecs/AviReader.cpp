@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 #include <vector>
 
 extern "C" {
@@ -77,7 +78,9 @@ AviReader::~AviReader() = default;
 
 bool AviReader::OpenAvi(const std::string& path) {
     CloseAvi();
-    av_log_set_level(AV_LOG_QUIET);
+    // FFmpeg's log level is process-wide; set it once, not from every reader on every thread.
+    static std::once_flag quiet;
+    std::call_once(quiet, [] { av_log_set_level(AV_LOG_QUIET); });
     s_->path = path;
     s_->failed = false;
     if (!s_->packet) s_->packet = av_packet_alloc();
@@ -110,7 +113,9 @@ bool AviReader::OpenFirstVideoStream() {
     return s_->format && OpenStream(0);
 }
 
-bool AviReader::Failed() const { return s_->failed; }
+bool AviReader::Failed() const {
+    return s_->failed;
+}
 
 // The first video stream at or after `fromIndex` whose decoder opens. A later stream is read
 // from a fresh open of the file, so that its packets start at the beginning.

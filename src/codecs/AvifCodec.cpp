@@ -69,8 +69,8 @@ PackedDib DecodeAvif(std::span<const BYTE> file) {
     if (avifDecoderSetIOMemory(dec.get(), file.data(), file.size()) != AVIF_RESULT_OK) return {};
     if (avifDecoderParse(dec.get()) != AVIF_RESULT_OK) return {};
     const avifImage* header = dec->image;
-    if (header->width == 0 || header->height == 0 || header->width > 0x7FFFFFFF || header->height > 0x7FFFFFFF ||
-        std::uint64_t(header->width) * header->height > dec->imageSizeLimit)
+    if (header->width == 0 || header->height == 0 || header->width > 0x7FFFFFFF ||
+        header->height > 0x7FFFFFFF || std::uint64_t(header->width) * header->height > dec->imageSizeLimit)
         return {};
     // A sequence gives its first image.
     if (avifDecoderNextImage(dec.get()) != AVIF_RESULT_OK) return {};
@@ -133,8 +133,8 @@ bool EncodeAvif(const PackedDib& src, DWORD option, std::vector<BYTE>& out) {
             opaque = row[4 * x + 3] == 255;
     }
 
-    std::unique_ptr<avifImage, ImageDeleter> image(
-        avifImageCreate(static_cast<std::uint32_t>(w), static_cast<std::uint32_t>(h), 8, AVIF_PIXEL_FORMAT_YUV444));
+    std::unique_ptr<avifImage, ImageDeleter> image(avifImageCreate(
+        static_cast<std::uint32_t>(w), static_cast<std::uint32_t>(h), 8, AVIF_PIXEL_FORMAT_YUV444));
     if (!image) return false;
     image->yuvRange = AVIF_RANGE_FULL;
     // Lossless colour needs the identity matrix: RGB goes into the planes unchanged.

@@ -7,7 +7,8 @@ inline constexpr const char kLoadFileFailed[] = "Load file %s fail!";
 
 inline constexpr const char kOpenFilter[] =
     "All Supported "
-    "Format|*.qzi;*.gif;*.bmp;*.dib;*.jpg;*.jpeg;*.pcx;*.png;*.tga;*.tiff;*.tif;*psd;*.ico;*cur;*ani;*.webp;*.avif|"
+    "Format|*.qzi;*.gif;*.bmp;*.dib;*.jpg;*.jpeg;*.pcx;*.png;*.tga;*.tiff;*.tif;*psd;*.ico;*cur;*ani;*.webp;*"
+    ".avif|"
     "QZI (Quarnix Zepho Image)|*.qzi|BMP (Windows Bitmap)|*.bmp;*.dib|JPG (JPEG File Interchange "
     "Format)|*.jpg;*.jpeg|"
     "GIF (Graphics Interchange Format)|*.gif|PCX (PC Paintbrush)|*.pcx|PNG (Portable Network Graphics)|*.png|"

@@ -10,11 +10,11 @@ FileKind FileKindOf(const std::string& path) {
         FileKind kind;
     };
     static constexpr Entry kTable[] = {
-        {"GIF", FileKind::Gif},   {"ICO", FileKind::Icon}, {"CUR", FileKind::Cursor},
-        {"ANI", FileKind::Ani},   {"AVI", FileKind::Avi},  {"QZI", FileKind::Native},
-        {"PSD", FileKind::Psd},   {"BMP", FileKind::Bmp},  {"DIB", FileKind::Bmp},
-        {"JPG", FileKind::Jpg},   {"JPEG", FileKind::Jpg}, {"PCX", FileKind::Pcx},
-        {"PNG", FileKind::Png},   {"TGA", FileKind::Tga},  {"TIF", FileKind::Tiff},
+        {"GIF", FileKind::Gif},   {"ICO", FileKind::Icon},  {"CUR", FileKind::Cursor},
+        {"ANI", FileKind::Ani},   {"AVI", FileKind::Avi},   {"QZI", FileKind::Native},
+        {"PSD", FileKind::Psd},   {"BMP", FileKind::Bmp},   {"DIB", FileKind::Bmp},
+        {"JPG", FileKind::Jpg},   {"JPEG", FileKind::Jpg},  {"PCX", FileKind::Pcx},
+        {"PNG", FileKind::Png},   {"TGA", FileKind::Tga},   {"TIF", FileKind::Tiff},
         {"TIFF", FileKind::Tiff}, {"WEBP", FileKind::Webp}, {"AVIF", FileKind::Avif},
     };
     const std::string ext = UpperExtension(path);

@@ -5,7 +5,24 @@
 
 namespace zepho {
 
-enum class FileKind { None, Gif, Icon, Cursor, Ani, Avi, Native, Psd, Bmp, Jpg, Pcx, Png, Tga, Tiff, Webp, Avif };
+enum class FileKind {
+    None,
+    Gif,
+    Icon,
+    Cursor,
+    Ani,
+    Avi,
+    Native,
+    Psd,
+    Bmp,
+    Jpg,
+    Pcx,
+    Png,
+    Tga,
+    Tiff,
+    Webp,
+    Avif
+};
 
 // The kind the upper-cased extension names; None without an extension or for an unknown one.
 FileKind FileKindOf(const std::string& path);

@@ -112,7 +112,8 @@ bool ReadAnimation(CDocImage& doc, std::span<const BYTE> file, IProgress* progre
         if (total > kMaxFrameBytes) return false;
         if (!WebPAnimDecoderGetNext(dec.get(), &canvas, &timestamp)) return false;
         // A timestamp is the end of its frame: the first one is the first frame's duration.
-        if (index == 0) doc.delay = static_cast<std::uint16_t>(std::clamp((timestamp - previous + 5) / 10, 0, 0xFFFF));
+        if (index == 0)
+            doc.delay = static_cast<std::uint16_t>(std::clamp((timestamp - previous + 5) / 10, 0, 0xFFFF));
         previous = timestamp;
         PackedDib dib = FromCanvas(canvas, w, h);
         if (!dib) return false;
@@ -121,7 +122,8 @@ bool ReadAnimation(CDocImage& doc, std::span<const BYTE> file, IProgress* progre
         doc.objects.AddTail(MakeRef<CDrawObj>(content));
         ++index;
         if (progress && info.frame_count > 0) {
-            progress->SetPos(static_cast<int>(std::min<std::uint64_t>(100, 100ull * index / info.frame_count)));
+            progress->SetPos(
+                static_cast<int>(std::min<std::uint64_t>(100, 100ull * index / info.frame_count)));
             progress->Pump();
         }
     }
@@ -164,7 +166,8 @@ bool MakeConfig(DWORD option, WebPConfig& config) {
     return WebPValidateConfig(&config) != 0;
 }
 
-bool EncodeStill(const PackedDib& dib, const WebPConfig& config, std::vector<BYTE>& out, IProgress* progress) {
+bool EncodeStill(const PackedDib& dib, const WebPConfig& config, std::vector<BYTE>& out,
+                 IProgress* progress) {
     WebPPicture pic;
     if (!ImportPicture(dib, config.lossless != 0, pic)) {
         WebPPictureFree(&pic);
@@ -263,8 +266,8 @@ PackedDib LoadWebpPreview(const std::string& path) {
     return ReadAll(path, bytes) ? DecodeWebpFirstFrame(bytes) : PackedDib();
 }
 
-bool EncodeWebp(const std::vector<const PackedDib*>& frames, int frameMs, DWORD option, std::vector<BYTE>& out,
-                IProgress* progress) {
+bool EncodeWebp(const std::vector<const PackedDib*>& frames, int frameMs, DWORD option,
+                std::vector<BYTE>& out, IProgress* progress) {
     if (frames.empty()) return false;
     const int w = frames[0]->Width(), h = frames[0]->Height();
     if (w <= 0 || h <= 0 || w > WEBP_MAX_DIMENSION || h > WEBP_MAX_DIMENSION) return false;
@@ -279,7 +282,8 @@ bool EncodeWebp(const std::vector<const PackedDib*>& frames, int frameMs, DWORD 
     return ok;
 }
 
-bool ExportWebp(const CDocImage& doc, const std::string& path, DWORD option, bool animate, IProgress* progress) {
+bool ExportWebp(const CDocImage& doc, const std::string& path, DWORD option, bool animate,
+                IProgress* progress) {
     std::vector<PackedDib> images;
     if (animate) {
         images = AnimationFrames(doc);

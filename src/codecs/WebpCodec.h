@@ -31,12 +31,13 @@ PackedDib LoadWebpPreview(const std::string& path);
 // Encodes 32-bit images of one size: one image as a still, more as an animation that loops
 // forever with `frameMs` milliseconds per frame. Alpha is kept (losslessly); lossless coding
 // keeps every pixel, the colour under transparent pixels included. False on failure.
-bool EncodeWebp(const std::vector<const PackedDib*>& frames, int frameMs, DWORD option, std::vector<BYTE>& out,
-                IProgress* progress);
+bool EncodeWebp(const std::vector<const PackedDib*>& frames, int frameMs, DWORD option,
+                std::vector<BYTE>& out, IProgress* progress);
 
 // Writes the visible objects flattened with their transparency, or with `animate` one frame per
 // visible object from the bottom up (each the canvas after drawing that object; the document's
 // delay per frame). Replaces the target only when everything was written.
-bool ExportWebp(const CDocImage& doc, const std::string& path, DWORD option, bool animate, IProgress* progress);
+bool ExportWebp(const CDocImage& doc, const std::string& path, DWORD option, bool animate,
+                IProgress* progress);
 
 } // namespace zepho

@@ -324,7 +324,8 @@ bool EncodeBmpWithAlpha(const PackedDib& dib, ByteWriter& out, IProgress* progre
 
 bool EncodeBmp(const PackedDib& dib, ByteWriter& out, IProgress* progress) {
     if (!Writable(dib)) return false;
-    if (dib.BitCount() == 32 && dib.Header()->biCompression == BI_RGB) return EncodeBmpWithAlpha(dib, out, progress);
+    if (dib.BitCount() == 32 && dib.Header()->biCompression == BI_RGB)
+        return EncodeBmpWithAlpha(dib, out, progress);
     BITMAPINFOHEADER h = *dib.Header();
     const int bits = h.biBitCount;
     const std::size_t stride = dib.Stride();

@@ -264,7 +264,8 @@ TEST(CliBatch, ManyFilesOnTwoThreadsOneDamagedNothingOverwritten) {
             // A PNG signature and then rubbish.
             std::ofstream(path, std::ios::binary) << "\x89PNG\r\n\x1a\n and nothing that decodes";
         } else {
-            PackedDib d = CreateSolidDIB(6 + i % 5, 4 + i % 3, RGB(i * 5, 255 - i, 9), static_cast<BYTE>(100 + i));
+            PackedDib d =
+                CreateSolidDIB(6 + i % 5, 4 + i % 3, RGB(i * 5, 255 - i, 9), static_cast<BYTE>(100 + i));
             ASSERT_TRUE(WritePngRgba(path, d));
         }
         files += " " + path;
@@ -312,7 +313,8 @@ TEST(CliBatch, ManyFilesOnTwoThreadsOneDamagedNothingOverwritten) {
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("would write"), std::string::npos) << run.err;
     EXPECT_EQ(ListDir(two).size(), 2u);
-    run = Cli("convert " + in + "/img_5.png " + in + "/img_6.png --out-dir " + two + "/sub --to tif --keep-alpha");
+    run = Cli("convert " + in + "/img_5.png " + in + "/img_6.png --out-dir " + two +
+              "/sub --to tif --keep-alpha");
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(Lines(run.err).back(), "converted 2 of 2 files");
     EXPECT_EQ(ListDir(two + "/sub"), (std::vector<std::string>{"img_5.tif", "img_6.tif"}));

@@ -1,9 +1,9 @@
 // WebP and AVIF through the open and export dispatch, read back by us and by independent
 // decoders; transparency kept on export; independent documents on several threads at once.
+#include "CodecTestUtil.h"
 #include "codecs/AvifCodec.h"
 #include "codecs/OpenExport.h"
 #include "codecs/WebpCodec.h"
-#include "CodecTestUtil.h"
 #include "extlib/PngFile.h"
 #include "raster/ColorReduce.h"
 #include "raster/Dib.h"
@@ -86,8 +86,8 @@ std::vector<PackedDib> ExpectedFrames(const CDocImage& doc) {
 
 struct Diff {
     int alphaMismatches = 0;
-    int colourMax = 0;       // where alpha > 0
-    double colourMean = 0;   // where alpha > 0
+    int colourMax = 0;        // where alpha > 0
+    double colourMean = 0;    // where alpha > 0
     int hiddenMismatches = 0; // colour under alpha 0
 };
 
@@ -148,8 +148,7 @@ PackedDib ReadPam(const std::string& path) {
     const std::string text(b.begin(), b.end());
     const auto end = text.find("ENDHDR\n");
     int w = 0, h = 0;
-    if (end == std::string::npos ||
-        std::sscanf(text.c_str() + text.find("WIDTH"), "WIDTH %d", &w) != 1 ||
+    if (end == std::string::npos || std::sscanf(text.c_str() + text.find("WIDTH"), "WIDTH %d", &w) != 1 ||
         std::sscanf(text.c_str() + text.find("HEIGHT"), "HEIGHT %d", &h) != 1 ||
         b.size() < end + 7 + std::size_t(w) * h * 4)
         return {};
@@ -418,7 +417,8 @@ TEST(WebpAvifHostile, DamagedTruncatedAndOverclaimingFilesFailCleanly) {
     }
     // A still WebP whose header claims the largest size in a few dozen bytes; an AVIF that is
     // something else entirely.
-    Bytes claim = {'R', 'I', 'F', 'F', 30, 0, 0, 0, 'W', 'E', 'B', 'P', 'V', 'P', '8', 'L', 18, 0, 0, 0, 0x2F};
+    Bytes claim = {'R', 'I', 'F', 'F', 30,  0,  0, 0, 'W', 'E', 'B',
+                   'P', 'V', 'P', '8', 'L', 18, 0, 0, 0,   0x2F};
     const std::uint32_t bits = (16383u - 1) | ((16383u - 1) << 14) | (1u << 28);
     for (int i = 0; i < 4; ++i)
         claim.push_back(static_cast<BYTE>(bits >> (8 * i)));
