@@ -114,7 +114,7 @@ private:
 } // namespace
 
 bool LoadDocument(const std::string& path, CDocImage& doc, std::string& format, std::string& why,
-                  IProgress* progress) {
+                  IProgress* progress, bool allFrames) {
     struct stat st;
     if (stat(path.c_str(), &st) != 0) {
         why = std::string("cannot open: ") + std::strerror(errno);
@@ -140,6 +140,13 @@ bool LoadDocument(const std::string& path, CDocImage& doc, std::string& format, 
         if (!OpenFile(doc, path, flags, progress)) {
             why = "cannot read the image (damaged or unsupported " + format + " file)";
             return false;
+        }
+        if (!flags.nativeLoaded && !flags.layersLoaded) {
+            if (allFrames)
+                for (const auto& o : doc.objects)
+                    o->visible = 1;
+            else
+                doc.ShowFirstObjectOnly();
         }
         return true;
     }
@@ -277,7 +284,7 @@ int ConvertMany(const std::vector<std::string>& inputs, const std::string& outDi
             if (ok) {
                 CDocImage doc;
                 std::string format;
-                ok = LoadDocument(inputs[i], doc, format, reason, nullptr);
+                ok = LoadDocument(inputs[i], doc, format, reason, nullptr, opts.animate);
                 // Written under a hidden name first, so a failure never leaves a partial output
                 // and an existing file is only replaced with --force.
                 const std::string temp = tempStem + std::to_string(i) + "." + ext;

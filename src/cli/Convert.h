@@ -21,9 +21,11 @@ struct ConvertOptions {
     bool force = false;         // --force: replace existing outputs (several inputs only)
 };
 
-// Reads a document or an image; on failure false with the reason. `progress` may be null.
+// Reads a document or an image; on failure false with the reason. `progress` may be null. The
+// frames of an animation (GIF, WebP, ANI, AVI, icon images) come in as the editor opens them, the
+// first one visible, or with `allFrames` all visible; documents and PSD layers keep their own.
 bool LoadDocument(const std::string& path, CDocImage& doc, std::string& format, std::string& why,
-                  IProgress* progress);
+                  IProgress* progress, bool allFrames = false);
 
 // Whether the options make sense for files of this output extension; otherwise the reason.
 bool CheckOutputType(const std::string& outPath, const ConvertOptions& opts, std::string& why);

@@ -38,10 +38,11 @@ const char kUsage[] =
     "OPTIONS: --background RRGGBB; --keep-alpha (PNG, TIFF, TGA, BMP: keep the transparency instead\n"
     "of the background); --quality N (1..100: JPEG 85, WebP 75, AVIF 60); --lossless (WebP);\n"
     "--speed N (AVIF encoder, 0 slowest .. 10 fastest, default 6); --animate (WebP: one frame per\n"
-    "visible object, from the bottom up); --option N, the writer's option word: the JPEG quality,\n"
-    "the TIFF compression code (default 1), the TGA bits (1 = RLE, 2 = bottom-up; default 1), 1 to\n"
-    "interlace a GIF (default 0), a cursor's hot spot as Y * 65536 + X (default 0), or the BMP\n"
-    "colours (0 = 256, 1 = 16, 2 = black and white, 3 = high, 4 = true (default), 5 = 16 grays,\n"
+    "visible object, from the bottom up; all frames of an animated FILE are shown, where otherwise\n"
+    "only the first one is, as in the editor); --option N, the writer's option word: the JPEG\n"
+    "quality, the TIFF compression code (default 1), the TGA bits (1 = RLE, 2 = bottom-up; default\n"
+    "1), 1 to interlace a GIF (default 0), a cursor's hot spot as Y * 65536 + X (default 0), or the\n"
+    "BMP colours (0 = 256, 1 = 16, 2 = black and white, 3 = high, 4 = true (default), 5 = 16 grays,\n"
     "6 = 256 grays).\n";
 
 int Fail(const std::string& file, const std::string& what) {
@@ -73,9 +74,10 @@ private:
 };
 
 // Reads a document with a progress bar on a terminal; on failure returns false with the reason.
-bool Load(const std::string& path, CDocImage& doc, std::string& format, std::string& why) {
+bool Load(const std::string& path, CDocImage& doc, std::string& format, std::string& why,
+          bool allFrames = false) {
     TerminalProgress progress;
-    return cli::LoadDocument(path, doc, format, why, &progress);
+    return cli::LoadDocument(path, doc, format, why, &progress, allFrames);
 }
 
 bool MakeDir(const std::string& dir) {
@@ -217,7 +219,7 @@ int Convert(const std::vector<std::string>& args) {
     std::string format, why;
     if (!cli::CheckOutputType(out, opts, why)) return Fail(out, why);
     CDocImage doc;
-    if (!Load(file, doc, format, why)) return Fail(file, why);
+    if (!Load(file, doc, format, why, opts.animate)) return Fail(file, why);
     TerminalProgress progress;
     if (!cli::WriteDocument(doc, out, opts, &progress, why)) return Fail(doc.width <= 0 ? file : out, why);
     return 0;

@@ -1,5 +1,6 @@
 #include "codecs/FileTypes.h"
 
+#include "codecs/CodecStrings.h"
 #include "platform/Path.h"
 
 namespace zepho {
@@ -51,6 +52,19 @@ bool CanKeepAlpha(FileKind kind) {
 
 bool CanAnimate(FileKind kind) {
     return kind == FileKind::Webp;
+}
+
+std::span<const SaveAsType> SaveAsTypes() {
+    static constexpr SaveAsType kTypes[] = {
+        {FileKind::Jpg, strings::kFilterJpg, "jpg"},    {FileKind::Gif, strings::kFilterGif, "gif"},
+        {FileKind::Bmp, strings::kFilterBmp, "bmp"},    {FileKind::Psd, strings::kFilterPsd, "psd"},
+        {FileKind::Png, strings::kFilterPng, "png"},    {FileKind::Tiff, strings::kFilterTiff, "tif"},
+        {FileKind::Tga, strings::kFilterTga, "tga"},    {FileKind::Pcx, strings::kFilterPcx, "pcx"},
+        {FileKind::Icon, strings::kFilterIco, "ico"},   {FileKind::Cursor, strings::kFilterCur, "cur"},
+        {FileKind::Ani, strings::kFilterAni, "ani"},    {FileKind::Webp, strings::kFilterWebp, "webp"},
+        {FileKind::Avif, strings::kFilterAvif, "avif"},
+    };
+    return kTypes;
 }
 
 } // namespace zepho

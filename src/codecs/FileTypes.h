@@ -1,6 +1,7 @@
 // File types as the path's extension names them; contents are never sniffed.
 #pragma once
 
+#include <span>
 #include <string>
 
 namespace zepho {
@@ -36,5 +37,15 @@ bool CanExport(FileKind kind);
 bool CanKeepAlpha(FileKind kind);
 // Formats that can be exported as an animation, one frame per visible object.
 bool CanAnimate(FileKind kind);
+
+// One entry of the Save As list: the format, its save dialog's filter string and the extension a
+// proposed file name gets.
+struct SaveAsType {
+    FileKind kind;
+    const char* filter;
+    const char* extension;
+};
+// Every format Save As offers, in the order of its menu.
+std::span<const SaveAsType> SaveAsTypes();
 
 } // namespace zepho

@@ -351,6 +351,16 @@ TEST(CliBatch, KeepAlphaAnimateAndCodecOptionsForOneFile) {
     CliRun info = Cli("info " + dir + "/cli_anim.webp");
     ASSERT_EQ(info.status, 0) << info.err;
     EXPECT_NE(info.out.find("objects: 2"), std::string::npos) << info.out;
+    // An animation opens as in the editor: its first frame shows (not an empty canvas)...
+    ASSERT_EQ(Cli("convert " + dir + "/cli_anim.webp " + dir + "/cli_first.png --keep-alpha").status, 0);
+    ASSERT_TRUE(ReadPng(dir + "/cli_first.png", w, h, px));
+    EXPECT_EQ(px[4 * 2 + 0], 255); // (2, 0): the bottom object alone, half transparent red
+    EXPECT_EQ(px[4 * 2 + 3], 128);
+    // ...and with --animate every frame is shown and written again.
+    ASSERT_EQ(Cli("convert " + dir + "/cli_anim.webp " + dir + "/cli_anim2.webp --animate --lossless").status,
+              0);
+    info = Cli("info " + dir + "/cli_anim2.webp");
+    EXPECT_NE(info.out.find("objects: 2"), std::string::npos) << info.out;
     ASSERT_EQ(Cli("convert " + doc + " " + dir + "/cli_still.webp --quality 20").status, 0);
     info = Cli("info " + dir + "/cli_still.webp");
     EXPECT_NE(info.out.find("objects: 1"), std::string::npos) << info.out;

@@ -1,5 +1,6 @@
 #include "codecs/OpenExport.h"
 #include "CodecTestUtil.h"
+#include "codecs/CodecStrings.h"
 #include "codecs/FileTypes.h"
 #include "raster/Dib.h"
 
@@ -42,6 +43,17 @@ TEST(FileTypes, ChosenByTheExtensionAlone) {
     EXPECT_EQ(FileKindOf("x.WebP"), FileKind::Webp);
     EXPECT_EQ(FileKindOf("x.avif"), FileKind::Avif);
     EXPECT_EQ(FileKindOf("x.jxl"), FileKind::None);
+    // Every Save As entry is written by the dispatch and named by its own extension and filter.
+    ASSERT_EQ(SaveAsTypes().size(), 13u);
+    for (const SaveAsType& t : SaveAsTypes()) {
+        EXPECT_EQ(FileKindOf(std::string("x.") + t.extension), t.kind) << t.extension;
+        EXPECT_TRUE(CanExport(t.kind)) << t.extension;
+        EXPECT_NE(std::string(t.filter).find(std::string("*.") + t.extension), std::string::npos) << t.filter;
+    }
+    const std::string open = strings::kOpenFilter;
+    EXPECT_NE(open.find("*.webp;*.avif|"), std::string::npos);
+    EXPECT_NE(open.find("|WEBP (WebP Image)|*.webp|AVIF (AV1 Image File Format)|*.avif||"),
+              std::string::npos);
 }
 
 TEST(OpenFile, UnknownOrMissingExtensionFailsOnAnEmptyModel) {
