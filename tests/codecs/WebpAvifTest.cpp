@@ -301,6 +301,14 @@ TEST(WebpInterop, IndependentDecodersReadOurStillsAndAnimations) {
         ASSERT_TRUE(theirs.Is32());
         const Diff d = Compare(src, theirs);
         EXPECT_EQ(d.alphaMismatches + d.colourMax + d.hiddenMismatches, 0);
+        // A lossy file: dwebp and our open see the same picture.
+        ASSERT_TRUE(ExportFile(*DocWith(src.Clone()), still, 40, 0, nullptr, 0));
+        ASSERT_TRUE(RunQuiet("dwebp '" + still + "' -pam -o '" + pam + "'"));
+        const Ref<CDocImage> ours = Open(still);
+        ASSERT_TRUE(ours);
+        const Diff lossy = Compare(RasterOf(*ours, 0), ReadPam(pam));
+        EXPECT_EQ(lossy.alphaMismatches, 0);
+        EXPECT_LE(lossy.colourMax, 1);
         std::remove(pam.c_str());
         checked = true;
     }
@@ -324,6 +332,20 @@ TEST(WebpInterop, IndependentDecodersReadOurStillsAndAnimations) {
             EXPECT_EQ(d.alphaMismatches, 0) << i;
             EXPECT_EQ(d.colourMax, 0) << i;
         }
+        // A lossy animation: Pillow and our open see the same frames.
+        const std::string lossy = TempPath("interop_lossy.webp");
+        ASSERT_TRUE(ExportFile(*doc, lossy, 60, kExportAnimate, nullptr, 0));
+        const std::vector<PackedDib> theirs = PillowFrames(lossy, 40, 30);
+        const Ref<CDocImage> ours = Open(lossy);
+        ASSERT_TRUE(ours);
+        ASSERT_EQ(theirs.size(), 3u);
+        ASSERT_EQ(ours->objects.Count(), 3);
+        for (int i = 0; i < 3; ++i) {
+            const Diff d = Compare(RasterOf(*ours, i), theirs[static_cast<std::size_t>(i)]);
+            EXPECT_EQ(d.alphaMismatches, 0) << i;
+            EXPECT_LE(d.colourMax, 1) << i;
+        }
+        std::remove(lossy.c_str());
         checked = true;
     }
     // ImageMagick 6 paints the canvas outside a cropped first frame opaque black when it
