@@ -1,5 +1,6 @@
 #include "codecs/AvifCodec.h"
 
+#include "extlib/ImageIOUtil.h"
 #include "platform/ByteStream.h"
 
 #include <avif/avif.h>
@@ -7,7 +8,6 @@
 #include <algorithm>
 #include <cstring>
 #include <memory>
-#include <new>
 
 namespace zepho {
 
@@ -42,17 +42,6 @@ void FlipRows(PackedDib& dib) {
         std::memcpy(ra, rb, stride);
         std::memcpy(rb, tmp.data(), stride);
     }
-}
-
-bool ReadAll(const std::string& path, std::vector<BYTE>& out) {
-    FileReader in(path);
-    if (!in.IsOpen() || in.Size() > PackedDib::kMaxBytes) return false;
-    try {
-        out.resize(static_cast<std::size_t>(in.Size()));
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-    return in.Read(out.data(), out.size());
 }
 
 } // namespace
@@ -93,7 +82,7 @@ PackedDib DecodeAvif(std::span<const BYTE> file) {
 
 bool ReadAvifFile(CDocImage& doc, const std::string& path, IProgress* progress) {
     std::vector<BYTE> bytes;
-    if (!ReadAll(path, bytes)) return false;
+    if (!imageio::ReadWholeFile(path, bytes)) return false;
     PackedDib dib = DecodeAvif(bytes);
     if (!dib) return false;
     doc.width = dib.Width();
@@ -109,7 +98,7 @@ bool ReadAvifFile(CDocImage& doc, const std::string& path, IProgress* progress) 
 
 PackedDib LoadAvifPreview(const std::string& path) {
     std::vector<BYTE> bytes;
-    return ReadAll(path, bytes) ? DecodeAvif(bytes) : PackedDib();
+    return imageio::ReadWholeFile(path, bytes) ? DecodeAvif(bytes) : PackedDib();
 }
 
 bool EncodeAvif(const PackedDib& src, DWORD option, std::vector<BYTE>& out) {

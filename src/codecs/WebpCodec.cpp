@@ -1,6 +1,7 @@
 #include "codecs/WebpCodec.h"
 
 #include "codecs/ExportFrames.h"
+#include "extlib/ImageIOUtil.h"
 #include "platform/ByteStream.h"
 
 #include <webp/decode.h>
@@ -10,8 +11,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <fstream>
-#include <iterator>
 #include <memory>
 
 namespace zepho {
@@ -28,17 +27,6 @@ bool PlausibleCanvas(std::uint64_t pixels, std::size_t fileSize) {
 
 // What all frames of one file may occupy together.
 constexpr std::uint64_t kMaxFrameBytes = std::uint64_t{1} << 32;
-
-bool ReadAll(const std::string& path, std::vector<BYTE>& out) {
-    FileReader in(path);
-    if (!in.IsOpen() || in.Size() > PackedDib::kMaxBytes) return false;
-    try {
-        out.resize(static_cast<std::size_t>(in.Size()));
-    } catch (const std::bad_alloc&) {
-        return false;
-    }
-    return in.Read(out.data(), out.size());
-}
 
 // A still image straight into a bottom-up DIB.
 PackedDib DecodeStill(std::span<const BYTE> file, const WebPBitstreamFeatures& f) {
@@ -246,7 +234,7 @@ bool ReadWebp(CDocImage& doc, std::span<const BYTE> file, IProgress* progress) {
 
 bool ReadWebpFile(CDocImage& doc, const std::string& path, IProgress* progress) {
     std::vector<BYTE> bytes;
-    return ReadAll(path, bytes) && ReadWebp(doc, bytes, progress);
+    return imageio::ReadWholeFile(path, bytes) && ReadWebp(doc, bytes, progress);
 }
 
 PackedDib DecodeWebpFirstFrame(std::span<const BYTE> file) {
@@ -263,7 +251,7 @@ PackedDib DecodeWebpFirstFrame(std::span<const BYTE> file) {
 
 PackedDib LoadWebpPreview(const std::string& path) {
     std::vector<BYTE> bytes;
-    return ReadAll(path, bytes) ? DecodeWebpFirstFrame(bytes) : PackedDib();
+    return imageio::ReadWholeFile(path, bytes) ? DecodeWebpFirstFrame(bytes) : PackedDib();
 }
 
 bool EncodeWebp(const std::vector<const PackedDib*>& frames, int frameMs, DWORD option,
