@@ -272,7 +272,10 @@ int ConvertMany(const std::vector<std::string>& inputs, const std::string& outDi
 
     BatchReport report(static_cast<int>(n));
     std::atomic<std::size_t> next{0};
-    const std::string tempStem = outDir + "/.zepho-cli-" + std::to_string(getpid()) + "-";
+    // Hidden names that differ between runs sharing the folder, on this machine or another.
+    char host[256] = {};
+    gethostname(host, sizeof host - 1);
+    const std::string tempTag = "." + std::string(host) + "-" + std::to_string(getpid()) + ".zepho-cli.";
     auto work = [&] {
         for (std::size_t i; (i = next.fetch_add(1)) < n;) {
             std::string reason = clash[i];
@@ -287,7 +290,7 @@ int ConvertMany(const std::vector<std::string>& inputs, const std::string& outDi
                 ok = LoadDocument(inputs[i], doc, format, reason, nullptr, opts.animate);
                 // Written under a hidden name first, so a failure never leaves a partial output
                 // and an existing file is only replaced with --force.
-                const std::string temp = tempStem + std::to_string(i) + "." + ext;
+                const std::string temp = outDir + "/." + BaseName(outputs[i]) + tempTag + ext;
                 if (ok) ok = WriteDocument(doc, temp, opts, nullptr, reason);
                 if (ok)
                     ok = Place(temp, outputs[i], opts.force, reason);
