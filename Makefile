@@ -39,7 +39,7 @@ bench: build
 	$(BUILD)/bench/zepho-bench $(BENCH_ARGS)
 
 # make fuzz FUZZ_TARGET=psd FUZZ_SECONDS=300 (targets: native clipboard gif icon ani psd bmp jpeg
-# tiff tga pcx png avi); findings land in $(FUZZ_BUILD)/findings.
+# tiff tga pcx png avi webp avif); findings land in $(FUZZ_BUILD)/findings.
 fuzz:
 	@./scripts/install-deps.sh --fuzz
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G $(GENERATOR) -DZEPHO_BUILD_FUZZ=ON \

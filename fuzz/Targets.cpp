@@ -1,10 +1,12 @@
 #include "Targets.h"
 
 #include "codecs/AviCodec.h"
+#include "codecs/AvifCodec.h"
 #include "codecs/GifCodec.h"
 #include "codecs/IconReader.h"
 #include "codecs/OpenExport.h"
 #include "codecs/PsdCodec.h"
+#include "codecs/WebpCodec.h"
 #include "extlib/ImageIOCodecs.h"
 #include "extlib/PngFile.h"
 #include "model/ClipRecord.h"
@@ -72,10 +74,11 @@ Bytes ReadAll(const std::string& path) {
 }
 
 // The sample document exported in the format the extension names.
-Bytes Exported(const char* extension, unsigned option = 0) {
+Bytes Exported(const char* extension, unsigned option = 0, unsigned extra = 0) {
     const std::string path = "/tmp/zepho_fuzz_seed_" + std::to_string(getpid()) + "." + extension;
     Bytes bytes;
-    if (ExportFile(*SampleDocument(), path, option, 0, nullptr, RGB(255, 255, 255))) bytes = ReadAll(path);
+    if (ExportFile(*SampleDocument(), path, option, extra, nullptr, RGB(255, 255, 255)))
+        bytes = ReadAll(path);
     std::remove(path.c_str());
     return bytes;
 }
@@ -217,6 +220,23 @@ Seeds SeedPcx() {
 Seeds SeedPng() {
     return Of({Exported("png")});
 }
+void RunWebp(const std::uint8_t* d, std::size_t n) {
+    CDocImage doc;
+    ReadWebp(doc, Span(d, n), nullptr);
+    DecodeWebpFirstFrame(Span(d, n));
+}
+Seeds SeedWebp() {
+    // Lossy and lossless stills (alpha in its own chunk, or in the lossless stream) and an
+    // animation.
+    return Of({Exported("webp", 60), Exported("webp", 80 | kWebpLossless),
+               Exported("webp", 50, kExportAnimate), Exported("webp", 70 | kWebpLossless, kExportAnimate)});
+}
+void RunAvif(const std::uint8_t* d, std::size_t n) {
+    DecodeAvif(Span(d, n));
+}
+Seeds SeedAvif() {
+    return Of({Exported("avif", AvifOption(50, 10)), Exported("avif", AvifOption(100, 10))});
+}
 Seeds SeedAvi() {
     // The header alone: "RIFF" size "AVI " "LIST" size "hdrl" "avih" size and 56 bytes.
     Bytes b;
@@ -245,6 +265,8 @@ const std::vector<Target>& Targets() {
         {"pcx", &RunDecoder<&DecodePcx>, &SeedPcx},
         {"png", &RunDecoder<&DecodePng>, &SeedPng},
         {"avi", &RunAviHeader, &SeedAvi},
+        {"webp", &RunWebp, &SeedWebp},
+        {"avif", &RunAvif, &SeedAvif},
     };
     return targets;
 }

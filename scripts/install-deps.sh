@@ -9,7 +9,7 @@ PACKAGES=(
   # core libraries
   libagg-dev libpixman-1-dev libpng-dev libjpeg-dev libtiff-dev libimagequant-dev
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev zlib1g-dev
-  libfreetype-dev libfontconfig-dev libharfbuzz-dev
+  libfreetype-dev libfontconfig-dev libharfbuzz-dev libwebp-dev libavif-dev
   fonts-dejavu-core fonts-liberation2
   # shell
   qt6-base-dev libxcb1-dev libxcb-shape0-dev libxcb-xfixes0-dev xvfb xauth
@@ -17,6 +17,8 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev valgrind libgif-dev
   # an independent reader of every file our writers make
   imagemagick
+  # independent decoders the tests read our WebP and AVIF files with (skipped when absent)
+  webp libavif-bin python3-pil
 )
 
 # Fuzzing (make fuzz) needs clang and its fuzzer runtime, which nothing else does.

@@ -1,15 +1,12 @@
 // zepho-cli: the batch tool. Reads documents without any user interface.
+#include "cli/Convert.h"
 #include "cli/Describe.h"
-#include "codecs/CodecStrings.h"
 #include "codecs/FileTypes.h"
-#include "codecs/IconCodec.h"
 #include "codecs/OpenExport.h"
 #include "extlib/PngFile.h"
 #include "model/DocImage.h"
 #include "platform/ByteStream.h"
-#include "platform/Format.h"
 #include "platform/Path.h"
-#include "platform/PixelBudget.h"
 #include "platform/SaveTarget.h"
 
 #include <cerrno>
@@ -17,6 +14,7 @@
 #include <cstring>
 #include <string>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -28,21 +26,27 @@ const char kUsage[] =
     "usage: zepho-cli info FILE [--json]\n"
     "       zepho-cli objects FILE OUTDIR\n"
     "       zepho-cli flatten FILE OUT.png\n"
-    "       zepho-cli convert FILE OUT [--option N] [--background RRGGBB]\n"
+    "       zepho-cli convert FILE OUT [OPTIONS]\n"
+    "       zepho-cli convert FILE... --out-dir DIR --to EXT [-j N] [--force] [OPTIONS]\n"
     "FILE may be a document (.qzi) or an image (.bmp .dib .gif .jpg .jpeg .png .pcx .tga .tif .tiff\n"
-    ".psd .ico .cur .ani); GIF frames, icon images and PSD layers become objects.\n"
+    ".psd .ico .cur .ani .webp .avif); GIF and WebP frames, icon images and PSD layers become objects.\n"
     "convert writes by OUT's extension: .qzi saves a document, .psd writes every object as a layer;\n"
     "other images get the visible objects flattened over the background (default ffffff; GIF,\n"
-    "icons and cursors keep transparency). --option is the JPEG quality (default 85), the TIFF\n"
-    "compression code (default 1), the TGA bits (1 = RLE, 2 = bottom-up; default 1), 1 to\n"
-    "interlace a GIF (default 0), a cursor's hot spot as Y * 65536 + X (default 0), or the BMP\n"
-    "colours (0 = 256, 1 = 16, 2 = black and white, 3 = high, 4 = true (default), 5 = 16 grays,\n"
+    "icons, cursors, WebP and AVIF keep transparency).\n"
+    "With --out-dir every FILE is written to DIR under its own name with the extension EXT, on N\n"
+    "threads (default: one per core); existing files are kept unless --force; the exit status is 1\n"
+    "when any file failed.\n"
+    "OPTIONS: --background RRGGBB; --keep-alpha (PNG, TIFF, TGA, BMP: keep the transparency instead\n"
+    "of the background); --quality N (1..100: JPEG 85, WebP 75, AVIF 60); --lossless (WebP);\n"
+    "--speed N (AVIF encoder, 0 slowest .. 10 fastest, default 6); --animate (WebP: one frame per\n"
+    "visible object, from the bottom up; all frames of an animated FILE are shown, where otherwise\n"
+    "only the first one is, as in the editor); --option N, the writer's option word: the JPEG\n"
+    "quality, the TIFF compression code (default 1), the TGA bits (1 = RLE, 2 = bottom-up; default\n"
+    "1), 1 to interlace a GIF (default 0), a cursor's hot spot as Y * 65536 + X (default 0), or the\n"
+    "BMP colours (0 = 256, 1 = 16, 2 = black and white, 3 = high, 4 = true (default), 5 = 16 grays,\n"
     "6 = 256 grays).\n"
     "--max-pixels N (any command) is the most pixels a file's images may hold at once while it is\n"
     "read and drawn (default 1073741824, 4 GB at 32 bits; never more than half the memory).\n";
-
-// The budget given with --max-pixels; 0 is the default.
-std::uint64_t gMaxPixels = 0;
 
 int Fail(const std::string& file, const std::string& what) {
     std::fprintf(stderr, "zepho-cli: %s: %s\n", file.c_str(), what.c_str());
@@ -72,96 +76,11 @@ private:
     std::string text_;
 };
 
-// What the readers tell the user on the way (a video cut short, ...): a note on stderr. Nothing
-// is asked: a PSD with layers is read as its layers.
-class NoteUiHost : public IUiHost {
-public:
-    explicit NoteUiHost(std::string file) : file_(std::move(file)) {}
-    void MessageBox(const std::string& text, const std::string&, MsgIcon) override {
-        std::fprintf(stderr, "zepho-cli: %s: note: %s\n", file_.c_str(), text.c_str());
-    }
-    bool AskYesNo(const std::string&, const std::string&) override { return false; }
-
-private:
-    std::string file_;
-};
-
-
-bool LoadUnbudgeted(const std::string& path, CDocImage& doc, std::string& format, std::string& why);
-
-// Reads a document within the pixel budget; on failure returns false with the reason. Objects
-// left out as too large to draw are reported on stderr.
-bool Load(const std::string& path, CDocImage& doc, std::string& format, std::string& why) {
-    PixelBudgetScope budget(gMaxPixels);
-    bool ok = LoadUnbudgeted(path, doc, format, why);
-    if (budget.Refused()) {
-        why = budget.RefusalText() + " (see --max-pixels)";
-        ok = false;
-    }
-    if (ok)
-        for (const std::string& line : budget.LeftOut())
-            std::fprintf(stderr, "zepho-cli: %s: left out: %s\n", path.c_str(), line.c_str());
-    return ok;
-}
-
-bool LoadUnbudgeted(const std::string& path, CDocImage& doc, std::string& format, std::string& why) {
-    struct stat st;
-    if (stat(path.c_str(), &st) != 0) {
-        why = std::string("cannot open: ") + std::strerror(errno);
-        return false;
-    }
-    if (!S_ISREG(st.st_mode)) {
-        why = "not a regular file";
-        return false;
-    }
-    const std::string ext = UpperExtension(path);
-    const FileKind kind = FileKindOf(path);
-    if (kind != FileKind::Native) {
-        if (!CanOpen(kind)) {
-            why = "unsupported file type" + (ext.empty() ? std::string() : " ." + ext);
-            return false;
-        }
-        format = ext;
-        for (char& c : format)
-            c = static_cast<char>(c - 'A' + 'a');
-        if (format == "jpeg") format = "jpg";
-        if (format == "tiff") format = "tif";
-        if (format == "dib") format = "bmp";
-        LoadFlags flags;
-        NoteUiHost notes(path);
-        bool ok;
-        {
-            TerminalProgress progress;
-            progress.SetText("Reading file " + BaseName(path));
-            ok = OpenFileWith(doc, path, flags, &progress, OpenContext{&notes, nullptr});
-        }
-        if (!ok) {
-            why = !flags.problem.empty()
-                      ? flags.problem
-                      : "cannot read the image (damaged or unsupported " + format + " file)";
-            return false;
-        }
-        return true;
-    }
-    {
-        FileReader in(path);
-        char head[8] = {};
-        if (!in.IsOpen() || !in.Read(head, 8)) {
-            why = "cannot read the file header";
-            return false;
-        }
-        if (std::memcmp(head, "QZI ", 4) != 0) {
-            why = "not a Quarnix Zepho Image document";
-            return false;
-        }
-        format = "qzi " + std::string(head + 4, 4);
-    }
+// Reads a document with a progress bar on a terminal; on failure returns false with the reason.
+bool Load(const std::string& path, CDocImage& doc, std::string& format, std::string& why,
+          bool allFrames = false) {
     TerminalProgress progress;
-    if (!doc.ReadNativeAnyVersion(path, &progress)) {
-        why = "unsupported version or damaged document (" + format + ")";
-        return false;
-    }
-    return true;
+    return cli::LoadDocument(path, doc, format, why, &progress, allFrames);
 }
 
 bool MakeDir(const std::string& dir) {
@@ -175,16 +94,6 @@ bool MakeDir(const std::string& dir) {
 bool WriteText(const std::string& path, const std::string& text, FileWriter::Sync sync) {
     FileWriter out(path);
     return out.IsOpen() && out.Write(text.data(), text.size()) && out.Commit(sync);
-}
-
-// "cannot write ...", with the reason when the target refuses to be replaced.
-std::string CannotWrite(const std::string& path, const char* what) {
-    SaveRefusal refusal = SaveRefusal::None;
-    const std::string target = ResolveSaveTarget(path, &refusal);
-    if (refusal == SaveRefusal::None) refusal = CheckSaveTarget(target);
-    std::string text = std::string("cannot write ") + what;
-    if (refusal != SaveRefusal::None) text += std::string(": ") + SaveRefusalText(refusal);
-    return text;
 }
 
 int Info(const std::string& file, bool json) {
@@ -218,7 +127,7 @@ int Objects(const std::string& file, const std::string& outDir) {
         std::snprintf(name, sizeof name, "%03d.png", index);
         // Made durable all at once below: one sync of the folder instead of two per file.
         if (!WritePngRgba(outDir + "/" + name, c.raster, FileWriter::Sync::Deferred))
-            return Fail(outDir + "/" + name, CannotWrite(outDir + "/" + name, "the image"));
+            return Fail(outDir + "/" + name, cli::CannotWrite(outDir + "/" + name, "the image"));
         j.BeginObject().Field("index", index).Field("file", name).Field("name", c.name).Field("kind", c.kind);
         j.Field("x", o.x).Field("y", o.y).Field("width", c.width).Field("height", c.height);
         j.Field("visible", o.visible != 0)
@@ -229,7 +138,7 @@ int Objects(const std::string& file, const std::string& outDir) {
     }
     j.EndArray().EndObject();
     if (!WriteText(outDir + "/manifest.json", j.Take() + "\n", FileWriter::Sync::Deferred))
-        return Fail(outDir, CannotWrite(outDir + "/manifest.json", "manifest.json"));
+        return Fail(outDir, cli::CannotWrite(outDir + "/manifest.json", "manifest.json"));
     if (!SyncFileSystemOf(outDir)) return Fail(outDir, "cannot sync the folder");
     return 0;
 }
@@ -241,7 +150,7 @@ int Flatten(const std::string& file, const std::string& out) {
     if (doc.width <= 0 || doc.height <= 0) return Fail(file, "the canvas is empty");
     PackedDib flat = doc.CompositeVisible(doc.width, doc.height);
     if (!flat) return Fail(file, "not enough memory for the canvas");
-    if (!WritePngRgba(out, flat)) return Fail(out, CannotWrite(out, "the image"));
+    if (!WritePngRgba(out, flat)) return Fail(out, cli::CannotWrite(out, "the image"));
     return 0;
 }
 
@@ -254,51 +163,70 @@ bool ParseInt(const std::string& text, long min, long max, int base, long& value
 }
 
 int Convert(const std::vector<std::string>& args) {
-    const std::string& file = args[1];
-    const std::string& out = args[2];
-    long option = -1, background = 0xFFFFFF;
-    for (std::size_t i = 3; i < args.size(); i += 2) {
-        const std::string value = i + 1 < args.size() ? args[i + 1] : std::string();
-        if (args[i] == "--option" && ParseInt(value, 0, 0xFFFFFFFFL, 10, option)) continue;
-        if (args[i] == "--background" && value.size() == 6 && ParseInt(value, 0, 0xFFFFFF, 16, background))
+    cli::ConvertOptions opts;
+    std::vector<std::string> files;
+    std::string outDir, to;
+    long jobs = 0;
+    bool batch = false;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--keep-alpha" || a == "--animate" || a == "--lossless" || a == "--force") {
+            (a == "--keep-alpha" ? opts.keepAlpha
+             : a == "--animate"  ? opts.animate
+             : a == "--lossless" ? opts.lossless
+                                 : opts.force) = true;
             continue;
+        }
+        if (a.empty() || a[0] != '-') {
+            files.push_back(a);
+            continue;
+        }
+        const std::string value = i + 1 < args.size() ? args[i + 1] : std::string();
+        long v = 0;
+        bool ok = false;
+        if (a == "--option") {
+            ok = ParseInt(value, 0, 0xFFFFFFFFL, 10, opts.option);
+        } else if (a == "--background") {
+            ok = value.size() == 6 && ParseInt(value, 0, 0xFFFFFF, 16, opts.background);
+        } else if (a == "--quality" && ParseInt(value, 1, 100, 10, v)) {
+            opts.quality = static_cast<int>(v);
+            ok = true;
+        } else if (a == "--speed" && ParseInt(value, 0, 10, 10, v)) {
+            opts.speed = static_cast<int>(v);
+            ok = true;
+        } else if (a == "-j" || a == "--jobs") {
+            ok = ParseInt(value, 1, 1024, 10, jobs);
+        } else if (a == "--out-dir" || a == "--to") {
+            ok = !value.empty();
+            (a == "--to" ? to : outDir) = value;
+            batch = true;
+        }
+        if (!ok) {
+            std::fputs(kUsage, stderr);
+            return 2;
+        }
+        ++i;
+    }
+    if (batch) {
+        if (outDir.empty() || to.empty() || files.empty()) {
+            std::fputs(kUsage, stderr);
+            return 2;
+        }
+        if (jobs <= 0) jobs = std::max(1u, std::thread::hardware_concurrency());
+        return cli::ConvertMany(files, outDir, to, static_cast<int>(jobs), opts);
+    }
+    if (files.size() != 2) {
         std::fputs(kUsage, stderr);
         return 2;
     }
-    CDocImage doc;
+    const std::string& file = files[0];
+    const std::string& out = files[1];
     std::string format, why;
-    if (!Load(file, doc, format, why)) return Fail(file, why);
-    const FileKind kind = FileKindOf(out);
+    if (!cli::CheckOutputType(out, opts, why)) return Fail(out, why);
+    CDocImage doc;
+    if (!Load(file, doc, format, why, opts.animate)) return Fail(file, why);
     TerminalProgress progress;
-    progress.SetText("Saving file " + BaseName(out));
-    if (kind == FileKind::Native) {
-        if (!doc.SaveNative(out, &progress)) return Fail(out, CannotWrite(out, "the document"));
-        return 0;
-    }
-    if (!CanExport(kind)) return Fail(out, "cannot write this file type");
-    if (doc.width <= 0 || doc.height <= 0) return Fail(file, "the canvas is empty");
-    if (kind == FileKind::Icon || kind == FileKind::Cursor || kind == FileKind::Ani) {
-        const SIZE fit = IconExportSize(doc.width, doc.height);
-        if (fit.cx != doc.width || fit.cy != doc.height)
-            std::fprintf(
-                stderr, "zepho-cli: %s: note: %s\n", out.c_str(),
-                Format(strings::kIconScaled, doc.width, doc.height, int(fit.cx), int(fit.cy)).c_str());
-    }
-    // Images are stored top-down in RGB order: the background is given as RRGGBB.
-    const COLORREF bg = RGB((background >> 16) & 0xFF, (background >> 8) & 0xFF, background & 0xFF);
-    bool ok;
-    if (kind == FileKind::Bmp) {
-        ok = ExportBmp(doc, out, option < 0 ? 4 : static_cast<int>(option), &progress, bg);
-    } else {
-        DWORD word = 85;
-        if (kind == FileKind::Tiff) word = 1;
-        if (kind == FileKind::Tga) word = 1;
-        if (kind == FileKind::Gif) word = 0;
-        if (kind == FileKind::Gif) word = 0;
-        if (option >= 0) word = static_cast<DWORD>(option);
-        ok = ExportFile(doc, out, word, 0, &progress, bg);
-    }
-    if (!ok) return Fail(out, CannotWrite(out, "the image"));
+    if (!cli::WriteDocument(doc, out, opts, &progress, why)) return Fail(doc.width <= 0 ? file : out, why);
     return 0;
 }
 
@@ -318,7 +246,7 @@ int main(int argc, char** argv) {
                 std::fputs(kUsage, stderr);
                 return 2;
             }
-            gMaxPixels = static_cast<std::uint64_t>(value);
+            cli::gMaxPixels = static_cast<std::uint64_t>(value);
             ++i;
             continue;
         }
@@ -329,7 +257,7 @@ int main(int argc, char** argv) {
         return Info(args[1], args.size() == 3);
     if (args.size() == 3 && args[0] == "objects") return Objects(args[1], args[2]);
     if (args.size() == 3 && args[0] == "flatten") return Flatten(args[1], args[2]);
-    if (args.size() >= 3 && args[0] == "convert") return Convert(args);
+    if (args.size() >= 2 && args[0] == "convert") return Convert(args);
     std::fputs(kUsage, stderr);
     return args.empty() || args[0] == "--help" || args[0] == "-h" ? (args.empty() ? 2 : 0) : 2;
 }

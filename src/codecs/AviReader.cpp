@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 #include <vector>
 
 extern "C" {
@@ -80,7 +81,9 @@ AviReader::~AviReader() = default;
 
 bool AviReader::OpenAvi(const std::string& path) {
     CloseAvi();
-    av_log_set_level(AV_LOG_QUIET);
+    // FFmpeg's log level is process-wide; set it once, not from every reader on every thread.
+    static std::once_flag quiet;
+    std::call_once(quiet, [] { av_log_set_level(AV_LOG_QUIET); });
     s_->path = path;
     s_->failed = false;
     if (!s_->packet) s_->packet = av_packet_alloc();

@@ -1,5 +1,6 @@
 #include "codecs/FileTypes.h"
 
+#include "codecs/CodecStrings.h"
 #include "platform/Path.h"
 
 namespace zepho {
@@ -10,12 +11,12 @@ FileKind FileKindOf(const std::string& path) {
         FileKind kind;
     };
     static constexpr Entry kTable[] = {
-        {"GIF", FileKind::Gif},   {"ICO", FileKind::Icon}, {"CUR", FileKind::Cursor},
-        {"ANI", FileKind::Ani},   {"AVI", FileKind::Avi},  {"QZI", FileKind::Native},
-        {"PSD", FileKind::Psd},   {"BMP", FileKind::Bmp},  {"DIB", FileKind::Bmp},
-        {"JPG", FileKind::Jpg},   {"JPEG", FileKind::Jpg}, {"PCX", FileKind::Pcx},
-        {"PNG", FileKind::Png},   {"TGA", FileKind::Tga},  {"TIF", FileKind::Tiff},
-        {"TIFF", FileKind::Tiff},
+        {"GIF", FileKind::Gif},   {"ICO", FileKind::Icon},  {"CUR", FileKind::Cursor},
+        {"ANI", FileKind::Ani},   {"AVI", FileKind::Avi},   {"QZI", FileKind::Native},
+        {"PSD", FileKind::Psd},   {"BMP", FileKind::Bmp},   {"DIB", FileKind::Bmp},
+        {"JPG", FileKind::Jpg},   {"JPEG", FileKind::Jpg},  {"PCX", FileKind::Pcx},
+        {"PNG", FileKind::Png},   {"TGA", FileKind::Tga},   {"TIF", FileKind::Tiff},
+        {"TIFF", FileKind::Tiff}, {"WEBP", FileKind::Webp}, {"AVIF", FileKind::Avif},
     };
     const std::string ext = UpperExtension(path);
     for (const Entry& e : kTable)
@@ -43,6 +44,27 @@ bool CanOpen(FileKind kind) {
 
 bool CanExport(FileKind kind) {
     return kind != FileKind::None && kind != FileKind::Avi && kind != FileKind::Native;
+}
+
+bool CanKeepAlpha(FileKind kind) {
+    return kind == FileKind::Png || kind == FileKind::Tiff || kind == FileKind::Tga || kind == FileKind::Bmp;
+}
+
+bool CanAnimate(FileKind kind) {
+    return kind == FileKind::Webp;
+}
+
+std::span<const SaveAsType> SaveAsTypes() {
+    static constexpr SaveAsType kTypes[] = {
+        {FileKind::Jpg, strings::kFilterJpg, "jpg"},    {FileKind::Gif, strings::kFilterGif, "gif"},
+        {FileKind::Bmp, strings::kFilterBmp, "bmp"},    {FileKind::Psd, strings::kFilterPsd, "psd"},
+        {FileKind::Png, strings::kFilterPng, "png"},    {FileKind::Tiff, strings::kFilterTiff, "tif"},
+        {FileKind::Tga, strings::kFilterTga, "tga"},    {FileKind::Pcx, strings::kFilterPcx, "pcx"},
+        {FileKind::Icon, strings::kFilterIco, "ico"},   {FileKind::Cursor, strings::kFilterCur, "cur"},
+        {FileKind::Ani, strings::kFilterAni, "ani"},    {FileKind::Webp, strings::kFilterWebp, "webp"},
+        {FileKind::Avif, strings::kFilterAvif, "avif"},
+    };
+    return kTypes;
 }
 
 } // namespace zepho

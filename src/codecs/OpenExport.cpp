@@ -1,10 +1,12 @@
 #include "codecs/OpenExport.h"
 
 #include "codecs/AviCodec.h"
+#include "codecs/AvifCodec.h"
 #include "codecs/FileTypes.h"
 #include "codecs/GifCodec.h"
 #include "codecs/IconCodec.h"
 #include "codecs/PsdCodec.h"
+#include "codecs/WebpCodec.h"
 #include "extlib/ImageIO.h"
 #include "model/AppSettings.h"
 #include "model/Frame.h"
@@ -113,6 +115,10 @@ bool ReadByKind(CDocImage& doc, const std::string& path, LoadFlags& flags, IProg
         return OpenPsd(doc, path, flags, progress, context);
     case FileKind::Avi:
         return ImportAvi(doc, path, progress, context.ui);
+    case FileKind::Webp:
+        return ReadWebpFile(doc, path, progress);
+    case FileKind::Avif:
+        return ReadAvifFile(doc, path, progress);
     default:
         return IsLibraryFormat(kind) && AppendSingleImage(doc, LoadWithLibrary(kind, path, progress));
     }
@@ -146,7 +152,8 @@ PackedDib FlattenForExport(const CDocImage& doc, COLORREF background) {
 
 bool ExportFile(const CDocImage& doc, const std::string& path, DWORD option, DWORD extra, IProgress* progress,
                 COLORREF background) {
-    switch (const FileKind kind = FileKindOf(path)) {
+    const FileKind kind = FileKindOf(path);
+    switch (kind) {
     case FileKind::Gif:
         return ExportGif(doc, path, progress, option != 0);
     case FileKind::Icon:
@@ -157,9 +164,18 @@ bool ExportFile(const CDocImage& doc, const std::string& path, DWORD option, DWO
         return WriteAniFile(doc, path, option, progress);
     case FileKind::Psd:
         return ExportPsd(doc, path, progress, background);
+    case FileKind::Webp:
+        return ExportWebp(doc, path, option, (extra & kExportAnimate) != 0, progress);
+    case FileKind::Avif:
+        return ExportAvif(doc, path, option, progress);
     default:
         if (!IsLibraryFormat(kind)) return false;
         break;
+    }
+    if ((extra & kExportKeepAlpha) && CanKeepAlpha(kind)) {
+        // 32 bits, straight alpha: every writer of these formats stores the alpha byte.
+        PackedDib image = doc.CompositeVisible(doc.width, doc.height);
+        return image && CImage().SaveImageFile(path, image, option, progress) != 0;
     }
     PackedDib image = ConvertTo24(FlattenForExport(doc, background));
     if (!image) return false;
@@ -169,7 +185,11 @@ bool ExportFile(const CDocImage& doc, const std::string& path, DWORD option, DWO
 }
 
 bool ExportBmp(const CDocImage& doc, const std::string& path, int colorChoice, IProgress* progress,
-               COLORREF background) {
+               COLORREF background, bool keepAlpha) {
+    if (keepAlpha && colorChoice == ExportTrueColors) {
+        PackedDib image = doc.CompositeVisible(doc.width, doc.height);
+        return image && CImage().SaveImageFile(path, image, 85, progress) != 0;
+    }
     PackedDib flat = FlattenForExport(doc, background);
     if (!flat) return false;
     PackedDib image = ConvertForExport(flat, colorChoice);
@@ -196,6 +216,10 @@ PackedDib LoadPreviewUnbudgeted(const std::string& path) {
         return LoadIconPreview(path);
     case FileKind::Psd:
         return CheckPsdFile(path) != 0 ? LoadWithLibrary(kind, path, nullptr) : PackedDib();
+    case FileKind::Webp:
+        return LoadWebpPreview(path);
+    case FileKind::Avif:
+        return LoadAvifPreview(path);
     default:
         return IsLibraryFormat(kind) ? LoadWithLibrary(kind, path, nullptr) : PackedDib();
     }

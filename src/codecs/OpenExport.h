@@ -49,16 +49,25 @@ bool OpenFile(CDocImage& doc, const std::string& path, LoadFlags& flags, IProgre
 bool OpenFileWith(CDocImage& doc, const std::string& path, LoadFlags& flags, IProgress* progress,
                   const OpenContext& context);
 
+// Bits of ExportFile's extra word.
+// PNG, TIFF, TGA and BMP: the visible objects are flattened keeping their transparency (no
+// background) and written as 32 bits with alpha.
+constexpr DWORD kExportKeepAlpha = 1;
+// WebP: one frame per visible object, from the bottom up.
+constexpr DWORD kExportAnimate = 2;
+
 // Writes the visible objects, flattened over the background colour, in the format the extension
 // names. `option` goes to the writer unchanged (JPEG quality, TIFF compression code, TGA bits, the
-// hot spot of a cursor; for GIF non-zero interlaces); `extra` is not used. Never changes the
-// document. False on failure.
+// hot spot of a cursor; for GIF non-zero interlaces; for WebP quality and kWebpLossless, for AVIF
+// AvifOption(quality, speed)); `extra` holds the kExport bits above. WebP and AVIF always keep
+// the transparency. Never changes the document. False on failure.
 bool ExportFile(const CDocImage& doc, const std::string& path, DWORD option, DWORD extra, IProgress* progress,
                 COLORREF background);
 
 // The BMP export: the flattened image converted by the colour choice (0..6, the "Colors" group).
+// With `keepAlpha` the true-colour choice keeps the transparency (32 bits with an alpha mask).
 bool ExportBmp(const CDocImage& doc, const std::string& path, int colorChoice, IProgress* progress,
-               COLORREF background);
+               COLORREF background, bool keepAlpha = false);
 
 // The image of a preview pane: the file's first image at its own depth, without progress. Empty
 // for formats without previews (native documents, video) and unreadable files.

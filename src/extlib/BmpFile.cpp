@@ -273,8 +273,59 @@ PackedDib DecodeBmp(std::span<const BYTE> f, IProgress* progress) {
     return dib;
 }
 
+namespace {
+
+// A 32-bit image with straight alpha goes out with a version 5 header whose bit fields name the
+// alpha byte, as other programs expect for transparency in a BMP.
+bool EncodeBmpWithAlpha(const PackedDib& dib, ByteWriter& out, IProgress* progress) {
+    constexpr std::size_t kV5 = 124;
+    const std::size_t stride = dib.Stride();
+    const std::size_t image = stride * static_cast<std::size_t>(dib.Height());
+    const std::size_t offBits = 14 + kV5;
+    if (offBits + image > 0xFFFFFFFFu) return false;
+    BYTE v5[kV5] = {};
+    auto put32 = [&v5](std::size_t at, DWORD v) {
+        for (int i = 0; i < 4; ++i)
+            v5[at + i] = static_cast<BYTE>(v >> (8 * i));
+    };
+    const BITMAPINFOHEADER& h = *dib.Header();
+    put32(0, kV5);
+    put32(4, static_cast<DWORD>(h.biWidth));
+    put32(8, static_cast<DWORD>(h.biHeight));
+    v5[12] = 1;  // planes
+    v5[14] = 32; // bits
+    put32(16, BI_BITFIELDS);
+    put32(20, static_cast<DWORD>(image));
+    const DWORD ppm = h.biXPelsPerMeter ? static_cast<DWORD>(h.biXPelsPerMeter) : 2835; // 72 dpi
+    put32(24, ppm);
+    put32(28, h.biYPelsPerMeter ? static_cast<DWORD>(h.biYPelsPerMeter) : ppm);
+    put32(40, 0x00FF0000); // red
+    put32(44, 0x0000FF00); // green
+    put32(48, 0x000000FF); // blue
+    put32(52, 0xFF000000); // alpha
+    put32(56, 0x73524742); // 'sRGB'
+    put32(108, 4);         // rendering intent: pictures
+    BYTE fileHeader[14] = {'B', 'M'};
+    const DWORD fileSize = static_cast<DWORD>(offBits + image);
+    for (int i = 0; i < 4; ++i) {
+        fileHeader[2 + i] = static_cast<BYTE>(fileSize >> (8 * i));
+        fileHeader[10 + i] = static_cast<BYTE>(offBits >> (8 * i));
+    }
+    if (!out.Write(fileHeader, sizeof fileHeader) || !out.Write(v5, sizeof v5)) return false;
+    RowProgress steps(progress, static_cast<std::uint64_t>(dib.Height()));
+    for (int y = 0; y < dib.Height(); ++y) {
+        if (!out.Write(dib.Bits() + static_cast<std::size_t>(y) * stride, stride)) return false;
+        steps.Update(static_cast<std::uint64_t>(y) + 1);
+    }
+    return true;
+}
+
+} // namespace
+
 bool EncodeBmp(const PackedDib& dib, ByteWriter& out, IProgress* progress) {
     if (!Writable(dib)) return false;
+    if (dib.BitCount() == 32 && dib.Header()->biCompression == BI_RGB)
+        return EncodeBmpWithAlpha(dib, out, progress);
     BITMAPINFOHEADER h = *dib.Header();
     const int bits = h.biBitCount;
     const std::size_t stride = dib.Stride();

@@ -13,7 +13,8 @@
 namespace zepho {
 
 PackedDib DecodeBmp(std::span<const BYTE> file, IProgress* progress);
-// Writes the DIB at its own depth (1, 4, 8, 16, 24 or 32 bits).
+// Writes the DIB at its own depth (1, 4, 8, 16, 24 or 32 bits). A 32-bit DIB without masks is
+// straight-alpha BGRA: it gets a version 5 header with an alpha mask.
 bool EncodeBmp(const PackedDib& dib, ByteWriter& out, IProgress* progress);
 
 PackedDib DecodeJpeg(std::span<const BYTE> file, IProgress* progress);

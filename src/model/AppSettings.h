@@ -81,6 +81,16 @@ public:
     COLORREF TextOutlineColor = 0;
     int HorizontalOffset = 1;
     int VerticalOffset = 1;
+    // WebP and AVIF export, and "Keep transparency" of the formats that can hold it.
+    int WebPQuality = 75;
+    int WebPLossless = 0;
+    int WebPAnimate = 0;
+    int AVIFQuality = 60;
+    int AVIFSpeed = 6;
+    int PNGKeepAlpha = 0;
+    int TIFFKeepAlpha = 0;
+    int TGAKeepAlpha = 0;
+    int BMPKeepAlpha = 0;
     // Options of the shape tools; also read back, so they survive a restart.
     int PaintShapeWidth = 8;
     int FillInsideShape = 1;

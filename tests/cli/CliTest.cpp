@@ -198,7 +198,7 @@ TEST(Cli, ConvertBetweenDocumentsAndImages) {
     ASSERT_EQ(bmpInfo.status, 0) << bmpInfo.err;
     EXPECT_NE(bmpInfo.out.find("canvas: 20 x 10"), std::string::npos) << bmpInfo.out;
 
-    EXPECT_EQ(Cli("convert " + doc + " " + dir + "/x.webp").status, 1);
+    EXPECT_EQ(Cli("convert " + doc + " " + dir + "/x.jxl").status, 1);
     EXPECT_EQ(Cli("convert " + doc + " " + dir + "/x.png --background green").status, 2);
     EXPECT_EQ(Cli("convert " + doc + " " + dir + "/x.png --option").status, 2);
     CliRun missingDir = Cli("convert " + doc + " /nonexistent/dir/x.png");
@@ -291,4 +291,163 @@ TEST(Cli, ImageMagicksZipCodedPsdOpensWithItsLayers) {
     ASSERT_EQ(info.status, 0) << info.err;
     EXPECT_NE(info.out.find("objects: 2"), std::string::npos) << info.out;
     EXPECT_NE(info.out.find("size 20 x 10"), std::string::npos) << info.out;
+
+#include "extlib/PngFile.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+
+namespace {
+
+std::vector<std::string> ListDir(const std::string& dir) {
+    std::vector<std::string> names;
+    if (DIR* d = opendir(dir.c_str())) {
+        while (const dirent* e = readdir(d))
+            if (std::string(e->d_name) != "." && std::string(e->d_name) != "..") names.push_back(e->d_name);
+        closedir(d);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> out;
+    std::stringstream ss(text);
+    for (std::string line; std::getline(ss, line);)
+        out.push_back(line);
+    return out;
+}
+
+std::string Slurp(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    std::stringstream ss;
+    ss << f.rdbuf();
+    return ss.str();
+}
+
+std::string FreshDir(const std::string& name) {
+    const std::string dir = testing::TempDir() + "/" + name;
+    std::system(("rm -rf '" + dir + "'").c_str());
+    mkdir(dir.c_str(), 0777);
+    return dir;
+}
+
+} // namespace
+
+TEST(CliBatch, ManyFilesOnTwoThreadsOneDamagedNothingOverwritten) {
+    const std::string in = FreshDir("cli_batch_in"), out = testing::TempDir() + "/cli_batch_out";
+    std::system(("rm -rf '" + out + "'").c_str());
+    std::string files;
+    for (int i = 0; i < 50; ++i) {
+        const std::string path = in + "/img_" + std::to_string(i) + ".png";
+        if (i == 17) {
+            // A PNG signature and then rubbish.
+            std::ofstream(path, std::ios::binary) << "\x89PNG\r\n\x1a\n and nothing that decodes";
+        } else {
+            PackedDib d =
+                CreateSolidDIB(6 + i % 5, 4 + i % 3, RGB(i * 5, 255 - i, 9), static_cast<BYTE>(100 + i));
+            ASSERT_TRUE(WritePngRgba(path, d));
+        }
+        files += " " + path;
+    }
+    CliRun run = Cli("convert" + files + " --out-dir " + out + " --to webp -j 2");
+    EXPECT_EQ(run.status, 1);
+    std::vector<std::string> produced = ListDir(out);
+    ASSERT_EQ(produced.size(), 49u); // no partial file, no temporary left behind
+    for (const std::string& name : produced)
+        EXPECT_TRUE(name.size() > 5 && name.substr(name.size() - 5) == ".webp" && name[0] != '.') << name;
+    EXPECT_EQ(std::count(produced.begin(), produced.end(), "img_17.webp"), 0);
+    const std::vector<std::string> lines = Lines(run.err);
+    ASSERT_EQ(lines.size(), 2u) << run.err; // one error line and the summary
+    EXPECT_NE(lines[0].find("img_17.png"), std::string::npos);
+    EXPECT_EQ(lines[1], "converted 49 of 50 files; 1 failed");
+    // The outputs are pictures of the inputs, alpha included.
+    CliRun info = Cli("info " + out + "/img_3.webp");
+    ASSERT_EQ(info.status, 0) << info.err;
+    EXPECT_NE(info.out.find("canvas: 9 x 4"), std::string::npos) << info.out;
+    CliRun toPng = Cli("convert " + out + "/img_3.webp " + out + "/../cli_batch_back.png --keep-alpha");
+    ASSERT_EQ(toPng.status, 0) << toPng.err;
+    int w = 0, h = 0;
+    std::vector<unsigned char> px;
+    ASSERT_TRUE(ReadPng(out + "/../cli_batch_back.png", w, h, px));
+    EXPECT_EQ(px[3], 103); // WebP and its export keep the transparency
+
+    // Again: every output exists, so nothing is written; a changed output stays as it is.
+    std::ofstream(out + "/img_4.webp", std::ios::binary | std::ios::trunc) << "mine";
+    run = Cli("convert" + files + " --out-dir " + out + " --to webp -j 2");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(Lines(run.err).size(), 51u);
+    EXPECT_NE(run.err.find("already exists"), std::string::npos);
+    EXPECT_EQ(Slurp(out + "/img_4.webp"), "mine");
+    // --force replaces them; one thread is enough.
+    run = Cli("convert" + files + " --out-dir " + out + " --to .WEBP --force -j 1");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(Lines(run.err).size(), 2u) << run.err;
+    EXPECT_NE(Slurp(out + "/img_4.webp"), "mine");
+    EXPECT_EQ(ListDir(out).size(), 49u);
+
+    // Nothing failing: exit 0. Two inputs that would write one output: the second fails.
+    const std::string two = FreshDir("cli_batch_two");
+    run = Cli("convert " + in + "/img_1.png " + in + "/img_2.png " + in + "/img_1.png --out-dir " + two +
+              " --to avif --quality 70 --speed 10");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("would write"), std::string::npos) << run.err;
+    EXPECT_EQ(ListDir(two).size(), 2u);
+    run = Cli("convert " + in + "/img_5.png " + in + "/img_6.png --out-dir " + two +
+              "/sub --to tif --keep-alpha");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(Lines(run.err).back(), "converted 2 of 2 files");
+    EXPECT_EQ(ListDir(two + "/sub"), (std::vector<std::string>{"img_5.tif", "img_6.tif"}));
+
+    // Usage errors are caught before any work.
+    EXPECT_EQ(Cli("convert " + in + "/img_1.png --out-dir " + two + " --to jpg --keep-alpha").status, 2);
+    EXPECT_EQ(Cli("convert " + in + "/img_1.png --out-dir " + two + " --to xyz").status, 2);
+    EXPECT_EQ(Cli("convert " + in + "/img_1.png --out-dir " + two).status, 2);
+    EXPECT_EQ(Cli("convert " + in + "/img_1.png --out-dir " + two + " --to png -j 0").status, 2);
+}
+
+TEST(CliBatch, KeepAlphaAnimateAndCodecOptionsForOneFile) {
+    const std::string doc = MakeDocument();
+    const std::string dir = testing::TempDir();
+    int w = 0, h = 0;
+    std::vector<unsigned char> px;
+    // --keep-alpha: the empty corner stays transparent instead of taking the background.
+    ASSERT_EQ(Cli("convert " + doc + " " + dir + "/cli_keep.png --keep-alpha --background 00ff00").status, 0);
+    ASSERT_TRUE(ReadPng(dir + "/cli_keep.png", w, h, px));
+    EXPECT_EQ(px[4 * 19 + 3], 0);
+    EXPECT_EQ(px[3], 128);
+    ASSERT_EQ(Cli("convert " + doc + " " + dir + "/cli_keep.bmp --keep-alpha").status, 0);
+    CliRun back = Cli("convert " + dir + "/cli_keep.bmp " + dir + "/cli_keep_bmp.png --keep-alpha");
+    ASSERT_EQ(back.status, 0) << back.err;
+    ASSERT_TRUE(ReadPng(dir + "/cli_keep_bmp.png", w, h, px));
+    EXPECT_EQ(px[4 * 19 + 3], 0);
+    EXPECT_EQ(px[3], 128);
+    CliRun jpg = Cli("convert " + doc + " " + dir + "/cli_keep.jpg --keep-alpha");
+    EXPECT_EQ(jpg.status, 1);
+    EXPECT_NE(jpg.err.find("no transparency"), std::string::npos);
+
+    // --animate: one frame per visible object (the document has two).
+    ASSERT_EQ(Cli("convert " + doc + " " + dir + "/cli_anim.webp --animate --lossless").status, 0);
+    CliRun info = Cli("info " + dir + "/cli_anim.webp");
+    ASSERT_EQ(info.status, 0) << info.err;
+    EXPECT_NE(info.out.find("objects: 2"), std::string::npos) << info.out;
+    // An animation opens as in the editor: its first frame shows (not an empty canvas)...
+    ASSERT_EQ(Cli("convert " + dir + "/cli_anim.webp " + dir + "/cli_first.png --keep-alpha").status, 0);
+    ASSERT_TRUE(ReadPng(dir + "/cli_first.png", w, h, px));
+    EXPECT_EQ(px[4 * 2 + 0], 255); // (2, 0): the bottom object alone, half transparent red
+    EXPECT_EQ(px[4 * 2 + 3], 128);
+    // ...and with --animate every frame is shown and written again.
+    ASSERT_EQ(Cli("convert " + dir + "/cli_anim.webp " + dir + "/cli_anim2.webp --animate --lossless").status,
+              0);
+    info = Cli("info " + dir + "/cli_anim2.webp");
+    EXPECT_NE(info.out.find("objects: 2"), std::string::npos) << info.out;
+    ASSERT_EQ(Cli("convert " + doc + " " + dir + "/cli_still.webp --quality 20").status, 0);
+    info = Cli("info " + dir + "/cli_still.webp");
+    EXPECT_NE(info.out.find("objects: 1"), std::string::npos) << info.out;
+    EXPECT_EQ(Cli("convert " + doc + " " + dir + "/cli_anim.png --animate").status, 1);
+    EXPECT_EQ(Cli("convert " + doc + " " + dir + "/cli.avif --quality 101").status, 2);
+    EXPECT_EQ(Cli("convert " + doc + " " + dir + "/cli.avif --speed 11").status, 2);
+    ASSERT_EQ(Cli("convert " + doc + " " + dir + "/cli.avif --quality 100 --speed 10").status, 0);
+    info = Cli("info " + dir + "/cli.avif --json");
+    EXPECT_NE(info.out.find("\"format\":\"avif\""), std::string::npos) << info.out;
 }

@@ -1,5 +1,6 @@
 #include "codecs/OpenExport.h"
 #include "CodecTestUtil.h"
+#include "codecs/CodecStrings.h"
 #include "codecs/FileTypes.h"
 #include "raster/Dib.h"
 
@@ -39,7 +40,20 @@ TEST(FileTypes, ChosenByTheExtensionAlone) {
     EXPECT_EQ(FileKindOf("doc.qzi"), FileKind::Native);
     EXPECT_EQ(FileKindOf("noext"), FileKind::None);
     EXPECT_EQ(FileKindOf("dir.png/noext"), FileKind::None); // a dot in a folder name is not an extension
-    EXPECT_EQ(FileKindOf("x.webp"), FileKind::None);
+    EXPECT_EQ(FileKindOf("x.WebP"), FileKind::Webp);
+    EXPECT_EQ(FileKindOf("x.avif"), FileKind::Avif);
+    EXPECT_EQ(FileKindOf("x.jxl"), FileKind::None);
+    // Every Save As entry is written by the dispatch and named by its own extension and filter.
+    ASSERT_EQ(SaveAsTypes().size(), 13u);
+    for (const SaveAsType& t : SaveAsTypes()) {
+        EXPECT_EQ(FileKindOf(std::string("x.") + t.extension), t.kind) << t.extension;
+        EXPECT_TRUE(CanExport(t.kind)) << t.extension;
+        EXPECT_NE(std::string(t.filter).find(std::string("*.") + t.extension), std::string::npos) << t.filter;
+    }
+    const std::string open = strings::kOpenFilter;
+    EXPECT_NE(open.find("*.webp;*.avif|"), std::string::npos);
+    EXPECT_NE(open.find("|WEBP (WebP Image)|*.webp|AVIF (AV1 Image File Format)|*.avif||"),
+              std::string::npos);
 }
 
 TEST(OpenFile, UnknownOrMissingExtensionFailsOnAnEmptyModel) {
@@ -47,7 +61,7 @@ TEST(OpenFile, UnknownOrMissingExtensionFailsOnAnEmptyModel) {
     LoadFlags flags;
     EXPECT_FALSE(OpenFile(*doc, "/nonexistent/dir/file", flags, nullptr));
     EXPECT_EQ(doc->objects.Count(), 0); // cleared first
-    EXPECT_FALSE(OpenFile(*doc, "/nonexistent/dir/file.webp", flags, nullptr));
+    EXPECT_FALSE(OpenFile(*doc, "/nonexistent/dir/file.jxl", flags, nullptr));
     EXPECT_FALSE(OpenFile(*doc, "/nonexistent/dir/file.png", flags, nullptr));
     EXPECT_FALSE(flags.nativeLoaded);
 }

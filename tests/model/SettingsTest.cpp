@@ -86,20 +86,32 @@ TEST(Settings, RangeRules) {
     EXPECT_EQ(LoadOne("FillInsideShape", 2).FillInsideShape, 1);
     EXPECT_EQ(LoadOne("MaxDocumentMegapixels", 0).MaxDocumentMegapixels, 1024);
     EXPECT_EQ(LoadOne("MaxDocumentMegapixels", 4096).MaxDocumentMegapixels, 4096);
+    // WebP, AVIF and the per-format "Keep transparency" switches.
+    EXPECT_EQ(LoadOne("WebPQuality", 0).WebPQuality, 75);
+    EXPECT_EQ(LoadOne("WebPQuality", 100).WebPQuality, 100);
+    EXPECT_EQ(LoadOne("AVIFQuality", 101).AVIFQuality, 60);
+    EXPECT_EQ(LoadOne("AVIFSpeed", 0).AVIFSpeed, 0);
+    EXPECT_EQ(LoadOne("AVIFSpeed", 11).AVIFSpeed, 6);
+    EXPECT_EQ(LoadOne("WebPLossless", 2).WebPLossless, 0);
+    EXPECT_EQ(LoadOne("TGAKeepAlpha", 1).TGAKeepAlpha, 1);
+    EXPECT_EQ(LoadOne("BMPKeepAlpha", -1).BMPKeepAlpha, 0);
+    EXPECT_EQ(CAppSettings().PNGKeepAlpha, 0);
 }
 
 TEST(Settings, ReadingOrderAndEntryNames) {
     OrderStore store;
     CAppSettings s;
     s.Load(store);
-    ASSERT_EQ(store.read.size(), 70u);
+    ASSERT_EQ(store.read.size(), 79u);
     EXPECT_EQ(store.read.front(), "PreviewPic");
     EXPECT_EQ(store.read[4], "UndoMaxTimes");
     EXPECT_EQ(store.read[33], "BannderGradientColor2");
     EXPECT_EQ(store.read[66], "VerticalOffset");
-    EXPECT_EQ(store.read[67], "PaintShapeWidth");
-    EXPECT_EQ(store.read[68], "FillInsideShape");
-    EXPECT_EQ(store.read[69], "MaxDocumentMegapixels");
+    EXPECT_EQ(store.read[67], "WebPQuality");
+    EXPECT_EQ(store.read[75], "BMPKeepAlpha");
+    EXPECT_EQ(store.read[76], "PaintShapeWidth");
+    EXPECT_EQ(store.read[77], "FillInsideShape");
+    EXPECT_EQ(store.read[78], "MaxDocumentMegapixels");
 }
 
 TEST(Settings, SaveThenLoadKeepsEveryValue) {

@@ -1,0 +1,53 @@
+// Reading any file the tool knows and writing it in another format, one file or many at once.
+#pragma once
+
+#include "model/DocImage.h"
+#include "platform/Services.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace zepho::cli {
+
+// How convert writes its outputs; -1 means the format's default.
+struct ConvertOptions {
+    long option = -1;           // --option: the writer's option word as is
+    long background = 0xFFFFFF; // --background, RRGGBB
+    int quality = -1;           // --quality: JPEG, WebP, AVIF
+    int speed = -1;             // --speed: AVIF encoder speed 0..10
+    bool lossless = false;      // --lossless: WebP
+    bool keepAlpha = false;     // --keep-alpha: PNG, TIFF, TGA, BMP keep the transparency
+    bool animate = false;       // --animate: one frame per visible object
+    bool force = false;         // --force: replace existing outputs (several inputs only)
+};
+
+// "cannot write ...", with the reason when the target refuses to be replaced (read-only, ...).
+std::string CannotWrite(const std::string& path, const char* what);
+
+// The pixel budget of every read (--max-pixels); 0 is the default budget.
+extern std::uint64_t gMaxPixels;
+
+// Reads a document or an image within the pixel budget; on failure false with the reason. What
+// the readers tell on the way (a video cut short, objects left out as too large) goes to stderr
+// as notes. `progress` may be null. The
+// frames of an animation (GIF, WebP, ANI, AVI, icon images) come in as the editor opens them, the
+// first one visible, or with `allFrames` all visible; documents and PSD layers keep their own.
+bool LoadDocument(const std::string& path, CDocImage& doc, std::string& format, std::string& why,
+                  IProgress* progress, bool allFrames = false);
+
+// Whether the options make sense for files of this output extension; otherwise the reason.
+bool CheckOutputType(const std::string& outPath, const ConvertOptions& opts, std::string& why);
+
+// Writes the document in the format `out` names. On failure false with the reason; the target is
+// then untouched.
+bool WriteDocument(const CDocImage& doc, const std::string& out, const ConvertOptions& opts,
+                   IProgress* progress, std::string& why);
+
+// Converts every input into outDir (names kept, extension replaced by `ext`) on `jobs` threads.
+// One line per failed file on stderr, a progress bar there when it is a terminal, a summary at
+// the end. Existing outputs are kept unless opts.force. Exit status: 0, or 1 when any file failed.
+int ConvertMany(const std::vector<std::string>& inputs, const std::string& outDir, const std::string& ext,
+                int jobs, const ConvertOptions& opts);
+
+} // namespace zepho::cli
