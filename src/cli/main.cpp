@@ -1,5 +1,6 @@
 // zepho-cli: the batch tool. Reads documents without any user interface.
 #include "cli/Describe.h"
+#include "codecs/AviCodec.h"
 #include "codecs/FileTypes.h"
 #include "codecs/OpenExport.h"
 #include "extlib/PngFile.h"
@@ -90,6 +91,8 @@ bool Load(const std::string& path, CDocImage& doc, std::string& format, std::str
         TerminalProgress progress;
         progress.SetText("Reading file " + BaseName(path));
         if (!OpenFile(doc, path, flags, &progress)) {
+            // A video fails the same way when FFmpeg is not installed: say so rather than blame the file.
+            if (kind == FileKind::Avi && !CanDecodeVideo(&why)) return false;
             why = "cannot read the image (damaged or unsupported " + format + " file)";
             return false;
         }
