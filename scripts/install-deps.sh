@@ -7,7 +7,7 @@ PACKAGES=(
   # build
   cmake ninja-build g++ pkg-config make
   # core libraries
-  libagg-dev libpixman-1-dev libpng-dev libjpeg-dev libtiff-dev libimagequant-dev
+  libagg-dev libpixman-1-dev libpng-dev zlib1g-dev libjpeg-dev libtiff-dev libimagequant-dev
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev
   libfreetype-dev libfontconfig-dev libharfbuzz-dev
   fonts-dejavu-core fonts-liberation2
