@@ -182,9 +182,9 @@ int Flatten(const std::string& file, const std::string& out) {
     std::string format, why;
     if (!Load(file, doc, format, why)) return Fail(file, why);
     if (doc.width <= 0 || doc.height <= 0) return Fail(file, "the canvas is empty");
-    PackedDib flat = doc.CompositeVisible(doc.width, doc.height);
-    if (!flat) return Fail(file, "not enough memory for the canvas");
-    if (!WritePngRgba(out, flat)) return Fail(out, "cannot write the image");
+    TerminalProgress progress;
+    progress.SetText("Saving file " + BaseName(out));
+    if (!ExportCompositePng(doc, out, &progress)) return Fail(out, "cannot write the image");
     return 0;
 }
 

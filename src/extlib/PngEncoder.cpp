@@ -91,8 +91,12 @@ bool PngRowEncoder::WriteChunk(const char* type, const BYTE* data, std::size_t n
     return !failed_;
 }
 
-bool PngRowEncoder::Begin(int width, int height, int channels) {
-    if (z_ || width < 1 || height < 1 || (channels != 3 && channels != 4)) return false;
+bool PngRowEncoder::Begin(int width, int height, int channels, int rowPixelBytes) {
+    if (rowPixelBytes == 0) rowPixelBytes = channels;
+    if (z_ || width < 1 || height < 1 || (channels != 3 && channels != 4) || rowPixelBytes < channels ||
+        rowPixelBytes > 4)
+        return false;
+    inBytes_ = rowPixelBytes;
     width_ = width;
     height_ = height;
     channels_ = channels;
@@ -135,10 +139,15 @@ bool PngRowEncoder::AddRow(const BYTE* row) {
     // B, G, R (, A) to R, G, B (, A), counting pixels that repeat their left neighbour.
     BYTE* d = current_.data();
     std::uint64_t repeats = 0;
-    if (channels_ == 3) {
+    if (channels_ == 3 && inBytes_ == 3) {
         for (int x = 0; x < width_; ++x, row += 3, d += 3) {
             d[0] = row[2], d[1] = row[1], d[2] = row[0];
             if (x && std::memcmp(row, row - 3, 3) == 0) ++repeats;
+        }
+    } else if (channels_ == 3) {
+        for (int x = 0; x < width_; ++x, row += 4, d += 3) {
+            d[0] = row[2], d[1] = row[1], d[2] = row[0];
+            if (x && std::memcmp(row, row - 4, 3) == 0) ++repeats;
         }
     } else {
         for (int x = 0; x < width_; ++x, row += 4, d += 4) {

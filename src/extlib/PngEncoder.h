@@ -25,10 +25,11 @@ public:
     PngRowEncoder(const PngRowEncoder&) = delete;
     PngRowEncoder& operator=(const PngRowEncoder&) = delete;
 
-    // Writes the signature and the header. `channels` is 3 (RGB from 24-bit rows) or 4 (RGBA
-    // from 32-bit rows). False on a bad size or a failed write.
-    bool Begin(int width, int height, int channels);
-    // The next row: width * channels bytes. False once anything has failed.
+    // Writes the signature and the header. `channels` is 3 (RGB) or 4 (RGBA); rows come with
+    // `rowPixelBytes` bytes a pixel, 3 or 4 and at least `channels` (32-bit rows may be written
+    // as RGB, dropping their fourth byte). False on a bad size or a failed write.
+    bool Begin(int width, int height, int channels, int rowPixelBytes = 0);
+    // The next row: width * rowPixelBytes bytes. False once anything has failed.
     bool AddRow(const BYTE* row);
     // After the last row: the rest of the data and the end chunk. False when rows are missing or
     // anything failed.
@@ -45,7 +46,7 @@ private:
 
     ByteWriter& out_;
     z_stream* z_ = nullptr;
-    int width_ = 0, height_ = 0, channels_ = 0;
+    int width_ = 0, height_ = 0, channels_ = 0, inBytes_ = 0;
     int rowsIn_ = 0;
     int bandRows_ = 0;
     int strategy_ = -1; // of the band compressed last

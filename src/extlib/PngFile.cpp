@@ -6,6 +6,7 @@
 
 #include <png.h>
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstring>
 
@@ -189,6 +190,31 @@ bool WritePngRgba(const std::string& path, const PackedDib& dib) {
     bool ok = encoder.Begin(dib.Width(), dib.Height(), 4);
     for (int y = 0; ok && y < dib.Height(); ++y)
         ok = encoder.AddRow(dib.Row(y));
+    if (!ok || !encoder.Finish()) {
+        out.Abandon();
+        return false;
+    }
+    return out.Commit();
+}
+
+bool WritePngBands(const std::string& path, int width, int height, bool alpha,
+                   const std::function<PackedDib(int top, int rows)>& band, IProgress* progress) {
+    // About two megabytes of canvas at a time.
+    const int bandRows = static_cast<int>(
+        std::clamp<std::int64_t>((std::int64_t{2} << 20) / (4 * std::int64_t{std::max(width, 1)}), 1, 1024));
+    FileWriter out(path);
+    if (!out.IsOpen()) return false;
+    PngRowEncoder encoder(out);
+    RowProgress steps(progress, static_cast<std::uint64_t>(std::max(height, 0)));
+    bool ok = encoder.Begin(width, height, alpha ? 4 : 3, 4);
+    for (int top = 0; ok && top < height; top += bandRows) {
+        const int rows = std::min(bandRows, height - top);
+        const PackedDib pixels = band(top, rows);
+        ok = pixels.Is32() && pixels.Width() == width && pixels.Height() == rows;
+        for (int y = 0; ok && y < rows; ++y)
+            ok = encoder.AddRow(pixels.Row(y));
+        steps.Update(static_cast<std::uint64_t>(top + rows));
+    }
     if (!ok || !encoder.Finish()) {
         out.Abandon();
         return false;
