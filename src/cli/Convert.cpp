@@ -1,5 +1,6 @@
 #include "cli/Convert.h"
 
+#include "codecs/AviCodec.h"
 #include "codecs/AvifCodec.h"
 #include "codecs/CodecStrings.h"
 #include "codecs/IconCodec.h"
@@ -189,6 +190,8 @@ bool LoadUnbudgeted(const std::string& path, CDocImage& doc, std::string& format
         NoteUiHost notes(path);
         if (progress) progress->SetText("Reading file " + BaseName(path));
         if (!OpenFileWith(doc, path, flags, progress, OpenContext{&notes, nullptr})) {
+            // A video fails the same way when FFmpeg is not installed: say so rather than blame the file.
+            if (kind == FileKind::Avi && !CanDecodeVideo(&why)) return false;
             why = !flags.problem.empty() ? flags.problem
                                          : "cannot read the image (damaged or unsupported " + format + " file)";
             return false;

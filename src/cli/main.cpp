@@ -1,6 +1,7 @@
 // zepho-cli: the batch tool. Reads documents without any user interface.
 #include "cli/Convert.h"
 #include "cli/Describe.h"
+#include "codecs/AviCodec.h"
 #include "codecs/FileTypes.h"
 #include "codecs/OpenExport.h"
 #include "extlib/PngFile.h"
@@ -148,9 +149,9 @@ int Flatten(const std::string& file, const std::string& out) {
     std::string format, why;
     if (!Load(file, doc, format, why)) return Fail(file, why);
     if (doc.width <= 0 || doc.height <= 0) return Fail(file, "the canvas is empty");
-    PackedDib flat = doc.CompositeVisible(doc.width, doc.height);
-    if (!flat) return Fail(file, "not enough memory for the canvas");
-    if (!WritePngRgba(out, flat)) return Fail(out, cli::CannotWrite(out, "the image"));
+    TerminalProgress progress;
+    progress.SetText("Saving file " + BaseName(out));
+    if (!ExportCompositePng(doc, out, &progress)) return Fail(out, cli::CannotWrite(out, "the image"));
     return 0;
 }
 

@@ -1,5 +1,5 @@
 // Video files: every frame of every video stream becomes one image object. Our own code reads the
-// file's main header; FFmpeg decodes the frames.
+// file's main header; FFmpeg decodes the frames. FFmpeg is loaded when the first video is opened.
 #pragma once
 
 #include "model/DocImage.h"
@@ -54,6 +54,10 @@ private:
     struct State;
     std::unique_ptr<State> s_;
 };
+
+// True when FFmpeg can be loaded to decode videos; otherwise `why`, when given, receives a
+// sentence for the user naming what is missing. ImportAvi fails while it is false.
+bool CanDecodeVideo(std::string* why = nullptr);
 
 // Clears nothing: appends one hidden image object at (0, 0) per frame to the (cleared) model,
 // sets the canvas to the header's size and the delay to the frame duration in hundredths of a

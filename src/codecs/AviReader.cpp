@@ -2,6 +2,7 @@
 
 #include "codecs/CodecStrings.h"
 #include "model/ModelStrings.h"
+#include "codecs/FfmpegLibrary.h"
 #include "platform/ByteStream.h"
 #include "platform/Format.h"
 
@@ -9,13 +10,6 @@
 #include <cstring>
 #include <mutex>
 #include <vector>
-
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libavutil/log.h>
-#include <libswscale/swscale.h>
-}
 
 namespace zepho {
 
@@ -46,6 +40,7 @@ bool ReadAviHeader(const std::string& path, AviHeader& header) {
 }
 
 struct AviReader::State {
+    const FfmpegLibrary* ff = nullptr; // null until a file is opened
     std::string path;
     AVFormatContext* format = nullptr;
     AVCodecContext* decoder = nullptr;
@@ -59,20 +54,21 @@ struct AviReader::State {
     std::vector<BYTE> pixels;
 
     void CloseStream() {
-        avcodec_free_context(&decoder);
+        if (decoder) ff->avcodec_free_context(&decoder);
         stream = -1;
         draining = false;
         badFrames = 0;
     }
     void CloseFile() {
         CloseStream();
-        avformat_close_input(&format);
+        if (format) ff->avformat_close_input(&format);
     }
     ~State() {
+        if (!ff) return; // nothing was ever allocated
         CloseFile();
-        sws_freeContext(scaler);
-        av_packet_free(&packet);
-        av_frame_free(&frame);
+        ff->sws_freeContext(scaler);
+        ff->av_packet_free(&packet);
+        ff->av_frame_free(&frame);
     }
 };
 
@@ -81,13 +77,16 @@ AviReader::~AviReader() = default;
 
 bool AviReader::OpenAvi(const std::string& path) {
     CloseAvi();
+    if (!s_->ff) s_->ff = FfmpegLibrary::Get();
+    const FfmpegLibrary* ff = s_->ff;
+    if (!ff) return false;
     // FFmpeg's log level is process-wide; set it once, not from every reader on every thread.
     static std::once_flag quiet;
-    std::call_once(quiet, [] { av_log_set_level(AV_LOG_QUIET); });
+    std::call_once(quiet, [ff] { ff->av_log_set_level(AV_LOG_QUIET); });
     s_->path = path;
     s_->failed = false;
-    if (!s_->packet) s_->packet = av_packet_alloc();
-    if (!s_->frame) s_->frame = av_frame_alloc();
+    if (!s_->packet) s_->packet = ff->av_packet_alloc();
+    if (!s_->frame) s_->frame = ff->av_frame_alloc();
     return s_->packet && s_->frame && OpenFile();
 }
 
@@ -95,21 +94,22 @@ bool AviReader::OpenAvi(const std::string& path) {
 // a colon must not reach FFmpeg's protocols.
 bool AviReader::OpenFile() {
     State& s = *s_;
+    const FfmpegLibrary* ff = s.ff;
     AVDictionary* options = nullptr;
-    av_dict_set(&options, "protocol_whitelist", "file", 0);
-    const int opened =
-        avformat_open_input(&s.format, ("file:" + s.path).c_str(), av_find_input_format("avi"), &options);
-    av_dict_free(&options);
+    ff->av_dict_set(&options, "protocol_whitelist", "file", 0);
+    const int opened = ff->avformat_open_input(&s.format, ("file:" + s.path).c_str(),
+                                               ff->av_find_input_format("avi"), &options);
+    ff->av_dict_free(&options);
     if (opened < 0) return false;
-    if (avformat_find_stream_info(s.format, nullptr) < 0) {
-        avformat_close_input(&s.format);
+    if (ff->avformat_find_stream_info(s.format, nullptr) < 0) {
+        ff->avformat_close_input(&s.format);
         return false;
     }
     return true;
 }
 
 void AviReader::CloseAvi() {
-    s_->CloseFile();
+    if (s_->ff) s_->CloseFile();
 }
 
 bool AviReader::OpenFirstVideoStream() {
@@ -124,6 +124,7 @@ bool AviReader::Failed() const {
 // from a fresh open of the file, so that its packets start at the beginning.
 bool AviReader::OpenStream(int fromIndex) {
     State& s = *s_;
+    const FfmpegLibrary* ff = s.ff;
     s.CloseStream();
     auto isVideo = [&s](unsigned i) {
         return s.format->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_VIDEO;
@@ -133,19 +134,19 @@ bool AviReader::OpenStream(int fromIndex) {
         more = isVideo(i);
     if (!more) return false;
     if (fromIndex > 0) {
-        avformat_close_input(&s.format);
+        ff->avformat_close_input(&s.format);
         if (!OpenFile()) return false;
     }
     for (int i = fromIndex; i < static_cast<int>(s.format->nb_streams); ++i) {
         AVStream* st = s.format->streams[i];
         if (!isVideo(static_cast<unsigned>(i))) continue;
-        const AVCodec* codec = avcodec_find_decoder(st->codecpar->codec_id);
+        const AVCodec* codec = ff->avcodec_find_decoder(st->codecpar->codec_id);
         if (!codec) continue;
-        s.decoder = avcodec_alloc_context3(codec);
+        s.decoder = ff->avcodec_alloc_context3(codec);
         if (!s.decoder) return false;
-        if (avcodec_parameters_to_context(s.decoder, st->codecpar) < 0 ||
-            avcodec_open2(s.decoder, codec, nullptr) < 0) {
-            avcodec_free_context(&s.decoder);
+        if (ff->avcodec_parameters_to_context(s.decoder, st->codecpar) < 0 ||
+            ff->avcodec_open2(s.decoder, codec, nullptr) < 0) {
+            ff->avcodec_free_context(&s.decoder);
             continue;
         }
         AVRational fps =
@@ -164,29 +165,31 @@ bool AviReader::OpenStream(int fromIndex) {
 
 PackedDib AviReader::NextAviFrame() {
     State& s = *s_;
+    const FfmpegLibrary* ff = s.ff;
     // A damaged frame is skipped, but a stream that yields nothing but damage is given up.
     constexpr int kMaxBadFrames = 64;
     while (s.decoder && !s.failed) {
-        const int got = avcodec_receive_frame(s.decoder, s.frame);
+        const int got = ff->avcodec_receive_frame(s.decoder, s.frame);
         if (got == 0) {
             const int w = s.frame->width, h = s.frame->height;
             if (w <= 0 || h <= 0 || w > 65535 || h > 65535) {
-                av_frame_unref(s.frame);
+                ff->av_frame_unref(s.frame);
                 s.failed = true;
                 return {};
             }
-            s.scaler = sws_getCachedContext(s.scaler, w, h, static_cast<AVPixelFormat>(s.frame->format), w, h,
-                                            AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr, nullptr);
+            s.scaler =
+                ff->sws_getCachedContext(s.scaler, w, h, static_cast<AVPixelFormat>(s.frame->format), w, h,
+                                         AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr, nullptr);
             PackedDib dib = PackedDib::Create(w, h, 32);
             const std::size_t stride = 4 * static_cast<std::size_t>(w);
             if (s.scaler && dib) {
                 s.pixels.resize(stride * static_cast<std::size_t>(h));
                 BYTE* planes[4] = {s.pixels.data(), nullptr, nullptr, nullptr};
                 const int strides[4] = {static_cast<int>(stride), 0, 0, 0};
-                if (sws_scale(s.scaler, s.frame->data, s.frame->linesize, 0, h, planes, strides) != h)
+                if (ff->sws_scale(s.scaler, s.frame->data, s.frame->linesize, 0, h, planes, strides) != h)
                     dib.Reset();
             }
-            av_frame_unref(s.frame);
+            ff->av_frame_unref(s.frame);
             if (!s.scaler || !dib) {
                 s.failed = true;
                 return {};
@@ -201,9 +204,9 @@ PackedDib AviReader::NextAviFrame() {
             return dib;
         }
         if (got == AVERROR(EAGAIN) && !s.draining) {
-            const int read = av_read_frame(s.format, s.packet);
+            const int read = ff->av_read_frame(s.format, s.packet);
             if (read == AVERROR_EOF) {
-                avcodec_send_packet(s.decoder, nullptr);
+                ff->avcodec_send_packet(s.decoder, nullptr);
                 s.draining = true;
                 continue;
             }
@@ -211,8 +214,8 @@ PackedDib AviReader::NextAviFrame() {
                 s.failed = true;
                 return {};
             }
-            if (s.packet->stream_index == s.stream) avcodec_send_packet(s.decoder, s.packet);
-            av_packet_unref(s.packet);
+            if (s.packet->stream_index == s.stream) ff->avcodec_send_packet(s.decoder, s.packet);
+            ff->av_packet_unref(s.packet);
             continue;
         }
         if (got != AVERROR_EOF && got != AVERROR(EAGAIN) && ++s.badFrames <= kMaxBadFrames) continue;
@@ -220,6 +223,10 @@ PackedDib AviReader::NextAviFrame() {
         if (!OpenStream(s.stream + 1)) return {};
     }
     return {};
+}
+
+bool CanDecodeVideo(std::string* why) {
+    return FfmpegLibrary::Get(why) != nullptr;
 }
 
 bool ImportAvi(CDocImage& doc, const std::string& path, IProgress* progress, IUiHost* ui,

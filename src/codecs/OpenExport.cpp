@@ -8,6 +8,7 @@
 #include "codecs/PsdCodec.h"
 #include "codecs/WebpCodec.h"
 #include "extlib/ImageIO.h"
+#include "extlib/PngFile.h"
 #include "model/AppSettings.h"
 #include "model/Frame.h"
 #include "platform/PixelBudget.h"
@@ -15,6 +16,7 @@
 #include "raster/Dib.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 namespace zepho {
 
@@ -145,10 +147,48 @@ bool OpenFileWith(CDocImage& doc, const std::string& path, LoadFlags& flags, IPr
 }
 
 PackedDib FlattenForExport(const CDocImage& doc, COLORREF background) {
-    PackedDib canvas = CreateSolidDIB(doc.width, doc.height, background, 255);
-    if (canvas) FlattenFrame(doc.objects, canvas, POINT{0, 0}, 1);
+    return FlattenRowsForExport(doc, background, 0, doc.height);
+}
+
+PackedDib FlattenRowsForExport(const CDocImage& doc, COLORREF background, int top, int rows) {
+    PackedDib canvas = CreateSolidDIB(doc.width, rows, background, 255);
+    if (canvas) FlattenFrame(doc.objects, canvas, POINT{0, top}, 1);
     return canvas;
 }
+
+bool ExportCompositePng(const CDocImage& doc, const std::string& path, IProgress* progress) {
+    return WritePngBands(
+        path, doc.width, doc.height, true,
+        [&doc](int top, int rows) { return CompositeVisibleRows(doc.objects, doc.width, top, rows); },
+        progress);
+}
+
+namespace {
+
+// Whether the flattened picture has more than 256 colours, looked at a band at a time; a
+// photograph answers within its first rows. False also when a band cannot be made.
+bool MoreThan256Colours(const CDocImage& doc, COLORREF background) {
+    constexpr int kBandRows = 64;
+    std::unordered_set<DWORD> seen;
+    for (int top = 0; top < doc.height; top += kBandRows) {
+        const PackedDib band =
+            FlattenRowsForExport(doc, background, top, std::min(kBandRows, doc.height - top));
+        if (!band) return false;
+        for (int y = 0; y < band.Height(); ++y) {
+            const BYTE* p = band.Row(y);
+            DWORD last = 0xFFFFFFFFu;
+            for (int x = 0; x < band.Width(); ++x, p += 4) {
+                const DWORD key = DWORD(p[0]) | DWORD(p[1]) << 8 | DWORD(p[2]) << 16;
+                if (key == last) continue;
+                last = key;
+                if (seen.insert(key).second && seen.size() > 256) return true;
+            }
+        }
+    }
+    return false;
+}
+
+} // namespace
 
 bool ExportFile(const CDocImage& doc, const std::string& path, DWORD option, DWORD extra, IProgress* progress,
                 COLORREF background) {
@@ -177,6 +217,11 @@ bool ExportFile(const CDocImage& doc, const std::string& path, DWORD option, DWO
         PackedDib image = doc.CompositeVisible(doc.width, doc.height);
         return image && CImage().SaveImageFile(path, image, option, progress) != 0;
     }
+    // A true-colour PNG is flattened and written a band at a time, never held whole.
+    if (FileKindOf(path) == FileKind::Png && MoreThan256Colours(doc, background))
+        return WritePngBands(
+            path, doc.width, doc.height, false,
+            [&](int top, int rows) { return FlattenRowsForExport(doc, background, top, rows); }, progress);
     PackedDib image = ConvertTo24(FlattenForExport(doc, background));
     if (!image) return false;
     // Few enough colours go out as an exact palette image.

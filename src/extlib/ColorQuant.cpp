@@ -4,6 +4,8 @@
 
 #include <libimagequant.h>
 
+#include <dlfcn.h>
+
 #include <algorithm>
 #include <bit>
 #include <cstring>
@@ -241,6 +243,16 @@ struct LiqResultDeleter {
     void operator()(liq_result* p) const { liq_result_destroy(p); }
 };
 
+// libimagequant may be built on OpenMP, whose worker threads spin while they wait for work: on a
+// busy machine that costs more than the threads gain (half the time of an export went to the
+// spinning). The quantiser therefore runs on the calling thread, which also keeps its output the
+// same on every machine. The setting belongs to the calling thread, so it is made on every call.
+void QuantiseOnThisThread() {
+    using SetThreads = void (*)(int);
+    static const auto setThreads = reinterpret_cast<SetThreads>(dlsym(RTLD_DEFAULT, "omp_set_num_threads"));
+    if (setThreads) setThreads(1);
+}
+
 int PumpWhileQuantising(float, void* user) {
     static_cast<IProgress*>(user)->Pump();
     return 1; // go on
@@ -280,12 +292,14 @@ RGBQUAD MeanColour(const std::vector<BYTE>& bgra, std::size_t pixels) {
     return RGBQUAD{mean(0), mean(1), mean(2), 0};
 }
 
+constexpr int kQuantiserSpeed = 10;
+
 } // namespace
 
-// Images that already fit are mapped exactly. Others go to libimagequant at its default speed 4:
-// on a 1920 x 1080 photo it takes about a second on one core, where speed 8 is three times faster
-// with about a tenth more error. Remapping uses full Floyd-Steinberg dithering (level 1.0),
-// which the library damps by itself along edges and in flat areas.
+// Images that already fit are mapped exactly. Others go to libimagequant at speed 10: on a
+// 1920 x 1080 photo the palette takes about 60 ms of one core, where the default speed 4 takes a
+// second and a half for an error only 0.1 dB smaller once the image is dithered. Remapping uses full
+// Floyd-Steinberg dithering (level 1.0), which the library damps by itself along edges.
 PackedDib ReduceColorQuantity(const PackedDib& dib, int bits, int colors, IProgress* progress, int base) {
     if (!dib.IsSound() || (bits != 4 && bits != 8) || colors < 1) return {};
     colors = std::min(colors, 1 << bits);
@@ -311,13 +325,16 @@ PackedDib ReduceColorQuantity(const PackedDib& dib, int bits, int colors, IProgr
         return BuildPaletteDib(w, h, bits, table, indices, progress, base);
     }
 
+    QuantiseOnThisThread();
     // libimagequant reads R, G, B, A.
     for (std::size_t i = 0; i < pixels; ++i)
         std::swap(bgra[4 * i], bgra[4 * i + 2]);
 
     std::unique_ptr<liq_attr, LiqAttrDeleter> attr(liq_attr_create());
     if (!attr) return {};
-    if (liq_set_max_colors(attr.get(), colors) != LIQ_OK || liq_set_speed(attr.get(), 4) != LIQ_OK) return {};
+    if (liq_set_max_colors(attr.get(), colors) != LIQ_OK ||
+        liq_set_speed(attr.get(), kQuantiserSpeed) != LIQ_OK)
+        return {};
     if (progress) liq_attr_set_progress_callback(attr.get(), PumpWhileQuantising, progress);
     std::unique_ptr<liq_image, LiqImageDeleter> image(
         liq_image_create_rgba(attr.get(), bgra.data(), w, h, 0));

@@ -1,11 +1,13 @@
 #include "extlib/PngFile.h"
 
 #include "extlib/ImageIOUtil.h"
+#include "extlib/PngEncoder.h"
 #include "platform/ByteStream.h"
 #include "platform/PixelBudget.h"
 
 #include <png.h>
 
+#include <algorithm>
 #include <csetjmp>
 #include <cstring>
 
@@ -182,10 +184,43 @@ bool EncodePngRgba(const PackedDib& dib, std::vector<BYTE>& out, int compression
 }
 
 bool WritePngRgba(const std::string& path, const PackedDib& dib, FileWriter::Sync sync) {
-    std::vector<BYTE> bytes;
-    if (!EncodePngRgba(dib, bytes)) return false;
+    if (!dib.Is32()) return false;
     FileWriter out(path);
-    return out.IsOpen() && out.Write(bytes.data(), bytes.size()) && out.Commit(sync);
+    if (!out.IsOpen()) return false;
+    PngRowEncoder encoder(out);
+    bool ok = encoder.Begin(dib.Width(), dib.Height(), 4);
+    for (int y = 0; ok && y < dib.Height(); ++y)
+        ok = encoder.AddRow(dib.Row(y));
+    if (!ok || !encoder.Finish()) {
+        out.Abandon();
+        return false;
+    }
+    return out.Commit(sync);
+}
+
+bool WritePngBands(const std::string& path, int width, int height, bool alpha,
+                   const std::function<PackedDib(int top, int rows)>& band, IProgress* progress) {
+    // About two megabytes of canvas at a time.
+    const int bandRows = static_cast<int>(
+        std::clamp<std::int64_t>((std::int64_t{2} << 20) / (4 * std::int64_t{std::max(width, 1)}), 1, 1024));
+    FileWriter out(path);
+    if (!out.IsOpen()) return false;
+    PngRowEncoder encoder(out);
+    RowProgress steps(progress, static_cast<std::uint64_t>(std::max(height, 0)));
+    bool ok = encoder.Begin(width, height, alpha ? 4 : 3, 4);
+    for (int top = 0; ok && top < height; top += bandRows) {
+        const int rows = std::min(bandRows, height - top);
+        const PackedDib pixels = band(top, rows);
+        ok = pixels.Is32() && pixels.Width() == width && pixels.Height() == rows;
+        for (int y = 0; ok && y < rows; ++y)
+            ok = encoder.AddRow(pixels.Row(y));
+        steps.Update(static_cast<std::uint64_t>(top + rows));
+    }
+    if (!ok || !encoder.Finish()) {
+        out.Abandon();
+        return false;
+    }
+    return out.Commit();
 }
 
 PackedDib DecodePng(std::span<const BYTE> file, IProgress* progress) {
@@ -239,30 +274,26 @@ bool EncodePng(const PackedDib& dib, ByteWriter& out, IProgress* progress) {
         if (!converted) return false;
         src = &converted;
     }
+    if (src->BitCount() == 24 || src->BitCount() == 32) {
+        PngRowEncoder encoder(out);
+        RowProgress steps(progress, static_cast<std::uint64_t>(src->Height()));
+        if (!encoder.Begin(src->Width(), src->Height(), src->BitCount() / 8)) return false;
+        for (int y = 0; y < src->Height(); ++y) {
+            if (!encoder.AddRow(src->Row(y))) return false;
+            steps.Update(static_cast<std::uint64_t>(y) + 1);
+        }
+        return encoder.Finish();
+    }
+    // Palette images go through libpng.
     WritePlan plan;
     plan.width = src->Width();
     plan.height = src->Height();
-    switch (src->BitCount()) {
-    case 1:
-    case 4:
-    case 8: {
-        plan.type = PNG_COLOR_TYPE_PALETTE;
-        plan.depth = src->BitCount();
-        plan.colours = imageio::PaletteEntries(*src);
-        for (int i = 0; i < plan.colours; ++i) {
-            const RGBQUAD c = imageio::PaletteColor(*src, i);
-            plan.palette[i] = png_color{c.rgbRed, c.rgbGreen, c.rgbBlue};
-        }
-        break;
-    }
-    case 24:
-        plan.type = PNG_COLOR_TYPE_RGB;
-        plan.bgr = true;
-        break;
-    default:
-        plan.type = PNG_COLOR_TYPE_RGB_ALPHA;
-        plan.bgr = true;
-        break;
+    plan.type = PNG_COLOR_TYPE_PALETTE;
+    plan.depth = src->BitCount();
+    plan.colours = imageio::PaletteEntries(*src);
+    for (int i = 0; i < plan.colours; ++i) {
+        const RGBQUAD c = imageio::PaletteColor(*src, i);
+        plan.palette[i] = png_color{c.rgbRed, c.rgbGreen, c.rgbBlue};
     }
     std::vector<png_bytep> rows(static_cast<std::size_t>(plan.height));
     for (int y = 0; y < plan.height; ++y)

@@ -10,9 +10,13 @@ namespace zepho {
 
 namespace {
 
-POINT ShadowPos(const CDrawObj& o) { return {o.x + o.content->shadowPosX, o.y + o.content->shadowPosY}; }
+POINT ShadowPos(const CDrawObj& o) {
+    return {o.x + o.content->shadowPosX, o.y + o.content->shadowPosY};
+}
 
-bool Drawable(const CDrawObj& o) { return o.visible && o.content && o.content->raster; }
+bool Drawable(const CDrawObj& o) {
+    return o.visible && o.content && o.content->raster;
+}
 
 void DrawObjects(const CDrawObjList& frame, PackedDib& dst, POINT origin, int zoom, const FloatingImage* fl) {
     for (const auto& ref : frame) {
@@ -23,14 +27,14 @@ void DrawObjects(const CDrawObjList& frame, PackedDib& dst, POINT origin, int zo
             BlendAtZoom(dst, origin, o.content->raster, o.Position(), o.transparency, zoom);
         }
         // The floating image sits above its object even while that object is hidden.
-        if (fl && fl->after == &o)
-            BlendAtZoom(dst, origin, *fl->image, fl->position, fl->transparency, zoom);
+        if (fl && fl->after == &o) BlendAtZoom(dst, origin, *fl->image, fl->position, fl->transparency, zoom);
     }
 }
 
 } // namespace
 
-void DrawFrame(const CDrawObjList& frame, PackedDib& dst, POINT origin, int zoom, const FloatingImage& floating) {
+void DrawFrame(const CDrawObjList& frame, PackedDib& dst, POINT origin, int zoom,
+               const FloatingImage& floating) {
     if (!dst.Is32()) return;
     const bool hasFloating = floating.image && *floating.image;
     // A floating-after object that has left the stack puts the floating image on top.
@@ -47,14 +51,19 @@ void FlattenFrame(const CDrawObjList& frame, PackedDib& dst, POINT origin, int z
 }
 
 PackedDib CompositeVisible(const CDrawObjList& frame, int w, int h) {
-    PackedDib out = CreateTransparentDIB(w, h);
+    return CompositeVisibleRows(frame, w, 0, h);
+}
+
+PackedDib CompositeVisibleRows(const CDrawObjList& frame, int w, int top, int rows) {
+    PackedDib out = CreateTransparentDIB(w, rows);
     if (!out) return out;
+    const POINT origin{0, top};
     bool first = true;
     auto draw = [&](const PackedDib& img, POINT pos, int t) {
         if (first)
-            CopyLayer(out, POINT{0, 0}, img, pos, t);
+            CopyLayer(out, origin, img, pos, t);
         else
-            CompositeOver(out, POINT{0, 0}, img, pos, t);
+            CompositeOver(out, origin, img, pos, t);
         first = false;
     };
     for (const auto& ref : frame) {
@@ -76,8 +85,8 @@ void DrawObjectThumbnail(const CDrawObj& o, PackedDib& dst, int scale) {
     const CObjContent& c = *o.content;
     POINT imagePos{0, 0};
     if (c.HasShadow()) {
-        BlendScaledShadow(dst, c.shadowRaster, POINT{std::max(c.shadowPosX, 0), std::max(c.shadowPosY, 0)}, scale,
-                          c.shadowTransparency);
+        BlendScaledShadow(dst, c.shadowRaster, POINT{std::max(c.shadowPosX, 0), std::max(c.shadowPosY, 0)},
+                          scale, c.shadowTransparency);
         imagePos = {c.shadowPosX < 0 ? -c.shadowPosX : 0, c.shadowPosY < 0 ? -c.shadowPosY : 0};
     }
     BlendScaled(dst, c.raster, imagePos, scale);

@@ -9,7 +9,7 @@ namespace zepho {
 // An image drawn on top of the stack while it is being moved or pasted.
 struct FloatingImage {
     const PackedDib* image = nullptr;
-    POINT position{};          // document coordinates
+    POINT position{}; // document coordinates
     int transparency = 0;
     const CDrawObj* after = nullptr; // drawn directly above this object; above all when null
 };
@@ -22,6 +22,9 @@ void DrawFrame(const CDrawObjList& frame, PackedDib& dst, POINT dstOrigin, int z
 void FlattenFrame(const CDrawObjList& frame, PackedDib& dst, POINT dstOrigin, int zoom);
 // A new w x h image with the visible objects composed keeping their transparency.
 PackedDib CompositeVisible(const CDrawObjList& frame, int w, int h);
+// Rows top .. top + rows - 1 of that image, the same bytes, as a w x rows image: a large canvas
+// can be composed and written a band at a time.
+PackedDib CompositeVisibleRows(const CDrawObjList& frame, int w, int top, int rows);
 // The dashed outline around every visible selected object.
 void DrawSelectionOutlines(const CDrawObjList& frame, PackedDib& dst, POINT dstOrigin, int zoom);
 // The object and its shadow drawn at a free scale (32768 = 1.0) into a thumbnail.

@@ -79,6 +79,20 @@ PackedDib ConvertToTrueColour(const PackedDib& dib, int bits, IProgress* progres
     const int colours = src->ColorCount();
     PackedDib out = CreateDIB(w, h, bits);
     if (!out) return out;
+    if (srcBits == 32 && bits == 24) {
+        // The flattened picture of every export: the alpha byte is dropped.
+        for (int y = 0; y < h; ++y) {
+            const BYTE* s = src->Row(y);
+            BYTE* d = out.Row(y);
+            for (int x = 0; x < w; ++x, s += 4, d += 3) {
+                d[0] = s[0];
+                d[1] = s[1];
+                d[2] = s[2];
+            }
+            ReportRow(progress, base, y + 1, h);
+        }
+        return out;
+    }
     for (int y = 0; y < h; ++y) {
         const BYTE* s = src->Row(y);
         BYTE* d = out.Row(y);

@@ -1,4 +1,5 @@
 // Runs the batch tool as a user would and checks its outputs.
+#include "extlib/PngFile.h"
 #include "model/DocImage.h"
 #include "model/TextObj.h"
 #include "raster/Dib.h"
@@ -26,9 +27,10 @@ struct CliRun {
     std::string out, err;
 };
 
-CliRun Cli(const std::string& args) {
+// `env` is put before the command as shell variable assignments.
+CliRun Cli(const std::string& args, const std::string& env = "") {
     const std::string errFile = testing::TempDir() + "/cli_stderr.txt";
-    const std::string cmd = std::string(ZEPHO_CLI) + " " + args + " 2>" + errFile;
+    const std::string cmd = env + " " + std::string(ZEPHO_CLI) + " " + args + " 2>" + errFile;
     CliRun r;
     FILE* p = popen(cmd.c_str(), "r");
     if (!p) return r;
@@ -134,6 +136,28 @@ TEST(Cli, InfoObjectsFlatten) {
     EXPECT_EQ(px[3], 128);         // (0, 0): the half-transparent red alone
     EXPECT_EQ(px[4 * 2 + 3], 255); // (2, 0): the blue one on top
     EXPECT_EQ(px[4 * 19 + 3], 0);  // nothing there
+}
+
+TEST(Cli, VideoLibrariesAreLoadedOnlyForAVideo) {
+    // The dynamic loader lists every library it opens on stderr under LD_DEBUG=files.
+    const std::string png = testing::TempDir() + "/cli_small.png";
+    PackedDib small = CreateSolidDIB(3, 2, RGB(1, 2, 3), 255);
+    ASSERT_TRUE(WritePngRgba(png, small));
+    CliRun still = Cli("info " + png, "LD_DEBUG=files");
+    ASSERT_EQ(still.status, 0) << still.err;
+    EXPECT_NE(still.err.find("libpng"), std::string::npos) << "LD_DEBUG gave no list";
+    EXPECT_EQ(still.err.find("libavformat"), std::string::npos);
+
+    const std::string avi = testing::TempDir() + "/cli_clip.avi";
+    ASSERT_TRUE(test::WriteTestAvi(avi, 16, 8, 15, {3}));
+    CliRun video = Cli("info " + avi + " --json", "LD_DEBUG=files");
+    ASSERT_EQ(video.status, 0) << video.err;
+    EXPECT_NE(video.err.find("libavformat"), std::string::npos);
+    EXPECT_NE(video.out.find("\"format\":\"avi\",\"width\":16,\"height\":8,\"delay\":7"), std::string::npos)
+        << video.out;
+    const std::string qzi = testing::TempDir() + "/cli_clip.qzi";
+    ASSERT_EQ(Cli("convert " + avi + " " + qzi).status, 0);
+    EXPECT_NE(Cli("info " + qzi).out.find("objects: 3"), std::string::npos);
 }
 
 TEST(Cli, ErrorsNameTheFileAndExitOne) {

@@ -1,4 +1,5 @@
 #include "codecs/AviCodec.h"
+#include "codecs/FfmpegLibrary.h"
 #include "codecs/OpenExport.h"
 #include "platform/ByteStream.h"
 #include "support/AviWriter.h"
@@ -148,4 +149,21 @@ TEST(Avi, ADamagedVideoKeepsTheFramesBeforeTheDamageAndSaysSo) {
     EXPECT_EQ(doc->objects.Count(), 6);
     EXPECT_TRUE(ui.shown.empty());
     std::remove(path.c_str());
+}
+
+TEST(Avi, FfmpegIsLoadedOnDemandAndMissingPiecesAreNamed) {
+    std::string why;
+    EXPECT_TRUE(CanDecodeVideo(&why)) << why;
+    ASSERT_TRUE(FfmpegLibrary::Get());
+    EXPECT_EQ(FfmpegLibrary::Get(), FfmpegLibrary::Get()); // loaded once
+
+    // A library that is not there is named, and nothing is half loaded.
+    std::vector<std::string> names = FfmpegLibrary::DefaultNames();
+    names.insert(names.begin() + 1, "libavnothing.so.99");
+    EXPECT_FALSE(FfmpegLibrary::Load(names, why));
+    EXPECT_EQ(why, "libavnothing.so.99");
+    // So is a call that the libraries do not have (libavutil alone lacks the decoder calls).
+    EXPECT_FALSE(FfmpegLibrary::Load({names[0]}, why));
+    EXPECT_EQ(why, "av_packet_alloc");
+    EXPECT_TRUE(FfmpegLibrary::Load(FfmpegLibrary::DefaultNames(), why));
 }

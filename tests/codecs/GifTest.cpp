@@ -10,11 +10,14 @@
 #include <dlfcn.h>
 #include <gif_lib.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iterator>
 #include <random>
+#include <thread>
 
 using namespace zepho;
 using namespace zepho::test;
@@ -359,6 +362,43 @@ TEST(GifWrite, FullPaletteWithTransparencyDropsOneColourForIndex255) {
 
     ExpectGiflibAgrees(path, got);
     std::remove(path.c_str());
+}
+
+TEST(GifWrite, PhotoIsQuantisedCloselyAndTheSameOnEveryThread) {
+    // Smooth colour fields under noise: far more than 256 colours, as in a photograph.
+    PackedDib d = CreateSolidDIB(320, 240, RGB(0, 0, 0), 255);
+    std::mt19937 rng(5);
+    for (int y = 0; y < 240; ++y)
+        for (int x = 0; x < 320; ++x) {
+            const int n = static_cast<int>(rng() % 13) - 6;
+            auto c = [n](double v) { return static_cast<BYTE>(std::clamp(static_cast<int>(v) + n, 0, 255)); };
+            SetPixel(d, x, y, c(120 + 90 * std::sin(x * 0.02 + y * 0.01)), c(y * 255.0 / 240),
+                     c(255 - x * 200.0 / 320));
+        }
+    Ref<CDocImage> doc = DocWith(d.Clone());
+    const std::string path = TempPath("photo.gif"), again = TempPath("photo2.gif");
+    ASSERT_TRUE(ExportGif(*doc, path, nullptr, false));
+    // An export on another thread (as the editor runs them) writes the same bytes.
+    bool ok = false;
+    std::thread([&] { ok = ExportGif(*doc, again, nullptr, false); }).join();
+    ASSERT_TRUE(ok);
+    EXPECT_EQ(FileBytes(path), FileBytes(again));
+
+    Ref<CDocImage> back = MakeRef<CDocImage>();
+    ASSERT_TRUE(ReadGifFile(*back, path, nullptr));
+    const PackedDib& got = back->objects.At(0)->content->raster;
+    double squared = 0;
+    for (int y = 0; y < 240; ++y)
+        for (int x = 0; x < 320; ++x)
+            for (int c = 0; c < 3; ++c) {
+                const double e = got.Pixel32(x, y)[c] - d.Pixel32(x, y)[c];
+                squared += e * e;
+            }
+    const double psnr = 10 * std::log10(255.0 * 255.0 * 3 * 320 * 240 / squared);
+    EXPECT_GT(psnr, 30.0);
+    ExpectGiflibAgrees(path, got);
+    std::remove(path.c_str());
+    std::remove(again.c_str());
 }
 
 TEST(GifWrite, TableFullEmitsClearAndWidthStartsOver) {

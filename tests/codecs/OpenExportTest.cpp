@@ -2,11 +2,13 @@
 #include "CodecTestUtil.h"
 #include "codecs/CodecStrings.h"
 #include "codecs/FileTypes.h"
+#include "raster/ColorReduce.h"
 #include "raster/Dib.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 
 using namespace zepho;
@@ -143,6 +145,52 @@ TEST(ExportFile, ExactPaletteUpTo256Colours) {
     ASSERT_TRUE(b);
     EXPECT_GE(b.BitCount(), 24);
     std::remove(path.c_str());
+}
+
+TEST(ExportFile, WideCanvasesAreWrittenBandByBandWithTheSamePixels) {
+    // A canvas wide enough to be composed in several bands, with objects across the band edges:
+    // a noisy half-transparent picture, a translucent block and a hidden one.
+    constexpr int kW = 4096, kH = 300;
+    PackedDib photo = CreateSolidDIB(kW - 100, kH - 20, RGB(0, 0, 0), 255);
+    std::uint32_t seed = 12345;
+    for (int y = 0; y < photo.Height(); ++y)
+        for (int x = 0; x < photo.Width(); ++x) {
+            BYTE* p = photo.Pixel32(x, y);
+            seed = seed * 1103515245u + 12345u;
+            p[0] = static_cast<BYTE>(x + (seed >> 28)), p[1] = static_cast<BYTE>(y),
+            p[2] = static_cast<BYTE>(seed >> 20);
+            p[3] = static_cast<BYTE>(128 + (x + y) % 128);
+        }
+    Ref<CDocImage> doc = DocWith(std::move(photo), kW, kH, 50, 10);
+    auto add = [&](PackedDib raster, int x, int y, int transparency, bool visible) {
+        Ref<CObjContent> c = MakeRef<CObjContent>(KindImage);
+        c->SetRaster(std::move(raster));
+        Ref<CDrawObj> o = MakeRef<CDrawObj>(c);
+        o->x = x, o->y = y, o->transparency = static_cast<BYTE>(transparency), o->visible = visible ? 1 : 0;
+        doc->objects.AddTail(o);
+    };
+    add(CreateSolidDIB(700, 200, RGB(200, 30, 60), 200), 1000, 60, 70, true);
+    add(CreateSolidDIB(300, 300, RGB(0, 255, 0), 255), 0, 0, 0, false);
+
+    const std::string flat = TempPath("bands.png");
+    ASSERT_TRUE(ExportFile(*doc, flat, 85, 0, nullptr, RGB(250, 240, 230)));
+    const PackedDib expected = ConvertTo24(FlattenForExport(*doc, RGB(250, 240, 230)));
+    const PackedDib got = LoadPreviewImage(flat);
+    ASSERT_EQ(got.BitCount(), 24);
+    for (int y = 0; y < kH; ++y)
+        ASSERT_EQ(std::memcmp(got.Row(y), expected.Row(y), 3 * kW), 0) << "row " << y;
+
+    // With transparency kept, as the batch tool flattens.
+    const std::string composite = TempPath("bands_rgba.png");
+    ASSERT_TRUE(ExportCompositePng(*doc, composite, nullptr));
+    const PackedDib keep = doc->CompositeVisible(kW, kH);
+    const PackedDib back = LoadPreviewImage(composite);
+    ASSERT_EQ(back.BitCount(), 32);
+    for (int y = 0; y < kH; ++y)
+        ASSERT_EQ(std::memcmp(back.Row(y), keep.Row(y), 4 * kW), 0) << "row " << y;
+    EXPECT_FALSE(ExportCompositePng(*doc, "/nonexistent-dir/x.png", nullptr));
+    std::remove(flat.c_str());
+    std::remove(composite.c_str());
 }
 
 TEST(ExportFile, FormatsWithoutALibraryWriterFail) {
