@@ -1,6 +1,7 @@
 // The Transform menu's filters and colour adjustments on 32-bit images.
 #include "raster/Filters.h"
 #include "extlib/ImageTransform.h"
+#include "raster/Cpu.h"
 #include "raster/Dib.h"
 
 #include <gtest/gtest.h>
@@ -326,4 +327,42 @@ TEST(ColourAdjust, HueTurnsTheColourCircle) {
     PackedDib lighter = AdjustDIBHSL(d, 0, 0, 40, nullptr, 0);
     for (int c = 0; c < 3; ++c)
         EXPECT_GE(Px(lighter, 3, 0)[c], Px(d, 3, 0)[c]);
+}
+
+// The single-precision blur against the double-precision definition: random noise, smooth
+// ramps and flat areas, images smaller than the window, every vector path.
+TEST(Filters, GaussianBlurStaysWithinOneOfTheDoublePrecisionDefinition) {
+    std::vector<PackedDib> images;
+    images.push_back(RandomImage(67, 45, 21));
+    images.push_back(RandomImage(5, 90, 22));
+    images.push_back(RandomImage(1, 7, 23));
+    PackedDib ramp = CreateDIB(120, 33, 32);
+    for (int y = 0; y < 33; ++y)
+        for (int x = 0; x < 120; ++x)
+            SetPx(ramp, x, y, x * 2, y * 7, (x * y) & 255, x < 60 ? 255 : 3 * y);
+    images.push_back(std::move(ramp));
+    const SimdLevel was = ActiveSimd();
+    for (std::size_t i = 0; i < images.size(); ++i) {
+        const PackedDib& src = images[i];
+        for (int size : {2, 3, 4, 9, 25, 50}) {
+            const PackedDib want = detail::GaussianBlurReference(src, size);
+            PackedDib first;
+            for (SimdLevel level : {SimdLevel::Scalar, SimdLevel::Sse2, SimdLevel::Avx2}) {
+                SetSimdLevel(level);
+                PackedDib got = GaussianBlur(src, size);
+                ASSERT_TRUE(got);
+                int worst = 0;
+                for (int y = 0; y < src.Height(); ++y)
+                    for (int x = 0; x < src.Width() * 4; ++x)
+                        worst = std::max(worst, std::abs(got.Row(y)[x] - want.Row(y)[x]));
+                EXPECT_LE(worst, 1) << "image " << i << " size " << size << " " << SimdName(level);
+                // Every vector path gives the same bytes.
+                if (!first)
+                    first = std::move(got);
+                else
+                    EXPECT_TRUE(SameBytes(first, got)) << "image " << i << " size " << size;
+            }
+        }
+    }
+    SetSimdLevel(was);
 }
