@@ -1,5 +1,6 @@
 // Blend kernels against pixman and against the memory-traffic limit, on the same buffers.
 // Every benchmark reports items/s as pixels/s.
+#include "platform/Parallel.h"
 #include "raster/Blend.h"
 #include "raster/Cpu.h"
 #include "raster/Dib.h"
@@ -48,7 +49,9 @@ const PackedDib& Source(int w, int h, int kind) {
     return d;
 }
 
-PackedDib Canvas(int w, int h) { return CreateSolidDIB(w, h, RGB(200, 120, 40), 255); }
+PackedDib Canvas(int w, int h) {
+    return CreateSolidDIB(w, h, RGB(200, 120, 40), 255);
+}
 
 pixman_image_t* Wrap(const PackedDib& d) {
     return pixman_image_create_bits(PIXMAN_a8r8g8b8, d.Width(), d.Height(),
@@ -72,15 +75,18 @@ void BM_BlendTransparent(benchmark::State& state) {
     state.SetLabel(SimdName(ActiveSimd()));
 }
 
-template <SimdLevel level>
-void BM_BlendAt(benchmark::State& state) {
+template <SimdLevel level> void BM_BlendAt(benchmark::State& state) {
     const SimdLevel was = ActiveSimd();
     SetSimdLevel(level);
     BM_BlendTransparent(state);
     SetSimdLevel(was);
 }
-void BM_BlendScalar(benchmark::State& state) { BM_BlendAt<SimdLevel::Scalar>(state); }
-void BM_BlendSse2(benchmark::State& state) { BM_BlendAt<SimdLevel::Sse2>(state); }
+void BM_BlendScalar(benchmark::State& state) {
+    BM_BlendAt<SimdLevel::Scalar>(state);
+}
+void BM_BlendSse2(benchmark::State& state) {
+    BM_BlendAt<SimdLevel::Sse2>(state);
+}
 
 void BM_BlendMagnified(benchmark::State& state) {
     // A quarter-size source magnified 4 times fills the destination.
@@ -106,15 +112,31 @@ void BM_BlendReduced(benchmark::State& state) {
     SetPixels(state, std::int64_t{w / 4} * (h / 4));
 }
 
-void BM_CompositeOver(benchmark::State& state) {
+// On one thread, to compare with pixman, which uses one; the threaded variant reports wall time.
+void CompositeOverOn(benchmark::State& state, int threads) {
     const int w = state.range(0), h = state.range(1);
     const PackedDib& src = Source(w, h, kRandom);
     PackedDib dst = Canvas(w, h);
+    SetParallelThreads(threads);
     for (auto _ : state) {
         CompositeOver(dst, {0, 0}, src, {0, 0}, 0);
         benchmark::ClobberMemory();
     }
+    SetParallelThreads(0);
     SetPixels(state, std::int64_t{w} * h);
+    state.SetLabel(SimdName(ActiveSimd()));
+}
+void BM_CompositeOver(benchmark::State& state) {
+    CompositeOverOn(state, 1);
+}
+void BM_CompositeOverThreaded(benchmark::State& state) {
+    CompositeOverOn(state, 0);
+}
+void BM_CompositeOverScalar(benchmark::State& state) {
+    const SimdLevel was = ActiveSimd();
+    SetSimdLevel(SimdLevel::Scalar);
+    CompositeOverOn(state, 1);
+    SetSimdLevel(was);
 }
 
 void PixmanOver(benchmark::State& state, bool halfMask) {
@@ -135,8 +157,12 @@ void PixmanOver(benchmark::State& state, bool halfMask) {
     SetPixels(state, std::int64_t{w} * h);
 }
 
-void BM_PixmanOver(benchmark::State& state) { PixmanOver(state, false); }
-void BM_PixmanOverMask(benchmark::State& state) { PixmanOver(state, true); }
+void BM_PixmanOver(benchmark::State& state) {
+    PixmanOver(state, false);
+}
+void BM_PixmanOverMask(benchmark::State& state) {
+    PixmanOver(state, true);
+}
 
 void BM_LimitRMW(benchmark::State& state) {
     const int w = state.range(0), h = state.range(1);
@@ -146,7 +172,8 @@ void BM_LimitRMW(benchmark::State& state) {
     for (auto _ : state) {
         auto* d = reinterpret_cast<std::uint32_t*>(dst.Bits());
         const auto* s = reinterpret_cast<const std::uint32_t*>(src.Bits());
-        for (std::size_t i = 0; i < n; ++i) d[i] |= s[i];
+        for (std::size_t i = 0; i < n; ++i)
+            d[i] |= s[i];
         benchmark::ClobberMemory();
     }
     SetPixels(state, static_cast<std::int64_t>(n));
@@ -155,18 +182,21 @@ void BM_LimitRMW(benchmark::State& state) {
 // Sizes: 1920 x 1080 and 4096 x 4096. Sources: 0 opaque, 1 transparent, 2 random alpha.
 void BlendArgs(benchmark::internal::Benchmark* b) {
     for (auto [w, h] : {std::pair{1920, 1080}, std::pair{4096, 4096}}) {
-        for (int kind : {kOpaque, kClear, kRandom}) b->Args({w, h, kind, 0});
+        for (int kind : {kOpaque, kClear, kRandom})
+            b->Args({w, h, kind, 0});
         b->Args({w, h, kRandom, 128});
     }
     b->ArgNames({"w", "h", "src", "t"});
 }
 void RandomArgs(benchmark::internal::Benchmark* b) {
-    for (auto [w, h] : {std::pair{1920, 1080}, std::pair{4096, 4096}}) b->Args({w, h, kRandom, 0});
+    for (auto [w, h] : {std::pair{1920, 1080}, std::pair{4096, 4096}})
+        b->Args({w, h, kRandom, 0});
     b->ArgNames({"w", "h", "src", "t"});
 }
 void PeerArgs(benchmark::internal::Benchmark* b) {
     for (auto [w, h] : {std::pair{1920, 1080}, std::pair{4096, 4096}})
-        for (int kind : {kOpaque, kClear, kRandom}) b->Args({w, h, kind});
+        for (int kind : {kOpaque, kClear, kRandom})
+            b->Args({w, h, kind});
     b->ArgNames({"w", "h", "src"});
 }
 void SizeArgs(benchmark::internal::Benchmark* b) {
@@ -181,6 +211,11 @@ BENCHMARK(BM_BlendScalar)->Apply(RandomArgs);
 BENCHMARK(BM_BlendMagnified)->Apply(SizeArgs);
 BENCHMARK(BM_BlendReduced)->Apply(SizeArgs);
 BENCHMARK(BM_CompositeOver)->Apply(SizeArgs);
+BENCHMARK(BM_CompositeOverThreaded)->Apply(SizeArgs)->UseRealTime();
+BENCHMARK(BM_CompositeOverScalar)->Args({1920, 1080})->ArgNames({"w", "h"});
 BENCHMARK(BM_PixmanOver)->Apply(PeerArgs);
-BENCHMARK(BM_PixmanOverMask)->Args({1920, 1080, kRandom})->Args({4096, 4096, kRandom})->ArgNames({"w", "h", "src"});
+BENCHMARK(BM_PixmanOverMask)
+    ->Args({1920, 1080, kRandom})
+    ->Args({4096, 4096, kRandom})
+    ->ArgNames({"w", "h", "src"});
 BENCHMARK(BM_LimitRMW)->Apply(SizeArgs);

@@ -1,5 +1,6 @@
 #include "raster/Blend.h"
 
+#include "platform/Parallel.h"
 #include "raster/BlendRow.h"
 
 #include <algorithm>
@@ -25,6 +26,28 @@ void BlendRowScalar(BYTE* dst, const BYTE* src, int n, int t) {
             const unsigned v = 2 * (((dst[c] * inv) >> 16) + ((src[c] * w) >> 16));
             dst[c] = static_cast<BYTE>(std::min(255u, v));
         }
+    }
+}
+
+void CompositeOverRowScalar(BYTE* d, const BYTE* s, int n, int t) {
+    for (int i = 0; i < n; ++i, d += 4, s += 4) {
+        const unsigned as = static_cast<unsigned>(std::max(s[3] - t, 0));
+        const unsigned ad = d[3];
+        if (as == 0 && ad != 0) continue; // the formula gives the destination back
+        if (as == 255) {
+            d[0] = s[0];
+            d[1] = s[1];
+            d[2] = s[2];
+            d[3] = 255;
+            continue;
+        }
+        const unsigned ao = 255 - ((255 - ad) * (255 - as)) / 255;
+        for (int c = 0; c < 3; ++c) {
+            unsigned v = ((255 - as) * ad * d[c]) / 255 + as * s[c];
+            if (ao) v /= ao;
+            d[c] = static_cast<BYTE>(std::min(v, 255u));
+        }
+        d[3] = static_cast<BYTE>(ao);
     }
 }
 
@@ -62,10 +85,13 @@ template <class Fn> void ForEachRow(PackedDib& dst, POINT origin, const PackedDi
         Clip(dst, origin, pos.x, pos.y, int64_t{pos.x} + src.Width(), int64_t{pos.y} + src.Height());
     if (s.Empty()) return;
     const int64_t sx = int64_t{s.x0} + origin.x - pos.x;
-    for (int y = s.y0; y < s.y1; ++y) {
-        const int64_t sy = int64_t{y} + origin.y - pos.y;
-        fn(dst.Pixel32(s.x0, y), src.Pixel32(static_cast<int>(sx), static_cast<int>(sy)), s.x1 - s.x0);
-    }
+    // Rows are independent; large areas are shared among threads.
+    ParallelFor(s.y1 - s.y0, RowGrain(s.x1 - s.x0, 32768), [&](std::ptrdiff_t begin, std::ptrdiff_t end) {
+        for (int y = s.y0 + static_cast<int>(begin); y < s.y0 + end; ++y) {
+            const int64_t sy = int64_t{y} + origin.y - pos.y;
+            fn(dst.Pixel32(s.x0, y), src.Pixel32(static_cast<int>(sx), static_cast<int>(sy)), s.x1 - s.x0);
+        }
+    });
 }
 
 inline void CopyLayerRow(BYTE* d, const BYTE* s, int n, int t) {
@@ -74,28 +100,6 @@ inline void CopyLayerRow(BYTE* d, const BYTE* s, int n, int t) {
         d[1] = s[1];
         d[2] = s[2];
         d[3] = static_cast<BYTE>(std::max(s[3] - t, 0));
-    }
-}
-
-inline void CompositeOverRow(BYTE* d, const BYTE* s, int n, int t) {
-    for (int i = 0; i < n; ++i, d += 4, s += 4) {
-        const unsigned as = static_cast<unsigned>(std::max(s[3] - t, 0));
-        const unsigned ad = d[3];
-        if (as == 0 && ad != 0) continue; // the formula gives the destination back
-        if (as == 255) {
-            d[0] = s[0];
-            d[1] = s[1];
-            d[2] = s[2];
-            d[3] = 255;
-            continue;
-        }
-        const unsigned ao = 255 - ((255 - ad) * (255 - as)) / 255;
-        for (int c = 0; c < 3; ++c) {
-            unsigned v = ((255 - as) * ad * d[c]) / 255 + as * s[c];
-            if (ao) v /= ao;
-            d[c] = static_cast<BYTE>(std::min(v, 255u));
-        }
-        d[3] = static_cast<BYTE>(ao);
     }
 }
 
@@ -219,7 +223,8 @@ void CopyLayer(PackedDib& dst, POINT origin, const PackedDib& src, POINT pos, in
 }
 
 void CompositeOver(PackedDib& dst, POINT origin, const PackedDib& src, POINT pos, int t) {
-    ForEachRow(dst, origin, src, pos, [&](BYTE* d, const BYTE* s, int n) { CompositeOverRow(d, s, n, t); });
+    const detail::CompositeRowFn row = detail::ActiveCompositeRow();
+    ForEachRow(dst, origin, src, pos, [&](BYTE* d, const BYTE* s, int n) { row(d, s, n, t); });
 }
 
 PackedDib MergeImages(const PackedDib& a, POINT posA, int tA, const PackedDib& b, POINT posB, int tB,
