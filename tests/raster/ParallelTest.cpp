@@ -35,6 +35,13 @@ bool SameBytes(const PackedDib& a, const PackedDib& b) {
     return a.Size() == b.Size() && std::memcmp(a.Data(), b.Data(), a.Size()) == 0;
 }
 
+// A warp onto a half-transparent canvas, so the blend onto the target takes part too.
+PackedDib Warp(const PackedDib& src, const CVorTransMatrix& toSource, int filter) {
+    PackedDib out = CreateSolidDIB(420, 380, RGB(200, 100, 50), 128);
+    TransformImage(out, src, toSource, 0, 0, filter);
+    return out;
+}
+
 // Restores the default thread count when a test ends.
 struct ThreadCount {
     explicit ThreadCount(int n) { SetParallelThreads(n); }
@@ -93,6 +100,17 @@ TEST(Parallel, KernelsGiveTheSameBytesOnAnyNumberOfThreads) {
          [&] {
              PackedDib out = photo.Clone();
              CompositeOver(out, POINT{0, 0}, layer, POINT{-7, 11}, 20);
+             return out;
+         }},
+        {"rotate nearest", [&] { return Warp(photo, turn, 0); }},
+        {"rotate bilinear", [&] { return Warp(photo, turn, 1); }},
+        {"rotate hanning", [&] { return Warp(photo, turn, 5); }},
+        {"rotate lanczos", [&] { return Warp(photo, turn, 15); }},
+        {"shrink", [&] { return Warp(photo, CVorTransMatrix::Scaling(3.1, 2.2), 2); }},
+        {"perspective",
+         [&] {
+             PackedDib out = CreateSolidDIB(320, 260, RGB(9, 9, 9), 40);
+             BulidPerspective(out, photo, 10, 5, 300, 40, 250, 250, 20, 200);
              return out;
          }},
         {"blend",
