@@ -458,7 +458,7 @@ BOOL TransformImage(PackedDib& target, const PackedDib& source, const CVorTransM
             nearby = nearby && std::fabs(x) < (1 << 20) && std::fabs(y) < (1 << 20);
         }
     if (nearby)
-        AffineDraw<agg::span_interpolator_linear<agg::trans_affine>>(ras, target, *src, toSource, filter);
+        AffineDraw<vor::StepInterpolator<agg::trans_affine>>(ras, target, *src, toSource, filter);
     else
         AffineDraw<ClampedInterpolator<agg::trans_affine>>(ras, target, *src, toSource, filter);
     return 1;

@@ -82,6 +82,65 @@ public:
     }
 };
 
+// AGG's linear span interpolator (the same end points, the same forward-adjusted steps), with
+// the step written without a branch: its carry is data-dependent and would mispredict on
+// every other pixel of a turned image.
+template <class Transformer = agg::trans_affine> class StepInterpolator {
+public:
+    using trans_type = Transformer;
+    static constexpr int subpixel_shift = agg::image_subpixel_shift;
+    static constexpr int subpixel_scale = 1 << subpixel_shift;
+
+    explicit StepInterpolator(Transformer& trans) : trans_(&trans) {}
+
+    void begin(double x, double y, unsigned len) {
+        double tx = x, ty = y;
+        trans_->transform(&tx, &ty);
+        const int x1 = agg::iround(tx * subpixel_scale), y1 = agg::iround(ty * subpixel_scale);
+        tx = x + len;
+        ty = y;
+        trans_->transform(&tx, &ty);
+        const int x2 = agg::iround(tx * subpixel_scale), y2 = agg::iround(ty * subpixel_scale);
+        x_.Start(x1, x2, static_cast<int>(len));
+        y_.Start(y1, y2, static_cast<int>(len));
+    }
+    void operator++() {
+        x_.Step();
+        y_.Step();
+    }
+    void coordinates(int* x, int* y) const {
+        *x = x_.y;
+        *y = y_.y;
+    }
+
+private:
+    struct Line {
+        int cnt = 1, lft = 0, rem = 0, mod = 0, y = 0;
+        void Start(int y1, int y2, int count) {
+            cnt = count <= 0 ? 1 : count;
+            lft = (y2 - y1) / cnt;
+            rem = (y2 - y1) % cnt;
+            mod = rem;
+            y = y1;
+            if (mod <= 0) {
+                mod += count;
+                rem += count;
+                --lft;
+            }
+            mod -= count;
+        }
+        void Step() {
+            mod += rem;
+            y += lft;
+            const int carry = mod > 0;
+            mod -= cnt & -carry;
+            y += carry;
+        }
+    };
+    Transformer* trans_;
+    Line x_, y_;
+};
+
 template <class Interpolator, int Diameter> class DirectSampler {
 public:
     using color_type = agg::rgba8;
@@ -97,7 +156,24 @@ public:
         constexpr int kTaps = Diameter ? Diameter : 2;
         const int w = static_cast<int>(buf_.width()), h = static_cast<int>(buf_.height());
         interp_.begin(x + 0.5, y + 0.5, len);
+        // A second walk a few pixels ahead asks for the source lines before they are read: along
+        // a turned row each pixel may start a new source row, which no hardware prefetch foresees.
+        constexpr unsigned kAhead = 16;
+        Interpolator ahead = interp_;
+        for (unsigned i = 0; i < kAhead && i < len; ++i)
+            ++ahead;
+        unsigned aheadLeft = len > kAhead ? len - kAhead : 0;
         do {
+            if (aheadLeft) {
+                int ax = 0, ay = 0;
+                ahead.coordinates(&ax, &ay);
+                ax = std::clamp((ax >> agg::image_subpixel_shift) + start_, 0, w - 1);
+                ay = std::clamp((ay >> agg::image_subpixel_shift) + start_, 0, h - 1);
+                __builtin_prefetch(buf_.row_ptr(ay) + 4 * ax);
+                __builtin_prefetch(buf_.row_ptr(std::min(ay + kTaps - 1, h - 1)) + 4 * ax);
+                ++ahead;
+                --aheadLeft;
+            }
             int xs = 0, ys = 0;
             interp_.coordinates(&xs, &ys);
             xs -= agg::image_subpixel_scale / 2;

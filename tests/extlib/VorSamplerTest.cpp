@@ -95,9 +95,36 @@ TEST(VorSampler, DirectSamplersGiveTheBytesOfAggsGenerators) {
     agg::trans_affine& affine = turn;
     CompareOn<agg::span_interpolator_linear<agg::trans_affine>>(buf, affine, 1);
 
+    CompareOn<vor::StepInterpolator<agg::trans_affine>>(buf, affine, 3);
+
     // Magnified with a shear: many target pixels per source pixel, every sub-pixel phase.
     agg::trans_affine shear(0.13, 0.05, -0.07, 0.21, -4.5, 6.25);
     CompareOn<agg::span_interpolator_linear<agg::trans_affine>>(buf, shear, 2);
+}
+
+// The branch-free interpolator steps exactly as AGG's linear one, on spans of every length and
+// slopes of both signs, steep and shallow.
+TEST(VorSampler, StepInterpolatorFollowsAggsLinearInterpolator) {
+    std::mt19937 rng(99);
+    for (int iter = 0; iter < 2000; ++iter) {
+        const double a = (rng() % 2000) / 1000.0 - 1, b = (rng() % 2000) / 1000.0 - 1;
+        agg::trans_affine m(a * 3, b, -b, a * 0.5 + (rng() % 7), (rng() % 1000) - 500.5,
+                            (rng() % 1000) / 7.0);
+        agg::span_interpolator_linear<agg::trans_affine> want(m);
+        vor::StepInterpolator<agg::trans_affine> got(m);
+        const unsigned len = 1 + rng() % 300;
+        const double x = static_cast<int>(rng() % 400) - 200 + 0.5,
+                     y = static_cast<int>(rng() % 400) - 200 + 0.5;
+        want.begin(x, y, len);
+        got.begin(x, y, len);
+        for (unsigned i = 0; i < len; ++i, ++want, ++got) {
+            int wx, wy, gx, gy;
+            want.coordinates(&wx, &wy);
+            got.coordinates(&gx, &gy);
+            ASSERT_EQ(wx, gx) << "iteration " << iter << " step " << i;
+            ASSERT_EQ(wy, gy) << "iteration " << iter << " step " << i;
+        }
+    }
 }
 
 } // namespace
