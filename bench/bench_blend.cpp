@@ -1,5 +1,6 @@
 // Blend kernels against pixman and against the memory-traffic limit, on the same buffers.
 // Every benchmark reports items/s as pixels/s.
+#include "platform/Parallel.h"
 #include "raster/Blend.h"
 #include "raster/Cpu.h"
 #include "raster/Dib.h"
@@ -113,15 +114,31 @@ void BM_BlendReduced(benchmark::State& state) {
     SetPixels(state, std::int64_t{w / 4} * (h / 4));
 }
 
-void BM_CompositeOver(benchmark::State& state) {
+// On one thread, to compare with pixman, which uses one; the threaded variant reports wall time.
+void CompositeOverOn(benchmark::State& state, int threads) {
     const int w = state.range(0), h = state.range(1);
     const PackedDib& src = Source(w, h, kRandom);
     PackedDib dst = Canvas(w, h);
+    SetParallelThreads(threads);
     for (auto _ : state) {
         CompositeOver(dst, {0, 0}, src, {0, 0}, 0);
         benchmark::ClobberMemory();
     }
+    SetParallelThreads(0);
     SetPixels(state, std::int64_t{w} * h);
+    state.SetLabel(SimdName(ActiveSimd()));
+}
+void BM_CompositeOver(benchmark::State& state) {
+    CompositeOverOn(state, 1);
+}
+void BM_CompositeOverThreaded(benchmark::State& state) {
+    CompositeOverOn(state, 0);
+}
+void BM_CompositeOverScalar(benchmark::State& state) {
+    const SimdLevel was = ActiveSimd();
+    SetSimdLevel(SimdLevel::Scalar);
+    CompositeOverOn(state, 1);
+    SetSimdLevel(was);
 }
 
 void PixmanOver(benchmark::State& state, bool halfMask) {
@@ -203,6 +220,8 @@ BENCHMARK(BM_BlendScalar)->Apply(RandomArgs);
 BENCHMARK(BM_BlendMagnified)->Apply(SizeArgs);
 BENCHMARK(BM_BlendReduced)->Apply(SizeArgs);
 BENCHMARK(BM_CompositeOver)->Apply(SizeArgs);
+BENCHMARK(BM_CompositeOverThreaded)->Apply(SizeArgs)->UseRealTime();
+BENCHMARK(BM_CompositeOverScalar)->Args({1920, 1080})->ArgNames({"w", "h"});
 BENCHMARK(BM_PixmanOver)->Apply(PeerArgs);
 BENCHMARK(BM_PixmanOverMask)->Apply(MaskArgs);
 BENCHMARK(BM_LimitRMW)->Apply(SizeArgs);

@@ -1,14 +1,25 @@
 // The Transform menu's filters on a full-HD image; items/s are pixels/s. Box blur costs the same
 // at every size. Pixman's convolution filter runs the same 3 x 3 kernels on the same bytes as a
 // peer (it weighs every tap of the window per pixel, so it is only measured at radius 1).
+// The Gaussian blur also reports Pillow's GaussianBlur of the same pixels with the same sigma
+// (pillow_ms, CPU time, median of five, timed in a python3 subprocess) when Pillow is installed.
+// The argument `threads` 0 means every core; such runs report wall-clock time.
+#include "platform/Parallel.h"
 #include "raster/Dib.h"
 #include "raster/Filters.h"
 
 #include <benchmark/benchmark.h>
 #include <pixman.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <map>
 #include <random>
+#include <string>
+#include <unistd.h>
 #include <vector>
 
 using namespace zepho;
@@ -42,10 +53,64 @@ void BM_BoxBlur(benchmark::State& state) {
     SetPixels(state);
 }
 
+// Pillow's GaussianBlur of Photo()'s bytes (as RGBA) with standard deviation sigma, in ms of
+// CPU time; 0 when Pillow cannot be run.
+double PillowGaussianMs(double sigma) {
+    static std::map<double, double> cache;
+    if (auto it = cache.find(sigma); it != cache.end()) return it->second;
+    char path[] = "/tmp/zepho-bench-XXXXXX";
+    const int fd = mkstemp(path);
+    if (fd < 0) return cache[sigma] = 0;
+    close(fd);
+    {
+        std::ofstream f(path, std::ios::binary);
+        for (int y = 0; y < kH; ++y)
+            f.write(reinterpret_cast<const char*>(Photo().Row(y)), 4 * kW);
+    }
+    const std::string script = "import sys,time\nfrom PIL import Image, ImageFilter\n"
+                               "im=Image.frombytes('RGBA',(" +
+                               std::to_string(kW) + "," + std::to_string(kH) +
+                               "),open(sys.argv[1],'rb').read())\nts=[]\n"
+                               "for i in range(6):\n t=time.process_time(); "
+                               "im.filter(ImageFilter.GaussianBlur(float(sys.argv[2])))\n"
+                               " ts.append(time.process_time()-t)\n"
+                               "ts=sorted(ts[1:]); print(ts[2]*1000)\n";
+    const std::string scriptPath = std::string(path) + ".py";
+    std::ofstream(scriptPath) << script;
+    double ms = 0;
+    for (const char* python : {"/usr/bin/python3", "python3"}) {
+        const std::string cmd = std::string(python) + " " + scriptPath + " " + path + " " +
+                                std::to_string(sigma) + " 2>/dev/null";
+        if (FILE* p = popen(cmd.c_str(), "r")) {
+            if (std::fscanf(p, "%lf", &ms) != 1) ms = 0;
+            pclose(p);
+        }
+        if (ms > 0) break;
+    }
+    std::remove(path);
+    std::remove(scriptPath.c_str());
+    return cache[sigma] = ms;
+}
+
 void BM_GaussianBlur(benchmark::State& state) {
     const PackedDib& src = Photo();
+    const int size = static_cast<int>(state.range(0));
+    SetParallelThreads(static_cast<int>(state.range(1)));
     for (auto _ : state) {
-        PackedDib out = GaussianBlur(src, static_cast<int>(state.range(0)));
+        PackedDib out = GaussianBlur(src, size);
+        benchmark::DoNotOptimize(out.Data());
+    }
+    SetParallelThreads(0);
+    SetPixels(state);
+    // The same radius and sigma as ours.
+    const int n = size % 2 ? size : size - 1;
+    const double r = std::max((n - 1) / 2, 1);
+    state.counters["pillow_ms"] = PillowGaussianMs(r / 3);
+}
+
+void BM_GaussianBlurReference(benchmark::State& state) {
+    for (auto _ : state) {
+        PackedDib out = detail::GaussianBlurReference(Photo(), static_cast<int>(state.range(0)));
         benchmark::DoNotOptimize(out.Data());
     }
     SetPixels(state);
@@ -99,7 +164,18 @@ void BM_PixmanGaussian3(benchmark::State& state) {
 } // namespace
 
 BENCHMARK(BM_BoxBlur)->Arg(3)->Arg(50)->Arg(101)->ArgName("size")->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_GaussianBlur)->Arg(3)->Arg(50)->ArgName("size")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GaussianBlur)
+    ->Args({3, 1})
+    ->Args({50, 1})
+    ->ArgNames({"size", "threads"})
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GaussianBlur)
+    ->Args({3, 0})
+    ->Args({50, 0})
+    ->ArgNames({"size", "threads"})
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GaussianBlurReference)->Arg(3)->Arg(50)->ArgName("size")->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_Sharpen)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PixmanBox3)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PixmanGaussian3)->Unit(benchmark::kMillisecond);

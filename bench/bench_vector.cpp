@@ -1,6 +1,7 @@
 // Image warps and the shadow blur, with pixman's affine transform on the same data as the peer
 // figure. Every benchmark reports items/s as source pixels/s.
 #include "extlib/VorRender.h"
+#include "platform/Parallel.h"
 #include "raster/Dib.h"
 
 #include <benchmark/benchmark.h>
@@ -18,11 +19,11 @@ constexpr int kW = 1920, kH = 1080;
 constexpr double kAngle = 30 * 0.017453292519943295;
 
 // An opaque picture with detail, so that filters have something to do.
-PackedDib Photo() {
-    PackedDib d = CreateTransparentDIB(kW, kH);
+PackedDib Photo(int w = kW, int h = kH) {
+    PackedDib d = CreateTransparentDIB(w, h);
     std::mt19937 rng(99);
-    for (int y = 0; y < kH; ++y)
-        for (int x = 0; x < kW; ++x) {
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
             BYTE* p = d.Pixel32(x, y);
             p[0] = static_cast<BYTE>(x ^ y);
             p[1] = static_cast<BYTE>((x * 3 + y) >> 2);
@@ -37,12 +38,12 @@ struct Turn {
     int tw, th;
     CVorTransMatrix toSource;
 };
-Turn MakeTurn() {
+Turn MakeTurn(int w = kW, int h = kH) {
     const double c = std::cos(kAngle), s = std::sin(kAngle);
     Turn t;
-    t.tw = static_cast<int>(std::ceil(kW * c + kH * s));
-    t.th = static_cast<int>(std::ceil(kW * s + kH * c));
-    CVorTransMatrix m = CVorTransMatrix::Translation(-kW / 2.0, -kH / 2.0);
+    t.tw = static_cast<int>(std::ceil(w * c + h * s));
+    t.th = static_cast<int>(std::ceil(w * s + h * c));
+    CVorTransMatrix m = CVorTransMatrix::Translation(-w / 2.0, -h / 2.0);
     m.Multiply(CVorTransMatrix::Rotation(kAngle));
     m.Multiply(CVorTransMatrix::Translation(t.tw / 2.0, t.th / 2.0));
     m.Invert();
@@ -50,19 +51,44 @@ Turn MakeTurn() {
     return t;
 }
 
+// Arguments: filter, threads (1 one thread, 0 every core: wall-clock time), and the source's
+// width and height.
 void BM_TransformImage(benchmark::State& state) {
     const int filter = static_cast<int>(state.range(0));
-    const PackedDib src = Photo();
-    const Turn turn = MakeTurn();
+    const int w = static_cast<int>(state.range(2)), h = static_cast<int>(state.range(3));
+    const PackedDib src = Photo(w, h);
+    const Turn turn = MakeTurn(w, h);
     PackedDib dst = CreateSolidDIB(turn.tw, turn.th, RGB(255, 255, 255), 0);
+    SetParallelThreads(static_cast<int>(state.range(1)));
     for (auto _ : state) {
         TransformImage(dst, src, turn.toSource, 0, 0, filter);
         benchmark::DoNotOptimize(dst.Bits());
     }
-    state.SetItemsProcessed(state.iterations() * kW * kH);
+    SetParallelThreads(0);
+    state.SetItemsProcessed(state.iterations() * w * h);
     state.SetLabel(kVorFilterNames[filter]);
 }
-BENCHMARK(BM_TransformImage)->Arg(0)->Arg(1)->Arg(5)->Unit(benchmark::kMillisecond);
+void TransformArgs(benchmark::internal::Benchmark* b) {
+    for (int filter : {0, 1, 5})
+        b->Args({filter, 1, kW, kH});
+    b->ArgNames({"filter", "threads", "w", "h"})->Unit(benchmark::kMillisecond);
+}
+// A 12-megapixel photo turned as the free-transform commit does.
+void PhotoArgs(benchmark::internal::Benchmark* b) {
+    for (int filter : {1, 5})
+        b->Args({filter, 1, 4000, 3000});
+    b->ArgNames({"filter", "threads", "w", "h"})->Unit(benchmark::kMillisecond);
+}
+void ThreadedArgs(benchmark::internal::Benchmark* b) {
+    for (int filter : {1, 5}) {
+        b->Args({filter, 0, kW, kH});
+        b->Args({filter, 0, 4000, 3000});
+    }
+    b->ArgNames({"filter", "threads", "w", "h"})->UseRealTime()->Unit(benchmark::kMillisecond);
+}
+BENCHMARK(BM_TransformImage)->Apply(TransformArgs);
+BENCHMARK(BM_TransformImage)->Apply(PhotoArgs);
+BENCHMARK(BM_TransformImage)->Apply(ThreadedArgs);
 
 // The same turn through pixman, bilinear, OVER onto a transparent target (pixman's pixels are
 // premultiplied; the opaque source reads the same either way).

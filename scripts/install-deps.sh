@@ -8,7 +8,7 @@ PACKAGES=(
   cmake ninja-build g++ pkg-config make
   # core libraries
   libagg-dev libpixman-1-dev libpng-dev libjpeg-dev libtiff-dev libimagequant-dev
-  libavformat-dev libavcodec-dev libswscale-dev libavutil-dev zlib1g-dev
+  libavformat-dev libavcodec-dev libswscale-dev libavutil-dev zlib1g-dev libtbb-dev
   libfreetype-dev libfontconfig-dev libharfbuzz-dev libwebp-dev libavif-dev
   fonts-dejavu-core fonts-liberation2
   # shell

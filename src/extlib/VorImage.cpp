@@ -1,5 +1,7 @@
 #include "extlib/VorPaint.h"
 #include "extlib/VorRender.h"
+#include "extlib/VorSampler.h"
+#include "platform/Parallel.h"
 
 #include <agg_image_accessors.h>
 #include <agg_image_filters.h>
@@ -13,6 +15,7 @@
 
 #include <array>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <vector>
 
@@ -70,67 +73,6 @@ private:
     const Transformer* trans_;
     double x_ = 0, y_ = 0;
     int ix_ = 0, iy_ = 0;
-};
-
-// AGG's general image filter, except that the weighted sum is rounded instead of truncated:
-// truncation turns an opaque interior into alpha 254 for several kernels. A fixed Diameter lets
-// the compiler unroll the common small kernels; 0 reads it from the filter.
-template <class Source, class Interpolator, int Diameter = 0>
-class RoundedFilterRgba : public agg::span_image_filter<Source, Interpolator> {
-    using Base = agg::span_image_filter<Source, Interpolator>;
-
-public:
-    using color_type = agg::rgba8;
-
-    RoundedFilterRgba(Source& src, Interpolator& interp, agg::image_filter_lut& lut)
-        : Base(src, interp, &lut) {}
-
-    void generate(color_type* span, int x, int y, unsigned len) {
-        Base::interpolator().begin(x + Base::filter_dx_dbl(), y + Base::filter_dy_dbl(), len);
-        const int diameter = Diameter ? Diameter : static_cast<int>(Base::filter().diameter());
-        const int start = Base::filter().start();
-        const agg::int16* weights = Base::filter().weight_array();
-        constexpr int kMask = agg::image_subpixel_mask;
-        constexpr int kScale = agg::image_subpixel_scale;
-        constexpr int kShift = agg::image_filter_shift;
-        do {
-            Base::interpolator().coordinates(&x, &y);
-            x -= Base::filter_dx_int();
-            y -= Base::filter_dy_int();
-            // Four named sums keep the accumulators in registers.
-            int s0 = agg::image_filter_scale / 2, s1 = s0, s2 = s0, s3 = s0;
-            const int xFract = x & kMask;
-            int yHr = kMask - (y & kMask);
-            const auto* p = static_cast<const agg::int8u*>(
-                Base::source().span((x >> agg::image_subpixel_shift) + start,
-                                    (y >> agg::image_subpixel_shift) + start, diameter));
-            for (int row = 0;;) {
-                const int wy = weights[yHr];
-                int xHr = kMask - xFract;
-                for (int col = 0;;) {
-                    const int w = (wy * weights[xHr] + agg::image_filter_scale / 2) >> kShift;
-                    s0 += w * p[0];
-                    s1 += w * p[1];
-                    s2 += w * p[2];
-                    s3 += w * p[3];
-                    if (++col == diameter) break;
-                    xHr += kScale;
-                    p = static_cast<const agg::int8u*>(Base::source().next_x());
-                }
-                if (++row == diameter) break;
-                yHr += kScale;
-                p = static_cast<const agg::int8u*>(Base::source().next_y());
-            }
-            // Bytes are B, G, R, A; premultiplied, so no colour may exceed alpha.
-            const int a = std::clamp(s3 >> kShift, 0, 255);
-            span->a = static_cast<agg::int8u>(a);
-            span->b = static_cast<agg::int8u>(std::clamp(s0 >> kShift, 0, a));
-            span->g = static_cast<agg::int8u>(std::clamp(s1 >> kShift, 0, a));
-            span->r = static_cast<agg::int8u>(std::clamp(s2 >> kShift, 0, a));
-            ++span;
-            ++Base::interpolator();
-        } while (--len);
-    }
 };
 
 // 255 * 65536 / a, to demultiply without a division per channel.
@@ -191,28 +133,46 @@ class PremultipliedCopy {
 public:
     explicit PremultipliedCopy(const PackedDib& src)
         : w_(src.Width()), h_(src.Height()), bytes_(static_cast<std::size_t>(w_) * h_ * 4) {
-        bool seen = false;
-        for (int y = 0; y < h_; ++y) {
-            const BYTE* s = src.Row(y);
-            BYTE* d = bytes_.data() + static_cast<std::size_t>(y) * w_ * 4;
-            for (int x = 0; x < w_; ++x, s += 4, d += 4) {
-                const unsigned a = s[3];
-                if (a != 0 && uniform_) {
-                    if (!seen) {
-                        std::memcpy(colour_, s, 3);
-                        seen = true;
-                    } else if (std::memcmp(colour_, s, 3) != 0) {
-                        uniform_ = false;
+        // Rows in parallel; each notes its first visible colour and whether the rest match it.
+        struct RowColour {
+            bool seen = false, uniform = true;
+            BYTE colour[3] = {};
+        };
+        std::vector<RowColour> rows(static_cast<std::size_t>(h_));
+        ParallelFor(h_, RowGrain(w_), [&](std::ptrdiff_t begin, std::ptrdiff_t end) {
+            for (std::ptrdiff_t y = begin; y < end; ++y) {
+                RowColour& rc = rows[static_cast<std::size_t>(y)];
+                const BYTE* s = src.Row(static_cast<int>(y));
+                BYTE* d = bytes_.data() + static_cast<std::size_t>(y) * w_ * 4;
+                for (int x = 0; x < w_; ++x, s += 4, d += 4) {
+                    const unsigned a = s[3];
+                    if (a != 0 && rc.uniform) {
+                        if (!rc.seen) {
+                            std::memcpy(rc.colour, s, 3);
+                            rc.seen = true;
+                        } else if (std::memcmp(rc.colour, s, 3) != 0) {
+                            rc.uniform = false;
+                        }
+                    }
+                    if (a == 255) {
+                        std::memcpy(d, s, 4);
+                    } else {
+                        for (int c = 0; c < 3; ++c)
+                            d[c] = static_cast<BYTE>((s[c] * a + 127) / 255);
+                        d[3] = static_cast<BYTE>(a);
                     }
                 }
-                if (a == 255) {
-                    std::memcpy(d, s, 4);
-                } else {
-                    for (int c = 0; c < 3; ++c)
-                        d[c] = static_cast<BYTE>((s[c] * a + 127) / 255);
-                    d[3] = static_cast<BYTE>(a);
-                }
             }
+        });
+        bool seen = false;
+        for (const RowColour& rc : rows) {
+            if (!rc.seen) continue;
+            if (!rc.uniform || (seen && std::memcmp(colour_, rc.colour, 3) != 0)) {
+                uniform_ = false;
+                break;
+            }
+            std::memcpy(colour_, rc.colour, 3);
+            seen = true;
         }
         rbuf_.attach(bytes_.data(), w_, h_, w_ * 4);
     }
@@ -231,12 +191,123 @@ private:
 using PixfmtPre = agg::pixfmt_bgra32_pre;
 using PixfmtPlain = agg::pixfmt_bgra32_plain;
 
-template <bool Premultiplied, class SpanGen>
-void Render(Rasterizer& ras, PackedDib& target, SpanGen& gen, const BYTE* uniformBgr = nullptr) {
+// The spans of a band of scanlines, copied out of the rasterizer so that the rows can be
+// generated on several threads. Each span keeps the extent and covers AGG swept for it, so
+// the generators see exactly the calls of a sequential render.
+struct SpanRow {
+    int y = 0;
+    std::size_t first = 0, count = 0; // into Spans::spans
+};
+struct StoredSpan {
+    int x = 0, len = 0;
+    std::size_t covers = 0; // into Spans::covers
+};
+struct Spans {
+    std::vector<SpanRow> rows;
+    std::vector<StoredSpan> spans;
+    std::vector<agg::int8u> covers;
+    void Clear() {
+        rows.clear();
+        spans.clear();
+        covers.clear();
+    }
+};
+
+// Sweeps up to `maxRows` scanlines; false when the rasterizer had none left.
+bool SweepBand(Rasterizer& ras, agg::scanline_u8& sl, Spans& out, std::size_t maxRows) {
+    out.Clear();
+    while (out.rows.size() < maxRows && ras.sweep_scanline(sl)) {
+        SpanRow row;
+        row.y = sl.y();
+        row.first = out.spans.size();
+        auto span = sl.begin();
+        for (unsigned n = sl.num_spans(); n; --n, ++span) {
+            StoredSpan st;
+            st.x = span->x;
+            st.len = span->len;
+            st.covers = out.covers.size();
+            out.covers.insert(out.covers.end(), span->covers, span->covers + span->len);
+            out.spans.push_back(st);
+        }
+        row.count = out.spans.size() - row.first;
+        out.rows.push_back(row);
+    }
+    return !out.rows.empty();
+}
+
+// Renders the rasterized area with span generators made by makeGen() (one per piece of work,
+// as generators keep state), band by band, the rows of a band spread over threads. Rows are
+// independent, so the bytes are those of a sequential render.
+template <bool Premultiplied, class MakeGen>
+void Render(Rasterizer& ras, PackedDib& target, MakeGen makeGen, const BYTE* uniformBgr = nullptr) {
+    if (!ras.rewind_scanlines()) return;
     agg::scanline_u8 sl;
-    agg::span_allocator<agg::rgba8> alloc;
-    OverRenderer<Premultiplied> ren(target, uniformBgr);
-    agg::render_scanlines_aa(ras, sl, ren, alloc, gen);
+    sl.reset(ras.min_x(), ras.max_x());
+    Spans band;
+    const std::ptrdiff_t grain = RowGrain(ras.max_x() - ras.min_x() + 1, 8192);
+    while (SweepBand(ras, sl, band, 256)) {
+        ParallelFor(static_cast<std::ptrdiff_t>(band.rows.size()), grain,
+                    [&](std::ptrdiff_t begin, std::ptrdiff_t end) {
+                        auto context = makeGen();
+                        auto& gen = context->gen;
+                        gen.prepare();
+                        agg::span_allocator<agg::rgba8> alloc;
+                        OverRenderer<Premultiplied> ren(target, uniformBgr);
+                        for (std::ptrdiff_t r = begin; r < end; ++r) {
+                            const SpanRow& row = band.rows[static_cast<std::size_t>(r)];
+                            for (std::size_t i = row.first; i < row.first + row.count; ++i) {
+                                const StoredSpan& span = band.spans[i];
+                                agg::rgba8* colors = alloc.allocate(static_cast<unsigned>(span.len));
+                                gen.generate(colors, span.x, row.y, static_cast<unsigned>(span.len));
+                                const agg::int8u* covers = band.covers.data() + span.covers;
+                                ren.blend_color_hspan(span.x, row.y, static_cast<unsigned>(span.len), colors,
+                                                      covers, *covers);
+                            }
+                        }
+                    });
+    }
+}
+
+// One generator with everything it reads through: pixel format, accessor, interpolator.
+template <class Pixfmt, class Interp, template <class, class> class Gen> struct GenContext {
+    using Accessor = agg::image_accessor_clone<Pixfmt>;
+    Pixfmt pixf;
+    Accessor acc;
+    Interp interp;
+    Gen<Accessor, Interp> gen;
+    template <class Trans>
+    GenContext(agg::rendering_buffer& buf, Trans& trans)
+        : pixf(buf), acc(pixf), interp(trans), gen(acc, interp) {}
+    template <class Trans>
+    GenContext(agg::rendering_buffer& buf, Trans& trans, agg::image_filter_lut& lut)
+        : pixf(buf), acc(pixf), interp(trans), gen(acc, interp, lut) {}
+};
+
+template <class Source, class Interp> using NearestGen = agg::span_image_filter_rgba_nn<Source, Interp>;
+template <class Source, class Interp>
+using BilinearGen = agg::span_image_filter_rgba_bilinear<Source, Interp>;
+template <class Source, class Interp> using ResampleGen = agg::span_image_resample_rgba_affine<Source>;
+template <class Source, class Interp> using FilterGenAny = vor::RoundedFilterRgba<Source, Interp>;
+
+// A direct sampler and its interpolator.
+template <class Interp, int Diameter> struct DirectContext {
+    Interp interp;
+    vor::DirectSampler<Interp, Diameter> gen;
+    template <class Trans>
+    DirectContext(const agg::rendering_buffer& buf, Trans& trans, const agg::image_filter_lut* lut)
+        : interp(trans), gen(buf, interp, lut) {}
+};
+
+template <class Interp, int Diameter, class Trans>
+auto DirectMaker(const agg::rendering_buffer& buf, Trans& trans, const agg::image_filter_lut* lut) {
+    return [&buf, &trans, lut] { return std::make_unique<DirectContext<Interp, Diameter>>(buf, trans, lut); };
+}
+
+template <template <class, class> class Gen, class Pixfmt, class Interp, class Trans, class... Lut>
+auto Maker(agg::rendering_buffer& buf, Trans& trans, Lut&... lut) {
+    return [&buf, &trans, &lut...] {
+        return std::make_unique<GenContext<Pixfmt, Interp, Gen>>(buf, trans, lut...);
+    };
 }
 
 void CalculateFilter(agg::image_filter_lut& lut, int filter) {
@@ -308,20 +379,16 @@ void AddQuad(Rasterizer& ras, const double (&pts)[8]) {
 template <class Interp>
 void AffineDraw(Rasterizer& ras, PackedDib& target, const PackedDib& source,
                 const agg::trans_affine& toSource, int filter) {
-    Interp interp(const_cast<agg::trans_affine&>(toSource));
+    auto& trans = const_cast<agg::trans_affine&>(toSource);
     if (filter == 0) {
         // Nearest neighbour mixes nothing, so the straight pixels are used as they are.
         agg::rendering_buffer rbuf;
         vor::AttachDib(source, rbuf);
-        PixfmtPlain plain(rbuf);
-        agg::image_accessor_clone<PixfmtPlain> acc(plain);
-        agg::span_image_filter_rgba_nn<agg::image_accessor_clone<PixfmtPlain>, Interp> gen(acc, interp);
-        Render<false>(ras, target, gen);
+        Render<false>(ras, target, Maker<NearestGen, PixfmtPlain, Interp>(rbuf, trans));
         return;
     }
     PremultipliedCopy pre(source);
-    PixfmtPre pixf(pre.Buffer());
-    agg::image_accessor_clone<PixfmtPre> acc(pixf);
+    agg::rendering_buffer& buf = pre.Buffer();
 
     // Shrinking needs the filter spread over the source footprint of a target pixel, or fine
     // detail aliases.
@@ -332,8 +399,7 @@ void AffineDraw(Rasterizer& ras, PackedDib& target, const PackedDib& source,
     const bool shrinking = shrink > 1.01 && shrink < 1e5;
 
     if (filter == 1 && !shrinking) {
-        agg::span_image_filter_rgba_bilinear<agg::image_accessor_clone<PixfmtPre>, Interp> gen(acc, interp);
-        Render<true>(ras, target, gen, pre.Uniform());
+        Render<true>(ras, target, DirectMaker<Interp, 0>(buf, trans, nullptr), pre.Uniform());
         return;
     }
     agg::image_filter_lut lut;
@@ -341,18 +407,17 @@ void AffineDraw(Rasterizer& ras, PackedDib& target, const PackedDib& source,
     if (shrinking) {
         // The resampler only offers a linear interpolator; the affine mapping is linear anyway.
         using Linear = agg::span_interpolator_linear<agg::trans_affine>;
-        Linear linear(const_cast<agg::trans_affine&>(toSource));
-        agg::span_image_resample_rgba_affine<agg::image_accessor_clone<PixfmtPre>> gen(acc, linear, lut);
-        Render<true>(ras, target, gen, pre.Uniform());
+        Render<true>(ras, target, Maker<ResampleGen, PixfmtPre, Linear>(buf, trans, lut), pre.Uniform());
     } else if (lut.diameter() == 2) {
-        RoundedFilterRgba<agg::image_accessor_clone<PixfmtPre>, Interp, 2> gen(acc, interp, lut);
-        Render<true>(ras, target, gen, pre.Uniform());
+        Render<true>(ras, target, DirectMaker<Interp, 2>(buf, trans, &lut), pre.Uniform());
     } else if (lut.diameter() == 4) {
-        RoundedFilterRgba<agg::image_accessor_clone<PixfmtPre>, Interp, 4> gen(acc, interp, lut);
-        Render<true>(ras, target, gen, pre.Uniform());
+        Render<true>(ras, target, DirectMaker<Interp, 4>(buf, trans, &lut), pre.Uniform());
+    } else if (lut.diameter() == 6) {
+        Render<true>(ras, target, DirectMaker<Interp, 6>(buf, trans, &lut), pre.Uniform());
+    } else if (lut.diameter() == 8) {
+        Render<true>(ras, target, DirectMaker<Interp, 8>(buf, trans, &lut), pre.Uniform());
     } else {
-        RoundedFilterRgba<agg::image_accessor_clone<PixfmtPre>, Interp> gen(acc, interp, lut);
-        Render<true>(ras, target, gen, pre.Uniform());
+        Render<true>(ras, target, Maker<FilterGenAny, PixfmtPre, Interp>(buf, trans, lut), pre.Uniform());
     }
 }
 
@@ -393,7 +458,7 @@ BOOL TransformImage(PackedDib& target, const PackedDib& source, const CVorTransM
             nearby = nearby && std::fabs(x) < (1 << 20) && std::fabs(y) < (1 << 20);
         }
     if (nearby)
-        AffineDraw<agg::span_interpolator_linear<agg::trans_affine>>(ras, target, *src, toSource, filter);
+        AffineDraw<vor::StepInterpolator<agg::trans_affine>>(ras, target, *src, toSource, filter);
     else
         AffineDraw<ClampedInterpolator<agg::trans_affine>>(ras, target, *src, toSource, filter);
     return 1;
@@ -422,12 +487,8 @@ BOOL BulidPerspective(PackedDib& target, const PackedDib& source, double x1, dou
     AddQuad(ras, quad);
 
     PremultipliedCopy pre(*src);
-    PixfmtPre pixf(pre.Buffer());
-    agg::image_accessor_clone<PixfmtPre> acc(pixf);
     using Interp = ClampedInterpolator<agg::trans_perspective>;
-    Interp interp(toSource);
-    agg::span_image_filter_rgba_bilinear<agg::image_accessor_clone<PixfmtPre>, Interp> gen(acc, interp);
-    Render<true>(ras, target, gen, pre.Uniform());
+    Render<true>(ras, target, Maker<BilinearGen, PixfmtPre, Interp>(pre.Buffer(), toSource), pre.Uniform());
     return 1;
 } catch (const std::bad_alloc&) {
     return 0;

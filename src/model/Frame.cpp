@@ -1,6 +1,7 @@
 #include "model/Frame.h"
 
 #include "model/FrameView.h"
+#include "platform/Parallel.h"
 #include "raster/Blend.h"
 #include "raster/Dib.h"
 
@@ -18,17 +19,31 @@ bool Drawable(const CDrawObj& o) {
     return o.visible && o.content && o.content->raster;
 }
 
+// Every layer is drawn into one band of destination rows before the next band, so the band
+// stays in the cache instead of the whole destination passing through memory once per layer.
+// Bands are independent and go to different threads; each pixel still sees the layers in order.
 void DrawObjects(const CDrawObjList& frame, PackedDib& dst, POINT origin, int zoom, const FloatingImage* fl) {
-    for (const auto& ref : frame) {
-        const CDrawObj& o = *ref;
-        if (Drawable(o)) {
-            if (o.content->HasShadow())
-                BlendAtZoom(dst, origin, o.content->shadowRaster, ShadowPos(o), o.ShadowTransparency(), zoom);
-            BlendAtZoom(dst, origin, o.content->raster, o.Position(), o.transparency, zoom);
+    const int height = dst.Height();
+    const int bandRows = static_cast<int>(RowGrain(dst.Width(), 65536));
+    const std::ptrdiff_t bands = (height + bandRows - 1) / bandRows;
+    ParallelFor(bands, 1, [&](std::ptrdiff_t first, std::ptrdiff_t last) {
+        for (std::ptrdiff_t band = first; band < last; ++band) {
+            const int y0 = static_cast<int>(band) * bandRows, y1 = std::min(height, y0 + bandRows);
+            auto blend = [&](const PackedDib& img, POINT pos, int t) {
+                BlendAtZoomRows(dst, origin, img, pos, t, zoom, y0, y1);
+            };
+            for (const auto& ref : frame) {
+                const CDrawObj& o = *ref;
+                if (Drawable(o)) {
+                    if (o.content->HasShadow())
+                        blend(o.content->shadowRaster, ShadowPos(o), o.ShadowTransparency());
+                    blend(o.content->raster, o.Position(), o.transparency);
+                }
+                // The floating image sits above its object even while that object is hidden.
+                if (fl && fl->after == &o) blend(*fl->image, fl->position, fl->transparency);
+            }
         }
-        // The floating image sits above its object even while that object is hidden.
-        if (fl && fl->after == &o) BlendAtZoom(dst, origin, *fl->image, fl->position, fl->transparency, zoom);
-    }
+    });
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "raster/Blend.h"
 
+#include "platform/Parallel.h"
 #include "raster/BlendRow.h"
 
 #include <algorithm>
@@ -25,6 +26,28 @@ void BlendRowScalar(BYTE* dst, const BYTE* src, int n, int t) {
             const unsigned v = 2 * (((dst[c] * inv) >> 16) + ((src[c] * w) >> 16));
             dst[c] = static_cast<BYTE>(std::min(255u, v));
         }
+    }
+}
+
+void CompositeOverRowScalar(BYTE* d, const BYTE* s, int n, int t) {
+    for (int i = 0; i < n; ++i, d += 4, s += 4) {
+        const unsigned as = static_cast<unsigned>(std::max(s[3] - t, 0));
+        const unsigned ad = d[3];
+        if (as == 0 && ad != 0) continue; // the formula gives the destination back
+        if (as == 255) {
+            d[0] = s[0];
+            d[1] = s[1];
+            d[2] = s[2];
+            d[3] = 255;
+            continue;
+        }
+        const unsigned ao = 255 - ((255 - ad) * (255 - as)) / 255;
+        for (int c = 0; c < 3; ++c) {
+            unsigned v = ((255 - as) * ad * d[c]) / 255 + as * s[c];
+            if (ao) v /= ao;
+            d[c] = static_cast<BYTE>(std::min(v, 255u));
+        }
+        d[3] = static_cast<BYTE>(ao);
     }
 }
 
@@ -55,17 +78,28 @@ bool Usable(const PackedDib& dst, const PackedDib& src) {
     return dst.Is32() && src.Is32();
 }
 
-// Calls fn(dstRow, srcRow, n) for every row of the 100 % intersection.
-template <class Fn> void ForEachRow(PackedDib& dst, POINT origin, const PackedDib& src, POINT pos, Fn fn) {
+// Keeps a span to the destination rows [rowBegin, rowEnd).
+void LimitRows(Span& s, int rowBegin, int rowEnd) {
+    s.y0 = std::max(s.y0, rowBegin);
+    s.y1 = std::min(s.y1, rowEnd);
+}
+
+// Calls fn(dstRow, srcRow, n) for every row of the 100 % intersection within the given rows.
+template <class Fn>
+void ForEachRow(PackedDib& dst, POINT origin, const PackedDib& src, POINT pos, Fn fn, int rowBegin = 0,
+                int rowEnd = INT32_MAX) {
     if (!Usable(dst, src)) return;
-    const Span s =
-        Clip(dst, origin, pos.x, pos.y, int64_t{pos.x} + src.Width(), int64_t{pos.y} + src.Height());
+    Span s = Clip(dst, origin, pos.x, pos.y, int64_t{pos.x} + src.Width(), int64_t{pos.y} + src.Height());
+    LimitRows(s, rowBegin, rowEnd);
     if (s.Empty()) return;
     const int64_t sx = int64_t{s.x0} + origin.x - pos.x;
-    for (int y = s.y0; y < s.y1; ++y) {
-        const int64_t sy = int64_t{y} + origin.y - pos.y;
-        fn(dst.Pixel32(s.x0, y), src.Pixel32(static_cast<int>(sx), static_cast<int>(sy)), s.x1 - s.x0);
-    }
+    // Rows are independent; large areas are shared among threads.
+    ParallelFor(s.y1 - s.y0, RowGrain(s.x1 - s.x0, 32768), [&](std::ptrdiff_t begin, std::ptrdiff_t end) {
+        for (int y = s.y0 + static_cast<int>(begin); y < s.y0 + end; ++y) {
+            const int64_t sy = int64_t{y} + origin.y - pos.y;
+            fn(dst.Pixel32(s.x0, y), src.Pixel32(static_cast<int>(sx), static_cast<int>(sy)), s.x1 - s.x0);
+        }
+    });
 }
 
 inline void CopyLayerRow(BYTE* d, const BYTE* s, int n, int t) {
@@ -74,28 +108,6 @@ inline void CopyLayerRow(BYTE* d, const BYTE* s, int n, int t) {
         d[1] = s[1];
         d[2] = s[2];
         d[3] = static_cast<BYTE>(std::max(s[3] - t, 0));
-    }
-}
-
-inline void CompositeOverRow(BYTE* d, const BYTE* s, int n, int t) {
-    for (int i = 0; i < n; ++i, d += 4, s += 4) {
-        const unsigned as = static_cast<unsigned>(std::max(s[3] - t, 0));
-        const unsigned ad = d[3];
-        if (as == 0 && ad != 0) continue; // the formula gives the destination back
-        if (as == 255) {
-            d[0] = s[0];
-            d[1] = s[1];
-            d[2] = s[2];
-            d[3] = 255;
-            continue;
-        }
-        const unsigned ao = 255 - ((255 - ad) * (255 - as)) / 255;
-        for (int c = 0; c < 3; ++c) {
-            unsigned v = ((255 - as) * ad * d[c]) / 255 + as * s[c];
-            if (ao) v /= ao;
-            d[c] = static_cast<BYTE>(std::min(v, 255u));
-        }
-        d[3] = static_cast<BYTE>(ao);
     }
 }
 
@@ -111,16 +123,23 @@ private:
 
 } // namespace
 
-void BlendTransparent(PackedDib& dst, POINT origin, const PackedDib& src, POINT pos, int t) {
+void BlendTransparentRows(PackedDib& dst, POINT origin, const PackedDib& src, POINT pos, int t, int rowBegin,
+                          int rowEnd) {
     const detail::BlendRowFn row = detail::ActiveBlendRow();
-    ForEachRow(dst, origin, src, pos, [&](BYTE* d, const BYTE* s, int n) { row(d, s, n, t); });
+    ForEachRow(
+        dst, origin, src, pos, [&](BYTE* d, const BYTE* s, int n) { row(d, s, n, t); }, rowBegin, rowEnd);
 }
 
-void BlendMagnified(PackedDib& dst, POINT origin, const PackedDib& src, POINT pos, int t, int z) {
+void BlendTransparent(PackedDib& dst, POINT origin, const PackedDib& src, POINT pos, int t) {
+    BlendTransparentRows(dst, origin, src, pos, t, 0, INT32_MAX);
+}
+
+void BlendMagnifiedRows(PackedDib& dst, POINT origin, const PackedDib& src, POINT pos, int t, int z,
+                        int rowBegin, int rowEnd) {
     if (!Usable(dst, src) || z < 2) return;
     const int64_t left = int64_t{pos.x} * z, top = int64_t{pos.y} * z;
-    const Span s =
-        Clip(dst, origin, left, top, left + int64_t{src.Width()} * z, top + int64_t{src.Height()} * z);
+    Span s = Clip(dst, origin, left, top, left + int64_t{src.Width()} * z, top + int64_t{src.Height()} * z);
+    LimitRows(s, rowBegin, rowEnd);
     if (s.Empty()) return;
     const int n = s.x1 - s.x0;
     RowGather gather(n);
@@ -147,7 +166,12 @@ void BlendMagnified(PackedDib& dst, POINT origin, const PackedDib& src, POINT po
     }
 }
 
-void BlendReduced(PackedDib& dst, POINT origin, const PackedDib& src, POINT pos, int t, int f) {
+void BlendMagnified(PackedDib& dst, POINT origin, const PackedDib& src, POINT pos, int t, int z) {
+    BlendMagnifiedRows(dst, origin, src, pos, t, z, 0, INT32_MAX);
+}
+
+void BlendReducedRows(PackedDib& dst, POINT origin, const PackedDib& src, POINT pos, int t, int f,
+                      int rowBegin, int rowEnd) {
     if (!Usable(dst, src) || f < 2) return;
     const int64_t left = pos.x / f, top = pos.y / f;
     const int64_t right = (int64_t{pos.x} + src.Width()) / f, bottom = (int64_t{pos.y} + src.Height()) / f;
@@ -155,6 +179,7 @@ void BlendReduced(PackedDib& dst, POINT origin, const PackedDib& src, POINT pos,
     // Never sample past the source's last column or row.
     s.x1 = static_cast<int>(std::min<int64_t>(s.x1, left - origin.x + (src.Width() - 1) / f + 1));
     s.y1 = static_cast<int>(std::min<int64_t>(s.y1, top - origin.y + (src.Height() - 1) / f + 1));
+    LimitRows(s, rowBegin, rowEnd);
     if (s.Empty()) return;
     const int n = s.x1 - s.x0;
     RowGather gather(n);
@@ -170,13 +195,22 @@ void BlendReduced(PackedDib& dst, POINT origin, const PackedDib& src, POINT pos,
     }
 }
 
-void BlendAtZoom(PackedDib& dst, POINT origin, const PackedDib& src, POINT pos, int t, int zoom) {
+void BlendReduced(PackedDib& dst, POINT origin, const PackedDib& src, POINT pos, int t, int f) {
+    BlendReducedRows(dst, origin, src, pos, t, f, 0, INT32_MAX);
+}
+
+void BlendAtZoomRows(PackedDib& dst, POINT origin, const PackedDib& src, POINT pos, int t, int zoom,
+                     int rowBegin, int rowEnd) {
     if (zoom > 1)
-        BlendMagnified(dst, origin, src, pos, t, zoom);
+        BlendMagnifiedRows(dst, origin, src, pos, t, zoom, rowBegin, rowEnd);
     else if (zoom < -1)
-        BlendReduced(dst, origin, src, pos, t, -zoom);
+        BlendReducedRows(dst, origin, src, pos, t, -zoom, rowBegin, rowEnd);
     else
-        BlendTransparent(dst, origin, src, pos, t);
+        BlendTransparentRows(dst, origin, src, pos, t, rowBegin, rowEnd);
+}
+
+void BlendAtZoom(PackedDib& dst, POINT origin, const PackedDib& src, POINT pos, int t, int zoom) {
+    BlendAtZoomRows(dst, origin, src, pos, t, zoom, 0, INT32_MAX);
 }
 
 namespace {
@@ -219,7 +253,8 @@ void CopyLayer(PackedDib& dst, POINT origin, const PackedDib& src, POINT pos, in
 }
 
 void CompositeOver(PackedDib& dst, POINT origin, const PackedDib& src, POINT pos, int t) {
-    ForEachRow(dst, origin, src, pos, [&](BYTE* d, const BYTE* s, int n) { CompositeOverRow(d, s, n, t); });
+    const detail::CompositeRowFn row = detail::ActiveCompositeRow();
+    ForEachRow(dst, origin, src, pos, [&](BYTE* d, const BYTE* s, int n) { row(d, s, n, t); });
 }
 
 PackedDib MergeImages(const PackedDib& a, POINT posA, int tA, const PackedDib& b, POINT posB, int tB,

@@ -22,6 +22,10 @@ void BlendReduced(PackedDib& dst, POINT dstOrigin, const PackedDib& src, POINT s
 // One of the three above chosen by a view zoom: 1, 2..8 magnified, -2..-8 reduced.
 void BlendAtZoom(PackedDib& dst, POINT dstOrigin, const PackedDib& src, POINT srcPos, int transparency,
                  int zoom);
+// The same, touching only the destination rows [rowBegin, rowEnd), so that a composition can
+// draw every layer into one band of rows while the band stays in the cache.
+void BlendAtZoomRows(PackedDib& dst, POINT dstOrigin, const PackedDib& src, POINT srcPos, int transparency,
+                     int zoom, int rowBegin, int rowEnd);
 
 // Thumbnail drawing at a free scale (32768 = 1.0) into a destination whose origin is (0, 0).
 void BlendScaled(PackedDib& dst, const PackedDib& src, POINT srcPos, int scale);

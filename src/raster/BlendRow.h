@@ -20,4 +20,14 @@ extern const BlendRowFn BlendRowAvx2;
 // The row kernel currently chosen (see Cpu.h).
 BlendRowFn ActiveBlendRow();
 
+// The alpha-preserving "over" of n source pixels with transparency t onto n destination pixels:
+// a_s = max(s_A - t, 0), a_o = 255 - ((255 - a_d) * (255 - a_s)) / 255, and each colour
+//   ((((255 - a_s) * a_d * c_d) / 255 + a_s * c_s) / a_o), clamped to 255 (no division when a_o is 0).
+using CompositeRowFn = void (*)(BYTE* dst, const BYTE* src, int n, int t);
+void CompositeOverRowScalar(BYTE* dst, const BYTE* src, int n, int t);
+// Null when the build has no such path.
+extern const CompositeRowFn CompositeOverRowAvx2;
+// The AVX2 path when it is in use, else the scalar one (there is no SSE2 path).
+CompositeRowFn ActiveCompositeRow();
+
 } // namespace zepho::detail

@@ -35,10 +35,16 @@ SimdLevel SupportedSimd() {
     return SimdLevel::Scalar;
 }
 
-bool CpuHasSse2() { return SupportedSimd() >= SimdLevel::Sse2; }
+bool CpuHasSse2() {
+    return SupportedSimd() >= SimdLevel::Sse2;
+}
 
-SimdLevel ActiveSimd() { return Level(); }
-bool SimdActive() { return Level() != SimdLevel::Scalar; }
+SimdLevel ActiveSimd() {
+    return Level();
+}
+bool SimdActive() {
+    return Level() != SimdLevel::Scalar;
+}
 
 const char* SimdName(SimdLevel level) {
     switch (level) {
@@ -51,8 +57,12 @@ const char* SimdName(SimdLevel level) {
     }
 }
 
-void SetSimdLevel(SimdLevel level) { Level() = std::min(level, SupportedSimd()); }
-void SetSimdActive(bool on) { SetSimdLevel(on ? SupportedSimd() : SimdLevel::Scalar); }
+void SetSimdLevel(SimdLevel level) {
+    Level() = std::min(level, SupportedSimd());
+}
+void SetSimdActive(bool on) {
+    SetSimdLevel(on ? SupportedSimd() : SimdLevel::Scalar);
+}
 
 namespace detail {
 BlendRowFn ActiveBlendRow() {
@@ -64,6 +74,11 @@ BlendRowFn ActiveBlendRow() {
     default:
         return &BlendRowScalar;
     }
+}
+
+CompositeRowFn ActiveCompositeRow() {
+    return Level() == SimdLevel::Avx2 && CompositeOverRowAvx2 ? CompositeOverRowAvx2
+                                                              : &CompositeOverRowScalar;
 }
 } // namespace detail
 

@@ -98,7 +98,9 @@ PackedDib BoxBlur(const PackedDib& src, int size) {
     return out;
 }
 
-PackedDib GaussianBlur(const PackedDib& src, int size) {
+namespace detail {
+
+PackedDib GaussianBlurReference(const PackedDib& src, int size) {
     if (!src.Is32()) return {};
     PackedDib out = src.Clone();
     if (!out) return out;
@@ -188,6 +190,8 @@ PackedDib GaussianBlur(const PackedDib& src, int size) {
     }
     return out;
 }
+
+} // namespace detail
 
 PackedDib Sharpen(const PackedDib& src, int amount) {
     if (!src.Is32()) return {};

@@ -13,8 +13,16 @@ namespace zepho {
 PackedDib BoxBlur(const PackedDib& src, int size);
 
 // Separable Gaussian of radius r = (n - 1) / 2 (at least 1) and sigma r / 3, n as for BoxBlur.
-// Windows cut by the image border are renormalised. All four channels.
+// Windows cut by the image border are renormalised. All four channels. Computed in single
+// precision and spread over threads; every channel is within 1 of the double-precision
+// definition below.
 PackedDib GaussianBlur(const PackedDib& src, int size);
+
+namespace detail {
+// The blur in double precision, horizontal pass first, one row after another: the reference
+// that the fast path is tested against.
+PackedDib GaussianBlurReference(const PackedDib& src, int size);
+} // namespace detail
 
 // v + f * (v - mean of the 8 neighbours), f = amount / 100 in whole steps, all four channels.
 PackedDib Sharpen(const PackedDib& src, int amount);

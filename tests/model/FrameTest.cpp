@@ -1,8 +1,14 @@
-#include "model/DocImage.h"
 #include "model/Frame.h"
+#include "model/DocImage.h"
+#include "platform/Parallel.h"
+#include "raster/Blend.h"
 #include "raster/Dib.h"
 
 #include <gtest/gtest.h>
+
+#include <array>
+#include <cstring>
+#include <random>
 
 using namespace zepho;
 
@@ -16,7 +22,9 @@ Ref<CDrawObj> Solid(int w, int h, COLORREF colour, int x, int y) {
     return o;
 }
 
-BYTE Red(const PackedDib& d, int x, int y) { return d.Pixel32(x, y)[2]; }
+BYTE Red(const PackedDib& d, int x, int y) {
+    return d.Pixel32(x, y)[2];
+}
 
 } // namespace
 
@@ -110,4 +118,53 @@ TEST(Frame, ThumbnailFitsShadowAndImage) {
     EXPECT_EQ(thumb.Pixel32(2, 2)[2], 255); // image moved by 2, 2
     EXPECT_EQ(thumb.Pixel32(2, 2)[1], 0);
     EXPECT_EQ(thumb.Pixel32(5, 5)[1], 0);
+}
+
+// The view's composition is drawn band by band on several threads: for random stacks of
+// half-transparent objects with shadows, a floating image and every zoom, the bytes equal the
+// layers blended one after another over the whole destination, on one thread or more.
+TEST(Frame, BandedCompositionEqualsLayerByLayer) {
+    for (unsigned seed = 1; seed <= 12; ++seed) {
+        std::mt19937 rng(seed);
+        CDrawObjList frame;
+        for (int i = 0; i < 5; ++i) {
+            PackedDib img = CreateTransparentDIB(20 + rng() % 200, 10 + rng() % 300);
+            for (int y = 0; y < img.Height(); ++y)
+                for (int x = 0; x < img.Width() * 4; ++x)
+                    img.Row(y)[x] = static_cast<BYTE>(rng());
+            Ref<CObjContent> c = MakeRef<CObjContent>(KindImage);
+            c->SetRaster(std::move(img));
+            if (i % 2) c->UpdateShadow();
+            Ref<CDrawObj> o = MakeRef<CDrawObj>(c);
+            o->x = static_cast<LONG>(rng() % 200) - 50, o->y = static_cast<LONG>(rng() % 300) - 50;
+            o->visible = rng() % 5 != 0;
+            o->transparency = static_cast<BYTE>(rng() % 3 ? 0 : rng() % 200);
+            frame.AddTail(o);
+        }
+        PackedDib floating = CreateSolidDIB(30, 40, RGB(1, 2, 3), 150);
+        const FloatingImage fl{&floating, {17, 23}, 9, frame.At(2).Get()};
+        const int zoom = std::array<int, 4>{1, 3, -2, 1}[seed % 4];
+        const POINT origin{static_cast<LONG>(rng() % 40) - 20, static_cast<LONG>(rng() % 40) - 20};
+
+        PackedDib want = CreateSolidDIB(250, 333, RGB(9, 8, 7), 255);
+        for (const auto& ref : frame) {
+            const CDrawObj& o = *ref;
+            if (o.visible) {
+                if (o.content->HasShadow())
+                    BlendAtZoom(want, origin, o.content->shadowRaster,
+                                {o.x + o.content->shadowPosX, o.y + o.content->shadowPosY},
+                                o.ShadowTransparency(), zoom);
+                BlendAtZoom(want, origin, o.content->raster, o.Position(), o.transparency, zoom);
+            }
+            if (fl.after == &o) BlendAtZoom(want, origin, floating, fl.position, fl.transparency, zoom);
+        }
+        for (int threads : {1, 2}) {
+            SetParallelThreads(threads);
+            PackedDib got = CreateSolidDIB(250, 333, RGB(9, 8, 7), 255);
+            DrawFrame(frame, got, origin, zoom, fl);
+            ASSERT_EQ(0, std::memcmp(got.Data(), want.Data(), want.Size()))
+                << "seed " << seed << " threads " << threads;
+        }
+        SetParallelThreads(0);
+    }
 }

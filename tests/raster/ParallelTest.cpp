@@ -1,0 +1,135 @@
+// The parallel loops and the kernels built on them: every item visited once, failures reach
+// the caller, and the bytes never depend on the number of threads.
+#include "platform/Parallel.h"
+#include "extlib/ImageTransform.h"
+#include "extlib/VorRender.h"
+#include "raster/Blend.h"
+#include "raster/Dib.h"
+#include "raster/Filters.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <functional>
+#include <random>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+using namespace zepho;
+
+namespace {
+
+PackedDib Noise(int w, int h, unsigned seed) {
+    PackedDib d = CreateDIB(w, h, 32);
+    std::mt19937 rng(seed);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w * 4; ++x)
+            d.Row(y)[x] = static_cast<BYTE>(rng());
+    return d;
+}
+
+bool SameBytes(const PackedDib& a, const PackedDib& b) {
+    return a.Size() == b.Size() && std::memcmp(a.Data(), b.Data(), a.Size()) == 0;
+}
+
+// A warp onto a half-transparent canvas, so the blend onto the target takes part too.
+PackedDib Warp(const PackedDib& src, const CVorTransMatrix& toSource, int filter) {
+    PackedDib out = CreateSolidDIB(420, 380, RGB(200, 100, 50), 128);
+    TransformImage(out, src, toSource, 0, 0, filter);
+    return out;
+}
+
+// Restores the default thread count when a test ends.
+struct ThreadCount {
+    explicit ThreadCount(int n) { SetParallelThreads(n); }
+    ~ThreadCount() { SetParallelThreads(0); }
+};
+
+} // namespace
+
+TEST(Parallel, EveryItemOnceAndFailuresReachTheCaller) {
+    for (int threads : {1, 2, 5}) {
+        ThreadCount use(threads);
+        // Capped at the cores.
+        EXPECT_GE(ParallelThreads(), 1);
+        EXPECT_LE(ParallelThreads(), threads);
+        for (std::ptrdiff_t count : {0, 1, 7, 1000, 100003}) {
+            std::vector<std::atomic<int>> seen(static_cast<std::size_t>(count));
+            ParallelFor(count, 13, [&](std::ptrdiff_t b, std::ptrdiff_t e) {
+                ASSERT_LT(b, e);
+                for (std::ptrdiff_t i = b; i < e; ++i)
+                    seen[static_cast<std::size_t>(i)]++;
+            });
+            for (std::ptrdiff_t i = 0; i < count; ++i)
+                ASSERT_EQ(seen[static_cast<std::size_t>(i)].load(), 1) << threads << " threads, item " << i;
+        }
+        EXPECT_THROW(ParallelFor(5000, 1,
+                                 [](std::ptrdiff_t b, std::ptrdiff_t e) {
+                                     if (b <= 4321 && 4321 < e) throw std::runtime_error("row");
+                                 }),
+                     std::runtime_error);
+    }
+    // One thread runs everything on the caller, in one piece.
+    ThreadCount one(1);
+    const auto caller = std::this_thread::get_id();
+    int pieces = 0;
+    ParallelFor(100000, 10, [&](std::ptrdiff_t b, std::ptrdiff_t e) {
+        EXPECT_EQ(std::this_thread::get_id(), caller);
+        EXPECT_EQ(e - b, 100000);
+        ++pieces;
+    });
+    EXPECT_EQ(pieces, 1);
+}
+
+// Each threaded kernel on odd-sized images, with one, two and three threads.
+TEST(Parallel, KernelsGiveTheSameBytesOnAnyNumberOfThreads) {
+    const PackedDib photo = Noise(301, 203, 5);
+    const PackedDib layer = Noise(301, 203, 6);
+    CVorTransMatrix turn = CVorTransMatrix::Rotation(0.4);
+    turn.Multiply(CVorTransMatrix::Translation(40, -90));
+    const std::vector<std::pair<const char*, std::function<PackedDib()>>> kernels = {
+        {"gaussian 3", [&] { return GaussianBlur(photo, 3); }},
+        {"gaussian 50", [&] { return GaussianBlur(photo, 50); }},
+        {"hsl", [&] { return AdjustDIBHSL(photo, 77, -20, 15, nullptr, 0); }},
+        {"brightness/contrast", [&] { return AdjustDIBBrightAndConstract(photo, 30, -40, nullptr, 0); }},
+        {"rgb", [&] { return AdjustDIBRGB(photo, 10, -20, 30, nullptr, 0); }},
+        {"composite over",
+         [&] {
+             PackedDib out = photo.Clone();
+             CompositeOver(out, POINT{0, 0}, layer, POINT{-7, 11}, 20);
+             return out;
+         }},
+        {"rotate nearest", [&] { return Warp(photo, turn, 0); }},
+        {"rotate bilinear", [&] { return Warp(photo, turn, 1); }},
+        {"rotate hanning", [&] { return Warp(photo, turn, 5); }},
+        {"rotate lanczos", [&] { return Warp(photo, turn, 15); }},
+        {"shrink", [&] { return Warp(photo, CVorTransMatrix::Scaling(3.1, 2.2), 2); }},
+        {"perspective",
+         [&] {
+             PackedDib out = CreateSolidDIB(320, 260, RGB(9, 9, 9), 40);
+             BulidPerspective(out, photo, 10, 5, 300, 40, 250, 250, 20, 200);
+             return out;
+         }},
+        {"blend",
+         [&] {
+             PackedDib out = photo.Clone();
+             BlendTransparent(out, POINT{0, 0}, layer, POINT{9, -4}, 30);
+             return out;
+         }},
+    };
+    for (const auto& [name, run] : kernels) {
+        PackedDib single;
+        {
+            ThreadCount use(1);
+            single = run();
+        }
+        ASSERT_TRUE(single) << name;
+        for (int threads : {2, 3}) {
+            ThreadCount use(threads);
+            EXPECT_TRUE(SameBytes(run(), single)) << name << " with " << threads << " threads";
+        }
+    }
+}
