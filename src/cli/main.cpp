@@ -23,7 +23,7 @@ const char kUsage[] =
     "usage: zepho-cli info FILE [--json]\n"
     "       zepho-cli objects FILE OUTDIR\n"
     "       zepho-cli flatten FILE OUT.png\n"
-    "       zepho-cli convert FILE OUT [--option N] [--background RRGGBB]\n"
+    "       zepho-cli convert FILE OUT [--option N] [--background RRGGBB] [--animate]\n"
     "FILE may be a document (.qzi) or an image (.bmp .dib .gif .jpg .jpeg .png .pcx .tga .tif .tiff\n"
     ".psd .ico .cur .ani); GIF frames, icon images and PSD layers become objects.\n"
     "convert writes by OUT's extension: .qzi saves a document, .psd writes every object as a layer;\n"
@@ -32,7 +32,10 @@ const char kUsage[] =
     "compression code (default 1), the TGA bits (1 = RLE, 2 = bottom-up; default 1), 1 to\n"
     "interlace a GIF (default 0), a cursor's hot spot as Y * 65536 + X (default 0), or the BMP\n"
     "colours (0 = 256, 1 = 16, 2 = black and white, 3 = high, 4 = true (default), 5 = 16 grays,\n"
-    "6 = 256 grays).\n";
+    "6 = 256 grays).\n"
+    "--animate writes a GIF as a looping animation, one frame per visible object from the bottom\n"
+    "up, each showing the canvas with the objects up to it; every frame of an animated FILE (GIF,\n"
+    "ANI, AVI) is then used. An ANI file always gets one frame per visible object.\n";
 
 int Fail(const std::string& file, const std::string& what) {
     std::fprintf(stderr, "zepho-cli: %s: %s\n", file.c_str(), what.c_str());
@@ -63,7 +66,10 @@ private:
 };
 
 // Reads a document; on failure returns false with the reason.
-bool Load(const std::string& path, CDocImage& doc, std::string& format, std::string& why) {
+// Images come in as the editor opens them: of the objects of an animation or an icon file only
+// the first is visible. `imported` tells such files from documents and PSD layers.
+bool Load(const std::string& path, CDocImage& doc, std::string& format, std::string& why,
+          bool* imported = nullptr) {
     struct stat st;
     if (stat(path.c_str(), &st) != 0) {
         why = std::string("cannot open: ") + std::strerror(errno);
@@ -93,6 +99,8 @@ bool Load(const std::string& path, CDocImage& doc, std::string& format, std::str
             why = "cannot read the image (damaged or unsupported " + format + " file)";
             return false;
         }
+        if (!flags.layersLoaded) doc.ShowFirstObjectOnly();
+        if (imported) *imported = !flags.layersLoaded;
         return true;
     }
     {
@@ -197,17 +205,30 @@ int Convert(const std::vector<std::string>& args) {
     const std::string& file = args[1];
     const std::string& out = args[2];
     long option = -1, background = 0xFFFFFF;
-    for (std::size_t i = 3; i < args.size(); i += 2) {
+    bool animate = false;
+    for (std::size_t i = 3; i < args.size();) {
+        if (args[i] == "--animate") {
+            animate = true;
+            ++i;
+            continue;
+        }
         const std::string value = i + 1 < args.size() ? args[i + 1] : std::string();
-        if (args[i] == "--option" && ParseInt(value, 0, 0xFFFFFFFFL, 10, option)) continue;
-        if (args[i] == "--background" && value.size() == 6 && ParseInt(value, 0, 0xFFFFFF, 16, background))
+        i += 2;
+        if (args[i - 2] == "--option" && ParseInt(value, 0, 0xFFFFFFFFL, 10, option)) continue;
+        if (args[i - 2] == "--background" && value.size() == 6 &&
+            ParseInt(value, 0, 0xFFFFFF, 16, background))
             continue;
         std::fputs(kUsage, stderr);
         return 2;
     }
     CDocImage doc;
     std::string format, why;
-    if (!Load(file, doc, format, why)) return Fail(file, why);
+    bool imported = false;
+    if (!Load(file, doc, format, why, &imported)) return Fail(file, why);
+    // Every frame of an opened animation takes part in the new one.
+    if (animate && imported)
+        for (const auto& obj : doc.objects)
+            obj->visible = 1;
     const FileKind kind = FileKindOf(out);
     TerminalProgress progress;
     progress.SetText("Saving file " + BaseName(out));
@@ -227,9 +248,8 @@ int Convert(const std::vector<std::string>& args) {
         if (kind == FileKind::Tiff) word = 1;
         if (kind == FileKind::Tga) word = 1;
         if (kind == FileKind::Gif) word = 0;
-        if (kind == FileKind::Gif) word = 0;
         if (option >= 0) word = static_cast<DWORD>(option);
-        ok = ExportFile(doc, out, word, 0, &progress, bg);
+        ok = ExportFile(doc, out, word, animate ? kExportAnimation : 0, &progress, bg);
     }
     if (!ok) return Fail(out, "cannot write the image");
     return 0;

@@ -122,6 +122,7 @@ bool ExportFile(const CDocImage& doc, const std::string& path, DWORD option, DWO
                 COLORREF background) {
     switch (const FileKind kind = FileKindOf(path)) {
     case FileKind::Gif:
+        if (extra & kExportAnimation) return ExportGifAnimation(doc, path, progress, option != 0);
         return ExportGif(doc, path, progress, option != 0);
     case FileKind::Icon:
         return WriteIconFile(doc, path, false, 0, progress);

@@ -33,10 +33,14 @@ bool OpenFile(CDocImage& doc, const std::string& path, LoadFlags& flags, IProgre
 bool OpenFileWith(CDocImage& doc, const std::string& path, LoadFlags& flags, IProgress* progress,
                   const OpenContext& context);
 
+// `extra` bit of ExportFile: a GIF gets the visible objects as the frames of a looping animation
+// (see ExportGifAnimation) instead of one flattened picture.
+inline constexpr DWORD kExportAnimation = 1;
+
 // Writes the visible objects, flattened over the background colour, in the format the extension
 // names. `option` goes to the writer unchanged (JPEG quality, TIFF compression code, TGA bits, the
-// hot spot of a cursor; for GIF non-zero interlaces); `extra` is not used. Never changes the
-// document. False on failure.
+// hot spot of a cursor; for GIF non-zero interlaces); `extra` holds kExportAnimation or 0. An ANI
+// file always gets one frame per visible object. Never changes the document. False on failure.
 bool ExportFile(const CDocImage& doc, const std::string& path, DWORD option, DWORD extra, IProgress* progress,
                 COLORREF background);
 

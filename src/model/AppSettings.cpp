@@ -86,6 +86,8 @@ const E kEntries[] = {
     // The ranges of the shape tools' option page.
     {"PaintShapeWidth", &S::PaintShapeWidth, 8, E::Range, 0, 100, 8},
     {"FillInsideShape", &S::FillInsideShape, 1, E::Range, 0, 1, 1},
+    // Later additions.
+    {"GifAnimation", &S::GifAnimation, 0, E::Range, 0, 1, 0},
 };
 
 int Checked(const E& e, int v) {

@@ -47,23 +47,33 @@ void FlattenFrame(const CDrawObjList& frame, PackedDib& dst, POINT origin, int z
 }
 
 PackedDib CompositeVisible(const CDrawObjList& frame, int w, int h) {
-    PackedDib out = CreateTransparentDIB(w, h);
-    if (!out) return out;
-    bool first = true;
-    auto draw = [&](const PackedDib& img, POINT pos, int t) {
-        if (first)
-            CopyLayer(out, POINT{0, 0}, img, pos, t);
-        else
-            CompositeOver(out, POINT{0, 0}, img, pos, t);
-        first = false;
-    };
-    for (const auto& ref : frame) {
-        const CDrawObj& o = *ref;
-        if (!Drawable(o)) continue;
-        if (o.content->HasShadow()) draw(o.content->shadowRaster, ShadowPos(o), o.ShadowTransparency());
-        draw(o.content->raster, o.Position(), o.transparency);
-    }
-    return out;
+    CFrameComposer composer;
+    if (!composer.Start(w, h)) return {};
+    for (const auto& ref : frame)
+        composer.Add(*ref);
+    return composer.Take();
+}
+
+bool CFrameComposer::Start(int w, int h) {
+    image_ = CreateTransparentDIB(w, h);
+    first_ = true;
+    return static_cast<bool>(image_);
+}
+
+bool CFrameComposer::Add(const CDrawObj& o) {
+    if (!image_ || !Drawable(o)) return false;
+    if (o.content->HasShadow()) Draw(o.content->shadowRaster, ShadowPos(o), o.ShadowTransparency());
+    Draw(o.content->raster, o.Position(), o.transparency);
+    return true;
+}
+
+void CFrameComposer::Draw(const PackedDib& img, POINT pos, int transparency) {
+    // The first layer is copied, so that a lone object keeps its pixels exactly.
+    if (first_)
+        CopyLayer(image_, POINT{0, 0}, img, pos, transparency);
+    else
+        CompositeOver(image_, POINT{0, 0}, img, pos, transparency);
+    first_ = false;
 }
 
 void DrawSelectionOutlines(const CDrawObjList& frame, PackedDib& dst, POINT origin, int zoom) {

@@ -84,19 +84,25 @@ TEST(Settings, RangeRules) {
     EXPECT_EQ(LoadOne("PaintShapeWidth", 101).PaintShapeWidth, 8);
     EXPECT_EQ(LoadOne("FillInsideShape", 0).FillInsideShape, 0);
     EXPECT_EQ(LoadOne("FillInsideShape", 2).FillInsideShape, 1);
+    // GIF export as an animation is a choice, off unless stored on.
+    EXPECT_EQ(CAppSettings{}.GifAnimation, 0);
+    EXPECT_EQ(LoadOne("GifAnimation", 1).GifAnimation, 1);
+    EXPECT_EQ(LoadOne("GifAnimation", 2).GifAnimation, 0);
+    EXPECT_EQ(LoadOne("GifAnimation", -1).GifAnimation, 0);
 }
 
 TEST(Settings, ReadingOrderAndEntryNames) {
     OrderStore store;
     CAppSettings s;
     s.Load(store);
-    ASSERT_EQ(store.read.size(), 69u);
+    ASSERT_EQ(store.read.size(), 70u);
     EXPECT_EQ(store.read.front(), "PreviewPic");
     EXPECT_EQ(store.read[4], "UndoMaxTimes");
     EXPECT_EQ(store.read[33], "BannderGradientColor2");
     EXPECT_EQ(store.read[66], "VerticalOffset");
     EXPECT_EQ(store.read[67], "PaintShapeWidth");
     EXPECT_EQ(store.read[68], "FillInsideShape");
+    EXPECT_EQ(store.read[69], "GifAnimation");
 }
 
 TEST(Settings, SaveThenLoadKeepsEveryValue) {
@@ -129,4 +135,5 @@ TEST(Settings, SaveThenLoadKeepsEveryValue) {
     EXPECT_EQ(loaded.TextOutlineOpacity, 200);
     EXPECT_EQ(loaded.PaintShapeWidth, 100);
     EXPECT_EQ(loaded.FillInsideShape, 0);
+    EXPECT_EQ(loaded.GifAnimation, 1);
 }
