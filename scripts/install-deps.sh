@@ -15,6 +15,8 @@ PACKAGES=(
   qt6-base-dev libxcb1-dev libxcb-shape0-dev libxcb-xfixes0-dev xvfb xauth
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev valgrind libgif-dev
+  # animated GIF peers: ImageMagick reads our animations back in the tests, both are measured
+  imagemagick gifsicle
 )
 
 # Fuzzing (make fuzz) needs clang and its fuzzer runtime, which nothing else does.
