@@ -259,12 +259,16 @@ void MapQuantised(const Frame& f, const Palette& p, std::vector<BYTE>& out) {
     }
 }
 
-std::vector<BYTE> EncodeLzw(const std::vector<BYTE>& indices, int w, int h, int minCodeSize, bool interlace) {
+// The LZW data of a frame whose pixel k shows primary[k] or, where that codes smaller, alt[k].
+std::vector<BYTE> EncodeLzw(const std::vector<BYTE>& primary, const std::vector<BYTE>& alt, int w, int h,
+                            int minCodeSize, bool interlace, bool deferClear) {
     MemoryWriter m;
     {
-        auto encoder = std::make_unique<gif::LzwEncoder>(m, minCodeSize);
-        for (int y : GifRowOrder(h, interlace))
-            encoder->Add(indices.data() + static_cast<std::size_t>(y) * w, w);
+        auto encoder = std::make_unique<gif::LzwEncoder>(m, minCodeSize, deferClear);
+        for (int y : GifRowOrder(h, interlace)) {
+            const std::size_t row = static_cast<std::size_t>(y) * w;
+            encoder->AddEither(primary.data() + row, alt.data() + row, w);
+        }
         encoder->Finish();
     }
     return m.Take();
@@ -491,33 +495,34 @@ bool GifAnimationWriter::Write(ByteWriter& out, const GifAnimationOptions& optio
         } else {
             MapQuantised(f, p, a);
         }
-        std::vector<BYTE> best = EncodeLzw(a, f.w, f.h, minCode, options.interlace);
+        // An unchanged pixel may be written transparent or, where the table holds it exactly,
+        // with its own colour: the encoder takes whichever continues its current string.
+        b = a;
+        bool choice = false;
         if (i > 0 && p.exact) {
-            // Unchanged pixels may also keep their own colour where the table has it: written
-            // through, or only where they continue a run of that colour.
-            b = a;
-            std::vector<BYTE> c = a;
             for (std::size_t k = 0; k < count; ++k) {
                 if (f.changed[k] || !f.px[k]) continue;
                 const int idx = p.map.Find(f.px[k]);
-                if (idx < 0) continue;
-                b[k] = static_cast<BYTE>(idx);
-                const bool rowStart = k % static_cast<std::size_t>(f.w) == 0;
-                if (!rowStart && c[k - 1] == idx) c[k] = static_cast<BYTE>(idx);
-            }
-            std::vector<BYTE> eb = EncodeLzw(b, f.w, f.h, minCode, options.interlace);
-            std::vector<BYTE> ec = EncodeLzw(c, f.w, f.h, minCode, options.interlace);
-            if (eb.size() < best.size()) {
-                best = std::move(eb);
-                a.swap(b);
-            }
-            if (ec.size() < best.size()) {
-                best = std::move(ec);
-                a.swap(c);
+                if (idx >= 0) {
+                    b[k] = static_cast<BYTE>(idx);
+                    choice = true;
+                }
             }
         }
-        const bool usesTransparent =
-            std::find(a.begin(), a.end(), static_cast<BYTE>(p.transparent)) != a.end();
+        // Starting new strings on the colours may suit pictures without large unchanged areas
+        // better; keeping a full string table suits repetitive pictures, clearing it noisy ones.
+        std::vector<BYTE> best;
+        for (const bool colourFirst : {false, true}) {
+            if (colourFirst && !choice) break;
+            for (const bool deferClear : {false, true}) {
+                std::vector<BYTE> data =
+                    colourFirst ? EncodeLzw(b, a, f.w, f.h, minCode, options.interlace, deferClear)
+                                : EncodeLzw(a, b, f.w, f.h, minCode, options.interlace, deferClear);
+                if (best.empty() || data.size() < best.size()) best = std::move(data);
+            }
+        }
+        const BYTE t = static_cast<BYTE>(p.transparent);
+        const bool usesTransparent = std::find(a.begin(), a.end(), t) != a.end();
         if (i > 0 && usesTransparent &&
             std::find(f.changed.begin(), f.changed.end(), BYTE{0}) != f.changed.end())
             ++st.transparentFrames;

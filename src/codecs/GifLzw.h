@@ -5,6 +5,7 @@
 #include "platform/ByteStream.h"
 #include "platform/WinTypes.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -31,10 +32,56 @@ inline int Log2(int n) {
 // 254 bytes.
 class LzwEncoder {
 public:
-    LzwEncoder(ByteWriter& out, int minCodeSize)
+    // With `deferClear` a full table is kept (decoders then simply stop adding strings) until
+    // the compression starts to fall off, instead of being cleared at once.
+    LzwEncoder(ByteWriter& out, int minCodeSize, bool deferClear = false)
         : out_(out), initBits_(minCodeSize + 1), nBits_(initBits_), maxCode_(MaxCode(nBits_)),
-          clearCode_(1 << minCodeSize), eofCode_(clearCode_ + 1), freeEnt_(clearCode_ + 2) {
+          clearCode_(1 << minCodeSize), eofCode_(clearCode_ + 1), freeEnt_(clearCode_ + 2),
+          deferClear_(deferClear) {
         ClearHash();
+    }
+
+    // Pixels that may show either of two indices: alt[k] replaces pixels[k] wherever that
+    // continues the string being matched. Where neither does, pixels[k] starts the next one.
+    void AddEither(const BYTE* pixels, const BYTE* alt, int n) {
+        int k = 0;
+        if (!started_ && n > 0) {
+            Output(clearCode_);
+            ent_ = pixels[0];
+            started_ = true;
+            k = 1;
+        }
+        int ent = ent_;
+        pixelsSinceClear_ += static_cast<std::uint64_t>(n);
+        for (; k < n; ++k) {
+            const int c = pixels[k];
+            int slot = 0;
+            if (Find(c, ent, slot)) {
+                ent = codetab_[slot];
+                continue;
+            }
+            int other = 0;
+            if (alt[k] != c && Find(alt[k], ent, other)) {
+                ent = codetab_[other];
+                continue;
+            }
+            // The next string starts with whichever value matches further ahead.
+            int next = c;
+            if (alt[k] != c &&
+                MatchLength(alt[k], pixels, alt, k + 1, n) > MatchLength(c, pixels, alt, k + 1, n)) {
+                next = alt[k];
+                Find(next, ent, slot);
+            }
+            Output(ent);
+            if (freeEnt_ < kMaxMaxCode) {
+                codetab_[slot] = static_cast<std::uint16_t>(freeEnt_++);
+                htab_[slot] = (std::int32_t(next) << kMaxBits) + ent;
+            } else if (!deferClear_ || CompressionFallsOff()) {
+                ClearBlock();
+            }
+            ent = next;
+        }
+        ent_ = ent;
     }
 
     void Add(const BYTE* pixels, int n) {
@@ -94,6 +141,53 @@ public:
 private:
     static int MaxCode(int bits) { return (1 << bits) - 1; }
 
+    // Looks the string ent + c up; on a miss `slot` is the free slot where it would go.
+    bool Find(int c, int ent, int& slot) const {
+        const std::int32_t fcode = (std::int32_t(c) << kMaxBits) + ent;
+        int i = (c << kHashShift) ^ ent;
+        if (htab_[i] == fcode) {
+            slot = i;
+            return true;
+        }
+        if (htab_[i] >= 0) {
+            const int disp = i == 0 ? 1 : kHashSize - i;
+            do {
+                i -= disp;
+                if (i < 0) i += kHashSize;
+                if (htab_[i] == fcode) {
+                    slot = i;
+                    return true;
+                }
+            } while (htab_[i] >= 0);
+        }
+        slot = i;
+        return false;
+    }
+
+    // How many pixels from `from` on the string starting with `first` covers (at most 64).
+    int MatchLength(int first, const BYTE* pixels, const BYTE* alt, int from, int n) const {
+        int ent = first, k = from, slot = 0;
+        const int end = std::min(n, from + 64);
+        while (k < end) {
+            if (Find(pixels[k], ent, slot) || (alt[k] != pixels[k] && Find(alt[k], ent, slot)))
+                ent = codetab_[slot], ++k;
+            else
+                break;
+        }
+        return k - from;
+    }
+
+    // With a full table: true when the codes written since the last clear now carry fewer
+    // pixels per bit than at the previous check, a few thousand pixels ago.
+    bool CompressionFallsOff() {
+        if (pixelsSinceClear_ < nextCheck_) return false;
+        nextCheck_ = pixelsSinceClear_ + 4096;
+        const double ratio = double(pixelsSinceClear_) / double(bitsSinceClear_);
+        if (ratio < lastRatio_) return true;
+        lastRatio_ = ratio;
+        return false;
+    }
+
     void ClearHash() { htab_.fill(-1); }
 
     void ClearBlock() {
@@ -101,9 +195,13 @@ private:
         freeEnt_ = clearCode_ + 2;
         clearFlag_ = true;
         Output(clearCode_);
+        pixelsSinceClear_ = bitsSinceClear_ = 0;
+        nextCheck_ = 0;
+        lastRatio_ = 0;
     }
 
     void Output(int code) {
+        bitsSinceClear_ += static_cast<std::uint64_t>(nBits_);
         accum_ &= kMasks[static_cast<std::size_t>(curBits_)];
         accum_ = curBits_ > 0 ? accum_ | (std::uint32_t(code) << curBits_) : std::uint32_t(code);
         curBits_ += nBits_;
@@ -154,6 +252,11 @@ private:
     const int eofCode_;
     int freeEnt_;
     bool clearFlag_ = false;
+    const bool deferClear_;
+    std::uint64_t pixelsSinceClear_ = 0;
+    std::uint64_t bitsSinceClear_ = 0;
+    std::uint64_t nextCheck_ = 0;
+    double lastRatio_ = 0;
     bool started_ = false;
     int ent_ = 0;
     std::uint32_t accum_ = 0;

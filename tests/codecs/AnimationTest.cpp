@@ -382,6 +382,39 @@ TEST(GifAnimation, PalettesFollowTheFrames) {
         ASSERT_EQ(decode(bytes).size(), 2u);
     }
 
+    // Two dots in opposite corners of a noisy picture: the frame spans the picture, and what
+    // lies between them costs next to nothing as transparency.
+    {
+        std::vector<PackedDib> frames;
+        PackedDib screen = CreateSolidDIB(120, 90, 0, 255);
+        std::mt19937 rng(9);
+        for (int y = 0; y < 90; ++y)
+            for (int x = 0; x < 120; ++x)
+                Put(screen, x, y, 0xFF000000u | (rng() % 200) * 0x010305u);
+        frames.push_back(screen.Clone());
+        Put(screen, 0, 0, 0xFFFFFFFFu);
+        Put(screen, 119, 89, 0xFFFFFFFFu);
+        frames.push_back(screen.Clone());
+        GifAnimationStats st;
+        Bytes bytes;
+        write(frames, st, bytes);
+        EXPECT_EQ(st.transparentFrames, 1);
+        const std::string p = TempPath("dots.gif");
+        PutFile(p, bytes);
+        const std::vector<GifFrameInfo> info = FramesOf(p);
+        ASSERT_EQ(info.size(), 2u);
+        EXPECT_EQ(info[1].w * info[1].h, 120 * 90);
+        GifAnimationStats alone;
+        Bytes first;
+        std::vector<PackedDib> one;
+        one.push_back(frames[0].Clone());
+        write(one, alone, first);
+        EXPECT_LT(bytes.size(), first.size() + 600); // the whole second frame
+        const std::vector<PackedDib> got = decode(bytes);
+        EXPECT_EQ(CountDifferences(got[1], frames[1]), 0);
+        std::remove(p.c_str());
+    }
+
     // A frame may only add to the screen: one that takes a visible pixel away is refused.
     GifAnimationWriter w;
     ASSERT_TRUE(w.Begin(4, 4));
