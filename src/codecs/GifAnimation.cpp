@@ -21,6 +21,9 @@ constexpr std::uint32_t kOpaque = 0x01000000u;
 constexpr std::uint32_t kNoKey = 0xFFFFFFFFu;
 // One entry of every table stays free for the transparent index.
 constexpr int kMaxColours = 255;
+// The quantiser's speed for animation tables: at 8 forty 640 x 480 frames take half the time
+// of speed 4 for about one per cent larger files.
+constexpr int kQuantiserSpeed = 8;
 
 std::uint32_t KeyOf(const BYTE* bgra) {
     const int a = bgra[3];
@@ -401,7 +404,7 @@ bool GifAnimationWriter::Write(ByteWriter& out, const GifAnimationOptions& optio
             merged.insert(merged.end(), hists[i].begin(), hists[i].end());
         }
         merged = Combined(std::move(merged));
-        const std::vector<RGBQUAD> shared = QuantizeColorHistogram(merged, kMaxColours);
+        const std::vector<RGBQUAD> shared = QuantizeColorHistogram(merged, kMaxColours, kQuantiserSpeed);
         if (!shared.empty()) {
             BuildPalette(global, {}, shared, options.preferredTransparent, false);
             haveGlobal = true;
@@ -440,7 +443,7 @@ bool GifAnimationWriter::Write(ByteWriter& out, const GifAnimationOptions& optio
             ++st.quantisedFrames;
             const double sharedError = haveGlobal ? MeanError(hists[i], global) : 0;
             if (haveGlobal && sharedError <= hardest) continue;
-            const std::vector<RGBQUAD> own = QuantizeColorHistogram(hists[i], kMaxColours);
+            const std::vector<RGBQUAD> own = QuantizeColorHistogram(hists[i], kMaxColours, kQuantiserSpeed);
             if (own.empty() && !haveGlobal) return false;
             if (own.empty()) continue;
             Palette p;

@@ -343,11 +343,13 @@ struct LiqHistogramDeleter {
 } // namespace
 
 std::vector<RGBQUAD> QuantizeColorHistogram(const std::vector<std::pair<DWORD, unsigned>>& colours,
-                                            int colors) {
+                                            int colors, int speed) {
     if (colours.empty() || colors < 2 || colors > 256) return {};
     std::unique_ptr<liq_attr, LiqAttrDeleter> attr(liq_attr_create());
     if (!attr) return {};
-    if (liq_set_max_colors(attr.get(), colors) != LIQ_OK || liq_set_speed(attr.get(), 4) != LIQ_OK) return {};
+    if (liq_set_max_colors(attr.get(), colors) != LIQ_OK ||
+        liq_set_speed(attr.get(), std::clamp(speed, 1, 10)) != LIQ_OK)
+        return {};
     std::unique_ptr<liq_histogram, LiqHistogramDeleter> hist(liq_histogram_create(attr.get()));
     if (!hist) return {};
     std::vector<liq_histogram_entry> entries;
