@@ -569,14 +569,36 @@ bool GifAnimationWriter::Write(ByteWriter& out, const GifAnimationOptions& optio
 
 namespace zepho {
 
+namespace {
+
+// The second half of a progress bar: writing follows composing.
+class SecondHalf final : public IProgress {
+public:
+    explicit SecondHalf(IProgress* bar) : bar_(bar) {}
+    void SetText(const std::string& text) override { bar_->SetText(text); }
+    void SetPos(int percent) override { bar_->SetPos(50 + percent / 2); }
+    void Pump() override { bar_->Pump(); }
+
+private:
+    IProgress* bar_;
+};
+
+} // namespace
+
 bool ExportGifAnimation(const CDocImage& doc, const std::string& path, IProgress* progress, bool interlace) {
     // One frame is just the picture.
     if (doc.CountVisible() < 2) return ExportGif(doc, path, progress, interlace);
     GifAnimationWriter writer;
     CFrameComposer composer;
     if (!writer.Begin(doc.width, doc.height) || !composer.Start(doc.width, doc.height)) return false;
-    for (const auto& ref : doc.objects)
-        if (composer.Add(*ref) && !writer.AddFrame(composer.Image())) return false;
+    const int count = doc.objects.Count();
+    for (int i = 0; i < count; ++i) {
+        if (composer.Add(*doc.objects.At(i)) && !writer.AddFrame(composer.Image())) return false;
+        if (progress) {
+            progress->SetPos((i + 1) * 50 / count);
+            progress->Pump();
+        }
+    }
     FileWriter file(path);
     if (!file.IsOpen()) return false;
     GifAnimationOptions options;
@@ -585,7 +607,9 @@ bool ExportGifAnimation(const CDocImage& doc, const std::string& path, IProgress
     options.preferredTransparent = doc.gifTransparentIndex;
     options.controlFlags = doc.gifControlFlags;
     options.interlace = interlace;
-    if (!writer.Write(file, options, progress)) return false; // the temporary file goes with `file`
+    SecondHalf second(progress);
+    if (!writer.Write(file, options, progress ? &second : nullptr))
+        return false; // the temporary file goes too
     return file.Commit();
 }
 

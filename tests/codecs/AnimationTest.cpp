@@ -213,6 +213,16 @@ PackedDib Photo(int w, int h, int seed) {
 
 } // namespace
 
+namespace {
+struct ProgressRecord final : IProgress {
+    std::vector<int> positions;
+    int pumps = 0;
+    void SetText(const std::string&) override {}
+    void SetPos(int p) override { positions.push_back(p); }
+    void Pump() override { ++pumps; }
+};
+} // namespace
+
 TEST(GifAnimation, EveryStepComesBackThroughOurReader) {
     Ref<CDocImage> doc = LayeredDoc();
     doc->gifControlFlags = 0x02 | (2 << 2); // user input; the file's own disposal wins
@@ -220,7 +230,13 @@ TEST(GifAnimation, EveryStepComesBackThroughOurReader) {
     ASSERT_EQ(want.size(), 6u);
     for (const bool interlace : {false, true}) {
         const std::string path = TempPath(interlace ? "steps_i.gif" : "steps.gif");
-        ASSERT_TRUE(ExportFile(*doc, path, interlace ? 1 : 0, kExportAnimation, nullptr, 0xFFFFFF));
+        ProgressRecord progress;
+        ASSERT_TRUE(ExportFile(*doc, path, interlace ? 1 : 0, kExportAnimation, &progress, 0xFFFFFF));
+        // One bar from composing to writing.
+        ASSERT_FALSE(progress.positions.empty());
+        EXPECT_TRUE(std::is_sorted(progress.positions.begin(), progress.positions.end()));
+        EXPECT_EQ(progress.positions.back(), 100);
+        EXPECT_GE(progress.pumps, 6);
         const Bytes file = FileBytes(path);
         ASSERT_GT(file.size(), 13u);
         EXPECT_EQ(std::memcmp(file.data(), "GIF89a", 6), 0);
