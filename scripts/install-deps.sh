@@ -16,7 +16,7 @@ PACKAGES=(
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev valgrind libgif-dev
   # an independent reader of every file our writers make
-  imagemagick
+  imagemagick gifsicle
   # independent decoders the tests read our WebP and AVIF files with (skipped when absent)
   webp libavif-bin python3-pil
 )

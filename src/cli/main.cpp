@@ -39,7 +39,7 @@ const char kUsage[] =
     "when any file failed.\n"
     "OPTIONS: --background RRGGBB; --keep-alpha (PNG, TIFF, TGA, BMP: keep the transparency instead\n"
     "of the background); --quality N (1..100: JPEG 85, WebP 75, AVIF 60); --lossless (WebP);\n"
-    "--speed N (AVIF encoder, 0 slowest .. 10 fastest, default 6); --animate (WebP: one frame per\n"
+    "--speed N (AVIF encoder, 0 slowest .. 10 fastest, default 6); --animate (GIF, WebP: one frame per\n"
     "visible object, from the bottom up; all frames of an animated FILE are shown, where otherwise\n"
     "only the first one is, as in the editor); --option N, the writer's option word: the JPEG\n"
     "quality, the TIFF compression code (default 1), the TGA bits (1 = RLE, 2 = bottom-up; default\n"

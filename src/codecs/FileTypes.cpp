@@ -51,7 +51,7 @@ bool CanKeepAlpha(FileKind kind) {
 }
 
 bool CanAnimate(FileKind kind) {
-    return kind == FileKind::Webp;
+    return kind == FileKind::Webp || kind == FileKind::Gif || kind == FileKind::Ani;
 }
 
 std::span<const SaveAsType> SaveAsTypes() {

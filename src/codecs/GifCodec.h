@@ -27,4 +27,11 @@ PackedDib LoadGifPreview(const std::string& path);
 // untouched.
 bool ExportGif(const CDocImage& doc, const std::string& path, IProgress* progress, bool interlace);
 
+// The visible objects as the frames of an animation, bottom up: frame i shows the canvas after
+// drawing visible objects 0..i (each at its position, with its shadow and transparency), every
+// frame for the document's delay, looping forever. Opening the file gives one object per frame
+// whose stack, drawn up to object i, is frame i again. With fewer than two visible objects this
+// is ExportGif. False on any failure; the target is then untouched.
+bool ExportGifAnimation(const CDocImage& doc, const std::string& path, IProgress* progress, bool interlace);
+
 } // namespace zepho

@@ -40,7 +40,9 @@ DWORD IconExportHotSpot(DWORD hotSpot, int w, int h);
 // every byte was written; false on any failure.
 bool WriteIconFile(const CDocImage& doc, const std::string& path, bool cursor, DWORD hotSpot,
                    IProgress* progress);
-// The same image as a one-frame animated cursor.
+// An animated cursor: with two or more visible objects, one frame per visible object from the
+// bottom up, each the object alone at its place on a transparent canvas (as reading the file
+// gives them back), shown for the document's delay; otherwise the flattened picture as one frame.
 bool WriteAniFile(const CDocImage& doc, const std::string& path, DWORD hotSpot, IProgress* progress);
 
 // The first image of an ICO, CUR or ANI file (the path's extension decides which) at the depth

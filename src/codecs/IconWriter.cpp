@@ -2,6 +2,7 @@
 
 #include "codecs/IconCodec.h"
 #include "extlib/VorRender.h"
+#include "model/Frame.h"
 #include "platform/ByteStream.h"
 #include "raster/ColorReduce.h"
 #include "raster/Dib.h"
@@ -201,6 +202,60 @@ DWORD IconExportHotSpot(DWORD hotSpot, int w, int h) {
     return place(hotSpot & 0xFFFF, w, size.cx) | place(hotSpot >> 16, h, size.cy) << 16;
 }
 
+DWORD AniRateOf(int delay) {
+    return static_cast<DWORD>(std::max(1, (std::max(delay, 0) * 3 + 2) / 5));
+}
+
+bool WriteAniFrames(ByteWriter& out, const std::vector<AniFrame>& frames, DWORD hotSpot, DWORD rate,
+                    IProgress* progress) {
+    if (frames.empty()) return false;
+    std::uint64_t list = 4; // "fram"
+    std::vector<std::uint64_t> sizes;
+    for (const AniFrame& f : frames) {
+        const std::uint64_t r = IconResourceSize(f.image);
+        if (r == 0 || !MaskFits(f.image, f.mask)) return false;
+        sizes.push_back(r);
+        // Icon chunks are word-aligned in the list; every resource has an even size.
+        list += 8 + kHeaderAndEntry + r;
+    }
+    const std::uint64_t riff = 4 + 8 + 36 + 8 + list;
+    if (riff + 8 > 0xFFFFFFFFu) return false;
+    const std::uint64_t total = riff + 8;
+    const PackedDib& head = frames.front().image;
+
+    out.Write("RIFF", 4);
+    out.WriteU32(static_cast<DWORD>(riff));
+    out.Write("ACON", 4);
+    out.Write("anih", 4);
+    out.WriteU32(36);
+    const DWORD n = static_cast<DWORD>(frames.size());
+    const DWORD header[9] = {36,
+                             n,
+                             n,
+                             static_cast<DWORD>(head.Width()),
+                             static_cast<DWORD>(head.Height()),
+                             static_cast<DWORD>(head.BitCount()),
+                             1,
+                             rate,
+                             1};
+    for (DWORD v : header)
+        out.WriteU32(v);
+    out.Write("LIST", 4);
+    out.WriteU32(static_cast<DWORD>(list));
+    out.Write("fram", 4);
+    if (out.Failed()) return false;
+    for (std::size_t i = 0; i < frames.size(); ++i) {
+        const std::uint64_t r = sizes[i];
+        out.Write("icon", 4);
+        out.WriteU32(static_cast<DWORD>(r + kHeaderAndEntry));
+        WriteIconHeader(out, frames[i].image, true, hotSpot, r);
+        if (out.Failed() || !WriteResource(out, frames[i].image, frames[i].mask, out.Tell(), total, nullptr))
+            return false;
+        SetProgress(progress, out.Tell(), total);
+    }
+    return !out.Failed();
+}
+
 namespace {
 
 // The resampling filter an image object starts with (Hanning).
@@ -245,6 +300,23 @@ bool WriteIconFile(const CDocImage& doc, const std::string& path, bool cursor, D
 }
 
 bool WriteAniFile(const CDocImage& doc, const std::string& path, DWORD hotSpot, IProgress* progress) {
+    if (doc.CountVisible() >= 2) {
+        // Every visible object is one frame, shown alone at its place on the canvas.
+        if (doc.width < 1 || doc.height < 1) return false;
+        std::vector<AniFrame> frames;
+        for (const auto& ref : doc.objects) {
+            CFrameComposer composer;
+            if (!composer.Start(doc.width, doc.height)) return false;
+            if (!composer.Add(*ref)) continue;
+            AniFrame f;
+            if (!PrepareIconImage(composer.Image(), f.image, f.mask)) return false;
+            frames.push_back(std::move(f));
+        }
+        FileWriter file(path);
+        if (!file.IsOpen()) return false;
+        if (!WriteAniFrames(file, frames, hotSpot, AniRateOf(doc.delay), progress)) return false;
+        return !file.Failed() && file.Commit();
+    }
     return ExportIconKind(doc, path, [&](ByteWriter& out, const PackedDib& image, const PackedDib& mask) {
         return WriteAni(out, image, mask, IconExportHotSpot(hotSpot, doc.width, doc.height), progress);
     });

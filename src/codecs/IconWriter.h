@@ -6,6 +6,7 @@
 #include "platform/WinTypes.h"
 
 #include <cstdint>
+#include <vector>
 
 namespace zepho {
 
@@ -28,5 +29,17 @@ bool WriteIcon(ByteWriter& out, const PackedDib& image, const PackedDib& mask, b
 // A whole one-frame ANI file whose frame is the same image as a cursor.
 bool WriteAni(ByteWriter& out, const PackedDib& image, const PackedDib& mask, DWORD hotSpot,
               IProgress* progress);
+
+// One frame of an animated cursor: the image and its AND mask, as PrepareIconImage makes them.
+struct AniFrame {
+    PackedDib image;
+    PackedDib mask;
+};
+// A whole ANI file of every frame in order, each a cursor with the same hot spot, shown for
+// `rate` sixtieths of a second. The header's size and bit count are the first frame's.
+bool WriteAniFrames(ByteWriter& out, const std::vector<AniFrame>& frames, DWORD hotSpot, DWORD rate,
+                    IProgress* progress);
+// The display rate (1/60 s) closest to a delay in 1/100 s, at least 1.
+DWORD AniRateOf(int delay);
 
 } // namespace zepho

@@ -195,6 +195,7 @@ bool ExportFile(const CDocImage& doc, const std::string& path, DWORD option, DWO
     const FileKind kind = FileKindOf(path);
     switch (kind) {
     case FileKind::Gif:
+        if (extra & kExportAnimate) return ExportGifAnimation(doc, path, progress, option != 0);
         return ExportGif(doc, path, progress, option != 0);
     case FileKind::Icon:
         return WriteIconFile(doc, path, false, 0, progress);

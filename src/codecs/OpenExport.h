@@ -53,14 +53,14 @@ bool OpenFileWith(CDocImage& doc, const std::string& path, LoadFlags& flags, IPr
 // PNG, TIFF, TGA and BMP: the visible objects are flattened keeping their transparency (no
 // background) and written as 32 bits with alpha.
 constexpr DWORD kExportKeepAlpha = 1;
-// WebP: one frame per visible object, from the bottom up.
+// GIF and WebP: one frame per visible object, from the bottom up (see ExportGifAnimation).
 constexpr DWORD kExportAnimate = 2;
 
 // Writes the visible objects, flattened over the background colour, in the format the extension
 // names. `option` goes to the writer unchanged (JPEG quality, TIFF compression code, TGA bits, the
 // hot spot of a cursor; for GIF non-zero interlaces; for WebP quality and kWebpLossless, for AVIF
 // AvifOption(quality, speed)); `extra` holds the kExport bits above. WebP and AVIF always keep
-// the transparency. Never changes the document. False on failure.
+// the transparency; an ANI file always gets one frame per visible object. Never changes the document. False on failure.
 bool ExportFile(const CDocImage& doc, const std::string& path, DWORD option, DWORD extra, IProgress* progress,
                 COLORREF background);
 

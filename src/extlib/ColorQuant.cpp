@@ -353,6 +353,47 @@ PackedDib ReduceColorQuantity(const PackedDib& dib, int bits, int colors, IProgr
     return BuildPaletteDib(w, h, bits, table, indices, progress, base);
 }
 
+namespace {
+struct LiqHistogramDeleter {
+    void operator()(liq_histogram* p) const { liq_histogram_destroy(p); }
+};
+} // namespace
+
+std::vector<RGBQUAD> QuantizeColorHistogram(const std::vector<std::pair<DWORD, unsigned>>& colours,
+                                            int colors, int speed) {
+    if (colours.empty() || colors < 2 || colors > 256) return {};
+    std::unique_ptr<liq_attr, LiqAttrDeleter> attr(liq_attr_create());
+    if (!attr) return {};
+    if (liq_set_max_colors(attr.get(), colors) != LIQ_OK ||
+        liq_set_speed(attr.get(), std::clamp(speed, 1, 10)) != LIQ_OK)
+        return {};
+    std::unique_ptr<liq_histogram, LiqHistogramDeleter> hist(liq_histogram_create(attr.get()));
+    if (!hist) return {};
+    std::vector<liq_histogram_entry> entries;
+    entries.reserve(colours.size());
+    for (const auto& [key, count] : colours) {
+        if (count == 0) continue;
+        const liq_color c{static_cast<unsigned char>(key >> 16), static_cast<unsigned char>(key >> 8),
+                          static_cast<unsigned char>(key), 255};
+        entries.push_back(liq_histogram_entry{c, count});
+    }
+    if (entries.empty()) return {};
+    // The library takes the entries in slices of an int's range.
+    for (std::size_t i = 0; i < entries.size(); i += 1u << 30) {
+        const int n = static_cast<int>(std::min<std::size_t>(entries.size() - i, 1u << 30));
+        if (liq_histogram_add_colors(hist.get(), attr.get(), entries.data() + i, n, 0) != LIQ_OK) return {};
+    }
+    liq_result* rawResult = nullptr;
+    if (liq_histogram_quantize(hist.get(), attr.get(), &rawResult) != LIQ_OK || !rawResult) return {};
+    std::unique_ptr<liq_result, LiqResultDeleter> result(rawResult);
+    const liq_palette* pal = liq_get_palette(result.get());
+    if (!pal || pal->count == 0 || pal->count > static_cast<unsigned>(colors)) return {};
+    std::vector<RGBQUAD> table;
+    for (unsigned i = 0; i < pal->count; ++i)
+        table.push_back(RGBQUAD{pal->entries[i].b, pal->entries[i].g, pal->entries[i].r, 0});
+    return table;
+}
+
 PackedDib ConvertDIBFormat(const PackedDib& dib, int bits, const CPalette* palette) {
     if (!dib.IsSound()) return {};
     const int w = dib.Width(), h = dib.Height();

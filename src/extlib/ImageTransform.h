@@ -47,6 +47,12 @@ struct CPalette {
 
 // Quantises any depth to a palette DIB of `bits` (4 or 8) with at most `colors` entries.
 PackedDib ReduceColorQuantity(const PackedDib& dib, int bits, int colors, IProgress* progress, int base);
+// A palette of at most `colors` (2..256) entries for weighted colours (keys 0x00RRGGBB, each
+// with its pixel count), chosen by the same quantiser as ReduceColorQuantity; for palettes shared
+// by several images, such as the frames of an animation. `speed` runs from 1 (slowest, least
+// error) to 10; ReduceColorQuantity works at 4. Empty on failure or without colours.
+std::vector<RGBQUAD> QuantizeColorHistogram(const std::vector<std::pair<DWORD, unsigned>>& colours,
+                                            int colors, int speed = 4);
 // Any depth into `bits` per pixel; depths of 8 or less map every pixel to the nearest entry of
 // `palette` (or of a palette the conversion chooses when it is null).
 PackedDib ConvertDIBFormat(const PackedDib& dib, int bits, const CPalette* palette);

@@ -97,6 +97,8 @@ const E kEntries[] = {
     {"FillInsideShape", &S::FillInsideShape, 1, E::Range, 0, 1, 1},
     // Megapixels; up to 2^20 of them (4 TB of pixels), the machine's memory caps it anyway.
     {"MaxDocumentMegapixels", &S::MaxDocumentMegapixels, 1024, E::Range, 1, 1 << 20, 1024},
+    // Later additions.
+    {"GifAnimation", &S::GifAnimation, 0, E::Range, 0, 1, 0},
 };
 
 int Checked(const E& e, int v) {

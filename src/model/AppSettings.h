@@ -98,6 +98,8 @@ public:
     // 4 MB each at 32 bits); 1024 is one gigapixel. A file whose rasters would need more at once
     // is refused. Whatever the value, no more than half the machine's memory is granted.
     int MaxDocumentMegapixels = 1024;
+    // The GIF export panel's "Save as animation (one frame per visible object)".
+    int GifAnimation = 0;
 
     // Reads every entry in order; a missing entry takes its default, an out-of-range one its
     // replacement. Nothing is reported.
@@ -123,7 +125,8 @@ public:
         int lo = 0, hi = 0, otherwise = 0;
         std::span<const int> choices = {};
     };
-    // Every entry in reading order: the two shape-tool options, then the document budget, last.
+    // Every entry in reading order: the two shape-tool options, then the document budget and the
+    // later additions, last.
     static std::span<const Entry> Entries();
 };
 

@@ -90,6 +90,28 @@ PackedDib CompositeVisibleRows(const CDrawObjList& frame, int w, int top, int ro
     return out;
 }
 
+bool CFrameComposer::Start(int w, int h) {
+    image_ = CreateTransparentDIB(w, h);
+    first_ = true;
+    return static_cast<bool>(image_);
+}
+
+bool CFrameComposer::Add(const CDrawObj& o) {
+    if (!image_ || !Drawable(o)) return false;
+    if (o.content->HasShadow()) Draw(o.content->shadowRaster, ShadowPos(o), o.ShadowTransparency());
+    Draw(o.content->raster, o.Position(), o.transparency);
+    return true;
+}
+
+void CFrameComposer::Draw(const PackedDib& img, POINT pos, int transparency) {
+    // The first layer is copied, so that a lone object keeps its pixels exactly.
+    if (first_)
+        CopyLayer(image_, POINT{0, 0}, img, pos, transparency);
+    else
+        CompositeOver(image_, POINT{0, 0}, img, pos, transparency);
+    first_ = false;
+}
+
 void DrawSelectionOutlines(const CDrawObjList& frame, PackedDib& dst, POINT origin, int zoom) {
     for (const auto& ref : frame)
         if (ref->visible && ref->IsSelected()) DrawDashedRect(dst, origin, ZoomRect(ref->GetBounds(), zoom));

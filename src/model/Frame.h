@@ -25,6 +25,25 @@ PackedDib CompositeVisible(const CDrawObjList& frame, int w, int h);
 // Rows top .. top + rows - 1 of that image, the same bytes, as a w x rows image: a large canvas
 // can be composed and written a band at a time.
 PackedDib CompositeVisibleRows(const CDrawObjList& frame, int w, int top, int rows);
+
+// Composes visible objects one at a time, as CompositeVisible does for a whole stack: after
+// adding objects 0..i the image equals CompositeVisible of a stack of just those. Animation
+// writers take each step as one frame.
+class CFrameComposer {
+public:
+    // A transparent w x h image; false when it cannot be allocated.
+    bool Start(int w, int h);
+    // Draws the object (its shadow first) over what is there; false, drawing nothing, for a
+    // hidden object or one without pixels.
+    bool Add(const CDrawObj& obj);
+    const PackedDib& Image() const { return image_; }
+    PackedDib Take() { return std::move(image_); }
+
+private:
+    void Draw(const PackedDib& img, POINT pos, int transparency);
+    PackedDib image_;
+    bool first_ = true;
+};
 // The dashed outline around every visible selected object.
 void DrawSelectionOutlines(const CDrawObjList& frame, PackedDib& dst, POINT dstOrigin, int zoom);
 // The object and its shadow drawn at a free scale (32768 = 1.0) into a thumbnail.

@@ -230,6 +230,106 @@ TEST(Cli, ConvertBetweenDocumentsAndImages) {
     EXPECT_NE(missingDir.err.find("/nonexistent/dir/x.png"), std::string::npos);
 }
 
+#include "codecs/OpenExport.h"
+
+#include <cstring>
+
+namespace {
+
+// A 12 x 8 animation of three frames: a background with a square moving over it.
+std::string MakeAnimation(const std::string& name) {
+    CDocImage doc;
+    doc.width = 12;
+    doc.height = 8;
+    doc.delay = 9;
+    for (int i = 0; i < 3; ++i) {
+        Ref<CObjContent> c = MakeRef<CObjContent>(KindImage);
+        c->SetRaster(i == 0 ? CreateSolidDIB(12, 8, RGB(0, 0, 200), 255)
+                            : CreateSolidDIB(3, 3, RGB(250, 10 * i, 0), 255));
+        Ref<CDrawObj> o = MakeRef<CDrawObj>(c);
+        o->visible = 1;
+        o->x = 4 * i;
+        o->y = i;
+        doc.objects.AddTail(o);
+    }
+    const std::string path = testing::TempDir() + "/" + name;
+    EXPECT_TRUE(ExportFile(doc, path, 0, kExportAnimate, nullptr, 0));
+    return path;
+}
+
+int ObjectCount(const std::string& path) {
+    CDocImage doc;
+    LoadFlags flags;
+    return OpenFile(doc, path, flags, nullptr) ? doc.objects.Count() : -1;
+}
+
+} // namespace
+
+TEST(Cli, AnimateKeepsEveryFrame) {
+    const std::string dir = testing::TempDir();
+    const std::string anim = MakeAnimation("cli_anim.gif");
+    ASSERT_EQ(ObjectCount(anim), 3);
+
+    // Every frame of the animation goes into the new one; without --animate the first frame
+    // alone is the picture, as the editor opens it.
+    CliRun again = Cli("convert " + anim + " " + dir + "/cli_again.gif --animate");
+    ASSERT_EQ(again.status, 0) << again.err;
+    CDocImage a, b;
+    LoadFlags flags;
+    ASSERT_TRUE(OpenFile(a, anim, flags, nullptr));
+    ASSERT_TRUE(OpenFile(b, dir + "/cli_again.gif", flags, nullptr));
+    ASSERT_EQ(b.objects.Count(), 3);
+    EXPECT_EQ(b.delay, 9);
+    for (int i = 0; i < 3; ++i) {
+        for (CDocImage* d : {&a, &b})
+            for (int k = 0; k < 3; ++k)
+                d->objects.At(k)->visible = k <= i;
+        const PackedDib x = a.CompositeVisible(12, 8), y = b.CompositeVisible(12, 8);
+        int differ = 0;
+        for (int py = 0; py < 8; ++py)
+            for (int px = 0; px < 12; ++px)
+                differ += std::memcmp(x.Pixel32(px, py), y.Pixel32(px, py), 4) != 0;
+        EXPECT_EQ(differ, 0) << "frame " << i;
+    }
+    CliRun single = Cli("convert " + anim + " " + dir + "/cli_single.gif");
+    ASSERT_EQ(single.status, 0) << single.err;
+    EXPECT_EQ(ObjectCount(dir + "/cli_single.gif"), 1);
+    CliRun png = Cli("convert " + anim + " " + dir + "/cli_first.png");
+    ASSERT_EQ(png.status, 0) << png.err;
+    int w = 0, h = 0;
+    std::vector<unsigned char> px;
+    ASSERT_TRUE(ReadPng(dir + "/cli_first.png", w, h, px));
+    EXPECT_EQ(px[2], 200); // the first frame's blue, not an empty canvas
+    EXPECT_EQ(px[3], 255);
+
+    // Animated cursors take every frame the same way.
+    ASSERT_EQ(Cli("convert " + anim + " " + dir + "/cli_anim.ani --animate").status, 0);
+    EXPECT_EQ(ObjectCount(dir + "/cli_anim.ani"), 3);
+    ASSERT_EQ(Cli("convert " + anim + " " + dir + "/cli_one.ani").status, 0);
+    EXPECT_EQ(ObjectCount(dir + "/cli_one.ani"), 1);
+
+    // A document's visible objects are the frames; hidden ones stay out.
+    CliRun fromDoc = Cli("convert " + MakeDocument() + " " + dir + "/cli_doc.gif --animate");
+    ASSERT_EQ(fromDoc.status, 0) << fromDoc.err;
+    EXPECT_EQ(ObjectCount(dir + "/cli_doc.gif"), 2);
+
+    // Another program counts the frames too.
+    FILE* p = popen("/usr/bin/identify -version 2>/dev/null", "r");
+    char banner[128] = {};
+    const bool magick = p && fread(banner, 1, sizeof banner - 1, p) > 0 && std::strstr(banner, "ImageMagick");
+    if (p) pclose(p);
+    if (magick) {
+        FILE* id = popen(("/usr/bin/identify -format '%T,' " + dir + "/cli_again.gif").c_str(), "r");
+        ASSERT_NE(id, nullptr);
+        char out[64] = {};
+        fread(out, 1, sizeof out - 1, id);
+        pclose(id);
+        EXPECT_STREQ(out, "9,9,9,");
+    }
+
+    EXPECT_EQ(Cli("convert " + anim + " " + dir + "/x.gif --animate 1").status, 2);
+}
+
 #include "cli/Json.h"
 
 #include <cmath>

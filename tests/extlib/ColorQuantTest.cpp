@@ -193,3 +193,37 @@ TEST(ReduceColorQuantity, ProgressAndBadInput) {
     d.Header()->biWidth = 5000; // more pixels than the block holds
     EXPECT_FALSE(ConvertDIBFormat(d, 24, nullptr));
 }
+
+TEST(QuantizeColorHistogram, WeightedColoursGiveASharedTable) {
+    // Few colours come back as they are; the weights decide where a small table goes.
+    const std::vector<std::pair<DWORD, unsigned>> few = {{0x102030, 5}, {0xF0E0D0, 7}, {0x00FF00, 1}};
+    const std::vector<RGBQUAD> exact = QuantizeColorHistogram(few, 16);
+    ASSERT_EQ(exact.size(), 3u);
+    auto has = [](const std::vector<RGBQUAD>& t, DWORD key) {
+        for (const RGBQUAD& q : t)
+            if ((DWORD(q.rgbRed) << 16 | DWORD(q.rgbGreen) << 8 | q.rgbBlue) == key) return true;
+        return false;
+    };
+    for (const auto& [key, n] : few)
+        EXPECT_TRUE(has(exact, key)) << std::hex << key;
+
+    // Two clusters of greys, far apart: one entry near each.
+    std::vector<std::pair<DWORD, unsigned>> clusters;
+    for (DWORD v = 0; v < 20; ++v) {
+        clusters.emplace_back((v + 10) * 0x010101u, 1000);
+        clusters.emplace_back((v + 200) * 0x010101u, 100);
+    }
+    for (const int speed : {1, 4, 10}) {
+        const std::vector<RGBQUAD> two = QuantizeColorHistogram(clusters, 2, speed);
+        ASSERT_EQ(two.size(), 2u) << speed;
+        const int lo = std::min(two[0].rgbGreen, two[1].rgbGreen),
+                  hi = std::max(two[0].rgbGreen, two[1].rgbGreen);
+        EXPECT_LT(std::abs(lo - 20), 8) << speed;
+        EXPECT_GT(hi, 150) << speed;
+    }
+
+    EXPECT_TRUE(QuantizeColorHistogram({}, 16).empty());
+    EXPECT_TRUE(QuantizeColorHistogram(few, 1).empty());
+    EXPECT_TRUE(QuantizeColorHistogram(few, 257).empty());
+    EXPECT_TRUE(QuantizeColorHistogram({{0x123456, 0}}, 16).empty());
+}

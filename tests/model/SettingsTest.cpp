@@ -96,13 +96,18 @@ TEST(Settings, RangeRules) {
     EXPECT_EQ(LoadOne("TGAKeepAlpha", 1).TGAKeepAlpha, 1);
     EXPECT_EQ(LoadOne("BMPKeepAlpha", -1).BMPKeepAlpha, 0);
     EXPECT_EQ(CAppSettings().PNGKeepAlpha, 0);
+    // GIF export as an animation is a choice, off unless stored on.
+    EXPECT_EQ(CAppSettings{}.GifAnimation, 0);
+    EXPECT_EQ(LoadOne("GifAnimation", 1).GifAnimation, 1);
+    EXPECT_EQ(LoadOne("GifAnimation", 2).GifAnimation, 0);
+    EXPECT_EQ(LoadOne("GifAnimation", -1).GifAnimation, 0);
 }
 
 TEST(Settings, ReadingOrderAndEntryNames) {
     OrderStore store;
     CAppSettings s;
     s.Load(store);
-    ASSERT_EQ(store.read.size(), 79u);
+    ASSERT_EQ(store.read.size(), 80u);
     EXPECT_EQ(store.read.front(), "PreviewPic");
     EXPECT_EQ(store.read[4], "UndoMaxTimes");
     EXPECT_EQ(store.read[33], "BannderGradientColor2");
@@ -112,6 +117,7 @@ TEST(Settings, ReadingOrderAndEntryNames) {
     EXPECT_EQ(store.read[76], "PaintShapeWidth");
     EXPECT_EQ(store.read[77], "FillInsideShape");
     EXPECT_EQ(store.read[78], "MaxDocumentMegapixels");
+    EXPECT_EQ(store.read[79], "GifAnimation");
 }
 
 TEST(Settings, SaveThenLoadKeepsEveryValue) {
@@ -144,4 +150,5 @@ TEST(Settings, SaveThenLoadKeepsEveryValue) {
     EXPECT_EQ(loaded.TextOutlineOpacity, 200);
     EXPECT_EQ(loaded.PaintShapeWidth, 100);
     EXPECT_EQ(loaded.FillInsideShape, 0);
+    EXPECT_EQ(loaded.GifAnimation, 1);
 }
