@@ -16,6 +16,8 @@
 #include "raster/Dib.h"
 
 #include <algorithm>
+#include <cstring>
+#include <fstream>
 #include <unordered_set>
 
 namespace zepho {
@@ -269,6 +271,18 @@ PackedDib LoadPreviewUnbudgeted(const std::string& path) {
     default:
         return IsLibraryFormat(kind) ? LoadWithLibrary(kind, path, nullptr) : PackedDib();
     }
+}
+
+SIZE PreviewCanvasSize(const std::string& path, const PackedDib& preview) {
+    SIZE size{preview.Width(), preview.Height()};
+    if (FileKindOf(path) != FileKind::Gif) return size;
+    // "GIF87a"/"GIF89a", then the logical screen's width and height, little-endian.
+    std::ifstream in(path, std::ios::binary);
+    unsigned char head[10] = {};
+    if (!in.read(reinterpret_cast<char*>(head), sizeof head) || std::memcmp(head, "GIF", 3) != 0) return size;
+    const LONG w = head[6] | head[7] << 8, h = head[8] | head[9] << 8;
+    if (w > 0 && h > 0) size = {w, h};
+    return size;
 }
 
 } // namespace zepho

@@ -72,6 +72,8 @@ bool ExportBmp(const CDocImage& doc, const std::string& path, int colorChoice, I
 // The image of a preview pane: the file's first image at its own depth, without progress. Empty
 // for formats without previews (native documents, video) and unreadable files.
 PackedDib LoadPreviewImage(const std::string& path);
+// The canvas the file would open with: a GIF's logical screen, else the preview image's size.
+SIZE PreviewCanvasSize(const std::string& path, const PackedDib& preview);
 
 // The visible objects drawn over the background colour into a new 32-bit canvas-sized image.
 PackedDib FlattenForExport(const CDocImage& doc, COLORREF background);

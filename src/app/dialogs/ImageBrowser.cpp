@@ -47,8 +47,9 @@ void ImageBrowserDialog::ShowFile(const QString& path) {
     if (!settings_.PreviewPic || path.isEmpty() || !QFileInfo(path).isFile()) return;
     const PackedDib dib = LoadPreviewImage(path.toStdString());
     if (!dib) return;
-    widthValue->setText(QString::number(dib.Width()));
-    heightValue->setText(QString::number(dib.Height()));
+    const SIZE canvas = PreviewCanvasSize(path.toStdString(), dib);
+    widthValue->setText(QString::number(canvas.cx));
+    heightValue->setText(QString::number(canvas.cy));
     coloursValue->setText(ColourCountText(dib.BitCount()));
     ShowPicture(dib.Is32() ? ToQImage(dib) : ToQImage(ConvertTo32(dib)), 2);
 }

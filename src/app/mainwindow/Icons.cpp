@@ -315,6 +315,25 @@ QIcon CommandIcon(CommandIconId id) {
             p.drawLine(QPointF(20, 20), QPointF(4, 20));
             p.fillRect(QRectF(6, 6, 12, 12), QColor(160, 160, 160));
         });
+    case CommandIconId::SwapColours:
+        return Drawn([](QPainter& p) {
+            // Two overlapping squares and a bent arrow between their corners.
+            p.setBrush(Qt::white);
+            p.drawRect(QRectF(10, 10, 11, 11));
+            p.setBrush(Qt::black);
+            p.drawRect(QRectF(3, 3, 11, 11));
+            p.setPen(QPen(QColor(30, 30, 30), 1.5));
+            p.setBrush(Qt::NoBrush);
+            p.drawArc(QRectF(14, 2, 12, 12), 90 * 16, 90 * 16);
+            p.drawLine(QPointF(20, 8), QPointF(20, 5));
+        });
+    case CommandIconId::DefaultColours:
+        return Drawn([](QPainter& p) {
+            p.setBrush(Qt::white);
+            p.drawRect(QRectF(9, 9, 9, 9));
+            p.setBrush(Qt::black);
+            p.drawRect(QRectF(4, 4, 9, 9));
+        });
     case CommandIconId::ContextHelp:
         return Drawn([](QPainter& p) {
             QFont f("sans");

@@ -50,6 +50,8 @@ enum class CommandIconId {
     Sharpness,
     Emboss,
     ContextHelp,
+    SwapColours,
+    DefaultColours,
     Count
 };
 QIcon CommandIcon(CommandIconId id);

@@ -210,6 +210,26 @@ void MainWindow::BuildViewParts() {
     connect(backButton_, &ColorButton::ColourChanged, this, [this](COLORREF c) { paint.back = c; });
     drawing->addWidget(foreButton_);
     drawing->addWidget(backButton_);
+    // X swaps the two colours and D resets them to black on white, as in other editors.
+    QAction* swap = drawing->addAction(QStringLiteral("Swap Colors"), this, [this] {
+        std::swap(paint.fore, paint.back);
+        foreButton_->SetColour(paint.fore);
+        backButton_->SetColour(paint.back);
+    });
+    swap->setShortcut(QKeySequence(Qt::Key_X));
+    swap->setIcon(CommandIcon(CommandIconId::SwapColours));
+    QAction* reset = drawing->addAction(QStringLiteral("Default Colors"), this, [this] {
+        paint.fore = RGB(0, 0, 0);
+        paint.back = RGB(255, 255, 255);
+        foreButton_->SetColour(paint.fore);
+        backButton_->SetColour(paint.back);
+    });
+    reset->setShortcut(QKeySequence(Qt::Key_D));
+    reset->setIcon(CommandIcon(CommandIconId::DefaultColours));
+    for (QAction* a : {swap, reset}) {
+        a->setToolTip(QStringLiteral("%1 (%2)").arg(a->text(), a->shortcut().toString()));
+        addAction(a);
+    }
 
     optionsPanel_ =
         new OptionsPanel(app_.Settings(), [this](const QString& name) { RunLayoutCommand(name); });

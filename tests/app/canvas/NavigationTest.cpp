@@ -140,3 +140,21 @@ TEST(Navigation, WindowMenuListsDocumentsUnderTheirOwnNames) {
     EXPECT_EQ(s.Find("Can't &Undo")->statusTip(), "Undo the last action");
     EXPECT_EQ(s.Find("Can't &Redo")->statusTip(), "Redo the previously undone action");
 }
+
+TEST(PaintColours, XSwapsAndDResetsThemFromAnywhereInTheWindow) {
+    TestApp();
+    test::ShellSession s;
+    DocumentWindow* w = s.window.OpenDocument(WritePicture(s.dir.filePath("p.png"), 40, 30));
+    ASSERT_TRUE(w);
+    s.window.paint = {RGB(200, 10, 10), RGB(10, 200, 10)};
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_X);
+    EXPECT_EQ(s.window.paint.fore, RGB(10, 200, 10));
+    EXPECT_EQ(s.window.paint.back, RGB(200, 10, 10));
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_D);
+    EXPECT_EQ(s.window.paint.fore, RGB(0, 0, 0));
+    EXPECT_EQ(s.window.paint.back, RGB(255, 255, 255));
+    // The buttons beside the two colours do the same.
+    s.window.paint.fore = RGB(1, 2, 3);
+    s.Find("Swap Colors")->trigger();
+    EXPECT_EQ(s.window.paint.back, RGB(1, 2, 3));
+}

@@ -132,6 +132,7 @@ TEST(ExportDialog, ExportThenOpenTheImageAsANewDocument) {
 #include "app/dialogs/ImageBrowser.h"
 #include "raster/Dib.h"
 
+#include <QFile>
 #include <QLabel>
 
 TEST(ImageBrowser, ShowsSizeColoursAndPreviewWhileAllowed) {
@@ -163,6 +164,18 @@ TEST(ImageBrowser, ShowsSizeColoursAndPreviewWhileAllowed) {
     EXPECT_TRUE(browser.widthValue->text().isEmpty());
     browser.showPreview->setChecked(true);
     EXPECT_EQ(browser.widthValue->text(), "300");
+
+    // A GIF shows the canvas it opens with, not the size of its first image (1 x 1 here).
+    const unsigned char gif[] = {'G', 'I',  'F',  '8',  '9', 'a', 50, 0,    40,   0, 0x80, 0,
+                                 0,   0xFF, 0xFF, 0xFF, 0,   0,   0,  0x2C, 0,    0, 0,    0,
+                                 1,   0,    1,    0,    0,   2,   2,  0x44, 0x01, 0, 0x3B};
+    QFile file(dir.filePath("screen.gif"));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write(reinterpret_cast<const char*>(gif), sizeof gif);
+    file.close();
+    browser.ShowFile(file.fileName());
+    EXPECT_EQ(browser.widthValue->text(), "50");
+    EXPECT_EQ(browser.heightValue->text(), "40");
 
     // A document or an unreadable file shows nothing.
     browser.ShowFile(dir.filePath("none.qzi"));
