@@ -15,12 +15,10 @@ PACKAGES=(
   qt6-base-dev libxcb1-dev libxcb-shape0-dev libxcb-xfixes0-dev xvfb xauth
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev valgrind libgif-dev
+  # the sanitizer build of the parsers and the fuzzers (clang's ASan, UBSan and libFuzzer);
+  # Pillow makes seeds in layouts our writers never produce
+  clang libclang-rt-14-dev python3-pil
 )
-
-# Fuzzing (make fuzz) needs clang and its fuzzer runtime, which nothing else does.
-if [ "${1:-}" = "--fuzz" ]; then
-  PACKAGES+=(clang libclang-rt-14-dev)
-fi
 
 missing=()
 for p in "${PACKAGES[@]}"; do
