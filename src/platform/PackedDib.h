@@ -14,6 +14,13 @@
 #include <memory>
 #include <utility>
 
+// Most pixels one raster may have: unlimited but for PackedDib::kMaxBytes, except in fuzz builds,
+// which set it so that an input claiming a huge picture costs a refusal instead of seconds of
+// memory traffic. Every raster is created through PackedDib::Layout, which checks it.
+#ifndef ZEPHO_MAX_RASTER_PIXELS
+#define ZEPHO_MAX_RASTER_PIXELS UINT64_MAX
+#endif
+
 namespace zepho {
 
 class PackedDib {
@@ -21,14 +28,7 @@ public:
     // Largest block we are prepared to hold. Keeps every size a DWORD and every
     // offset computation far from overflow.
     static constexpr std::size_t kMaxBytes = 0xFFFFFFF0u;
-    // Most pixels one raster may have. Unlimited but for kMaxBytes, except in fuzz builds, which
-    // set ZEPHO_MAX_RASTER_PIXELS so that an input claiming a huge picture costs a refusal
-    // instead of seconds of memory traffic. Every raster is created through Layout, which checks it.
-#ifdef ZEPHO_MAX_RASTER_PIXELS
     static constexpr std::uint64_t kMaxPixels = ZEPHO_MAX_RASTER_PIXELS;
-#else
-    static constexpr std::uint64_t kMaxPixels = UINT64_MAX;
-#endif
 
     PackedDib() = default;
     PackedDib(PackedDib&& o) noexcept
@@ -58,9 +58,7 @@ public:
     // header is invalid or the sizes overflow.
     static bool Layout(const BITMAPINFOHEADER& h, std::size_t& pixelOffset, std::size_t& total);
 
-    bool IsNull() const {
-        return !data_;
-    }
+    bool IsNull() const { return !data_; }
     // The header still describes the block this object holds, with the pixels where the block
     // keeps them (a header edited after creation, with a depth of 3 or a width of 0, fails).
     bool IsSound() const {
@@ -68,81 +66,41 @@ public:
         return data_ && size_ >= sizeof(BITMAPINFOHEADER) && Layout(*Header(), offset, total) &&
                total <= size_ && pixelOffset_ == offset;
     }
-    explicit operator bool() const {
-        return data_ != nullptr;
-    }
-    void Reset() {
-        *this = PackedDib();
-    }
+    explicit operator bool() const { return data_ != nullptr; }
+    void Reset() { *this = PackedDib(); }
 
     PackedDib Clone() const;
 
-    BYTE* Data() {
-        return data_;
-    }
-    const BYTE* Data() const {
-        return data_;
-    }
-    std::size_t Size() const {
-        return size_;
-    }
+    BYTE* Data() { return data_; }
+    const BYTE* Data() const { return data_; }
+    std::size_t Size() const { return size_; }
 
-    BITMAPINFOHEADER* Header() {
-        return reinterpret_cast<BITMAPINFOHEADER*>(data_);
-    }
-    const BITMAPINFOHEADER* Header() const {
-        return reinterpret_cast<const BITMAPINFOHEADER*>(data_);
-    }
+    BITMAPINFOHEADER* Header() { return reinterpret_cast<BITMAPINFOHEADER*>(data_); }
+    const BITMAPINFOHEADER* Header() const { return reinterpret_cast<const BITMAPINFOHEADER*>(data_); }
 
-    int Width() const {
-        return data_ ? Header()->biWidth : 0;
-    }
-    int Height() const {
-        return data_ ? Header()->biHeight : 0;
-    }
-    int BitCount() const {
-        return data_ ? Header()->biBitCount : 0;
-    }
-    bool Is32() const {
-        return data_ && Header()->biBitCount == 32 && Width() > 0 && Height() > 0;
-    }
-    std::size_t Stride() const {
-        return data_ ? RowBytes(Width(), BitCount()) : 0;
-    }
+    int Width() const { return data_ ? Header()->biWidth : 0; }
+    int Height() const { return data_ ? Header()->biHeight : 0; }
+    int BitCount() const { return data_ ? Header()->biBitCount : 0; }
+    bool Is32() const { return data_ && Header()->biBitCount == 32 && Width() > 0 && Height() > 0; }
+    std::size_t Stride() const { return data_ ? RowBytes(Width(), BitCount()) : 0; }
 
     // The three channel masks (red, green, blue) of a BI_BITFIELDS DIB, otherwise null.
     const DWORD* Masks() const;
-    DWORD* Masks() {
-        return const_cast<DWORD*>(static_cast<const PackedDib*>(this)->Masks());
-    }
+    DWORD* Masks() { return const_cast<DWORD*>(static_cast<const PackedDib*>(this)->Masks()); }
     // The colour table; null for depths above 8.
     const RGBQUAD* ColorTable() const;
-    RGBQUAD* ColorTable() {
-        return const_cast<RGBQUAD*>(static_cast<const PackedDib*>(this)->ColorTable());
-    }
+    RGBQUAD* ColorTable() { return const_cast<RGBQUAD*>(static_cast<const PackedDib*>(this)->ColorTable()); }
     int ColorCount() const;
 
     // First stored row (the bottom row of the picture).
-    BYTE* Bits() {
-        return data_ ? data_ + pixelOffset_ : nullptr;
-    }
-    const BYTE* Bits() const {
-        return data_ ? data_ + pixelOffset_ : nullptr;
-    }
+    BYTE* Bits() { return data_ ? data_ + pixelOffset_ : nullptr; }
+    const BYTE* Bits() const { return data_ ? data_ + pixelOffset_ : nullptr; }
     // Picture row y counted from the top (stored row height - 1 - y).
-    BYTE* Row(int y) {
-        return Bits() + static_cast<std::size_t>(Height() - 1 - y) * Stride();
-    }
-    const BYTE* Row(int y) const {
-        return Bits() + static_cast<std::size_t>(Height() - 1 - y) * Stride();
-    }
+    BYTE* Row(int y) { return Bits() + static_cast<std::size_t>(Height() - 1 - y) * Stride(); }
+    const BYTE* Row(int y) const { return Bits() + static_cast<std::size_t>(Height() - 1 - y) * Stride(); }
     // 32-bit pixel access by picture coordinates.
-    BYTE* Pixel32(int x, int y) {
-        return Row(y) + 4 * static_cast<std::size_t>(x);
-    }
-    const BYTE* Pixel32(int x, int y) const {
-        return Row(y) + 4 * static_cast<std::size_t>(x);
-    }
+    BYTE* Pixel32(int x, int y) { return Row(y) + 4 * static_cast<std::size_t>(x); }
+    const BYTE* Pixel32(int x, int y) const { return Row(y) + 4 * static_cast<std::size_t>(x); }
 
 private:
     struct FreeDeleter {
