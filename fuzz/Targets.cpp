@@ -184,15 +184,27 @@ void RunAni(const std::uint8_t* d, std::size_t n) {
 }
 
 // A folder on a memory file system where there is one, for the writers that take a path.
-std::string ScratchFolder() {
-    static const std::string folder = [] {
+class Scratch {
+public:
+    Scratch() {
         std::filesystem::path base = std::filesystem::exists("/dev/shm") ? "/dev/shm" : "/tmp";
         base /= "zepho-fuzz-" + std::to_string(getpid());
         std::filesystem::create_directories(base);
-        std::atexit([] { std::filesystem::remove_all(ScratchFolder()); });
-        return base.string();
-    }();
-    return folder;
+        path_ = base.string();
+    }
+    ~Scratch() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    const std::string& Path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+const std::string& ScratchFolder() {
+    static const Scratch scratch;
+    return scratch.Path();
 }
 
 [[noreturn]] void Finding(const char* what, const char* format) {
