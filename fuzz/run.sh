@@ -43,7 +43,7 @@ replay)
     [ -d "$here/regressions/$t" ] && dirs+=("$here/regressions/$t")
     log=$build/replay-$t.log
     start=$SECONDS
-    if "$exe" -runs=0 "${limits[@]}" "${dirs[@]}" >"$log" 2>&1; then
+    if "$exe" -runs=0 "${limits[@]}" -artifact_prefix="$build/replay-$t-" "${dirs[@]}" >"$log" 2>&1; then
       echo "replay $t: $(ls "${dirs[@]}" | grep -vc ':$\|^$') inputs, $((SECONDS - start)) s"
     else
       echo "replay $t: FAILED (log: $log)"
