@@ -9,7 +9,7 @@ FUZZ_BUILD ?= build-fuzz
 FUZZ_TARGET ?= gif
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build test run bench fuzz clean format
+.PHONY: all deps configure build test run bench fuzz fuzz-replay clean format
 
 all: build
 
@@ -26,6 +26,18 @@ build: configure
 
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+	$(MAKE) --no-print-directory fuzz-replay
+
+# The parsers and the fuzz targets once more, built by clang with ASan and UBSan (float casts
+# included), over every seed and kept regression. Only the layers the targets use are built.
+fuzz-replay: $(FUZZ_BUILD)/build.ninja
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target zepho-fuzz-all
+	fuzz/run.sh replay $(FUZZ_BUILD)
+
+$(FUZZ_BUILD)/build.ninja:
+	@./scripts/install-deps.sh
+	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G $(GENERATOR) -DZEPHO_BUILD_FUZZ=ON \
+	  -DZEPHO_BUILD_APP=OFF -DZEPHO_BUILD_TESTS=OFF -DZEPHO_BUILD_BENCH=OFF
 
 run: build
 	@if [ -z "$$DISPLAY" ] && [ -z "$$WAYLAND_DISPLAY" ]; then \
@@ -38,20 +50,14 @@ run: build
 bench: build
 	$(BUILD)/bench/zepho-bench $(BENCH_ARGS)
 
-# make fuzz FUZZ_TARGET=psd FUZZ_SECONDS=300 (targets: native clipboard gif icon ani psd bmp jpeg
-# tiff tga pcx png avi webp avif); findings land in $(FUZZ_BUILD)/findings.
-fuzz:
-	@./scripts/install-deps.sh --fuzz
-	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G $(GENERATOR) -DZEPHO_BUILD_FUZZ=ON \
-	  -DZEPHO_BUILD_APP=OFF -DZEPHO_BUILD_TESTS=OFF -DZEPHO_BUILD_BENCH=OFF
+# make fuzz FUZZ_TARGET=psd FUZZ_SECONDS=300 (targets: native clipboard roundtrip gif gifpreview
+# icon ani psd bmp jpeg tiff tga pcx png avi webp avif); findings land in $(FUZZ_BUILD)/findings.
+fuzz: $(FUZZ_BUILD)/build.ninja
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_$(FUZZ_TARGET) zepho-fuzz-seeds
-	$(FUZZ_BUILD)/fuzz/zepho-fuzz-seeds $(FUZZ_BUILD)/corpus
-	mkdir -p $(FUZZ_BUILD)/findings
-	$(FUZZ_BUILD)/fuzz/fuzz_$(FUZZ_TARGET) -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=4096 \
-	  -artifact_prefix=$(FUZZ_BUILD)/findings/ $(FUZZ_BUILD)/corpus/$(FUZZ_TARGET)
+	fuzz/run.sh fuzz $(FUZZ_BUILD) $(FUZZ_TARGET) $(FUZZ_SECONDS)
 
 format:
-	find src tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i
+	find src tests bench fuzz -name '*.cpp' -o -name '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(FUZZ_BUILD)

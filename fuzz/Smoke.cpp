@@ -1,11 +1,16 @@
 // A short deterministic run of every fuzz target: each seed, every prefix of it, and mutated
 // copies (flipped, overwritten, inserted and deleted bytes). Runs with the ordinary build, so
-// that a parser that crashes on damaged input is caught by the test run.
+// that a parser that crashes on damaged input is caught by the test run. Then every input kept
+// in fuzz/regressions/<target> (each a fault once found) is replayed through its target.
 #include "Targets.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <random>
+#include <sys/resource.h>
 
 using namespace zepho::fuzz;
 
@@ -56,9 +61,59 @@ TEST_P(FuzzSmoke, SeedsPrefixesAndMutationsAreSurvived) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Parsers, FuzzSmoke, testing::ValuesIn(Targets()),
-                         [](const testing::TestParamInfo<Target>& info) {
-                             return std::string(info.param.name);
-                         });
+std::string TargetName(const testing::TestParamInfo<Target>& info) {
+    return info.param.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Parsers, FuzzSmoke, testing::ValuesIn(Targets()), TargetName);
+
+// Replayed as on a machine short of memory: what a file asks for beyond 1 GiB of address space
+// fails to allocate, and the reader must refuse cleanly. (ctest runs these tests in a process of
+// their own, so the limit touches nothing else.)
+void LimitAddressSpace() {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_AS, &limit) != 0) return;
+    const rlim_t cap = rlim_t{1} << 30;
+    if (limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur > cap) {
+        limit.rlim_cur = cap;
+        setrlimit(RLIMIT_AS, &limit);
+    }
+}
+
+// The folders of fuzz/regressions a target replays: its own, and for the round trip the native
+// documents too, which must draw and write if they parse.
+std::vector<std::filesystem::path> RegressionFolders(const std::string& target) {
+    const std::filesystem::path root = ZEPHO_FUZZ_REGRESSIONS;
+    std::vector<std::filesystem::path> out{root / target};
+    if (target == "roundtrip") out.push_back(root / "native");
+    return out;
+}
+
+TEST(Regressions, EveryKeptInputIsSurvivedByItsTargets) {
+    LimitAddressSpace();
+    // Every folder names a target: a misspelt one would silently replay nothing.
+    for (const auto& entry : std::filesystem::directory_iterator(ZEPHO_FUZZ_REGRESSIONS)) {
+        if (entry.is_directory()) {
+            EXPECT_NE(FindTarget(entry.path().filename().string()), nullptr) << entry.path();
+        }
+    }
+    int replayed = 0;
+    for (const Target& t : Targets())
+        for (const auto& dir : RegressionFolders(t.name)) {
+            if (!std::filesystem::is_directory(dir)) continue;
+            for (const auto& entry : std::filesystem::directory_iterator(dir)) {
+                if (!entry.is_regular_file()) continue;
+                std::ifstream f(entry.path(), std::ios::binary);
+                const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(f),
+                                                      std::istreambuf_iterator<char>()};
+                // Printed first, so that a crash names its input.
+                std::printf("%s: %s\n", t.name, entry.path().c_str());
+                std::fflush(stdout);
+                t.run(bytes.data(), bytes.size());
+                ++replayed;
+            }
+        }
+    EXPECT_GE(replayed, 10);
+}
 
 } // namespace

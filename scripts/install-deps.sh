@@ -19,12 +19,10 @@ PACKAGES=(
   imagemagick gifsicle
   # independent decoders the tests read our WebP and AVIF files with (skipped when absent)
   webp libavif-bin python3-pil
+  # the sanitizer build of the parsers and the fuzzers (clang's ASan, UBSan and libFuzzer);
+  # Pillow makes seeds in layouts our writers never produce
+  clang libclang-rt-14-dev
 )
-
-# Fuzzing (make fuzz) needs clang and its fuzzer runtime, which nothing else does.
-if [ "${1:-}" = "--fuzz" ]; then
-  PACKAGES+=(clang libclang-rt-14-dev)
-fi
 
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -299,7 +299,7 @@ bool GifReader::DecodeImage(GifImage& out, bool preview) {
     if (!preview) {
         out.dib = PackedDib::Create(w, h, 32);
         if (!out.dib) return false;
-    } else if (pixels > PackedDib::kMaxBytes) {
+    } else if (pixels > PackedDib::kMaxBytes || pixels > PackedDib::kMaxPixels) {
         return false;
     }
     try {

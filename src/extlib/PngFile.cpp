@@ -233,6 +233,12 @@ PackedDib DecodePng(std::span<const BYTE> file, IProgress* progress) {
     }
     Source src{file.data(), file.size(), 0};
     png_set_read_fn(png, &src, &ReadData);
+    // Only the header, the palette and the transparency chunk are used; the other chunks are
+    // skipped unread. Read, a text chunk that claims 2 GB in an 81-byte file has libpng allocate
+    // and clear 2 GB before it finds the file short.
+    static const png_byte kSkipped[] = "bKGD\0cHRM\0eXIf\0gAMA\0hIST\0iCCP\0iTXt\0oFFs\0pCAL\0pHYs\0"
+                                       "sBIT\0sCAL\0sPLT\0sRGB\0tEXt\0tIME\0zTXt";
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, kSkipped, static_cast<int>(sizeof kSkipped / 5));
 
     PackedDib dib;
     ReadPlan plan;

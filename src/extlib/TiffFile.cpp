@@ -199,6 +199,9 @@ BYTE Unpremultiply(int c, int a) {
 
 PackedDib ReadThroughRgba(TIFF* tif, int w, int h, bool alpha, IProgress* progress) {
     RowProgress steps(progress, 1);
+    // The result first: a size it refuses is refused before the library decodes anything.
+    PackedDib dib = PackedDib::Create(w, h, alpha ? 32 : 24);
+    if (!dib) return dib;
     std::vector<std::uint32_t> raster;
     try {
         raster.resize(static_cast<std::size_t>(w) * h);
@@ -208,8 +211,6 @@ PackedDib ReadThroughRgba(TIFF* tif, int w, int h, bool alpha, IProgress* progre
     if (!TIFFReadRGBAImageOriented(tif, static_cast<std::uint32_t>(w), static_cast<std::uint32_t>(h),
                                    raster.data(), ORIENTATION_TOPLEFT, 1))
         return {};
-    PackedDib dib = PackedDib::Create(w, h, alpha ? 32 : 24);
-    if (!dib) return dib;
     for (int y = 0; y < h; ++y) {
         const std::uint32_t* src = &raster[static_cast<std::size_t>(y) * w];
         BYTE* dst = dib.Row(y);

@@ -166,7 +166,8 @@ void CTextObj::DrawRuns(PackedDib& target, const CTextLayout& layout, const CVor
                 PaintText(target, &kMeasureDC, run.text, x, y, font, run.spacing, paint, matrix);
             x += layout.extents[i] + static_cast<double>(run.spacing) * static_cast<double>(run.text.size());
         }
-        top += line.ascent + line.descent + lineSpacing;
+        // In doubles, as the layout sums them: a file may hold any line spacing.
+        top += line.ascent + line.descent + static_cast<double>(lineSpacing);
     }
 }
 

@@ -21,6 +21,8 @@ std::size_t PackedDib::RowBytes(LONG width, int bitCount) {
 bool PackedDib::Layout(const BITMAPINFOHEADER& h, std::size_t& pixelOffset, std::size_t& total) {
     if (h.biSize != sizeof(BITMAPINFOHEADER)) return false;
     if (h.biWidth <= 0 || h.biHeight <= 0 || !ValidDepth(h.biBitCount)) return false;
+    if (static_cast<std::uint64_t>(h.biWidth) * static_cast<std::uint64_t>(h.biHeight) > kMaxPixels)
+        return false;
     if (h.biCompression != BI_RGB && h.biCompression != BI_BITFIELDS) return false;
     if (h.biCompression == BI_BITFIELDS && h.biBitCount != 16 && h.biBitCount != 32) return false;
     unsigned long long offset = sizeof(BITMAPINFOHEADER);

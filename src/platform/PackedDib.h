@@ -10,9 +10,17 @@
 #include "platform/WinTypes.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 #include <memory>
 #include <utility>
+
+// Most pixels one raster may have: unlimited but for PackedDib::kMaxBytes, except in fuzz builds,
+// which set it so that an input claiming a huge picture costs a refusal instead of seconds of
+// memory traffic. Every raster is created through PackedDib::Layout, which checks it.
+#ifndef ZEPHO_MAX_RASTER_PIXELS
+#define ZEPHO_MAX_RASTER_PIXELS UINT64_MAX
+#endif
 
 namespace zepho {
 
@@ -21,6 +29,7 @@ public:
     // Largest block we are prepared to hold. Keeps every size a DWORD and every
     // offset computation far from overflow.
     static constexpr std::size_t kMaxBytes = 0xFFFFFFF0u;
+    static constexpr std::uint64_t kMaxPixels = ZEPHO_MAX_RASTER_PIXELS;
 
     PackedDib() = default;
     PackedDib(PackedDib&& o) noexcept
