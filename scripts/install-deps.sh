@@ -15,6 +15,8 @@ PACKAGES=(
   qt6-base-dev libxcb1-dev libxcb-shape0-dev libxcb-xfixes0-dev xvfb xauth
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev valgrind libgif-dev
+  # the desktop files' validators, and the icon renderer (scripts/render-icons.sh)
+  desktop-file-utils appstream shared-mime-info librsvg2-bin
 )
 
 # Fuzzing (make fuzz) needs clang and its fuzzer runtime, which nothing else does.
