@@ -210,6 +210,25 @@ void MainWindow::BuildViewParts() {
     connect(backButton_, &ColorButton::ColourChanged, this, [this](COLORREF c) { paint.back = c; });
     drawing->addWidget(foreButton_);
     drawing->addWidget(backButton_);
+    // X swaps the two colours and D brings back black on white, from anywhere in the window.
+    const auto setColours = [this](COLORREF fore, COLORREF back) {
+        paint.fore = fore;
+        paint.back = back;
+        foreButton_->SetColour(fore);
+        backButton_->SetColour(back);
+    };
+    auto* swapColours = new QAction(QStringLiteral("Swap Colors"), this);
+    swapColours->setShortcut(QKeySequence(Qt::Key_X));
+    connect(swapColours, &QAction::triggered, this,
+            [this, setColours] { setColours(paint.back, paint.fore); });
+    auto* defaultColours = new QAction(QStringLiteral("Default Colors"), this);
+    defaultColours->setShortcut(QKeySequence(Qt::Key_D));
+    connect(defaultColours, &QAction::triggered, this, [setColours] {
+        const CPaintColours standard;
+        setColours(standard.fore, standard.back);
+    });
+    addAction(swapColours);
+    addAction(defaultColours);
 
     optionsPanel_ =
         new OptionsPanel(app_.Settings(), [this](const QString& name) { RunLayoutCommand(name); });
