@@ -5,11 +5,13 @@ CMAKE_FLAGS ?=
 FILE ?=
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 
+PREFIX ?= /usr/local
+
 FUZZ_BUILD ?= build-fuzz
 FUZZ_TARGET ?= gif
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build test run bench fuzz fuzz-replay clean format
+.PHONY: all deps configure build test run install bench fuzz fuzz-replay clean format
 
 all: build
 
@@ -46,6 +48,10 @@ run: build
 	  exit 1; \
 	fi
 	$(BUILD)/src/app/zepho $(FILE)
+
+# make install PREFIX=$$HOME/.local: the programs, the desktop entry, the document type, the icons.
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
 
 bench: build
 	$(BUILD)/bench/zepho-bench $(BENCH_ARGS)

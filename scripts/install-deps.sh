@@ -22,6 +22,8 @@ PACKAGES=(
   # the sanitizer build of the parsers and the fuzzers (clang's ASan, UBSan and libFuzzer);
   # Pillow makes seeds in layouts our writers never produce
   clang libclang-rt-14-dev
+  # the desktop files' validators, and the icon renderer (scripts/render-icons.sh)
+  desktop-file-utils appstream shared-mime-info librsvg2-bin
 )
 
 missing=()

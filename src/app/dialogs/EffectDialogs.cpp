@@ -1,4 +1,5 @@
 #include "app/dialogs/EffectDialogs.h"
+#include "app/dialogs/DialogPlacement.h"
 
 #include "app/dialogs/EffectStrings.h"
 #include "edit/commands/CmdEffects.h"
@@ -157,14 +158,12 @@ void EffectDialog::done(int result) {
     QDialog::done(result);
 }
 
-// The dialog opens in the main window's bottom-right corner, where it hides the least.
+// The dialog opens beside the document it changes, so that the preview stays in sight.
 void EffectDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     if (placed_ || !parentWidget()) return;
     placed_ = true;
-    const QRect main = parentWidget()->window()->frameGeometry();
-    const QRect own = frameGeometry();
-    move(main.right() + 1 - own.width(), main.bottom() + 1 - own.height());
+    PlaceBesideDocument(this);
 }
 
 bool RunEffectDialog(QWidget* parent, COrvaneDoc& doc, EffectKind kind, IUiHost& ui) {

@@ -1,4 +1,5 @@
 #include "app/dialogs/ResizeDialogs.h"
+#include "app/dialogs/DialogPlacement.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -95,6 +96,7 @@ QDialogButtonBox* OkCancel(QDialog* d) {
 ResizeImageDialog::ResizeImageDialog(int w0, int h0, const CAppSettings& settings, QWidget* parent)
     : QDialog(parent), model(w0, h0, settings) {
     setWindowTitle(QStringLiteral("Resize Animation"));
+    PlaceBesideDocumentOnShow(this);
     fields = new SizeFieldsWidget(model.Fields());
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(fields);
@@ -109,6 +111,7 @@ ResizeImageDialog::~ResizeImageDialog() {
 ResizeCanvasDialog::ResizeCanvasDialog(int w0, int h0, const CAppSettings& settings, QWidget* parent)
     : QDialog(parent), model(w0, h0, settings) {
     setWindowTitle(QStringLiteral("Resize Canvas"));
+    PlaceBesideDocumentOnShow(this);
     fields = new SizeFieldsWidget(model.Fields());
     byPosition = new QRadioButton(QStringLiteral("By position"));
     byOffset = new QRadioButton(QStringLiteral("By offset"));

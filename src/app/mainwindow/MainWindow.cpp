@@ -2,10 +2,12 @@
 
 #include "app/canvas/CanvasView.h"
 #include "app/canvas/DocumentWindow.h"
+#include "app/mainwindow/AppIcon.h"
 #include "app/mainwindow/AppStrings.h"
 #include "app/mainwindow/MainWindowActions.h"
 #include "app/mainwindow/ZephoApp.h"
 
+#include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -26,6 +28,9 @@ MainWindow::MainWindow(CZephoApp& app, QWidget* parent)
     : QMainWindow(parent), app_(app), ui_(this), progress_(nullptr, nullptr),
       act_(std::make_unique<Actions>()) {
     setWindowTitle(kAppTitle);
+    // Our mark in the title bar, on every document window and in the task switcher.
+    QApplication::setWindowIcon(AppIcon());
+    setWindowIcon(AppIcon());
     setAcceptDrops(true);
     LoadHelp();
     mdi_ = new QMdiArea;
@@ -170,8 +175,14 @@ void MainWindow::dropEvent(QDropEvent* event) {
 }
 
 void MainWindow::OnAbout() {
-    QMessageBox::about(this, QStringLiteral("About %1").arg(kAppTitle),
-                       QStringLiteral("<b>%1</b><p>A layered image editor.</p>").arg(kAppTitle));
+    QMessageBox box(this);
+    box.setObjectName(QStringLiteral("aboutBox"));
+    box.setWindowTitle(QStringLiteral("About %1").arg(kAppTitle));
+    box.setText(QStringLiteral("<b>%1</b><p>A layered image editor.</p>").arg(kAppTitle));
+    box.setWindowIcon(AppIcon());
+    box.setIconPixmap(AppIcon().pixmap(QSize(64, 64), box.devicePixelRatioF()));
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
 }
 
 } // namespace zepho

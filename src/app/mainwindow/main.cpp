@@ -8,6 +8,8 @@ int main(int argc, char** argv) {
     QApplication qapp(argc, argv);
     QApplication::setApplicationName("Zepho Image");
     QApplication::setOrganizationName("Quarnix");
+    // Ties the windows to the installed launcher entry (zepho.desktop) and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("zepho"));
     zepho::CZephoApp app;
     app.Start();
     int result = 0;

@@ -14,6 +14,8 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPen>
+#include <QStyle>
+#include <QStyleOptionSpinBox>
 #include <QTabWidget>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -22,11 +24,31 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 
 namespace zepho {
 
 namespace {
+
+// Wide enough for the longest value of its range (and a spare digit), with its arrows and frame.
+void FitToRange(BoundBox* box) {
+    const QFontMetrics fm(box->font());
+    const int text = std::max({fm.horizontalAdvance(QString::number(static_cast<long long>(box->Lo()))),
+                               fm.horizontalAdvance(QString::number(static_cast<long long>(box->Hi()))),
+                               fm.horizontalAdvance(QStringLiteral("-000"))}) +
+                     fm.horizontalAdvance(QLatin1Char('0'));
+    QStyleOptionSpinBox opt;
+    opt.initFrom(box);
+    opt.buttonSymbols = box->buttonSymbols();
+    opt.frame = box->hasFrame();
+    opt.subControls =
+        QStyle::SC_SpinBoxFrame | QStyle::SC_SpinBoxEditField | QStyle::SC_SpinBoxUp | QStyle::SC_SpinBoxDown;
+    // The line edit's own margins and cursor, as a spin box adds them to its hint.
+    const QSize content(text + 4, fm.height());
+    const QSize full = box->style()->sizeFromContents(QStyle::CT_SpinBox, &opt, content, box);
+    box->setMinimumWidth(full.width());
+}
 // What a run keeps beyond the font, stored with each character's format.
 constexpr int kOutlinedProp = QTextFormat::UserProperty + 1;
 constexpr int kBaselineProp = QTextFormat::UserProperty + 2;
@@ -210,6 +232,7 @@ QWidget* TextEditorDialog::BuildTextPage() {
     for (auto [label, box] : {std::pair{props::kLine, line}, std::pair{props::kBaseline, baseline},
                               std::pair{props::kCharacter, character}}) {
         box->SetArrows(true);
+        FitToRange(box);
         numbers->addWidget(new QLabel(Tr(label)));
         numbers->addWidget(box);
     }

@@ -182,3 +182,26 @@ TEST(TextEditor, RunsSurviveTheRoundTripThroughTheDocument) {
 }
 
 } // namespace
+
+// The Line, Baseline and Character boxes show every value of their range in full, not a clipped
+// digit: the text field inside each box is at least as wide as its widest value.
+TEST(TextEditor, SpacingBoxesShowTheirWholeValues) {
+    EditorFixture f;
+    CTextEditValues values;
+    TextEditorDialog d(values, f.ui);
+    d.show();
+    QApplication::processEvents();
+    for (BoundBox* box : {d.line, d.baseline, d.character}) {
+        auto* field = box->findChild<QLineEdit*>();
+        ASSERT_TRUE(field);
+        for (double v : {box->Lo(), box->Hi()}) {
+            box->SetValue(v);
+            const QString text = box->text();
+            const int needed = field->fontMetrics().horizontalAdvance(text);
+            const QRect room = field->contentsRect().marginsRemoved(field->textMargins());
+            EXPECT_GE(room.width(), needed)
+                << text.toStdString() << " in a field " << room.width() << " wide";
+        }
+    }
+    d.reject();
+}
