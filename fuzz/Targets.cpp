@@ -177,7 +177,7 @@ void RunAvi(const std::uint8_t* d, std::size_t n) {
     MemoryFile file(d, n);
     if (!file.IsOpen()) std::abort();
     CDocImage doc;
-    ImportAvi(doc, file.Path(), nullptr, std::uint64_t{256} << 20);
+    ImportAvi(doc, file.Path(), nullptr, nullptr, std::uint64_t{256} << 20);
 }
 
 void RunGifPreview(const std::uint8_t* d, std::size_t n) {

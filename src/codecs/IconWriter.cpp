@@ -309,12 +309,16 @@ bool WriteAniFile(const CDocImage& doc, const std::string& path, DWORD hotSpot, 
             if (!composer.Start(doc.width, doc.height)) return false;
             if (!composer.Add(*ref)) continue;
             AniFrame f;
-            if (!PrepareIconImage(composer.Image(), f.image, f.mask)) return false;
+            // Scaled to fit 256 x 256 as a one-frame file is.
+            const PackedDib fitted = FitIcon(composer.Take());
+            if (!fitted || !PrepareIconImage(fitted, f.image, f.mask)) return false;
             frames.push_back(std::move(f));
         }
         FileWriter file(path);
         if (!file.IsOpen()) return false;
-        if (!WriteAniFrames(file, frames, hotSpot, AniRateOf(doc.delay), progress)) return false;
+        if (!WriteAniFrames(file, frames, IconExportHotSpot(hotSpot, doc.width, doc.height),
+                            AniRateOf(doc.delay), progress))
+            return false;
         return !file.Failed() && file.Commit();
     }
     return ExportIconKind(doc, path, [&](ByteWriter& out, const PackedDib& image, const PackedDib& mask) {

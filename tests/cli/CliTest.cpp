@@ -415,6 +415,7 @@ TEST(Cli, ImageMagicksZipCodedPsdOpensWithItsLayers) {
     ASSERT_EQ(info.status, 0) << info.err;
     EXPECT_NE(info.out.find("objects: 2"), std::string::npos) << info.out;
     EXPECT_NE(info.out.find("size 20 x 10"), std::string::npos) << info.out;
+}
 
 #include "extlib/PngFile.h"
 

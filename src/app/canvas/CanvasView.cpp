@@ -104,6 +104,46 @@ void CanvasView::FitInWindow() {
     emit ZoomChanged();
 }
 
+bool CanvasView::PlayAnimation() {
+    StopAnimation();
+    int visible = 0;
+    for (const auto& o : view_->Document().Image().objects)
+        visible += o->visible ? 1 : 0;
+    if (visible < 2) return false;
+    playTimer_ = new QTimer(this);
+    // The delay is in hundredths of a second; a zero delay plays at 10 frames a second.
+    const int delay = view_->Document().Image().delay;
+    playTimer_->setInterval(std::max(delay, 1) * 10);
+    connect(playTimer_, &QTimer::timeout, this, &CanvasView::NextFrame);
+    playFrame_ = -1;
+    NextFrame();
+    playTimer_->start();
+    return true;
+}
+
+void CanvasView::StopAnimation() {
+    if (!playTimer_) return;
+    delete playTimer_;
+    playTimer_ = nullptr;
+    playFrame_ = -1;
+    playImage_ = QImage();
+    viewport()->update();
+}
+
+void CanvasView::NextFrame() {
+    const CDocImage& img = view_->Document().Image();
+    std::vector<const CDrawObj*> frames;
+    for (const auto& o : img.objects)
+        if (o->visible) frames.push_back(o.Get());
+    if (frames.size() < 2) return StopAnimation();
+    playFrame_ = playFrame_ + 1 >= static_cast<int>(frames.size()) ? 0 : playFrame_ + 1;
+    // Each frame draws over the one before; the first starts from a clear canvas.
+    if (playFrame_ == 0 && !composer_.Start(img.width, img.height)) return StopAnimation();
+    composer_.Add(*frames[static_cast<std::size_t>(playFrame_)]);
+    playImage_ = ToQImage(composer_.Image());
+    viewport()->update();
+}
+
 void CanvasView::CaptureMouse() {
     viewport()->grabMouse();
 }
@@ -160,6 +200,12 @@ void CanvasView::paintEvent(QPaintEvent* event) {
         painter.drawImage(area.topLeft(), ToQImage(buffer));
     else
         painter.fillRect(area, palette().window());
+    if (!playImage_.isNull()) {
+        const RECT r = view_->LogicalToClient(view_->CanvasRect());
+        const QRect target(r.left, r.top, r.right - r.left, r.bottom - r.top);
+        painter.fillRect(target, Qt::white);
+        painter.drawImage(target, playImage_);
+    }
 }
 
 void CanvasView::resizeEvent(QResizeEvent* event) {
@@ -182,6 +228,10 @@ unsigned CanvasView::Flags(const QMouseEvent* e) const {
 
 void CanvasView::mousePressEvent(QMouseEvent* e) {
     setFocus();
+    if (Playing()) {
+        StopAnimation();
+        return;
+    }
     if (spaceHeld_ && e->button() == Qt::LeftButton) {
         panning_ = true;
         panFrom_ = e->position().toPoint();
@@ -225,9 +275,9 @@ void CanvasView::mouseDoubleClickEvent(QMouseEvent* e) {
 }
 
 bool CanvasView::event(QEvent* e) {
-    // Escape ends a shape in progress before it can reach Unselect All's shortcut.
+    // Escape ends a shape in progress or the animation before it can reach Unselect All's shortcut.
     if (e->type() == QEvent::ShortcutOverride && static_cast<QKeyEvent*>(e)->key() == Qt::Key_Escape &&
-        ShapeGestureActive(*view_)) {
+        (ShapeGestureActive(*view_) || Playing())) {
         e->accept();
         return true;
     }
@@ -236,6 +286,10 @@ bool CanvasView::event(QEvent* e) {
 
 void CanvasView::keyPressEvent(QKeyEvent* e) {
     const int key = e->key();
+    if (key == Qt::Key_Escape && Playing()) {
+        StopAnimation();
+        return;
+    }
     // The hand, as long as no tool is in the middle of a gesture.
     if (key == Qt::Key_Space) {
         if (!e->isAutoRepeat() && !view_->HasCapture() && view_->Drag().flags == 0) {

@@ -5,8 +5,10 @@
 #include "edit/tools/Tool.h"
 #include "edit/view/OrvaneView.h"
 #include "edit/view/ViewHost.h"
+#include "model/Frame.h"
 
 #include <QAbstractScrollArea>
+#include <QImage>
 
 #include <functional>
 #include <map>
@@ -56,6 +58,15 @@ public:
     // The largest zoom level that shows the whole canvas.
     void FitInWindow();
 
+    // Plays the document as the animation export writes it: frame i is the canvas after the
+    // visible objects up to the i-th, shown for the document's delay. Esc or a click stops it;
+    // the document is not changed. False when there are fewer than two visible objects.
+    bool PlayAnimation();
+    void StopAnimation();
+    bool Playing() const { return playTimer_ != nullptr; }
+    // The frame on screen while playing.
+    int PlayFrame() const { return playFrame_; }
+
 signals:
     void StatusText(const QString& text);
     void ContextMenuRequested(ContextMenu menu, const QPoint& global);
@@ -84,6 +95,7 @@ protected:
 private:
     unsigned Flags(const QMouseEvent* e) const;
     void EndPan();
+    void NextFrame();
 
     std::unique_ptr<COrvaneView> view_;
     const CAppSettings* settings_;
@@ -93,6 +105,10 @@ private:
     bool panning_ = false;
     QPoint panFrom_;
     QPoint scrollFrom_;
+    QTimer* playTimer_ = nullptr;
+    int playFrame_ = -1;
+    QImage playImage_;
+    CFrameComposer composer_;
 };
 
 } // namespace zepho

@@ -2,7 +2,12 @@
 
 #include "app/mainwindow/AppStrings.h"
 #include "app/panels/ColorButton.h"
+#include "codecs/AvifCodec.h"
 #include "codecs/CodecStrings.h"
+#include "codecs/IconCodec.h"
+#include "codecs/OpenExport.h"
+#include "codecs/WebpCodec.h"
+#include "platform/Format.h"
 #include "raster/ColorReduce.h"
 
 #include <QButtonGroup>
@@ -45,6 +50,8 @@ const std::vector<ExportFormat>& ExportFormats() {
         {ExportFormat::Ico, "IC&O...", strings::kFilterIco, "ico"},
         {ExportFormat::Cur, "C&UR...", strings::kFilterCur, "cur"},
         {ExportFormat::Ani, "&ANI...", strings::kFilterAni, "ani"},
+        {ExportFormat::Webp, "&WebP...", strings::kFilterWebp, "webp"},
+        {ExportFormat::Avif, "A&VIF...", strings::kFilterAvif, "avif"},
     };
     return formats;
 }
@@ -96,7 +103,40 @@ ExportDialog::ExportDialog(const ExportFormat& format, const CAppSettings& setti
     row->setContentsMargins(0, 0, 0, 0);
     auto* options = new QVBoxLayout;
     row->addLayout(options, 1);
+    // A quality box 1..100 (WebP, AVIF).
+    const auto addQuality = [&](int value) {
+        auto* line = new QHBoxLayout;
+        line->addWidget(new QLabel(QString::fromUtf8(kQualityLabel), panel));
+        quality = new QSpinBox(panel);
+        quality->setRange(1, 100);
+        quality->setValue(std::clamp(value, 1, 100));
+        line->addWidget(quality);
+        line->addStretch(1);
+        options->addLayout(line);
+    };
+    const auto addCheck = [&](QCheckBox*& box, const char* text, int value) {
+        box = new QCheckBox(QString::fromUtf8(text), panel);
+        box->setChecked(value != 0);
+        options->addWidget(box);
+    };
     switch (format.id) {
+    case ExportFormat::Webp:
+        addQuality(settings.WebPQuality);
+        addCheck(lossless, kLossless, settings.WebPLossless);
+        addCheck(animate, kSaveAnimation, settings.WebPAnimate);
+        break;
+    case ExportFormat::Avif: {
+        addQuality(settings.AVIFQuality);
+        auto* line = new QHBoxLayout;
+        line->addWidget(new QLabel(QString::fromUtf8(kEncoderSpeed), panel));
+        speed = new QSpinBox(panel);
+        speed->setRange(0, 10);
+        speed->setValue(std::clamp(settings.AVIFSpeed, 0, 10));
+        line->addWidget(speed);
+        line->addStretch(1);
+        options->addLayout(line);
+        break;
+    }
     case ExportFormat::Jpg: {
         auto* line = new QHBoxLayout;
         line->addWidget(new QLabel(QString::fromUtf8(kQualityLabel), panel));
@@ -120,6 +160,7 @@ ExportDialog::ExportDialog(const ExportFormat& format, const CAppSettings& setti
         interlace = new QCheckBox(QString::fromUtf8(kInterlace), panel);
         interlace->setChecked(settings.Interlace != 0);
         options->addWidget(interlace);
+        addCheck(animate, kSaveAnimation, settings.GifAnimation);
         break;
     case ExportFormat::Tiff:
         options->addWidget(RadioGroup(kCompressionGroup, kTiffCodes, std::size(kTiffCodes),
@@ -164,9 +205,44 @@ ExportDialog::ExportDialog(const ExportFormat& format, const CAppSettings& setti
     case ExportFormat::Ico:
         break;
     }
+    switch (format.id) {
+    case ExportFormat::Png:
+        addCheck(keepAlpha, kKeepTransparency, settings.PNGKeepAlpha);
+        break;
+    case ExportFormat::Tiff:
+        addCheck(keepAlpha, kKeepTransparency, settings.TIFFKeepAlpha);
+        break;
+    case ExportFormat::Tga:
+        addCheck(keepAlpha, kKeepTransparency, settings.TGAKeepAlpha);
+        break;
+    case ExportFormat::Bmp:
+        // Only true colour holds an alpha channel.
+        addCheck(keepAlpha, kKeepTransparency, settings.BMPKeepAlpha);
+        keepAlpha->setEnabled(choices->checkedId() == ExportTrueColors);
+        connect(choices, &QButtonGroup::idToggled, this,
+                [this] { keepAlpha->setEnabled(choices->checkedId() == ExportTrueColors); });
+        break;
+    case ExportFormat::Ico:
+    case ExportFormat::Cur:
+    case ExportFormat::Ani: {
+        const SIZE fit = IconExportSize(preview.width(), preview.height());
+        if (fit.cx != preview.width() || fit.cy != preview.height()) {
+            iconNote = new QLabel(QString::fromStdString(Format(strings::kIconScaled, preview.width(),
+                                                                preview.height(), int(fit.cx), int(fit.cy))),
+                                  panel);
+            iconNote->setWordWrap(true);
+            options->addWidget(iconNote);
+        }
+        break;
+    }
+    default:
+        break;
+    }
     // A GIF keeps transparency, so it has no colour to flatten over.
+    // Nor do WebP and AVIF, which always keep it.
     if (format.id != ExportFormat::Gif && format.id != ExportFormat::Psd && format.id != ExportFormat::Ico &&
-        format.id != ExportFormat::Cur && format.id != ExportFormat::Ani) {
+        format.id != ExportFormat::Cur && format.id != ExportFormat::Ani && format.id != ExportFormat::Webp &&
+        format.id != ExportFormat::Avif) {
         fill = new ColorButton(settings.DefaultBackgroundColor, panel);
         fill->setText(QString::fromUtf8(kFillColor));
         fill->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
@@ -214,7 +290,21 @@ QString ExportDialog::ChosenPath() const {
 
 void ExportDialog::Store(CAppSettings& settings) const {
     if (fill) settings.DefaultBackgroundColor = fill->Colour();
-    if (quality) settings.JPGQuality = quality->value();
+    if (quality && format_.id == ExportFormat::Jpg) settings.JPGQuality = quality->value();
+    if (quality && format_.id == ExportFormat::Webp) settings.WebPQuality = quality->value();
+    if (quality && format_.id == ExportFormat::Avif) settings.AVIFQuality = quality->value();
+    if (speed) settings.AVIFSpeed = speed->value();
+    if (lossless) settings.WebPLossless = lossless->isChecked() ? 1 : 0;
+    if (animate)
+        (format_.id == ExportFormat::Gif ? settings.GifAnimation : settings.WebPAnimate) =
+            animate->isChecked() ? 1 : 0;
+    if (keepAlpha) {
+        const int on = keepAlpha->isChecked() ? 1 : 0;
+        if (format_.id == ExportFormat::Png) settings.PNGKeepAlpha = on;
+        if (format_.id == ExportFormat::Tiff) settings.TIFFKeepAlpha = on;
+        if (format_.id == ExportFormat::Tga) settings.TGAKeepAlpha = on;
+        if (format_.id == ExportFormat::Bmp) settings.BMPKeepAlpha = on;
+    }
     if (format_.id == ExportFormat::Tiff) settings.TIFFEncodeMode = choices->checkedId();
     if (interlace) settings.Interlace = interlace->isChecked() ? 1 : 0;
     if (rle) settings.TGAEncodingRLE = rle->isChecked() ? 1 : 0;
@@ -238,11 +328,22 @@ DWORD ExportDialog::Option() const {
     case ExportFormat::Psd:
     case ExportFormat::Ico:
         return 0;
+    case ExportFormat::Webp:
+        return static_cast<DWORD>(quality->value()) | (lossless->isChecked() ? kWebpLossless : 0);
+    case ExportFormat::Avif:
+        return AvifOption(quality->value(), speed->value());
     case ExportFormat::Png:
     case ExportFormat::Pcx:
         break;
     }
     return 85;
+}
+
+DWORD ExportDialog::Extra() const {
+    DWORD extra = 0;
+    if (keepAlpha && keepAlpha->isEnabled() && keepAlpha->isChecked()) extra |= kExportKeepAlpha;
+    if (animate && animate->isChecked()) extra |= kExportAnimate;
+    return extra;
 }
 
 } // namespace zepho

@@ -23,7 +23,7 @@ class ColorButton;
 QStringList QtNameFilters(const char* filter);
 
 struct ExportFormat {
-    enum Id { Jpg, Gif, Bmp, Psd, Png, Tiff, Tga, Pcx, Ico, Cur, Ani };
+    enum Id { Jpg, Gif, Bmp, Psd, Png, Tiff, Tga, Pcx, Ico, Cur, Ani, Webp, Avif };
     Id id;
     const char* menuText;
     const char* filter;
@@ -46,6 +46,8 @@ public:
     void Store(CAppSettings& settings) const;
     // The option word the writer gets; for BMP the colour choice (0..6).
     DWORD Option() const;
+    // ExportFile's extra bits: kExportKeepAlpha, kExportAnimate.
+    DWORD Extra() const;
 
     // The panel's controls, for tests.
     QSpinBox* quality = nullptr;
@@ -57,6 +59,12 @@ public:
     ColorButton* fill = nullptr;
     QSpinBox* hotX = nullptr;
     QSpinBox* hotY = nullptr;
+    QCheckBox* keepAlpha = nullptr;
+    QCheckBox* animate = nullptr;
+    QCheckBox* lossless = nullptr;
+    QSpinBox* speed = nullptr;
+    // Icons larger than 256 x 256 say that they will be scaled down.
+    QLabel* iconNote = nullptr;
 
 private:
     void ShowPreview();

@@ -9,6 +9,9 @@ inline constexpr const char kApplicationKey[] = "Zepho Image";
 inline constexpr const char kWorkspaceGroup[] = "XWorkspace";
 inline constexpr const char kNativeFilterQt[] = "Quarnix Zepho Image File (*.qzi)";
 inline constexpr const char kOpenFailed[] = "Failed to open document.";
+inline constexpr const char kSaveElsewhere[] = "Do you want to save it under another name?";
+inline constexpr const char kObjectsLeftOut[] =
+    "The document opened, but these objects were left out because they are too large to draw:";
 inline constexpr const char kSaveChanges[] = "Save changes to %s?";
 inline constexpr const char kUntitled[] = "Untitled";
 
@@ -34,6 +37,10 @@ inline constexpr const char kBestCompression[] = "Best compression";
 inline constexpr const char kBestQuality[] = "Best quality";
 inline constexpr const char kFillColor[] = "Fill Color";
 inline constexpr const char kInterlace[] = "Interlace";
+inline constexpr const char kKeepTransparency[] = "Keep transparency";
+inline constexpr const char kSaveAnimation[] = "Save as animation (one frame per visible object)";
+inline constexpr const char kLossless[] = "Lossless";
+inline constexpr const char kEncoderSpeed[] = "Speed (0 slowest, 10 fastest):";
 inline constexpr const char kCompressionGroup[] = "Compression";
 inline constexpr const char kCompressRle[] = "&Compress Using RLE";
 inline constexpr const char kBottomUp[] = "&Bottom-up Orientation";

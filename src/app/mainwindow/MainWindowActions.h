@@ -49,6 +49,7 @@ struct MainWindow::Actions {
     QAction* zoomInStep = nullptr;
     QAction* zoomOutStep = nullptr;
     QAction* fitInWindow = nullptr;
+    QAction* playAnimation = nullptr;
     QAction* nextWindow = nullptr;
     QAction* previousWindow = nullptr;
     // The open documents at the end of the Window menu.

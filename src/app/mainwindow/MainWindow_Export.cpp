@@ -48,11 +48,11 @@ void MainWindow::OnExport(int formatIndex) {
     progress_.SetText(strings::kSavingFile + QFileInfo(path).fileName().toStdString());
     progress_.SetPos(0);
     const std::string file = path.toStdString();
-    const bool ok =
-        format.id == ExportFormat::Bmp
-            ? ExportBmp(doc.Image(), file, static_cast<int>(dialog.Option()), &progress_,
-                        settings.DefaultBackgroundColor)
-            : ExportFile(doc.Image(), file, dialog.Option(), 0, &progress_, settings.DefaultBackgroundColor);
+    const bool ok = format.id == ExportFormat::Bmp
+                        ? ExportBmp(doc.Image(), file, static_cast<int>(dialog.Option()), &progress_,
+                                    settings.DefaultBackgroundColor, (dialog.Extra() & kExportKeepAlpha) != 0)
+                        : ExportFile(doc.Image(), file, dialog.Option(), dialog.Extra(), &progress_,
+                                     settings.DefaultBackgroundColor);
     progress_.SetText({});
     progress_.SetPos(0);
     if (!ok) uiHost_->MessageBox(Format(strings::kSaveFailed, file.c_str()), kAppTitle, MsgIcon::Error);

@@ -9,6 +9,7 @@
 #include "codecs/CodecStrings.h"
 #include "model/FileStrings.h"
 #include "platform/Format.h"
+#include "platform/SaveTarget.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -107,8 +108,18 @@ DocumentWindow* MainWindow::OpenDocument(const QString& path) {
     auto doc = std::make_shared<COrvaneDoc>();
     doc->SetSettings(&app_.Settings());
     if (!ReadInto(*doc, abs)) {
-        uiHost_->MessageBox(kOpenFailed, kAppTitle, MsgIcon::Error);
+        // The reader's own reason, when it has one (over the memory budget, nothing readable).
+        const LoadFlags& f = doc->lastLoad;
+        const std::string& why = !f.refusal.empty() ? f.refusal : f.problem;
+        uiHost_->MessageBox(why.empty() ? std::string(kOpenFailed) : std::string(kOpenFailed) + "\n\n" + why,
+                            kAppTitle, MsgIcon::Error);
         return nullptr;
+    }
+    if (!doc->lastLoad.leftOut.empty()) {
+        std::string text = kObjectsLeftOut;
+        for (const std::string& line : doc->lastLoad.leftOut)
+            text += "\n" + line;
+        uiHost_->MessageBox(text, kAppTitle, MsgIcon::Warning);
     }
     // Only a native document is saved back where it came from; an imported image keeps its
     // name in the title and asks where to go on its first save.
@@ -135,9 +146,19 @@ bool MainWindow::SaveDocumentAs(DocumentWindow* w, const QString& path) {
     BusyScope busy(busy_);
     const std::uint64_t changes = doc.ChangeCount();
     if (!doc.Image().SaveNative(path.toStdString(), &progress_)) {
-        uiHost_->MessageBox(Format(strings::kSaveFailed, path.toUtf8().constData()), kAppTitle,
-                            MsgIcon::Error);
-        return false;
+        // A file that may not be replaced (read-only, a folder) is said so, and Save As is offered.
+        SaveRefusal refusal = SaveRefusal::None;
+        const std::string target = ResolveSaveTarget(path.toStdString(), &refusal);
+        if (refusal == SaveRefusal::None) refusal = CheckSaveTarget(target);
+        std::string text = Format(strings::kSaveFailed, path.toUtf8().constData());
+        if (refusal == SaveRefusal::None) {
+            uiHost_->MessageBox(text, kAppTitle, MsgIcon::Error);
+            return false;
+        }
+        text += std::string("\n") + SaveRefusalText(refusal) + ". " + kSaveElsewhere;
+        if (!uiHost_->AskYesNo(text, kAppTitle)) return false;
+        const QString other = AskSavePath(w);
+        return !other.isEmpty() && other != path && SaveDocumentAs(w, other);
     }
     // A change that arrived while the file was written (a capture, say) is not in it.
     if (doc.ChangeCount() == changes) doc.SetModifiedFlag(false);

@@ -177,6 +177,12 @@ void MainWindow::BuildViewParts() {
         UpdateCommands();
     });
     act_->fitInWindow->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_0));
+    act_->playAnimation = view->addAction(QStringLiteral("&Play Animation"), this, [this] {
+        if (CanvasView* c = ActiveCanvas()) {
+            c->setFocus();
+            c->PlayAnimation();
+        }
+    });
     QMenu* zoomIn = view->addMenu(QStringLiteral("Zoom In\t+"));
     QMenu* zoomOut = view->addMenu(QStringLiteral("Zoom Out\t-"));
     for (int i = 0; i < 7; ++i) {
@@ -330,6 +336,7 @@ void MainWindow::UpdateViewCommands() {
     act_->zoomInStep->setEnabled(c && c->View().CanZoomIn());
     act_->zoomOutStep->setEnabled(c && c->View().CanZoomOut());
     act_->fitInWindow->setEnabled(c != nullptr);
+    act_->playAnimation->setEnabled(c != nullptr);
     statusZoom_->setText(c ? QString::fromStdString(c->View().ZoomText()) : QString());
     for (QAction* a : toolGroup_->actions())
         a->setEnabled(c != nullptr);

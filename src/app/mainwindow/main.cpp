@@ -1,10 +1,13 @@
 #include "app/mainwindow/MainWindow.h"
 #include "app/mainwindow/ZephoApp.h"
+#include "platform/SaveTarget.h"
 
 #include <QApplication>
 #include <QScreen>
 
 int main(int argc, char** argv) {
+    // A save cut short by Ctrl+C or a kill leaves no temporary file behind.
+    zepho::InstallSaveCleanupOnSignals();
     QApplication qapp(argc, argv);
     QApplication::setApplicationName("Zepho Image");
     QApplication::setOrganizationName("Quarnix");

@@ -4,6 +4,8 @@
 #include "app/ShellTestUtil.h"
 #include "app/canvas/CanvasView.h"
 #include "edit/view/OrvaneView.h"
+#include "model/DocDump.h"
+#include "raster/Dib.h"
 
 #include <QApplication>
 #include <QDir>
@@ -12,6 +14,7 @@
 #include <QMdiArea>
 #include <QMenu>
 #include <QMenuBar>
+#include <QSet>
 #include <QStatusBar>
 #include <QTest>
 #include <QWheelEvent>
@@ -157,4 +160,45 @@ TEST(PaintColours, XSwapsAndDResetsThemFromAnywhereInTheWindow) {
     s.window.paint.fore = RGB(1, 2, 3);
     s.Find("Swap Colors")->trigger();
     EXPECT_EQ(s.window.paint.back, RGB(1, 2, 3));
+}
+
+TEST(PlayAnimation, ShowsTheFramesInTurnAndEscapeStopsWithoutChangingTheDocument) {
+    TestApp();
+    test::ShellSession s;
+    DocumentWindow* w = s.window.OpenDocument(WritePicture(s.dir.filePath("base.png"), 40, 30));
+    ASSERT_TRUE(w);
+    CDocImage& img = w->Document().Image();
+    img.delay = 2; // 20 ms a frame
+    for (COLORREF c : {RGB(255, 0, 0), RGB(0, 0, 255)}) {
+        Ref<CObjContent> content = MakeRef<CObjContent>(KindImage);
+        content->SetRaster(CreateSolidDIB(10, 10, c, 255));
+        Ref<CDrawObj> o = MakeRef<CDrawObj>(content);
+        o->visible = 1;
+        img.objects.AddTail(o);
+    }
+    const std::string before = DumpDocument(img, DumpOptions{false});
+    CanvasView* c = w->Canvas();
+    c->View().SetZoom(1);
+    s.Find("&Play Animation")->trigger();
+    ASSERT_TRUE(c->Playing());
+    QSet<int> seen;
+    for (int i = 0; i < 40 && seen.size() < 3; ++i) {
+        seen << c->PlayFrame();
+        QTest::qWait(10);
+    }
+    EXPECT_EQ(seen, (QSet<int>{0, 1, 2}));
+    // The last frame shows the blue square over the red one over the picture.
+    while (c->PlayFrame() != 2)
+        QTest::qWait(5);
+    const QImage shown = c->viewport()->grab().toImage();
+    const RECT r = c->View().LogicalToClient(c->View().CanvasRect());
+    EXPECT_EQ(QColor(shown.pixel(r.left + 5, r.top + 5)), QColor(0, 0, 255));
+    EXPECT_EQ(QColor(shown.pixel(r.left + 30, r.top + 20)), QColor(40, 120, 200));
+    QTest::keyClick(c, Qt::Key_Escape);
+    EXPECT_FALSE(c->Playing());
+    EXPECT_EQ(DumpDocument(img, DumpOptions{false}), before);
+    // One visible object is no animation.
+    for (int i = 1; i < img.objects.Count(); ++i)
+        img.objects.At(i)->visible = 0;
+    EXPECT_FALSE(c->PlayAnimation());
 }

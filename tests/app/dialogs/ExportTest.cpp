@@ -41,7 +41,7 @@ void AnswerExportDialog(const QString& path, std::function<void(ExportDialog&)> 
 TEST(ExportDialog, FiltersAndOptionWords) {
     TestApp();
     EXPECT_EQ(QtNameFilters(strings::kFilterTiff), QStringList{"TIFF (Tag Image File Format) (*.tif *tiff)"});
-    EXPECT_EQ(QtNameFilters(strings::kOpenFilter).size(), 13);
+    EXPECT_EQ(QtNameFilters(strings::kOpenFilter).size(), 15);
 
     CAppSettings s;
     s.TIFFEncodeMode = 5;
@@ -252,4 +252,64 @@ TEST(Shell, MainToolbarHoldsTheCommandsInOrder) {
                                   "Gaussian Blur", "Sharpness",      "Emboss"};
     ASSERT_GE(tips.size(), expected.size());
     EXPECT_TRUE(tips.mid(0, expected.size()) == expected) << tips.join(", ").toStdString();
+}
+
+#include "codecs/AvifCodec.h"
+#include "codecs/OpenExport.h"
+#include "codecs/WebpCodec.h"
+#include "raster/ColorReduce.h"
+
+TEST(ExportDialog, TransparencyAnimationWebpAvifAndLargeIcons) {
+    TestApp();
+    CAppSettings s;
+    // "Keep transparency" on the four formats that can hold alpha, remembered per format; off by
+    // default, so the Fill Color flattening stays.
+    for (ExportFormat::Id id :
+         {ExportFormat::Png, ExportFormat::Tiff, ExportFormat::Tga, ExportFormat::Bmp}) {
+        ExportDialog d(Format(id), s, "x", QImage());
+        ASSERT_TRUE(d.keepAlpha) << id;
+        EXPECT_FALSE(d.keepAlpha->isChecked());
+        EXPECT_EQ(d.Extra(), 0u);
+        d.keepAlpha->setChecked(true);
+        EXPECT_EQ(d.Extra(), kExportKeepAlpha);
+        d.Store(s);
+    }
+    EXPECT_EQ(s.PNGKeepAlpha + s.TIFFKeepAlpha + s.TGAKeepAlpha + s.BMPKeepAlpha, 4);
+    ExportDialog bmp(Format(ExportFormat::Bmp), s, "x.bmp", QImage());
+    EXPECT_TRUE(bmp.keepAlpha->isChecked());
+    bmp.choices->button(ExportColors256)->click(); // only true colour holds alpha
+    EXPECT_FALSE(bmp.keepAlpha->isEnabled());
+    EXPECT_EQ(bmp.Extra(), 0u);
+
+    // GIF and WebP as animations: off by default, remembered.
+    ExportDialog gif(Format(ExportFormat::Gif), s, "x.gif", QImage());
+    ASSERT_TRUE(gif.animate);
+    EXPECT_EQ(gif.animate->text(), "Save as animation (one frame per visible object)");
+    EXPECT_FALSE(gif.animate->isChecked());
+    gif.animate->setChecked(true);
+    EXPECT_EQ(gif.Extra(), kExportAnimate);
+    gif.Store(s);
+    EXPECT_EQ(s.GifAnimation, 1);
+    EXPECT_EQ(s.WebPAnimate, 0);
+
+    ExportDialog webp(Format(ExportFormat::Webp), s, "x.webp", QImage());
+    EXPECT_EQ(webp.fill, nullptr); // WebP keeps transparency
+    EXPECT_EQ(webp.Option(), DWORD(kWebpDefaultQuality));
+    webp.quality->setValue(90);
+    webp.lossless->setChecked(true);
+    EXPECT_EQ(webp.Option(), 90u | kWebpLossless);
+    webp.Store(s);
+    EXPECT_EQ(s.WebPQuality, 90);
+    EXPECT_EQ(s.WebPLossless, 1);
+    ExportDialog avif(Format(ExportFormat::Avif), s, "x.avif", QImage());
+    avif.quality->setValue(70);
+    avif.speed->setValue(3);
+    EXPECT_EQ(avif.Option(), AvifOption(70, 3));
+
+    // An icon larger than 256 x 256 says how it will be scaled.
+    ExportDialog small(Format(ExportFormat::Ico), s, "x.ico", QImage(64, 48, QImage::Format_ARGB32));
+    EXPECT_EQ(small.iconNote, nullptr);
+    ExportDialog big(Format(ExportFormat::Ico), s, "x.ico", QImage(800, 600, QImage::Format_ARGB32));
+    ASSERT_TRUE(big.iconNote);
+    EXPECT_TRUE(big.iconNote->text().contains("256 x 192")) << big.iconNote->text().toStdString();
 }

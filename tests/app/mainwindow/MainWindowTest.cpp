@@ -10,7 +10,9 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QMenuBar>
@@ -187,4 +189,56 @@ TEST(Shell, ResizeDialogsKeepTheRatioAndTheAnchor) {
     EXPECT_EQ(settings.ReferencePos, 8);
     EXPECT_EQ(settings.ResizingReference, 1);
     EXPECT_EQ(settings.HorzOffset, -20);
+}
+
+TEST(Shell, AnOpenOverTheMemoryBudgetSaysWhy) {
+    TestApp();
+    test::ShellSession s;
+    test::ScriptedUiHost ui;
+    s.window.SetUiHost(&ui);
+    s.app.Settings().MaxDocumentMegapixels = 1;
+    const QString path = s.dir.filePath("wide.png");
+    QImage wide(2000, 1000, QImage::Format_RGB32);
+    wide.fill(Qt::darkGreen);
+    ASSERT_TRUE(wide.save(path));
+    EXPECT_FALSE(s.window.OpenDocument(path));
+    ASSERT_EQ(ui.shown.size(), 1u);
+    const std::string& text = ui.shown[0].text;
+    EXPECT_EQ(text.rfind("Failed to open document.\n\ntoo large: an image of 2000 x 1000 pixels", 0), 0u)
+        << text;
+    EXPECT_NE(text.find("over the budget of 1048576 pixels"), std::string::npos) << text;
+    // Within the budget it opens without a word.
+    s.app.Settings().MaxDocumentMegapixels = 4;
+    ui.shown.clear();
+    EXPECT_TRUE(s.window.OpenDocument(path));
+    EXPECT_TRUE(ui.shown.empty());
+}
+
+TEST(Shell, SavingOverAReadOnlyFileIsRefusedAndOffersAnotherName) {
+    TestApp();
+    test::ShellSession s;
+    test::ScriptedUiHost ui;
+    s.window.SetUiHost(&ui);
+    s.app.skipNewImageDialog = true;
+    DocumentWindow* w = s.window.NewDocument();
+    ASSERT_TRUE(w);
+    const QString path = s.dir.filePath("locked.qzi");
+    ASSERT_TRUE(s.window.SaveDocumentAs(w, path));
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+    const QByteArray kept = [&] {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }();
+    w->Document().SetModifiedFlag();
+    EXPECT_FALSE(s.window.SaveDocumentAs(w, path)); // answered No
+    ASSERT_EQ(ui.shown.size(), 1u);
+    EXPECT_TRUE(ui.shown[0].question);
+    EXPECT_EQ(ui.shown[0].text,
+              "Save to file " + path.toStdString() +
+                  " fail!\nthe file is read-only. Do you want to save it under another name?");
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), kept) << "the read-only file is left alone";
+    EXPECT_TRUE(w->Document().IsModified());
+    w->Document().SetModifiedFlag(false);
 }
