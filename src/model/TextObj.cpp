@@ -3,6 +3,7 @@
 #include "extlib/VorRender.h"
 #include "extlib/VorText.h"
 #include "model/BitmapObj.h"
+#include "platform/AnsiText.h"
 #include "platform/ByteStream.h"
 #include "raster/Blend.h"
 
@@ -83,8 +84,9 @@ LOGFONTA CTextRun::Font(bool painting) const {
     f.lfItalic = italic ? 1 : 0;
     f.lfCharSet = static_cast<BYTE>(charSet);
     f.lfQuality = painting ? kAntialiasedQuality : 0;
-    const std::size_t n = std::min(face.size(), sizeof f.lfFaceName - 1);
-    std::memcpy(f.lfFaceName, face.data(), n);
+    // The font engine takes the name as UTF-8; a cut never splits a character.
+    const std::string name = CutUtf8Bytes(face, sizeof f.lfFaceName - 1);
+    std::memcpy(f.lfFaceName, name.data(), name.size());
     return f;
 }
 
@@ -287,8 +289,10 @@ std::size_t CTextObj::Write(ByteWriter& out) const {
     out.WriteI32(static_cast<LONG>(runs.size()));
     for (const CTextRun& run : runs) {
         if (run.text.size() > static_cast<std::size_t>(INT_MAX / 2)) return 0;
+        // Single-byte text, at most 31 characters and always a terminator.
         char face[kFaceBytes] = {};
-        std::memcpy(face, run.face.data(), std::min(run.face.size(), kFaceBytes));
+        const std::string bytes = Utf8ToAnsi(run.face, kFaceBytes - 1);
+        std::memcpy(face, bytes.data(), bytes.size());
         out.Write(face, kFaceBytes);
         out.WriteI32(run.size);
         out.WriteI32(run.bold);
@@ -339,7 +343,7 @@ bool CTextObj::Read(ByteReader& in) try {
         if (!in.ReadBytes(bytes, 2 * static_cast<std::size_t>(n))) return false;
         LONG lineEnd = 0, charSet = 0;
         if (!in.ReadI32(lineEnd) || !in.ReadI32(charSet)) return false;
-        run.face.assign(face, strnlen(face, kFaceBytes));
+        run.face = AnsiToUtf8(std::string_view(face, strnlen(face, kFaceBytes - 1)));
         run.size = size;
         run.bold = bold;
         run.italic = italic;

@@ -14,7 +14,7 @@ namespace zepho {
 
 // One stretch of text in one format.
 struct CTextRun {
-    // At most 31 characters reach the font; the record has room for 32 bytes.
+    // UTF-8. Records store at most 31 characters as single-byte text, with a terminator.
     std::string face;
     // Twips (1/20 point).
     std::int32_t size = 240;
