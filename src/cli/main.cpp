@@ -3,7 +3,9 @@
 #include "codecs/FileTypes.h"
 #include "codecs/OpenExport.h"
 #include "extlib/PngFile.h"
+#include "model/AppSettings.h"
 #include "model/DocImage.h"
+#include "model/ObjectNames.h"
 #include "platform/ByteStream.h"
 #include "platform/Path.h"
 
@@ -20,12 +22,14 @@ using namespace zepho;
 namespace {
 
 const char kUsage[] =
-    "usage: zepho-cli info FILE [--json]\n"
-    "       zepho-cli objects FILE OUTDIR\n"
-    "       zepho-cli flatten FILE OUT.png\n"
-    "       zepho-cli convert FILE OUT [--option N] [--background RRGGBB]\n"
+    "usage: zepho-cli info FILE [--json] [--psd-composite]\n"
+    "       zepho-cli objects FILE OUTDIR [--psd-composite]\n"
+    "       zepho-cli flatten FILE OUT.png [--psd-composite]\n"
+    "       zepho-cli convert FILE OUT [--option N] [--background RRGGBB] [--psd-composite]\n"
     "FILE may be a document (.qzi) or an image (.bmp .dib .gif .jpg .jpeg .png .pcx .tga .tif .tiff\n"
-    ".psd .ico .cur .ani); GIF frames, icon images and PSD layers become objects.\n"
+    ".psd .ico .cur .ani .avi), opened as the editor opens it: GIF and video frames, icon images\n"
+    "and PSD layers become objects named by their kind, and of frames and icon images only the\n"
+    "bottom one is visible. --psd-composite reads a layered PSD as its one composite image.\n"
     "convert writes by OUT's extension: .qzi saves a document, .psd writes every object as a layer;\n"
     "other images get the visible objects flattened over the background (default ffffff; GIF,\n"
     "icons and cursors keep transparency). --option is the JPEG quality (default 85), the TIFF\n"
@@ -62,8 +66,15 @@ private:
     std::string text_;
 };
 
-// Reads a document; on failure returns false with the reason.
-bool Load(const std::string& path, CDocImage& doc, std::string& format, std::string& why) {
+// How files are opened.
+struct OpenOptions {
+    // A layered PSD is read as its composite image (the editor's PSDOpenFashion 1).
+    bool psdComposite = false;
+};
+
+// Reads a file as the editor's Open does; on failure returns false with the reason.
+bool Load(const std::string& path, const OpenOptions& options, CDocImage& doc, std::string& format,
+          std::string& why) {
     struct stat st;
     if (stat(path.c_str(), &st) != 0) {
         why = std::string("cannot open: ") + std::strerror(errno);
@@ -75,27 +86,7 @@ bool Load(const std::string& path, CDocImage& doc, std::string& format, std::str
     }
     const std::string ext = UpperExtension(path);
     const FileKind kind = FileKindOf(path);
-    if (kind != FileKind::Native) {
-        if (!CanOpen(kind)) {
-            why = "unsupported file type" + (ext.empty() ? std::string() : " ." + ext);
-            return false;
-        }
-        format = ext;
-        for (char& c : format)
-            c = static_cast<char>(c - 'A' + 'a');
-        if (format == "jpeg") format = "jpg";
-        if (format == "tiff") format = "tif";
-        if (format == "dib") format = "bmp";
-        LoadFlags flags;
-        TerminalProgress progress;
-        progress.SetText("Reading file " + BaseName(path));
-        if (!OpenFile(doc, path, flags, &progress)) {
-            why = "cannot read the image (damaged or unsupported " + format + " file)";
-            return false;
-        }
-        return true;
-    }
-    {
+    if (kind == FileKind::Native) {
         FileReader in(path);
         char head[8] = {};
         if (!in.IsOpen() || !in.Read(head, 8)) {
@@ -107,12 +98,31 @@ bool Load(const std::string& path, CDocImage& doc, std::string& format, std::str
             return false;
         }
         format = "qzi " + std::string(head + 4, 4);
+    } else {
+        if (!CanOpen(kind)) {
+            why = "unsupported file type" + (ext.empty() ? std::string() : " ." + ext);
+            return false;
+        }
+        format = ext;
+        for (char& c : format)
+            c = static_cast<char>(c - 'A' + 'a');
+        if (format == "jpeg") format = "jpg";
+        if (format == "tiff") format = "tif";
+        if (format == "dib") format = "bmp";
     }
+    // No one to ask: the PSD question takes the answer given on the command line.
+    CAppSettings settings;
+    settings.PSDOpenFashion = options.psdComposite ? 1 : 0;
+    LoadFlags flags;
     TerminalProgress progress;
-    if (!doc.ReadNativeAnyVersion(path, &progress)) {
-        why = "unsupported version or damaged document (" + format + ")";
+    progress.SetText("Reading file " + BaseName(path));
+    if (!OpenFileWith(doc, path, flags, &progress, OpenContext{nullptr, &settings})) {
+        why = kind == FileKind::Native ? "unsupported version or damaged document (" + format + ")"
+                                       : "cannot read the image (damaged or unsupported " + format + " file)";
         return false;
     }
+    int counters[CounterCount] = {1, 1, 1, 1, 1};
+    FinishOpen(doc, flags, [&counters](int k) { return NextDefaultName(k, counters); });
     return true;
 }
 
@@ -129,10 +139,10 @@ bool WriteText(const std::string& path, const std::string& text) {
     return out.IsOpen() && out.Write(text.data(), text.size()) && out.Commit();
 }
 
-int Info(const std::string& file, bool json) {
+int Info(const std::string& file, const OpenOptions& options, bool json) {
     CDocImage doc;
     std::string format, why;
-    if (!Load(file, doc, format, why)) return Fail(file, why);
+    if (!Load(file, options, doc, format, why)) return Fail(file, why);
     if (json) {
         cli::JsonWriter j;
         cli::DescribeDocument(doc, format, j);
@@ -144,10 +154,10 @@ int Info(const std::string& file, bool json) {
     return 0;
 }
 
-int Objects(const std::string& file, const std::string& outDir) {
+int Objects(const std::string& file, const std::string& outDir, const OpenOptions& options) {
     CDocImage doc;
     std::string format, why;
-    if (!Load(file, doc, format, why)) return Fail(file, why);
+    if (!Load(file, options, doc, format, why)) return Fail(file, why);
     if (!MakeDir(outDir)) return Fail(outDir, "cannot create the folder");
     cli::JsonWriter j;
     j.BeginObject().Field("width", doc.width).Field("height", doc.height).Field("delay", int(doc.delay));
@@ -174,10 +184,10 @@ int Objects(const std::string& file, const std::string& outDir) {
     return 0;
 }
 
-int Flatten(const std::string& file, const std::string& out) {
+int Flatten(const std::string& file, const std::string& out, const OpenOptions& options) {
     CDocImage doc;
     std::string format, why;
-    if (!Load(file, doc, format, why)) return Fail(file, why);
+    if (!Load(file, options, doc, format, why)) return Fail(file, why);
     if (doc.width <= 0 || doc.height <= 0) return Fail(file, "the canvas is empty");
     PackedDib flat = doc.CompositeVisible(doc.width, doc.height);
     if (!flat) return Fail(file, "not enough memory for the canvas");
@@ -193,7 +203,7 @@ bool ParseInt(const std::string& text, long min, long max, int base, long& value
     return errno == 0 && *end == 0 && value >= min && value <= max;
 }
 
-int Convert(const std::vector<std::string>& args) {
+int Convert(const std::vector<std::string>& args, const OpenOptions& options) {
     const std::string& file = args[1];
     const std::string& out = args[2];
     long option = -1, background = 0xFFFFFF;
@@ -207,7 +217,7 @@ int Convert(const std::vector<std::string>& args) {
     }
     CDocImage doc;
     std::string format, why;
-    if (!Load(file, doc, format, why)) return Fail(file, why);
+    if (!Load(file, options, doc, format, why)) return Fail(file, why);
     const FileKind kind = FileKindOf(out);
     TerminalProgress progress;
     progress.SetText("Saving file " + BaseName(out));
@@ -238,13 +248,20 @@ int Convert(const std::vector<std::string>& args) {
 } // namespace
 
 int main(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
+    std::vector<std::string> args;
+    OpenOptions options;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--psd-composite") == 0)
+            options.psdComposite = true;
+        else
+            args.emplace_back(argv[i]);
+    }
     if (args.size() >= 2 && args[0] == "info" &&
         (args.size() == 2 || (args.size() == 3 && args[2] == "--json")))
-        return Info(args[1], args.size() == 3);
-    if (args.size() == 3 && args[0] == "objects") return Objects(args[1], args[2]);
-    if (args.size() == 3 && args[0] == "flatten") return Flatten(args[1], args[2]);
-    if (args.size() >= 3 && args[0] == "convert") return Convert(args);
+        return Info(args[1], options, args.size() == 3);
+    if (args.size() == 3 && args[0] == "objects") return Objects(args[1], args[2], options);
+    if (args.size() == 3 && args[0] == "flatten") return Flatten(args[1], args[2], options);
+    if (args.size() >= 3 && args[0] == "convert") return Convert(args, options);
     std::fputs(kUsage, stderr);
     return args.empty() || args[0] == "--help" || args[0] == "-h" ? (args.empty() ? 2 : 0) : 2;
 }

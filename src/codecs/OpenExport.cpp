@@ -115,6 +115,17 @@ bool OpenFileWith(CDocImage& doc, const std::string& path, LoadFlags& flags, IPr
     }
 }
 
+void ShowBottomUnlessKept(CDocImage& doc, const LoadFlags& flags) {
+    if (!flags.nativeLoaded && !flags.layersLoaded) doc.ShowFirstObjectOnly();
+}
+
+void FinishOpen(CDocImage& doc, const LoadFlags& flags, const NameForKind& nameFor) {
+    if (!flags.nativeLoaded && nameFor)
+        for (const auto& o : doc.objects)
+            if (o->content) o->content->name = nameFor(o->content->kind);
+    ShowBottomUnlessKept(doc, flags);
+}
+
 PackedDib FlattenForExport(const CDocImage& doc, COLORREF background) {
     PackedDib canvas = CreateSolidDIB(doc.width, doc.height, background, 255);
     if (canvas) FlattenFrame(doc.objects, canvas, POINT{0, 0}, 1);
