@@ -7,6 +7,8 @@
 #include "codecs/FileTypes.h"
 #include "codecs/OpenExport.h"
 #include "codecs/WebpCodec.h"
+#include "model/AppSettings.h"
+#include "model/ObjectNames.h"
 #include "platform/ByteStream.h"
 #include "platform/Format.h"
 #include "platform/Path.h"
@@ -120,6 +122,7 @@ private:
 } // namespace
 
 std::uint64_t gMaxPixels = 0;
+bool gPsdComposite = false;
 
 std::string CannotWrite(const std::string& path, const char* what) {
     SaveRefusal refusal = SaveRefusal::None;
@@ -189,20 +192,22 @@ bool LoadUnbudgeted(const std::string& path, CDocImage& doc, std::string& format
         LoadFlags flags;
         NoteUiHost notes(path);
         if (progress) progress->SetText("Reading file " + BaseName(path));
-        if (!OpenFileWith(doc, path, flags, progress, OpenContext{&notes, nullptr})) {
+        // No one to ask: the PSD question takes the answer given on the command line.
+        CAppSettings settings;
+        settings.PSDOpenFashion = gPsdComposite ? 1 : 0;
+        if (!OpenFileWith(doc, path, flags, progress, OpenContext{&notes, &settings, gMaxPixels})) {
             // A video fails the same way when FFmpeg is not installed: say so rather than blame the file.
             if (kind == FileKind::Avi && !CanDecodeVideo(&why)) return false;
             why = !flags.problem.empty() ? flags.problem
                                          : "cannot read the image (damaged or unsupported " + format + " file)";
             return false;
         }
-        if (!flags.nativeLoaded && !flags.layersLoaded) {
-            if (allFrames)
-                for (const auto& o : doc.objects)
-                    o->visible = 1;
-            else
-                doc.ShowFirstObjectOnly();
-        }
+        // As the editor's Open: default names, the bottom frame visible; or every frame.
+        int counters[CounterCount] = {1, 1, 1, 1, 1};
+        FinishOpen(doc, flags, [&counters](int k) { return NextDefaultName(k, counters); });
+        if (allFrames && !flags.nativeLoaded && !flags.layersLoaded)
+            for (const auto& o : doc.objects)
+                o->visible = 1;
         return true;
     }
     {

@@ -27,6 +27,8 @@ std::string CannotWrite(const std::string& path, const char* what);
 
 // The pixel budget of every read (--max-pixels); 0 is the default budget.
 extern std::uint64_t gMaxPixels;
+// A layered PSD is read as its composite image (--psd-composite, the editor's PSDOpenFashion 1).
+extern bool gPsdComposite;
 
 // Reads a document or an image within the pixel budget; on failure false with the reason. What
 // the readers tell on the way (a video cut short, objects left out as too large) goes to stderr

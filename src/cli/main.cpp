@@ -5,7 +5,9 @@
 #include "codecs/FileTypes.h"
 #include "codecs/OpenExport.h"
 #include "extlib/PngFile.h"
+#include "model/AppSettings.h"
 #include "model/DocImage.h"
+#include "model/ObjectNames.h"
 #include "platform/ByteStream.h"
 #include "platform/Path.h"
 #include "platform/SaveTarget.h"
@@ -24,13 +26,15 @@ using namespace zepho;
 namespace {
 
 const char kUsage[] =
-    "usage: zepho-cli info FILE [--json]\n"
-    "       zepho-cli objects FILE OUTDIR\n"
-    "       zepho-cli flatten FILE OUT.png\n"
+    "usage: zepho-cli info FILE [--json] [--psd-composite]\n"
+    "       zepho-cli objects FILE OUTDIR [--psd-composite]\n"
+    "       zepho-cli flatten FILE OUT.png [--psd-composite]\n"
     "       zepho-cli convert FILE OUT [OPTIONS]\n"
     "       zepho-cli convert FILE... --out-dir DIR --to EXT [-j N] [--force] [OPTIONS]\n"
     "FILE may be a document (.qzi) or an image (.bmp .dib .gif .jpg .jpeg .png .pcx .tga .tif .tiff\n"
-    ".psd .ico .cur .ani .webp .avif); GIF and WebP frames, icon images and PSD layers become objects.\n"
+    ".psd .ico .cur .ani .avi .webp .avif), opened as the editor opens it: GIF, WebP and video frames,\n"
+    "icon images and PSD layers become objects named by their kind, and of frames and icon images\n"
+    "only the bottom one is visible. --psd-composite reads a layered PSD as its one composite image.\n"
     "convert writes by OUT's extension: .qzi saves a document, .psd writes every object as a layer;\n"
     "other images get the visible objects flattened over the background (default ffffff; GIF,\n"
     "icons, cursors, WebP and AVIF keep transparency).\n"
@@ -97,10 +101,10 @@ bool WriteText(const std::string& path, const std::string& text, FileWriter::Syn
     return out.IsOpen() && out.Write(text.data(), text.size()) && out.Commit(sync);
 }
 
-int Info(const std::string& file, bool json) {
+int Info(const std::string& file, const OpenOptions& options, bool json) {
     CDocImage doc;
     std::string format, why;
-    if (!Load(file, doc, format, why)) return Fail(file, why);
+    if (!Load(file, options, doc, format, why)) return Fail(file, why);
     if (json) {
         cli::JsonWriter j;
         cli::DescribeDocument(doc, format, j);
@@ -112,10 +116,10 @@ int Info(const std::string& file, bool json) {
     return 0;
 }
 
-int Objects(const std::string& file, const std::string& outDir) {
+int Objects(const std::string& file, const std::string& outDir, const OpenOptions& options) {
     CDocImage doc;
     std::string format, why;
-    if (!Load(file, doc, format, why)) return Fail(file, why);
+    if (!Load(file, options, doc, format, why)) return Fail(file, why);
     if (!MakeDir(outDir)) return Fail(outDir, "cannot create the folder");
     cli::JsonWriter j;
     j.BeginObject().Field("width", doc.width).Field("height", doc.height).Field("delay", int(doc.delay));
@@ -144,10 +148,10 @@ int Objects(const std::string& file, const std::string& outDir) {
     return 0;
 }
 
-int Flatten(const std::string& file, const std::string& out) {
+int Flatten(const std::string& file, const std::string& out, const OpenOptions& options) {
     CDocImage doc;
     std::string format, why;
-    if (!Load(file, doc, format, why)) return Fail(file, why);
+    if (!Load(file, options, doc, format, why)) return Fail(file, why);
     if (doc.width <= 0 || doc.height <= 0) return Fail(file, "the canvas is empty");
     TerminalProgress progress;
     progress.SetText("Saving file " + BaseName(out));
@@ -249,6 +253,10 @@ int main(int argc, char** argv) {
             }
             cli::gMaxPixels = static_cast<std::uint64_t>(value);
             ++i;
+            continue;
+        }
+        if (std::strcmp(argv[i], "--psd-composite") == 0) {
+            cli::gPsdComposite = true;
             continue;
         }
         args.emplace_back(argv[i]);

@@ -148,6 +148,21 @@ bool OpenFileWith(CDocImage& doc, const std::string& path, LoadFlags& flags, IPr
     return ok;
 }
 
+void ShowBottomUnlessKept(CDocImage& doc, const LoadFlags& flags) {
+    if (!flags.nativeLoaded && !flags.layersLoaded) doc.ShowFirstObjectOnly();
+}
+
+void FinishOpen(CDocImage& doc, const LoadFlags& flags, const NameForKind& nameFor) {
+    if (!flags.nativeLoaded && nameFor)
+        for (const auto& o : doc.objects)
+            if (o->content) {
+                // PSD layers keep the names they were given; the counters move on all the same.
+                std::string name = nameFor(o->content->kind);
+                if (!flags.layersLoaded || o->content->name.empty()) o->content->name = std::move(name);
+            }
+    ShowBottomUnlessKept(doc, flags);
+}
+
 PackedDib FlattenForExport(const CDocImage& doc, COLORREF background) {
     return FlattenRowsForExport(doc, background, 0, doc.height);
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "model/DocImage.h"
+#include "model/ObjectNames.h"
 #include "platform/Services.h"
 
 #include <cstdint>
@@ -55,6 +56,14 @@ bool OpenFileWith(CDocImage& doc, const std::string& path, LoadFlags& flags, IPr
 constexpr DWORD kExportKeepAlpha = 1;
 // GIF and WebP: one frame per visible object, from the bottom up (see ExportGifAnimation).
 constexpr DWORD kExportAnimate = 2;
+
+// What an open does after the reader, in the editor and in the batch tool alike: unless a native
+// document was read, every object gets the default name of its kind from nameFor, bottom to top;
+// unless a native document or PSD layers were read, the bottom object is made visible (the
+// readers of animations and icons leave every image hidden).
+void FinishOpen(CDocImage& doc, const LoadFlags& flags, const NameForKind& nameFor);
+// The visibility half alone, for callers that name the objects themselves.
+void ShowBottomUnlessKept(CDocImage& doc, const LoadFlags& flags);
 
 // Writes the visible objects, flattened over the background colour, in the format the extension
 // names. `option` goes to the writer unchanged (JPEG quality, TIFF compression code, TGA bits, the

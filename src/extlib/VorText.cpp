@@ -97,6 +97,31 @@ double VorMeasureText(const CVorDC*, std::u16string_view text, const LOGFONTA& f
     return layout.advance;
 }
 
+BOOL VorGetTextInk(const CVorDC*, std::u16string_view text, const LOGFONTA& font, double spacing,
+                   VorInkBox* box) try {
+    if (!box) return 0;
+    agg::path_storage glyphs;
+    vor::RunLayout layout;
+    if (!vor::LayoutRun(text, font, spacing, 0, 0, layout, &glyphs)) return 0;
+    // The outline's points with the curves' control points: a curve never leaves their hull.
+    bool any = false;
+    VorInkBox ink;
+    for (unsigned i = 0; i < glyphs.total_vertices(); ++i) {
+        double x, y;
+        if (!agg::is_vertex(glyphs.vertex(i, &x, &y))) continue;
+        if (!any || x < ink.left) ink.left = x;
+        if (!any || x > ink.right) ink.right = x;
+        if (!any || y < ink.top) ink.top = y;
+        if (!any || y > ink.bottom) ink.bottom = y;
+        any = true;
+    }
+    if (!any) return 0;
+    *box = ink;
+    return 1;
+} catch (const std::bad_alloc&) {
+    return 0;
+}
+
 BOOL VorGetFontMetrics(const CVorDC*, const LOGFONTA& font, VorFontMetrics* metrics) {
     vor::RunLayout layout;
     try {

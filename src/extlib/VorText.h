@@ -46,6 +46,16 @@ BOOL StrokeText_Blend(PackedDib& target, const CVorDC* dc, std::u16string_view t
 // extent); 0 when no font can be had.
 double VorMeasureText(const CVorDC* dc, std::u16string_view text, const LOGFONTA& font, double spacing = 0);
 
+// The box around the glyph outlines of a run drawn from (0, 0) on its baseline, in pixels, y
+// growing downwards. It holds every bit of ink PaintText lays down, which may reach beyond the
+// font's ascent and descent (marks stacked on letters, characters taken from another face).
+struct VorInkBox {
+    double left = 0, top = 0, right = 0, bottom = 0;
+};
+// 0 when the run has no ink (empty, only spaces) or no font can be had.
+BOOL VorGetTextInk(const CVorDC* dc, std::u16string_view text, const LOGFONTA& font, double spacing,
+                   VorInkBox* box);
+
 struct VorFontMetrics {
     int ascent = 0;  // whole pixels above the baseline, accents included
     int descent = 0; // whole pixels below it

@@ -2,9 +2,9 @@
 #pragma once
 
 #include "model/ObjContent.h"
+#include "model/ObjectNames.h"
 #include "platform/Services.h"
 
-#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -19,9 +19,6 @@ struct CClipItem {
     int transparency = 0;
     PackedDib cutout;
 };
-
-// Names a pasted content by its kind (the pasting document's counters).
-using NameForKind = std::function<std::string(int kind)>;
 
 std::vector<BYTE> WriteClipBlock(const std::vector<CClipItem>& items);
 // Items whose payload yields no raster are skipped; a block with a wrong magic or version, or

@@ -5,6 +5,7 @@
 #include "model/FileStrings.h"
 #include "model/ShadowRecord.h"
 #include "model/ShapeFactory.h"
+#include "platform/AnsiText.h"
 #include "platform/ByteStream.h"
 #include "platform/Path.h"
 #include "platform/PixelBudget.h"
@@ -56,16 +57,19 @@ std::uint32_t EntrySize(Version v) {
     }
 }
 
+// Names are stored as single-byte text, one byte per character: a name of 48 characters or more
+// fills the field without terminator.
 void WriteName(ByteWriter& out, const std::string& name) {
     char buf[kNameBytes] = {};
-    std::memcpy(buf, name.data(), std::min(name.size(), kNameBytes));
+    const std::string bytes = Utf8ToAnsi(name, kNameBytes);
+    std::memcpy(buf, bytes.data(), bytes.size());
     out.Write(buf, kNameBytes);
 }
 
 bool ReadName(ByteReader& in, std::string& name) {
     char buf[kNameBytes];
     if (!in.Read(buf, kNameBytes)) return false;
-    name.assign(buf, strnlen(buf, kNameBytes));
+    name = AnsiToUtf8(std::string_view(buf, strnlen(buf, kNameBytes)));
     return true;
 }
 

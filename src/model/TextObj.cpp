@@ -3,6 +3,7 @@
 #include "extlib/VorRender.h"
 #include "extlib/VorText.h"
 #include "model/BitmapObj.h"
+#include "platform/AnsiText.h"
 #include "platform/ByteStream.h"
 #include "raster/Blend.h"
 
@@ -46,14 +47,26 @@ void ClampScale(double& scale, double size) {
         scale = hi;
 }
 
-CVorTransMatrix DrawingMatrix(double w, double h, double sx, double sy, double angle, double canvasW,
-                              double canvasH) {
+// Layout space to the canvas: the text box centred on (centreX, centreY), scaled and turned.
+CVorTransMatrix DrawingMatrix(double w, double h, double sx, double sy, double angle, double centreX,
+                              double centreY) {
     CVorTransMatrix m;
     m.Multiply(CVorTransMatrix::Translation(-w / 2, -h / 2));
     m.Multiply(CVorTransMatrix::Scaling(sx, sy));
     m.Multiply(CVorTransMatrix::Rotation(-angle * kPi / 180));
-    m.Multiply(CVorTransMatrix::Translation(canvasW / 2, canvasH / 2));
+    m.Multiply(CVorTransMatrix::Translation(centreX, centreY));
     return m;
+}
+
+// Whole pixels by which a box must grow on each side to hold the ink.
+struct Growth {
+    int left = 0, top = 0, right = 0, bottom = 0;
+};
+
+int PixelsBeyond(double reach) {
+    // A hair of rounding noise is no reason to grow; anything more is a pixel of ink.
+    constexpr double kNoise = 1e-6, kMaxGrowth = 1 << 20;
+    return reach > kNoise ? static_cast<int>(std::ceil(std::min(reach, kMaxGrowth) - kNoise)) : 0;
 }
 
 } // namespace
@@ -83,8 +96,9 @@ LOGFONTA CTextRun::Font(bool painting) const {
     f.lfItalic = italic ? 1 : 0;
     f.lfCharSet = static_cast<BYTE>(charSet);
     f.lfQuality = painting ? kAntialiasedQuality : 0;
-    const std::size_t n = std::min(face.size(), sizeof f.lfFaceName - 1);
-    std::memcpy(f.lfFaceName, face.data(), n);
+    // The font engine takes the name as UTF-8; a cut never splits a character.
+    const std::string name = CutUtf8Bytes(face, sizeof f.lfFaceName - 1);
+    std::memcpy(f.lfFaceName, name.data(), name.size());
     return f;
 }
 
@@ -141,10 +155,7 @@ void CTextObj::Measure() {
     height = layout.height;
 }
 
-void CTextObj::DrawRuns(PackedDib& target, const CTextLayout& layout, const CVorTransMatrix& matrix,
-                        bool halo) const {
-    _TEXTFILLMODE haloFill;
-    haloFill.color1 = haloFill.color2 = outlineColor;
+template <class Fn> void CTextObj::PlaceRuns(const CTextLayout& layout, Fn&& fn) const {
     double top = 0;
     for (const CTextLine& line : layout.lines) {
         double x = 0;
@@ -155,15 +166,7 @@ void CTextObj::DrawRuns(PackedDib& target, const CTextLayout& layout, const CVor
         const double baseline = top + line.ascent;
         for (std::size_t i = line.firstRun; i < line.endRun; ++i) {
             const CTextRun& run = runs[i];
-            const LOGFONTA font = run.Font(true);
-            const double y = baseline + std::clamp(run.baselineOffset, -kMaxOffset, kMaxOffset);
-            if (halo)
-                StrokeText_Blend(target, &kMeasureDC, run.text, x, y, font, run.spacing, haloFill, matrix,
-                                 OutlineThickness());
-            else if (run.outlined)
-                StrokeText(target, &kMeasureDC, run.text, x, y, font, run.spacing, paint, matrix, 1);
-            else
-                PaintText(target, &kMeasureDC, run.text, x, y, font, run.spacing, paint, matrix);
+            fn(run, x, baseline + std::clamp(run.baselineOffset, -kMaxOffset, kMaxOffset));
             x += layout.extents[i] + static_cast<double>(run.spacing) * static_cast<double>(run.text.size());
         }
         // In doubles, as the layout sums them: a file may hold any line spacing.
@@ -171,11 +174,47 @@ void CTextObj::DrawRuns(PackedDib& target, const CTextLayout& layout, const CVor
     }
 }
 
+void CTextObj::DrawRuns(PackedDib& target, const CTextLayout& layout, const CVorTransMatrix& matrix,
+                        bool halo) const {
+    _TEXTFILLMODE haloFill;
+    haloFill.color1 = haloFill.color2 = outlineColor;
+    PlaceRuns(layout, [&](const CTextRun& run, double x, double y) {
+        const LOGFONTA font = run.Font(true);
+        if (halo)
+            StrokeText_Blend(target, &kMeasureDC, run.text, x, y, font, run.spacing, haloFill, matrix,
+                             OutlineThickness());
+        else if (run.outlined)
+            StrokeText(target, &kMeasureDC, run.text, x, y, font, run.spacing, paint, matrix, 1);
+        else
+            PaintText(target, &kMeasureDC, run.text, x, y, font, run.spacing, paint, matrix);
+    });
+}
+
+bool CTextObj::InkBox(const CTextLayout& layout, VorInkBox& box) const {
+    bool any = false;
+    PlaceRuns(layout, [&](const CTextRun& run, double x, double y) {
+        VorInkBox ink;
+        if (!VorGetTextInk(&kMeasureDC, run.text, run.Font(true), run.spacing, &ink)) return;
+        // An outlined run is stroked one pixel wide around the same outlines.
+        const double pad = run.outlined ? 0.5 : 0.0;
+        const VorInkBox placed{x + ink.left - pad, y + ink.top - pad, x + ink.right + pad,
+                               y + ink.bottom + pad};
+        if (!any) box = placed;
+        box.left = std::min(box.left, placed.left);
+        box.top = std::min(box.top, placed.top);
+        box.right = std::max(box.right, placed.right);
+        box.bottom = std::max(box.bottom, placed.bottom);
+        any = true;
+    });
+    return any;
+}
+
 int CTextObj::OutlineThickness() const {
     return std::clamp(outlineThickness, 0, kMaxOutlineThickness);
 }
 
-PackedDib CTextObj::AddOutline(const PackedDib& text, const CTextLayout& layout, double sx, double sy) const {
+PackedDib CTextObj::AddOutline(const PackedDib& text, const CTextLayout& layout, double sx, double sy,
+                               double centreX, double centreY) const {
     // Held to the ranges the property page offers: a damaged file's thickness of thousands would
     // otherwise grow the picture by as many pixels on every side.
     const long long t = OutlineThickness(), s = std::clamp(outlineSmooth, 0, kMaxOutlineSmooth);
@@ -184,7 +223,9 @@ PackedDib CTextObj::AddOutline(const PackedDib& text, const CTextLayout& layout,
     if (w > INT_MAX || h > INT_MAX) return {};
     PackedDib halo = CreateSolidDIB(static_cast<int>(w), static_cast<int>(h), outlineColor, 0);
     if (!halo) return {};
-    DrawRuns(halo, layout, DrawingMatrix(width, height, sx, sy, angle, double(w), double(h)), true);
+    // The same drawing as the text's, m / 2 further in on the larger canvas.
+    DrawRuns(halo, layout, DrawingMatrix(width, height, sx, sy, angle, centreX + m / 2.0, centreY + m / 2.0),
+             true);
     BlurShadowDIB(halo, static_cast<double>(s));
     POINT pos{};
     return MergeImages(halo, POINT{0, 0}, std::clamp(outlineTransparency, 0, 255), text,
@@ -221,12 +262,33 @@ PackedDib CTextObj::Render() {
     int cw = 0, ch = 0;
     RotatedSize((width + 10) * scaleX, height * scaleY, angle, cw, ch);
     if (cw < 1 || ch < 1) return {};
-    PackedDib image = CreateTransparentDIB(cw, ch);
+    // The text box centred on the canvas; the canvas then grows by whatever ink of the glyphs
+    // (marks stacked on letters, characters from other faces, a tall line's descenders) the box
+    // does not hold, without moving anything that it does.
+    Growth grow;
+    if (VorInkBox ink; InkBox(layout, ink)) {
+        const CVorTransMatrix m = DrawingMatrix(width, height, scaleX, scaleY, angle, cw / 2.0, ch / 2.0);
+        double minX = 0, minY = 0, maxX = 0, maxY = 0;
+        const double xs[4] = {ink.left, ink.right, ink.right, ink.left};
+        const double ys[4] = {ink.top, ink.top, ink.bottom, ink.bottom};
+        for (int i = 0; i < 4; ++i) {
+            double x = xs[i], y = ys[i];
+            m.Transform(&x, &y);
+            minX = i ? std::min(minX, x) : x, maxX = i ? std::max(maxX, x) : x;
+            minY = i ? std::min(minY, y) : y, maxY = i ? std::max(maxY, y) : y;
+        }
+        grow = {PixelsBeyond(-minX), PixelsBeyond(-minY), PixelsBeyond(maxX - cw), PixelsBeyond(maxY - ch)};
+    }
+    const long long fullW = static_cast<long long>(cw) + grow.left + grow.right;
+    const long long fullH = static_cast<long long>(ch) + grow.top + grow.bottom;
+    if (fullW > INT_MAX || fullH > INT_MAX) return {};
+    PackedDib image = CreateTransparentDIB(static_cast<int>(fullW), static_cast<int>(fullH));
     if (!image) return {};
-    DrawRuns(image, layout, DrawingMatrix(width, height, scaleX, scaleY, angle, cw, ch), false);
+    const double centreX = grow.left + cw / 2.0, centreY = grow.top + ch / 2.0;
+    DrawRuns(image, layout, DrawingMatrix(width, height, scaleX, scaleY, angle, centreX, centreY), false);
 
     if (outline) {
-        PackedDib outlined = AddOutline(image, layout, scaleX, scaleY);
+        PackedDib outlined = AddOutline(image, layout, scaleX, scaleY, centreX, centreY);
         if (outlined) image = std::move(outlined);
     }
 
@@ -236,10 +298,12 @@ PackedDib CTextObj::Render() {
         image = CropDIB(image, trim.left, trim.top, trim.right, trim.bottom);
         if (!image) return {};
     }
-    marginLeft = trim.left;
-    marginTop = trim.top;
-    marginRight = trim.right;
-    marginBottom = trim.bottom;
+    // Margins count from the text box's canvas, so that the object's centre stays the centre of
+    // the laid-out text; ink beyond the box makes them negative.
+    marginLeft = trim.left - grow.left;
+    marginTop = trim.top - grow.top;
+    marginRight = trim.right - grow.right;
+    marginBottom = trim.bottom - grow.bottom;
     return image;
 }
 
@@ -301,8 +365,10 @@ std::size_t CTextObj::Write(ByteWriter& out) const {
     out.WriteI32(static_cast<LONG>(runs.size()));
     for (const CTextRun& run : runs) {
         if (run.text.size() > static_cast<std::size_t>(INT_MAX / 2)) return 0;
+        // Single-byte text, at most 31 characters and always a terminator.
         char face[kFaceBytes] = {};
-        std::memcpy(face, run.face.data(), std::min(run.face.size(), kFaceBytes));
+        const std::string bytes = Utf8ToAnsi(run.face, kFaceBytes - 1);
+        std::memcpy(face, bytes.data(), bytes.size());
         out.Write(face, kFaceBytes);
         out.WriteI32(run.size);
         out.WriteI32(run.bold);
@@ -353,7 +419,7 @@ bool CTextObj::Read(ByteReader& in) try {
         if (!in.ReadBytes(bytes, 2 * static_cast<std::size_t>(n))) return false;
         LONG lineEnd = 0, charSet = 0;
         if (!in.ReadI32(lineEnd) || !in.ReadI32(charSet)) return false;
-        run.face.assign(face, strnlen(face, kFaceBytes));
+        run.face = AnsiToUtf8(std::string_view(face, strnlen(face, kFaceBytes - 1)));
         run.size = size;
         run.bold = bold;
         run.italic = italic;

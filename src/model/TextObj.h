@@ -3,6 +3,7 @@
 // whole.
 #pragma once
 
+#include "extlib/VorText.h"
 #include "model/ShapeObj.h"
 
 #include <cstdint>
@@ -14,7 +15,7 @@ namespace zepho {
 
 // One stretch of text in one format.
 struct CTextRun {
-    // At most 31 characters reach the font; the record has room for 32 bytes.
+    // UTF-8. Records store at most 31 characters as single-byte text, with a terminator.
     std::string face;
     // Twips (1/20 point).
     std::int32_t size = 240;
@@ -96,7 +97,8 @@ public:
     std::vector<CTextRun> runs;
     // 1: measure at every render; 0: keep width and height while they are usable.
     std::int32_t measure = 1;
-    // Transparent margins trimmed off the last rendered image.
+    // Transparent margins trimmed off the last rendered image, counted from the text box's canvas
+    // (negative where glyphs reach beyond it).
     std::int32_t marginLeft = 0;
     std::int32_t marginTop = 0;
     std::int32_t marginRight = 0;
@@ -128,7 +130,13 @@ private:
     // Draws every run through the matrix into target (fill or halo).
     void DrawRuns(PackedDib& target, const CTextLayout& layout, const CVorTransMatrix& matrix,
                   bool halo) const;
-    PackedDib AddOutline(const PackedDib& text, const CTextLayout& layout, double sx, double sy) const;
+    // Calls fn(run, x, baseline) with every run's pen start in layout space.
+    template <class Fn> void PlaceRuns(const CTextLayout& layout, Fn&& fn) const;
+    // The box around every glyph's ink in layout space; false when nothing has ink.
+    bool InkBox(const CTextLayout& layout, VorInkBox& box) const;
+    // The halo around the text drawn centred on (centreX, centreY) of its image.
+    PackedDib AddOutline(const PackedDib& text, const CTextLayout& layout, double sx, double sy,
+                         double centreX, double centreY) const;
     // The stroke width drawn: the stored value held to 0..kMaxOutlineThickness.
     int OutlineThickness() const;
 };

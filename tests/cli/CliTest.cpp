@@ -457,6 +457,50 @@ std::string FreshDir(const std::string& name) {
     return dir;
 }
 
+#include "codecs/GifCodec.h"
+#include "codecs/PsdCodec.h"
+#include "support/AviWriter.h"
+#include "support/GifBuilder.h"
+#include "support/IconFiles.h"
+
+#include <regex>
+
+namespace {
+
+struct Listed {
+    std::string name;
+    bool visible = false;
+};
+
+// The objects that `info --json` lists, bottom first.
+std::vector<Listed> ListObjects(const std::string& file, const std::string& options = {}) {
+    const CliRun r = Cli("info " + file + " --json" + options);
+    EXPECT_EQ(r.status, 0) << file << ": " << r.err;
+    std::vector<Listed> out;
+    static const std::regex object("\"index\":\\d+,\"name\":\"([^\"]*)\".*?\"visible\":(true|false)");
+    for (auto it = std::sregex_iterator(r.out.begin(), r.out.end(), object); it != std::sregex_iterator();
+         ++it)
+        out.push_back({(*it)[1].str(), (*it)[2].str() == "true"});
+    return out;
+}
+
+void PutBytes(const std::string& path, const std::vector<BYTE>& bytes) {
+    std::ofstream f(path, std::ios::binary | std::ios::trunc);
+    f.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+// A one-object document of a solid colour.
+Ref<CDocImage> SolidDocument(int w, int h, COLORREF colour) {
+    Ref<CDocImage> doc = MakeRef<CDocImage>();
+    doc->width = w;
+    doc->height = h;
+    Ref<CDrawObj> o = MakeRef<CDrawObj>(MakeRef<CObjContent>(KindImage));
+    o->content->SetRaster(CreateSolidDIB(w, h, colour, 255));
+    o->visible = 1;
+    doc->objects.AddTail(o);
+    return doc;
+}
+
 } // namespace
 
 TEST(CliBatch, ManyFilesOnTwoThreadsOneDamagedNothingOverwritten) {
@@ -575,4 +619,122 @@ TEST(CliBatch, KeepAlphaAnimateAndCodecOptionsForOneFile) {
     ASSERT_EQ(Cli("convert " + doc + " " + dir + "/cli.avif --quality 100 --speed 10").status, 0);
     info = Cli("info " + dir + "/cli.avif --json");
     EXPECT_NE(info.out.find("\"format\":\"avif\""), std::string::npos) << info.out;
+}
+
+// The batch tool opens every kind of file exactly as the editor's Open does: frames and icon
+// images are named by their kind with only the bottom one showing, PSD layers keep their own
+// visibility, and a layered PSD can be read as its composite instead.
+TEST(Cli, OpensFilesAsTheEditorDoes) {
+    const std::string dir = testing::TempDir() + "/cli_open_";
+    using test::GifBuilder;
+
+    const std::string single = dir + "single.gif";
+    ASSERT_TRUE(ExportGif(*SolidDocument(6, 4, RGB(200, 0, 0)), single, nullptr, false));
+    GifBuilder three;
+    three.Header("GIF89a", 4, 4, {0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF});
+    for (int i = 0; i < 3; ++i)
+        three.Control(0x04, 10, 0).Image(0, 0, 4, 4, std::vector<BYTE>(16, static_cast<BYTE>(i)), 2);
+    three.Trailer();
+    PutBytes(dir + "three.gif", three.bytes);
+
+    using test::Resource;
+    const test::Bytes red = Resource(2, 2, 32, {}, {0xFFFF0000, 0xFFFF0000, 0xFFFF0000, 0xFFFF0000}, {});
+    const test::Bytes blue = Resource(3, 3, 24, {}, std::vector<std::uint32_t>(9, 0x0000FF), {});
+    PutBytes(dir + "two.ico", test::IconFile(1, {red, blue}));
+    test::Bytes chunks = test::Anih(2, 6);
+    test::Bytes icons = test::Chunk("icon", test::IconFile(2, {red}));
+    test::Append(icons, test::Chunk("icon", test::IconFile(2, {blue})));
+    test::Append(chunks, test::List("fram", icons));
+    PutBytes(dir + "two.ani", test::Riff(chunks));
+    ASSERT_TRUE(test::WriteTestAvi(dir + "clip.avi", 8, 6, 10, {3}));
+
+    // Only the bottom one visible, every object named by its kind.
+    const struct {
+        std::string file;
+        std::size_t count;
+    } animations[] = {{single, 1},
+                      {dir + "three.gif", 3},
+                      {dir + "two.ico", 2},
+                      {dir + "two.ani", 2},
+                      {dir + "clip.avi", 3}};
+    for (const auto& a : animations) {
+        SCOPED_TRACE(a.file);
+        const std::vector<Listed> objects = ListObjects(a.file);
+        ASSERT_EQ(objects.size(), a.count);
+        for (std::size_t i = 0; i < objects.size(); ++i) {
+            EXPECT_EQ(objects[i].name, "Obj - " + std::to_string(i + 1));
+            EXPECT_EQ(objects[i].visible, i == 0);
+        }
+    }
+
+    // What shows is what the flattened image and the converted copy hold.
+    int w = 0, h = 0;
+    std::vector<unsigned char> px;
+    ASSERT_EQ(Cli("flatten " + single + " " + dir + "single.png").status, 0);
+    ASSERT_TRUE(ReadPng(dir + "single.png", w, h, px));
+    ASSERT_EQ(w * h * 4, static_cast<int>(px.size()));
+    EXPECT_EQ(px[0], 200);
+    EXPECT_EQ(px[3], 255);
+    ASSERT_EQ(Cli("convert " + dir + "two.ico " + dir + "ico.png").status, 0);
+    ASSERT_TRUE(ReadPng(dir + "ico.png", w, h, px));
+    EXPECT_EQ(w, 3); // the canvas is the largest image
+    EXPECT_EQ(px[0], 255);
+    EXPECT_EQ(px[2], 0); // the red bottom image, not the blue one above it
+    const std::string objectsDir = dir + "objects";
+    ASSERT_EQ(Cli("objects " + dir + "three.gif " + objectsDir).status, 0);
+    std::ifstream manifest(objectsDir + "/manifest.json");
+    std::stringstream m;
+    m << manifest.rdbuf();
+    EXPECT_NE(m.str().find("\"name\":\"Obj - 3\""), std::string::npos) << m.str();
+
+    // A layered PSD whose bottom layer is hidden keeps it hidden.
+    Ref<CDocImage> layered = SolidDocument(5, 5, RGB(0, 0, 255));
+    layered->objects.Head()->visible = 0;
+    Ref<CDrawObj> top = MakeRef<CDrawObj>(MakeRef<CObjContent>(KindImage));
+    top->content->SetRaster(CreateSolidDIB(5, 5, RGB(0, 160, 0), 255));
+    top->visible = 1;
+    layered->objects.AddTail(top);
+    const std::string psd = dir + "layers.psd";
+    ASSERT_TRUE(ExportPsd(*layered, psd, nullptr, RGB(255, 255, 255)));
+    const std::vector<Listed> layers = ListObjects(psd);
+    ASSERT_EQ(layers.size(), 2u);
+    EXPECT_EQ(layers[0].name, "Obj - 1");
+    EXPECT_FALSE(layers[0].visible);
+    EXPECT_EQ(layers[1].name, "Obj - 2");
+    EXPECT_TRUE(layers[1].visible);
+    // ... or comes as its one composite image when asked.
+    const std::vector<Listed> composite = ListObjects(psd, " --psd-composite");
+    ASSERT_EQ(composite.size(), 1u);
+    EXPECT_EQ(composite[0].name, "Obj - 1");
+    EXPECT_TRUE(composite[0].visible);
+    ASSERT_EQ(Cli("flatten --psd-composite " + psd + " " + dir + "psd.png").status, 0);
+    ASSERT_TRUE(ReadPng(dir + "psd.png", w, h, px));
+    EXPECT_EQ(px[1], 160);
+    EXPECT_EQ(px[3], 255);
+
+    // Native documents keep their stored names and visibility.
+    const std::vector<Listed> native = ListObjects(MakeDocument());
+    ASSERT_EQ(native.size(), 3u);
+    EXPECT_EQ(native[0].name, "Bottom");
+    EXPECT_TRUE(native[1].visible);
+    EXPECT_NE(Cli("--help").err.find(".avi"), std::string::npos);
+}
+
+// Names with letters beyond ASCII come out whole and as valid UTF-8, however long.
+TEST(Cli, LongAccentedNamesStayValidText) {
+    CDocImage doc;
+    doc.width = doc.height = 2;
+    Ref<CDrawObj> o = MakeRef<CDrawObj>(MakeRef<CObjContent>(KindImage));
+    o->content->SetRaster(CreateSolidDIB(2, 2, RGB(1, 2, 3), 255));
+    for (int i = 0; i < 60; ++i)
+        o->content->name += "\u00e9";
+    doc.objects.AddTail(o);
+    const std::string path = testing::TempDir() + "/cli_accents.qzi";
+    ASSERT_EQ(doc.SaveNative(path, nullptr), 1);
+    const std::vector<Listed> objects = ListObjects(path);
+    ASSERT_EQ(objects.size(), 1u);
+    std::string want;
+    for (int i = 0; i < 48; ++i)
+        want += "\u00e9";
+    EXPECT_EQ(objects[0].name, want);
 }

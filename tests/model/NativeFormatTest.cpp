@@ -409,3 +409,119 @@ TEST(NativeFormat, GoldenDocumentOfEveryKind) {
     }
     EXPECT_EQ(Save(back), got);
 }
+
+#include "model/ClipRecord.h"
+
+namespace {
+bool ValidUtf8(const std::string& s) {
+    for (std::size_t i = 0; i < s.size();) {
+        const auto b = static_cast<unsigned char>(s[i]);
+        const std::size_t n = b < 0x80 ? 1 : b >= 0xC2 && b < 0xE0 ? 2 : b >= 0xE0 && b < 0xF0 ? 3 : 0;
+        if (n == 0 || i + n > s.size()) return false;
+        for (std::size_t k = 1; k < n; ++k)
+            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+        i += n;
+    }
+    return true;
+}
+std::string Field(const std::vector<BYTE>& b, std::size_t at, std::size_t n) {
+    return std::string(reinterpret_cast<const char*>(b.data()) + at, n);
+}
+// Start of the first run's face in a text record: the vector part and 64 bytes of settings.
+constexpr std::size_t kFaceInRecord = 28 + 64;
+} // namespace
+
+TEST(NativeFormat, NamesAndFacesAreSingleByteText) {
+    CDocImage doc;
+    doc.width = doc.height = 30;
+    Ref<CDrawObj> image = ImageObject(2, 2, RGB(1, 2, 3), 255);
+    image->content->name = "Caf\u00e9 \u20ac\u2026\u2122\u0178\u00ff \u03a9\u4e2d";
+    Ref<CTextObj> text = MakeRef<CTextObj>();
+    CTextRun run;
+    run.face = "Fa\u00e7ade \u00d1";
+    run.SetText(u"Hi");
+    run.lineEnd = 1;
+    text->runs.push_back(run);
+    run.face.clear();
+    for (int i = 0; i < 40; ++i)
+        run.face += "\u00e9";
+    text->runs.push_back(run);
+    Ref<CDrawObj> textObj = ShapeObject(text, KindText, std::string(), 0, 0);
+    for (int i = 0; i < 60; ++i)
+        textObj->content->name += "\u00e8";
+    doc.objects.AddTail(image);
+    doc.objects.AddTail(textObj);
+
+    // Written one byte per character; what the code page lacks becomes '?', and long names and
+    // faces are cut by characters (a face always keeps its terminator).
+    const auto bytes = Save(doc);
+    EXPECT_EQ(Field(bytes, 36 + 16, 48),
+              std::string("Caf\xe9 \x80\x85\x99\x9f\xff ??") + std::string(35, '\0'));
+    EXPECT_EQ(Field(bytes, 136 + 16, 48), std::string(48, '\xe8'));
+    const std::size_t record = static_cast<std::size_t>(bytes[136] | bytes[137] << 8);
+    EXPECT_EQ(Field(bytes, record + kFaceInRecord, 32), std::string("Fa\xe7"
+                                                                    "ade \xd1") +
+                                                            std::string(24, '\0'));
+    const std::size_t second = record + kFaceInRecord + 32 + 4 * 8 + 2 * 2 + 8;
+    EXPECT_EQ(Field(bytes, second, 32), std::string(31, '\xe9') + '\0');
+
+    CDocImage back;
+    ASSERT_TRUE(Load(back, bytes));
+    EXPECT_EQ(back.objects.At(0)->content->name, "Caf\u00e9 \u20ac\u2026\u2122\u0178\u00ff ??");
+    std::string e48;
+    for (int i = 0; i < 48; ++i)
+        e48 += "\u00e8";
+    EXPECT_EQ(back.objects.At(1)->content->name, e48);
+    auto* t = dynamic_cast<CTextObj*>(back.objects.At(1)->content->shape.Get());
+    ASSERT_TRUE(t);
+    ASSERT_EQ(t->runs.size(), 2u);
+    EXPECT_EQ(t->runs[0].face, "Fa\u00e7ade \u00d1");
+    EXPECT_EQ(t->runs[1].face.size(), 62u); // 31 characters of two bytes
+    EXPECT_TRUE(ValidUtf8(t->runs[1].face));
+    EXPECT_EQ(Save(back), bytes);
+
+    // The font engine gets the face as UTF-8, cut between characters to fit its 31 bytes.
+    const LOGFONTA font = t->runs[1].Font(true);
+    EXPECT_EQ(std::string(font.lfFaceName), t->runs[1].face.substr(0, 30));
+    EXPECT_EQ(std::string(t->runs[0].Font(true).lfFaceName), "Fa\u00e7ade \u00d1");
+
+    // Every byte of the upper half, as another system's file holds it, reads as its character
+    // and is written back unchanged.
+    for (int start : {0x80, 0xB0, 0xD0}) {
+        SCOPED_TRACE(start);
+        std::vector<BYTE> patched = bytes;
+        for (int i = 0; i < 48; ++i)
+            patched[36 + 16 + static_cast<std::size_t>(i)] = static_cast<BYTE>(start + i);
+        for (int i = 0; i < 31; ++i)
+            patched[record + kFaceInRecord + static_cast<std::size_t>(i)] = static_cast<BYTE>(start + 31 - i);
+        CDocImage other;
+        ASSERT_TRUE(Load(other, patched));
+        const std::string& name = other.objects.At(0)->content->name;
+        EXPECT_TRUE(ValidUtf8(name));
+        if (start == 0x80) {
+            EXPECT_EQ(name.substr(0, 3), "\u20ac"); // 0x80 the euro sign
+            EXPECT_EQ(name.substr(3, 2), "\u0081"); // undefined: kept as its control character
+            EXPECT_EQ(name.substr(5, 3), "\u201a"); // 0x82
+            EXPECT_EQ(name.substr(name.size() - 2), "\u00af");
+        }
+        if (start == 0xD0) {
+            EXPECT_EQ(name.substr(name.size() - 2), "\u00ff");
+        }
+        EXPECT_EQ(Save(other), patched);
+    }
+
+    // Clipboard blocks carry text records the same way.
+    std::vector<CClipItem> items(1);
+    items[0].content = back.objects.At(1)->content;
+    const std::vector<BYTE> block = WriteClipBlock(items);
+    const std::size_t payload = static_cast<std::size_t>(block[12] | block[13] << 8);
+    EXPECT_EQ(Field(block, payload + kFaceInRecord, 32), std::string("Fa\xe7"
+                                                                     "ade \xd1") +
+                                                             std::string(24, '\0'));
+    const auto pasted = ReadClipBlock(block, nullptr);
+    ASSERT_EQ(pasted.size(), 1u);
+    auto* pt = dynamic_cast<CTextObj*>(pasted[0].content->shape.Get());
+    ASSERT_TRUE(pt);
+    EXPECT_EQ(pt->runs[0].face, "Fa\u00e7ade \u00d1");
+    EXPECT_EQ(pt->runs[1].face, t->runs[1].face);
+}

@@ -192,6 +192,67 @@ TEST(TextRender, BaselineOffsetsMoveRunsDown) {
     EXPECT_EQ(right.bottom - left.bottom, 12);
 }
 
+namespace {
+long long TotalInk(const PackedDib& d) {
+    long long sum = 0;
+    for (int y = 0; y < d.Height(); ++y)
+        for (int x = 0; x < d.Width(); ++x)
+            sum += d.Pixel32(x, y)[3];
+    return sum;
+}
+} // namespace
+
+// Every glyph keeps all of its ink, whatever the sizes of the runs and however far its marks
+// reach: the text's raster holds as much ink as the same text between two large blank lines.
+TEST(TextRender, EveryGlyphKeepsItsInk) {
+    // Stacked marks above the first line and below the last; runs of three sizes; the integral
+    // and the double-struck letter come from another face than the run's.
+    std::vector<CTextRun> runs = {MakeRun(u"\u1ea4\u1ed6 Hello Zepho gjpqy", 12, true),
+                                  MakeRun(u"Second line gyp ", 24, false),
+                                  MakeRun(u"g\u0330\u0330\u0330\u0330y \u222b\u2124", 16)};
+    runs[1].bold = 1;
+    runs[2].face = "Liberation Sans";
+    for (double angle : {0.0, 30.0}) {
+        for (bool outlined : {false, true}) {
+            SCOPED_TRACE(testing::Message() << "angle " << angle << (outlined ? ", outlined" : ""));
+            for (CTextRun& r : runs)
+                r.outlined = outlined;
+            std::vector<CTextRun> padded = runs;
+            padded.back().lineEnd = 1;
+            padded.insert(padded.begin(), MakeRun(u" ", 72, true));
+            padded.push_back(MakeRun(u" ", 72));
+            long long ink[2] = {};
+            for (int i = 0; i < 2; ++i) {
+                Ref<CTextObj> t = Text(i ? padded : runs);
+                t->angle = angle;
+                const PackedDib d = t->Render();
+                ASSERT_TRUE(d);
+                if (i == 0) test::DumpPng("text_every_glyph", d);
+                ink[i] = TotalInk(d);
+            }
+            // Turned, the edges fall on other fractions of a pixel; that moves a few pixels' worth
+            // of coverage.
+            EXPECT_NEAR(static_cast<double>(ink[0]), static_cast<double>(ink[1]), angle ? 2 * 255.0 : 0.0);
+        }
+    }
+
+    // Text that fits its box keeps the box's canvas and its place, ink beyond the box grows the
+    // canvas on that side only: the margins count from the box's canvas.
+    Ref<CTextObj> plain = Text({MakeRun(u"Hello", 24, true), MakeRun(u"Second", 24)});
+    const PackedDib p = plain->Render();
+    ASSERT_TRUE(p);
+    int w, h;
+    RotatedSize(plain->width + 10, plain->height, 0, w, h);
+    EXPECT_GE(std::min({plain->marginLeft, plain->marginTop, plain->marginRight, plain->marginBottom}), 0);
+    EXPECT_EQ(plain->marginTop + p.Height() + plain->marginBottom, h);
+    Ref<CTextObj> deep = Text({MakeRun(u"Hello", 24, true), MakeRun(u"Second g\u0330\u0330\u0330", 24)});
+    const PackedDib q = deep->Render();
+    ASSERT_TRUE(q);
+    EXPECT_EQ(deep->marginTop, plain->marginTop);
+    EXPECT_LT(deep->marginBottom, 0);
+    EXPECT_EQ(deep->marginTop + q.Height() + deep->marginBottom, h);
+}
+
 TEST(TextRender, OutlineGrowsTheImage) {
     std::vector<CTextRun> runs = {MakeRun(u"Zepho ", 28), MakeRun(u"Image", 20, true),
                                   MakeRun(u"second line", 16)};

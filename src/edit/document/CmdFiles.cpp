@@ -20,7 +20,7 @@ bool CmdAddImageFiles(COrvaneDoc& doc, const std::vector<std::string>& paths, IU
             ShowCommandMessage(ui, Format(strings::kLoadFileFailed, path.c_str()), MsgIcon::Warning);
             break;
         }
-        if (!flags.nativeLoaded && !flags.layersLoaded) file->ShowFirstObjectOnly();
+        ShowBottomUnlessKept(*file, flags);
         for (const Ref<CDrawObj>& obj : file->objects) {
             obj->content->name = doc.NextObjectName(obj->content->kind);
             obj->content->selected = 1;

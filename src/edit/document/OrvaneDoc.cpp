@@ -3,6 +3,7 @@
 #include "model/AppSettings.h"
 #include "model/FileStrings.h"
 #include "model/ModelStrings.h"
+#include "model/ObjectNames.h"
 #include "platform/Format.h"
 #include "platform/Path.h"
 #include "raster/Dib.h"
@@ -14,35 +15,13 @@ namespace zepho {
 COrvaneDoc::COrvaneDoc() : image_(MakeRef<CDocImage>()), loader_(&OpenFile) {}
 COrvaneDoc::~COrvaneDoc() = default;
 
+// The document's counters are the model's default-name counters, in the same order.
+static_assert(int(COrvaneDoc::CounterImage) == int(zepho::CounterImage) &&
+              int(COrvaneDoc::CounterText) == int(zepho::CounterText) &&
+              int(COrvaneDoc::CounterCount) == int(zepho::CounterCount));
+
 std::string COrvaneDoc::NextObjectName(int kind) {
-    const char* fmt = nullptr;
-    int* counter = nullptr;
-    switch (kind) {
-    case KindImage:
-    case KindTransformedImage:
-        fmt = strings::kNameImage;
-        counter = &counters[CounterImage];
-        break;
-    case KindRectangle:
-        fmt = strings::kNameRectangle;
-        counter = &counters[CounterRectangle];
-        break;
-    case KindEllipse:
-        fmt = strings::kNameEllipse;
-        counter = &counters[CounterEllipse];
-        break;
-    case KindPolygon:
-        fmt = strings::kNamePolygon;
-        counter = &counters[CounterPolygon];
-        break;
-    case KindText:
-        fmt = strings::kNameText;
-        counter = &counters[CounterText];
-        break;
-    default:
-        return {};
-    }
-    return Format(fmt, (*counter)++);
+    return NextDefaultName(kind, counters);
 }
 
 void COrvaneDoc::RenameAllByKind() {
@@ -86,8 +65,7 @@ bool COrvaneDoc::OnOpenDocument(const std::string& path, IProgress* progress) {
         progress->SetPos(0);
     }
     if (ok) {
-        if (!lastLoad.nativeLoaded) RenameAllByKind();
-        if (!lastLoad.nativeLoaded && !lastLoad.layersLoaded) image_->ShowFirstObjectOnly();
+        FinishOpen(*image_, lastLoad, [this](int kind) { return NextObjectName(kind); });
         NotifyObjectsChanged();
         NotifyDefaultMode();
     }

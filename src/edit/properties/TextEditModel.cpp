@@ -4,6 +4,7 @@
 #include "edit/undo/UndoObjects.h"
 #include "model/AppSettings.h"
 #include "model/ModelStrings.h"
+#include "platform/AnsiText.h"
 #include "platform/ByteStream.h"
 
 #include <algorithm>
@@ -36,7 +37,7 @@ void CTextEditValues::Normalise() {
     std::vector<CTextRun> out;
     out.reserve(runs.size());
     for (CTextRun& r : runs) {
-        if (r.face.size() > static_cast<std::size_t>(kFaceLimit)) r.face.resize(kFaceLimit);
+        r.face = CutUtf8(r.face, kFaceLimit);
         r.size = std::max(r.size, 1);
         r.bold = r.bold ? 1 : 0;
         r.italic = r.italic ? 1 : 0;

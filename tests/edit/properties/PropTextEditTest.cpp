@@ -79,7 +79,9 @@ TEST(PropTextEdit, NormaliseMergesRunsOfOneFormatAndHoldsRanges) {
     CTextRun a = TextRun(u"ab"), b = TextRun(u"cd", 1), c = TextRun(u"ef");
     c.baselineOffset = 500;
     c.spacing = -3;
-    c.face = std::string(40, 'f');
+    c.face.clear();
+    for (int i = 0; i < 40; ++i)
+        c.face += "\u00e9"; // cut by characters, not inside one
     v.runs = {a, b, c};
     v.lineSpacing = 400;
     v.alignment = 3;
@@ -89,7 +91,8 @@ TEST(PropTextEdit, NormaliseMergesRunsOfOneFormatAndHoldsRanges) {
     EXPECT_EQ(v.runs[0].lineEnd, 1);
     EXPECT_EQ(v.runs[1].baselineOffset, 100);
     EXPECT_EQ(v.runs[1].spacing, 0);
-    EXPECT_EQ(v.runs[1].face.size(), 31u);
+    EXPECT_EQ(v.runs[1].face.size(), 62u);
+    EXPECT_EQ(v.runs[1].face.substr(60), "\u00e9");
     EXPECT_EQ(v.lineSpacing, 100);
     EXPECT_EQ(v.alignment, CTextObj::kAlignLeft);
 
