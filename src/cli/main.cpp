@@ -101,10 +101,10 @@ bool WriteText(const std::string& path, const std::string& text, FileWriter::Syn
     return out.IsOpen() && out.Write(text.data(), text.size()) && out.Commit(sync);
 }
 
-int Info(const std::string& file, const OpenOptions& options, bool json) {
+int Info(const std::string& file, bool json) {
     CDocImage doc;
     std::string format, why;
-    if (!Load(file, options, doc, format, why)) return Fail(file, why);
+    if (!Load(file, doc, format, why)) return Fail(file, why);
     if (json) {
         cli::JsonWriter j;
         cli::DescribeDocument(doc, format, j);
@@ -116,10 +116,10 @@ int Info(const std::string& file, const OpenOptions& options, bool json) {
     return 0;
 }
 
-int Objects(const std::string& file, const std::string& outDir, const OpenOptions& options) {
+int Objects(const std::string& file, const std::string& outDir) {
     CDocImage doc;
     std::string format, why;
-    if (!Load(file, options, doc, format, why)) return Fail(file, why);
+    if (!Load(file, doc, format, why)) return Fail(file, why);
     if (!MakeDir(outDir)) return Fail(outDir, "cannot create the folder");
     cli::JsonWriter j;
     j.BeginObject().Field("width", doc.width).Field("height", doc.height).Field("delay", int(doc.delay));
@@ -148,10 +148,10 @@ int Objects(const std::string& file, const std::string& outDir, const OpenOption
     return 0;
 }
 
-int Flatten(const std::string& file, const std::string& out, const OpenOptions& options) {
+int Flatten(const std::string& file, const std::string& out) {
     CDocImage doc;
     std::string format, why;
-    if (!Load(file, options, doc, format, why)) return Fail(file, why);
+    if (!Load(file, doc, format, why)) return Fail(file, why);
     if (doc.width <= 0 || doc.height <= 0) return Fail(file, "the canvas is empty");
     TerminalProgress progress;
     progress.SetText("Saving file " + BaseName(out));

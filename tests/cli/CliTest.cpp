@@ -457,6 +457,8 @@ std::string FreshDir(const std::string& name) {
     return dir;
 }
 
+} // namespace
+
 #include "codecs/GifCodec.h"
 #include "codecs/PsdCodec.h"
 #include "support/AviWriter.h"
