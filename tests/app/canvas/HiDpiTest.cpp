@@ -2,12 +2,15 @@
 // second pass under QT_SCALE_FACTOR=2 (see tests/CMakeLists.txt); at ratio 1 they are skipped.
 #include "app/canvas/CanvasView.h"
 #include "app/mainwindow/Icons.h"
+#include "app/panels/ObjectsPanel.h"
 #include "edit/document/OrvaneDoc.h"
 #include "model/AppSettings.h"
 #include "raster/Dib.h"
+#include "support/ScriptedUiHost.h"
 
 #include <QApplication>
 #include <QImage>
+#include <QListWidget>
 #include <QPixmap>
 #include <gtest/gtest.h>
 
@@ -67,4 +70,40 @@ TEST(HiDpi, CanvasPixelsAreTwoByTwoDevicePixelsAndIconsAreDrawnAtTheRatio) {
     const QImage small = ToolIcon(ToolIconId{}).pixmap(QSize(24, 24), 1.0).toImage();
     ASSERT_EQ(small.width(), 24);
     EXPECT_NE(big, small.scaled(48, 48)) << "a picture of its own at each ratio";
+}
+
+TEST(HiDpi, ObjectThumbnailsAreDrawnAtDeviceResolution) {
+    if (TestApp().devicePixelRatio() < 2) GTEST_SKIP() << "needs QT_SCALE_FACTOR=2";
+    CAppSettings settings;
+    test::ScriptedUiHost ui;
+    COrvaneDoc doc;
+    doc.SetSettings(&settings);
+    ASSERT_TRUE(doc.CreateNewImage(48, 48, true, RGB(255, 255, 255)));
+    doc.Image().DeselectAll();
+    // A one-pixel checker as large as the thumbnail's side in window pixels: at ratio 2 the
+    // thumbnail has room for every pixel.
+    PackedDib raster = CreateSolidDIB(48, 48, RGB(255, 255, 255), 255);
+    for (int y = 0; y < 48; ++y)
+        for (int x = 0; x < 48; ++x)
+            if ((x + y) & 1) {
+                BYTE* p = raster.Pixel32(x, y);
+                p[0] = p[1] = p[2] = 0;
+            }
+    doc.Image().objects.Head()->content->SetRaster(std::move(raster));
+    IUiHost* host = &ui;
+    ObjectsPanel panel{settings, host};
+    panel.resize(400, 300);
+    panel.show();
+    panel.SetDocument(&doc);
+    ASSERT_EQ(panel.RowHeight() - 4, 48);
+    QApplication::processEvents();
+    const QImage shot = panel.list->viewport()->grab().toImage();
+    const QRect r = panel.list->visualItemRect(panel.list->item(0));
+    ASSERT_EQ(panel.list->count(), 1);
+    const QPoint at = 2 * (r.topLeft() + QPoint(2, 2));
+    // Inside the thumbnail's frame: neighbouring device pixels alternate.
+    for (int y = 4; y < 12; ++y)
+        for (int x = 4; x < 12; ++x)
+            ASSERT_NE(shot.pixelColor(at + QPoint(x, y)), shot.pixelColor(at + QPoint(x + 1, y)))
+                << x << "," << y;
 }
