@@ -36,9 +36,11 @@ CaptureController::CaptureController(QMainWindow* main, CAppSettings& settings,
                                                      // gesture or a dialog: wait for its end.
                                                      DeliverWhenIdle(outcome, std::move(picture));
                                                  })),
-      callbacks_(std::move(callbacks)), model_(nullptr, *this, settings_, portal_.get()) {
-    // The portal puts its dialogs over this window.
-    if (QGuiApplication::platformName() == QLatin1String("xcb"))
+      callbacks_(std::move(callbacks)), model_(nullptr, *this, settings_, portal_.get()) {}
+
+void CaptureController::TellPortalTheParent() {
+    // The portal puts its dialogs over this window; it knows X11 windows by their number.
+    if (portal_ && QGuiApplication::platformName() == QLatin1String("xcb") && main_->isVisible())
         portal_->SetParentWindow(QStringLiteral("x11:%1").arg(main_->winId(), 0, 16));
 }
 
@@ -104,11 +106,13 @@ void CaptureController::UpdateActions() {
 }
 
 void CaptureController::FullScreen() {
+    TellPortalTheParent();
     model_.FullScreen();
     UpdateActions();
 }
 
 void CaptureController::WindowOrControl() {
+    TellPortalTheParent();
     model_.WindowOrControl();
     UpdateActions();
 }

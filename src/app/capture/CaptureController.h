@@ -79,6 +79,7 @@ public:
 private:
     QTimer* TimerFor(int id);
     void DeliverWhenIdle(ScreenshotOutcome outcome, PackedDib picture);
+    void TellPortalTheParent();
 
     QMainWindow* main_;
     CAppSettings& settings_;
