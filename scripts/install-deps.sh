@@ -13,6 +13,8 @@ PACKAGES=(
   fonts-dejavu-core fonts-liberation2
   # shell
   qt6-base-dev libxcb1-dev libxcb-shape0-dev libxcb-xfixes0-dev xvfb xauth
+  # the desktop portal tests run a private session bus
+  dbus-daemon
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev valgrind libgif-dev
   # an independent reader of every file our writers make

@@ -194,11 +194,17 @@ void CanvasView::ToolChanged(int tool) {
 
 void CanvasView::paintEvent(QPaintEvent* event) {
     const QRect area = event->rect();
-    PackedDib buffer = view_->Render(RECT{area.left(), area.top(), area.right() + 1, area.bottom() + 1});
+    // On a high-density screen the canvas is drawn at device pixels, so that it is sharp at
+    // actual size; a fractional ratio takes the nearest whole one and lets the painter scale.
+    const int scale = std::clamp(qRound(viewport()->devicePixelRatioF()), 1, 4);
+    PackedDib buffer =
+        view_->Render(RECT{area.left(), area.top(), area.right() + 1, area.bottom() + 1}, scale);
     QPainter painter(viewport());
-    if (buffer)
-        painter.drawImage(area.topLeft(), ToQImage(buffer));
-    else
+    if (buffer) {
+        QImage image = ToQImage(buffer);
+        image.setDevicePixelRatio(scale);
+        painter.drawImage(area.topLeft(), image);
+    } else
         painter.fillRect(area, palette().window());
     if (!playImage_.isNull()) {
         const RECT r = view_->LogicalToClient(view_->CanvasRect());

@@ -27,6 +27,23 @@ CaptureController::CaptureController(QMainWindow* main, CAppSettings& settings,
     : QObject(main), main_(main), settings_(settings), sys_(std::move(sys)), callbacks_(std::move(callbacks)),
       model_(sys_.get(), *this, settings_) {}
 
+CaptureController::CaptureController(QMainWindow* main, CAppSettings& settings,
+                                     const QDBusConnection& portalBus, Callbacks callbacks)
+    : QObject(main), main_(main), settings_(settings),
+      portal_(std::make_unique<PortalScreenshot>(portalBus,
+                                                 [this](ScreenshotOutcome outcome, PackedDib picture) {
+                                                     // The answer may come in the middle of a
+                                                     // gesture or a dialog: wait for its end.
+                                                     DeliverWhenIdle(outcome, std::move(picture));
+                                                 })),
+      callbacks_(std::move(callbacks)), model_(nullptr, *this, settings_, portal_.get()) {}
+
+void CaptureController::TellPortalTheParent() {
+    // The portal puts its dialogs over this window; it knows X11 windows by their number.
+    if (portal_ && QGuiApplication::platformName() == QLatin1String("xcb") && main_->isVisible())
+        portal_->SetParentWindow(QStringLiteral("x11:%1").arg(main_->winId(), 0, 16));
+}
+
 CaptureController::~CaptureController() {
     delete picker_.data();
 }
@@ -44,6 +61,31 @@ std::unique_ptr<IWindowSystem> CaptureController::SystemOfThisDisplay() {
     auto sys = std::make_unique<X11WindowSystem>(x11->connection(), screen);
     if (!sys->IsValid()) return nullptr;
     return sys;
+}
+
+bool CaptureController::OnWaylandSession() {
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) return true;
+    // Under XWayland the X server shows only the other X programs: the portal sees everything.
+    return QGuiApplication::platformName() == QLatin1String("xcb") &&
+           qEnvironmentVariable("XDG_SESSION_TYPE") == QLatin1String("wayland");
+}
+
+CaptureController* CaptureController::ForThisSession(QMainWindow* main, CAppSettings& settings,
+                                                     Callbacks callbacks) {
+    if (OnWaylandSession())
+        return new CaptureController(main, settings, QDBusConnection::sessionBus(), std::move(callbacks));
+    return new CaptureController(main, settings, SystemOfThisDisplay(), std::move(callbacks));
+}
+
+void CaptureController::DeliverWhenIdle(ScreenshotOutcome outcome, PackedDib picture) {
+    if (callbacks_.busy && callbacks_.busy()) {
+        auto held = std::make_shared<PackedDib>(std::move(picture));
+        QTimer::singleShot(kBusyRetryMs, this,
+                           [this, outcome, held] { DeliverWhenIdle(outcome, std::move(*held)); });
+        return;
+    }
+    model_.OnScreenshot(outcome, std::move(picture));
+    UpdateActions();
 }
 
 void CaptureController::SetActions(QAction* fullScreen, QAction* window) {
@@ -64,11 +106,13 @@ void CaptureController::UpdateActions() {
 }
 
 void CaptureController::FullScreen() {
+    TellPortalTheParent();
     model_.FullScreen();
     UpdateActions();
 }
 
 void CaptureController::WindowOrControl() {
+    TellPortalTheParent();
     model_.WindowOrControl();
     UpdateActions();
 }
@@ -165,6 +209,14 @@ void CaptureController::OpenDocument(std::shared_ptr<COrvaneDoc> doc) {
 
 void CaptureController::ReportCaptureFailed() {
     if (callbacks_.ui) callbacks_.ui().MessageBox(capture::kFailed, kAppTitle, MsgIcon::Warning);
+}
+
+void CaptureController::ReportServiceMissing() {
+    if (callbacks_.ui) callbacks_.ui().MessageBox(capture::kNoPortal, kAppTitle, MsgIcon::Warning);
+}
+
+void CaptureController::ReportCaptureCancelled() {
+    if (callbacks_.ui) callbacks_.ui().MessageBox(capture::kCancelled, kAppTitle, MsgIcon::Information);
 }
 
 } // namespace zepho

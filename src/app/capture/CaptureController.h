@@ -6,6 +6,7 @@
 #include "platform/Services.h"
 
 #include "app/capture/CapturePicker.h"
+#include "app/capture/PortalScreenshot.h"
 #include <QObject>
 #include <QPointer>
 
@@ -33,10 +34,19 @@ public:
     // sys null: capture is not available on this display.
     CaptureController(QMainWindow* main, CAppSettings& settings, std::unique_ptr<IWindowSystem> sys,
                       Callbacks callbacks);
+    // Captures through the desktop portal on this bus instead of reading the screen itself.
+    CaptureController(QMainWindow* main, CAppSettings& settings, const QDBusConnection& portalBus,
+                      Callbacks callbacks);
     ~CaptureController() override;
 
     // The X11 display's window system when the application runs on one, else null.
     static std::unique_ptr<IWindowSystem> SystemOfThisDisplay();
+    // True on a Wayland session, where only the desktop portal may read the screen.
+    static bool OnWaylandSession();
+    // The controller this session calls for: X11, the portal, or none at all.
+    static CaptureController* ForThisSession(QMainWindow* main, CAppSettings& settings, Callbacks callbacks);
+
+    PortalScreenshot* Portal() const { return portal_.get(); }
 
     CCaptureModel& Model() { return model_; }
     bool Available() const { return model_.Available(); }
@@ -63,13 +73,18 @@ public:
     COrvaneDoc* ActiveDocument() override;
     void OpenDocument(std::shared_ptr<COrvaneDoc> doc) override;
     void ReportCaptureFailed() override;
+    void ReportServiceMissing() override;
+    void ReportCaptureCancelled() override;
 
 private:
     QTimer* TimerFor(int id);
+    void DeliverWhenIdle(ScreenshotOutcome outcome, PackedDib picture);
+    void TellPortalTheParent();
 
     QMainWindow* main_;
     CAppSettings& settings_;
     std::unique_ptr<IWindowSystem> sys_;
+    std::unique_ptr<PortalScreenshot> portal_;
     Callbacks callbacks_;
     CCaptureModel model_;
     std::map<int, QTimer*> timers_;

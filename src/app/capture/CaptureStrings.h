@@ -12,6 +12,9 @@ inline constexpr const char kWindowTip[] = "Capture a window or control picked w
 inline constexpr const char kSettingsTip[] = "Change the capture settings";
 inline constexpr const char kNeedsX11[] = "Screen capture needs an X11 display";
 inline constexpr const char kFailed[] = "The screen could not be captured.";
+inline constexpr const char kNoPortal[] =
+    "Screen capture on Wayland needs the desktop portal (xdg-desktop-portal), which is not running.";
+inline constexpr const char kCancelled[] = "The screen capture was cancelled.";
 
 // Capture Settings dialog.
 inline constexpr const char kSettingsTitle[] = "Capture Settings";

@@ -10,14 +10,21 @@ namespace {
 
 constexpr int kSize = 24;
 
+// Drawn once per device pixel ratio, so that the icon stays sharp on high-density screens.
 template <class Draw> QIcon Drawn(Draw draw) {
-    QPixmap pm(kSize, kSize);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(QPen(QColor(40, 40, 40), 1.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    draw(p);
-    return QIcon(pm);
+    QIcon icon;
+    for (int ratio = 1; ratio <= 3; ++ratio) {
+        QPixmap pm(kSize * ratio, kSize * ratio);
+        pm.setDevicePixelRatio(ratio);
+        pm.fill(Qt::transparent);
+        QPainter p(&pm);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(QPen(QColor(40, 40, 40), 1.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        draw(p);
+        p.end();
+        icon.addPixmap(pm);
+    }
+    return icon;
 }
 
 QPen Dashed() {

@@ -32,8 +32,7 @@ void MainWindow::BuildCaptureMenu() {
         QWidget* modal = QApplication::activeModalWidget();
         return busy_ || GestureInProgress() || (modal && modal != this) || QApplication::activePopupWidget();
     };
-    capture_ = new CaptureController(this, app_.Settings(), CaptureController::SystemOfThisDisplay(),
-                                     std::move(callbacks));
+    capture_ = CaptureController::ForThisSession(this, app_.Settings(), std::move(callbacks));
 
     QMenu* m = menuBar()->addMenu(capture::kMenu);
     QAction* full = m->addAction(capture::kFullScreen, capture_, &CaptureController::FullScreen);

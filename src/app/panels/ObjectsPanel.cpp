@@ -31,8 +31,9 @@ namespace {
 constexpr int kHotSize = 20;
 const char* const kSizeNames[] = {"32 x 32", "48 x 48", "64 x 64", "80 x 80", "96 x 96", "128 x 128"};
 
-// A thumbnail of the object and its shadow, fitted into a square over a light checkerboard.
-QImage Thumbnail(const CDrawObj& obj, int side) {
+// The pixels of a thumbnail of the object and its shadow, fitted into a square of side device
+// pixels over a light checkerboard.
+QImage ThumbnailPixels(const CDrawObj& obj, int side) {
     PackedDib thumb = CreateSolidDIB(side, side, RGB(255, 255, 255), 255);
     if (!thumb || !obj.content || !obj.content->raster) return ToQImage(thumb);
     DrawCheckerboard(thumb, RGB(255, 255, 255), RGB(212, 212, 212), 0, 0);
@@ -41,6 +42,13 @@ QImage Thumbnail(const CDrawObj& obj, int side) {
     const int scale = std::max(1, static_cast<int>(32768LL * side / extent));
     DrawObjectThumbnail(obj, thumb, std::min(scale, 32768));
     return ToQImage(thumb);
+}
+
+// The thumbnail for a screen of `ratio` device pixels per window pixel.
+QImage Thumbnail(const CDrawObj& obj, int side, int ratio) {
+    QImage image = ThumbnailPixels(obj, side * ratio);
+    image.setDevicePixelRatio(ratio);
+    return image;
 }
 
 QPixmap HotSpotIcon(ObjectsPanel::HotSpot which, bool on) {
@@ -91,7 +99,8 @@ public:
         const bool selected = option.state & QStyle::State_Selected;
         p->fillRect(r, selected ? option.palette.highlight() : option.palette.base());
         const int h = panel_->RowHeight(), side = h - 4;
-        p->drawImage(QPoint(r.left() + 2, r.top() + 2), Thumbnail(obj, side));
+        const int ratio = std::clamp(qRound(p->device()->devicePixelRatioF()), 1, 4);
+        p->drawImage(QPoint(r.left() + 2, r.top() + 2), Thumbnail(obj, side, ratio));
         p->setPen(QColor(120, 120, 120));
         p->drawRect(QRect(r.left() + 2, r.top() + 2, side - 1, side - 1));
         const int hotTop = r.top() + (h - kHotSize) / 2;

@@ -29,25 +29,33 @@ QCheckBox* BoundCheck(const QString& text, int* setting) {
 }
 
 QIcon LineIcon(bool straight, bool round, bool capIcon) {
-    QPixmap pm(24, 24);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    if (capIcon) {
-        p.setPen(QPen(QColor(40, 40, 40), 9, Qt::SolidLine, round ? Qt::RoundCap : Qt::SquareCap));
-        p.drawLine(6, 12, 18, 12);
-    } else {
-        p.setPen(QPen(QColor(40, 40, 40), 2, Qt::SolidLine, Qt::RoundCap));
-        if (straight) {
-            p.drawLine(4, 19, 20, 5);
-        } else {
-            QPainterPath path;
-            path.moveTo(3, 16);
-            path.cubicTo(8, 2, 14, 24, 21, 7);
-            p.drawPath(path);
+    // One picture per device pixel ratio, sharp on high-density screens.
+    QIcon icon;
+    for (int ratio = 1; ratio <= 3; ++ratio) {
+        QPixmap pm(24 * ratio, 24 * ratio);
+        pm.setDevicePixelRatio(ratio);
+        pm.fill(Qt::transparent);
+        {
+            QPainter p(&pm);
+            p.setRenderHint(QPainter::Antialiasing);
+            if (capIcon) {
+                p.setPen(QPen(QColor(40, 40, 40), 9, Qt::SolidLine, round ? Qt::RoundCap : Qt::SquareCap));
+                p.drawLine(6, 12, 18, 12);
+            } else {
+                p.setPen(QPen(QColor(40, 40, 40), 2, Qt::SolidLine, Qt::RoundCap));
+                if (straight) {
+                    p.drawLine(4, 19, 20, 5);
+                } else {
+                    QPainterPath path;
+                    path.moveTo(3, 16);
+                    path.cubicTo(8, 2, 14, 24, 21, 7);
+                    p.drawPath(path);
+                }
+            }
         }
+        icon.addPixmap(pm);
     }
-    return QIcon(pm);
+    return icon;
 }
 
 // A fill style button drawn by the same code that paints shapes.

@@ -18,52 +18,63 @@ namespace {
 // Small pictures for the layout buttons: stacked squares for the order commands, a bar and a
 // box for the alignments.
 QIcon LayoutIcon(int which) {
-    QPixmap pm(22, 22);
-    pm.fill(Qt::transparent);
-    QPainter p(&pm);
-    p.setRenderHint(QPainter::Antialiasing);
-    const QColor dark(40, 40, 40), front(90, 140, 230), back(200, 200, 200);
-    auto box = [&](QRectF r, QColor c) {
-        p.setPen(dark);
-        p.setBrush(c);
-        p.drawRect(r);
-    };
-    switch (which) {
-    case 0: // forward
-        box({3, 3, 11, 11}, back), box({8, 8, 11, 11}, front);
-        break;
-    case 1: // backward
-        box({8, 8, 11, 11}, front), box({3, 3, 11, 11}, back);
-        break;
-    case 2: // to front
-        box({2, 2, 8, 8}, back), box({12, 12, 8, 8}, back), box({6, 6, 10, 10}, front);
-        break;
-    case 3: // to back
-        box({6, 6, 10, 10}, front), box({2, 2, 8, 8}, back), box({12, 12, 8, 8}, back);
-        break;
-    case 4: // centre vertically
-        p.setPen(dark), p.drawLine(1, 11, 21, 11), box({7, 5, 8, 12}, front);
-        break;
-    case 5: // centre horizontally
-        p.setPen(dark), p.drawLine(11, 1, 11, 21), box({5, 7, 12, 8}, front);
-        break;
-    case 6: // centre both
-        p.setPen(dark), p.drawLine(11, 1, 11, 21), p.drawLine(1, 11, 21, 11), box({7, 7, 8, 8}, front);
-        break;
-    case 7: // top
-        p.setPen(dark), p.drawLine(1, 2, 21, 2), box({4, 3, 6, 14}, front), box({12, 3, 6, 8}, front);
-        break;
-    case 8: // right
-        p.setPen(dark), p.drawLine(20, 1, 20, 21), box({6, 4, 14, 6}, front), box({12, 12, 8, 6}, front);
-        break;
-    case 9: // left
-        p.setPen(dark), p.drawLine(2, 1, 2, 21), box({3, 4, 14, 6}, front), box({3, 12, 8, 6}, front);
-        break;
-    default: // bottom
-        p.setPen(dark), p.drawLine(1, 20, 21, 20), box({4, 6, 6, 14}, front), box({12, 12, 6, 8}, front);
-        break;
+    // One picture per device pixel ratio, sharp on high-density screens.
+    QIcon icon;
+    for (int ratio = 1; ratio <= 3; ++ratio) {
+        QPixmap pm(22 * ratio, 22 * ratio);
+        pm.setDevicePixelRatio(ratio);
+        pm.fill(Qt::transparent);
+        {
+            QPainter p(&pm);
+            p.setRenderHint(QPainter::Antialiasing);
+            const QColor dark(40, 40, 40), front(90, 140, 230), back(200, 200, 200);
+            auto box = [&](QRectF r, QColor c) {
+                p.setPen(dark);
+                p.setBrush(c);
+                p.drawRect(r);
+            };
+            switch (which) {
+            case 0: // forward
+                box({3, 3, 11, 11}, back), box({8, 8, 11, 11}, front);
+                break;
+            case 1: // backward
+                box({8, 8, 11, 11}, front), box({3, 3, 11, 11}, back);
+                break;
+            case 2: // to front
+                box({2, 2, 8, 8}, back), box({12, 12, 8, 8}, back), box({6, 6, 10, 10}, front);
+                break;
+            case 3: // to back
+                box({6, 6, 10, 10}, front), box({2, 2, 8, 8}, back), box({12, 12, 8, 8}, back);
+                break;
+            case 4: // centre vertically
+                p.setPen(dark), p.drawLine(1, 11, 21, 11), box({7, 5, 8, 12}, front);
+                break;
+            case 5: // centre horizontally
+                p.setPen(dark), p.drawLine(11, 1, 11, 21), box({5, 7, 12, 8}, front);
+                break;
+            case 6: // centre both
+                p.setPen(dark), p.drawLine(11, 1, 11, 21), p.drawLine(1, 11, 21, 11),
+                    box({7, 7, 8, 8}, front);
+                break;
+            case 7: // top
+                p.setPen(dark), p.drawLine(1, 2, 21, 2), box({4, 3, 6, 14}, front), box({12, 3, 6, 8}, front);
+                break;
+            case 8: // right
+                p.setPen(dark), p.drawLine(20, 1, 20, 21), box({6, 4, 14, 6}, front),
+                    box({12, 12, 8, 6}, front);
+                break;
+            case 9: // left
+                p.setPen(dark), p.drawLine(2, 1, 2, 21), box({3, 4, 14, 6}, front), box({3, 12, 8, 6}, front);
+                break;
+            default: // bottom
+                p.setPen(dark), p.drawLine(1, 20, 21, 20), box({4, 6, 6, 14}, front),
+                    box({12, 12, 6, 8}, front);
+                break;
+            }
+        }
+        icon.addPixmap(pm);
     }
-    return QIcon(pm);
+    return icon;
 }
 
 } // namespace

@@ -199,6 +199,10 @@ std::shared_ptr<COrvaneDoc> NewCaptureDocument(PackedDib picture, BYTE alpha) {
 CCaptureModel::CCaptureModel(IWindowSystem* sys, ICaptureHost& host, const CAppSettings& settings)
     : sys_(sys), host_(host), settings_(settings) {}
 
+CCaptureModel::CCaptureModel(IWindowSystem* sys, ICaptureHost& host, const CAppSettings& settings,
+                             IScreenshotService* service)
+    : sys_(sys), service_(sys ? nullptr : service), host_(host), settings_(settings) {}
+
 int CCaptureModel::FullScreenDelay(const CAppSettings& s) {
     return s.HideMainWindow ? std::max(s.CaptureDelay, 200) : std::max(s.CaptureDelay, 0);
 }
@@ -207,9 +211,19 @@ int CCaptureModel::PickerDelay(const CAppSettings& s) {
     return std::max(s.CaptureDelay, 100);
 }
 
+bool CCaptureModel::Begin(State pending) {
+    if (!Available() || state_ != Idle) return false;
+    // Better said now than after hiding the window and waiting.
+    if (!sys_ && !service_->Ready()) {
+        host_.ReportServiceMissing();
+        return false;
+    }
+    state_ = pending;
+    return true;
+}
+
 void CCaptureModel::FullScreen() {
-    if (!sys_ || state_ != Idle) return;
-    state_ = FullScreenPending;
+    if (!Begin(FullScreenPending)) return;
     hidMain_ = settings_.HideMainWindow != 0;
     // Waiting on a timer rather than blocking keeps the main window painting, so that it is
     // shown as it is when it stays in the picture.
@@ -218,8 +232,7 @@ void CCaptureModel::FullScreen() {
 }
 
 void CCaptureModel::WindowOrControl() {
-    if (!sys_ || state_ != Idle) return;
-    state_ = WindowPending;
+    if (!Begin(WindowPending)) return;
     hidMain_ = settings_.HideMainWindow != 0;
     if (hidMain_)
         host_.HideMainWindow();
@@ -236,7 +249,15 @@ void CCaptureModel::Finish(bool showMain) {
 
 void CCaptureModel::OnTimer(int id) {
     host_.StopTimer(id);
-    if (id == kTimerCapture && state_ == FullScreenPending) {
+    if (id == kTimerCapture && !sys_ && (state_ == FullScreenPending || state_ == WindowPending)) {
+        // The service shows its own choice of window or area, so Window or Control asks it to.
+        const bool interactive = state_ == WindowPending;
+        state_ = AwaitingScreenshot;
+        if (!service_->RequestScreenshot(interactive)) {
+            Finish(hidMain_);
+            host_.ReportServiceMissing();
+        }
+    } else if (id == kTimerCapture && state_ == FullScreenPending) {
         PackedDib pic = ScreenPicture(*sys_, settings_.IncludeCursor != 0);
         const bool ok = static_cast<bool>(pic);
         if (ok) Deliver(std::move(pic), 255);
@@ -276,6 +297,17 @@ void CCaptureModel::OnPickerCancelled() {
     host_.StopTimer(kTimerCapture);
     host_.ClosePicker();
     Finish(hidMain_);
+}
+
+void CCaptureModel::OnScreenshot(ScreenshotOutcome outcome, PackedDib picture) {
+    if (state_ != AwaitingScreenshot) return;
+    const bool ok = outcome == ScreenshotOutcome::Taken && picture.Is32();
+    if (ok) Deliver(std::move(picture), 255);
+    Finish(hidMain_);
+    if (outcome == ScreenshotOutcome::Cancelled)
+        host_.ReportCaptureCancelled();
+    else if (!ok)
+        host_.ReportCaptureFailed();
 }
 
 void CCaptureModel::Deliver(PackedDib picture, BYTE alpha) {

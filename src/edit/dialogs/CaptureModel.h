@@ -90,6 +90,22 @@ bool InsertCapture(COrvaneDoc& doc, PackedDib picture, BYTE alpha);
 // null when there is no picture.
 std::shared_ptr<COrvaneDoc> NewCaptureDocument(PackedDib picture, BYTE alpha);
 
+// How a request to a screenshot service ended.
+enum class ScreenshotOutcome { Taken, Cancelled, Failed };
+
+// A screenshot service of the desktop that answers later, such as the portal of a Wayland
+// session: the compositor takes the picture and may let the user choose what it shows.
+class IScreenshotService {
+public:
+    virtual ~IScreenshotService() = default;
+    // False when the service is not running and cannot be started.
+    virtual bool Ready() = 0;
+    // Asks for the whole screen, or lets the user choose a screen, window or area (interactive).
+    // The answer comes later through CCaptureModel::OnScreenshot; false when the request could
+    // not be sent.
+    virtual bool RequestScreenshot(bool interactive) = 0;
+};
+
 // What the capture commands ask of the shell.
 class ICaptureHost {
 public:
@@ -113,12 +129,23 @@ public:
     virtual void OpenDocument(std::shared_ptr<COrvaneDoc> doc) = 0;
     // The screen or the window could not be read.
     virtual void ReportCaptureFailed() = 0;
+    // The screenshot service is not there.
+    virtual void ReportServiceMissing() = 0;
+    // The user dismissed the screenshot service's own dialog.
+    virtual void ReportCaptureCancelled() = 0;
 };
 
 // The capture commands as a state machine driven by the shell's menu, timers and picker.
 class CCaptureModel {
 public:
-    enum State { Idle = 0, FullScreenPending = 1, WindowPending = 2, WindowPicked = 4 };
+    // AwaitingScreenshot: a screenshot service has been asked and has not answered yet.
+    enum State {
+        Idle = 0,
+        FullScreenPending = 1,
+        WindowPending = 2,
+        WindowPicked = 4,
+        AwaitingScreenshot = 8
+    };
     static constexpr int kTimerCapture = 1001;
     static constexpr int kTimerPicked = 1002;
     // The pause between the click in the picker and the grab, so that the picker is gone.
@@ -126,9 +153,13 @@ public:
 
     // sys may be null (no supported windowing system): the commands then do nothing.
     CCaptureModel(IWindowSystem* sys, ICaptureHost& host, const CAppSettings& settings);
+    // Captures through a screenshot service instead (used when sys is null): the same delays and
+    // hiding, the service takes the picture, interactively for Window or Control.
+    CCaptureModel(IWindowSystem* sys, ICaptureHost& host, const CAppSettings& settings,
+                  IScreenshotService* service);
 
     State GetState() const { return state_; }
-    bool Available() const { return sys_ != nullptr; }
+    bool Available() const { return sys_ != nullptr || service_ != nullptr; }
     // The click point stored by the picker.
     POINT PickedPoint() const { return picked_; }
 
@@ -143,6 +174,8 @@ public:
     void OnPick(POINT screen);
     // The picker was dismissed without a pick.
     void OnPickerCancelled();
+    // The screenshot service answered; the picture is empty unless the outcome is Taken.
+    void OnScreenshot(ScreenshotOutcome outcome, PackedDib picture);
 
     // Where the picture goes: the active document or a new one.
     void Deliver(PackedDib picture, BYTE alpha);
@@ -150,8 +183,11 @@ public:
 private:
     // Back to idle with the main window as the settings want it.
     void Finish(bool showMain);
+    // Starts a command; false when there is nothing to capture with or a capture is running.
+    bool Begin(State pending);
 
     IWindowSystem* sys_;
+    IScreenshotService* service_ = nullptr;
     ICaptureHost& host_;
     const CAppSettings& settings_;
     State state_ = Idle;

@@ -31,6 +31,7 @@ DPoint Project(const DPoint& p, const DPoint& c, const DPoint& d) {
 struct Painter {
     PackedDib& dst;
     POINT origin;
+    int scale = 1;
 
     void Put(std::int64_t x, std::int64_t y, COLORREF c) {
         x -= origin.x;
@@ -80,21 +81,24 @@ struct Painter {
 
     // A square handle: black border, white inside.
     void Handle(std::int64_t cx, std::int64_t cy) {
-        for (int dy = -3; dy <= 3; ++dy)
-            for (int dx = -3; dx <= 3; ++dx) {
-                const bool edge = dx == -3 || dx == 3 || dy == -3 || dy == 3;
+        const int h = 3 * scale;
+        for (int dy = -h; dy <= h; ++dy)
+            for (int dx = -h; dx <= h; ++dx) {
+                const bool edge = dx == -h || dx == h || dy == -h || dy == h;
                 Put(cx + dx, cy + dy, edge ? RGB(0, 0, 0) : RGB(255, 255, 255));
             }
     }
 
     // A round knob: black ring, white inside.
     void Knob(std::int64_t cx, std::int64_t cy) {
-        for (int dy = -4; dy <= 4; ++dy)
-            for (int dx = -4; dx <= 4; ++dx) {
+        // Its size in window pixels.
+        const int r = 4 * scale, s2 = scale * scale;
+        for (int dy = -r; dy <= r; ++dy)
+            for (int dx = -r; dx <= r; ++dx) {
                 const int d = dx * dx + dy * dy;
-                if (d <= 9)
+                if (d <= 9 * s2)
                     Put(cx + dx, cy + dy, RGB(255, 255, 255));
-                else if (d <= 20)
+                else if (d <= 20 * s2)
                     Put(cx + dx, cy + dy, RGB(0, 0, 0));
             }
     }
@@ -147,11 +151,11 @@ double CTracker::Height() const {
     return Dist(pts_[2], pts_[4]);
 }
 
-DPoint CTracker::Knob(int zoom, POINT origin) const {
+DPoint CTracker::Knob(int zoom, POINT origin, int scale) const {
     const DPoint c = Center();
     const DPoint sc{ToScreenScale(c.x, zoom), ToScreenScale(c.y, zoom)};
     const DPoint s3{ToScreenScale(pts_[3].x, zoom), ToScreenScale(pts_[3].y, zoom)};
-    const double r = Dist(sc, s3) + kKnobGap;
+    const double r = Dist(sc, s3) + kKnobGap * scale;
     const double dy = std::sin(angle_) * r;
     return {origin.x + sc.x + std::cos(angle_) * r, origin.y + (flipped ? sc.y - dy : sc.y + dy)};
 }
@@ -206,20 +210,20 @@ int CTracker::HandleCursor(int handle) const {
     return kBins[std::clamp(static_cast<int>(deg / 45.0), 0, 3)];
 }
 
-void CTracker::Draw(PackedDib& dst, POINT dstOrigin, int zoom, POINT origin) const {
+void CTracker::Draw(PackedDib& dst, POINT dstOrigin, int zoom, POINT origin, int scale) const {
     if (!dst.Is32()) return;
     std::int64_t sx[kHandleCount + 1], sy[kHandleCount + 1];
     for (int i = 0; i <= kHandleCount; ++i) {
         const DPoint p = i < kHandleCount ? DPoint{origin.x + ToScreenScale(pts_[i].x, zoom),
                                                    origin.y + ToScreenScale(pts_[i].y, zoom)}
-                                          : Knob(zoom, origin);
+                                          : Knob(zoom, origin, std::max(scale, 1));
         if (!std::isfinite(p.x) || !std::isfinite(p.y) || std::fabs(p.x) > kDrawLimit ||
             std::fabs(p.y) > kDrawLimit)
             return;
         sx[i] = static_cast<std::int64_t>(std::floor(p.x + 0.5));
         sy[i] = static_cast<std::int64_t>(std::floor(p.y + 0.5));
     }
-    Painter paint{dst, dstOrigin};
+    Painter paint{dst, dstOrigin, std::max(scale, 1)};
     for (int i = 0; i < kHandleCount; i += 2) {
         const int j = (i + 2) % kHandleCount;
         paint.Line(sx[i], sy[i], sx[j], sy[j]);

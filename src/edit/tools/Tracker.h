@@ -35,7 +35,7 @@ public:
     double Height() const;
 
     // The knob in view (scroll) coordinates for the zoom and the canvas rectangle's origin.
-    DPoint Knob(int zoom, POINT canvasOrigin) const;
+    DPoint Knob(int zoom, POINT canvasOrigin, int scale = 1) const;
     bool HitKnob(POINT logical, int zoom, POINT canvasOrigin) const;
     // The first handle near the canvas point, or -1.
     int HitHandle(POINT canvas) const;
@@ -48,7 +48,9 @@ public:
 
     // Draws the outline, the handles and the knob into dst, whose top-left pixel lies at
     // dstOrigin in view coordinates.
-    void Draw(PackedDib& dst, POINT dstOrigin, int zoom, POINT canvasOrigin) const;
+    // scale: device pixels per window pixel; the handles keep their size in window pixels and the
+    // lines are one device pixel wide.
+    void Draw(PackedDib& dst, POINT dstOrigin, int zoom, POINT canvasOrigin, int scale = 1) const;
 
     // Orientation: the rectangle and the knob mirrored vertically about the centre.
     bool flipped = false;

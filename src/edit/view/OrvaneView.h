@@ -100,7 +100,12 @@ public:
     // Repaints a rectangle given in canvas pixels.
     void InvalidateCanvasRect(const RECT& canvas);
     // The window's pixels for a rectangle in client coordinates: a new 32-bit image of its size.
-    PackedDib Render(const RECT& client) const;
+    PackedDib Render(const RECT& client) const { return Render(client, 1); }
+    // The same on a screen of `scale` device pixels per window pixel (1 to 4): an image `scale`
+    // times as wide and high, the canvas drawn at device resolution and the outlines, handles and
+    // rubber bands one device pixel wide. A reduction the scale does not divide is drawn at
+    // window resolution and enlarged.
+    PackedDib Render(const RECT& client, int scale) const;
 
     // --- selection ----------------------------------------------------------------------------
     // The selection in canvas pixels; none when nothing is selected.
@@ -151,7 +156,9 @@ public:
     const CStrokeState& Stroke() const { return stroke_; }
     // The pixels of the gesture's rubber band (rectangle, ellipse, lasso path or straight
     // line) in scroll coordinates; empty when none is shown. Drawn inverted over the canvas.
-    Region RubberBand() const;
+    Region RubberBand() const { return RubberBand(1); }
+    // The same in device pixels of a screen of `scale` device pixels per window pixel.
+    Region RubberBand(int scale) const;
     // Repaints where the rubber band lies; tools call it before and after changing the drag.
     void InvalidateRubberBand();
     // Moves the rubber band's free end, repainting where it was and where it goes.
@@ -191,8 +198,11 @@ private:
 
     void InvalidateViewRect(const RECT& view);
     void RebuildOutline();
-    void DrawOutline(PackedDib& dst, POINT dstOrigin) const;
-    void DrawRubberBand(PackedDib& dst, POINT dstOrigin) const;
+    // The selection's border pixels at a zoom, relative to the canvas origin.
+    std::optional<Region> OutlineAt(int zoom) const;
+    // dstOrigin, canvas and zoom in device pixels of the scale.
+    void DrawOutline(PackedDib& dst, POINT dstOrigin, int scale, const RECT& canvas, int zoom) const;
+    void DrawRubberBand(PackedDib& dst, POINT dstOrigin, int scale) const;
     void AfterZoom();
 
     COrvaneDoc& doc_;
@@ -204,6 +214,9 @@ private:
 
     std::optional<Region> selection_;
     std::optional<Region> outline_;
+    // The outline at the device zoom of a high-density screen, made when first drawn.
+    mutable std::optional<Region> deviceOutline_;
+    mutable int deviceOutlineZoom_ = 0;
     int phase_ = 0;
     bool dragging_ = false;
     POINT dragOffset_{};

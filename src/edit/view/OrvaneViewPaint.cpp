@@ -56,12 +56,13 @@ void FillViewRect(PackedDib& dst, POINT origin, const RECT& r, COLORREF c) {
     }
 }
 
-// A three-dimensional rectangle: top and left sides in one colour, bottom and right in the other.
-void Draw3dRect(PackedDib& dst, POINT origin, const RECT& r, COLORREF topLeft, COLORREF bottomRight) {
-    FillViewRect(dst, origin, RECT{r.left, r.top, r.right - 1, r.top + 1}, topLeft);
-    FillViewRect(dst, origin, RECT{r.left, r.top, r.left + 1, r.bottom - 1}, topLeft);
-    FillViewRect(dst, origin, RECT{r.right - 1, r.top, r.right, r.bottom}, bottomRight);
-    FillViewRect(dst, origin, RECT{r.left, r.bottom - 1, r.right, r.bottom}, bottomRight);
+// A three-dimensional rectangle with sides t pixels wide: top and left sides in one colour,
+// bottom and right in the other.
+void Draw3dRect(PackedDib& dst, POINT origin, const RECT& r, COLORREF topLeft, COLORREF bottomRight, int t) {
+    FillViewRect(dst, origin, RECT{r.left, r.top, r.right - t, r.top + t}, topLeft);
+    FillViewRect(dst, origin, RECT{r.left, r.top, r.left + t, r.bottom - t}, topLeft);
+    FillViewRect(dst, origin, RECT{r.right - t, r.top, r.right, r.bottom}, bottomRight);
+    FillViewRect(dst, origin, RECT{r.left, r.bottom - t, r.right, r.bottom}, bottomRight);
 }
 
 // The pixels of a region that have a 4-neighbour outside it.
@@ -106,35 +107,87 @@ void AddLinePixels(std::vector<RECT>& out, POINT a, POINT b) {
     }
 }
 
+constexpr int kMaxScale = 4;
+
+// The zoom that draws the canvas at device resolution on a screen of `scale` device pixels per
+// window pixel; 0 when a reduction cannot be expressed as one.
+int DeviceZoom(int zoom, int scale) {
+    if (scale == 1) return zoom;
+    if (zoom >= 1) return zoom * scale;
+    const int n = -zoom;
+    if (n % scale != 0) return 0;
+    return n == scale ? 1 : -(n / scale);
+}
+
+RECT ScaledRect(const RECT& r, int scale) {
+    return {r.left * scale, r.top * scale, r.right * scale, r.bottom * scale};
+}
+
+// Each pixel becomes a square of scale x scale.
+PackedDib Enlarged(const PackedDib& src, int scale) {
+    if (!src) return {};
+    PackedDib out = PackedDib::Create(src.Width() * scale, src.Height() * scale, 32);
+    if (!out) return out;
+    for (int y = 0; y < out.Height(); ++y) {
+        auto* d = reinterpret_cast<std::uint32_t*>(out.Pixel32(0, y));
+        const BYTE* s = src.Pixel32(0, y / scale);
+        for (int x = 0; x < out.Width(); ++x)
+            std::memcpy(d + x, s + 4 * (x / scale), 4);
+    }
+    return out;
+}
+
+// The checkerboard with squares of `size` pixels, for screens of more than one device pixel per
+// window pixel (the squares keep their size in window pixels).
+void DrawLargeCheckerboard(PackedDib& dst, POINT offset, int size) {
+    for (int y = 0; y < dst.Height(); ++y) {
+        BYTE* p = dst.Pixel32(0, y);
+        const int row = (y + offset.y) / size;
+        for (int x = 0; x < dst.Width(); ++x, p += 4) {
+            const COLORREF c = (((x + offset.x) / size + row) & 1) == 0 ? kCheckWhite : kCheckGrey;
+            p[0] = GetBValue(c);
+            p[1] = GetGValue(c);
+            p[2] = GetRValue(c);
+        }
+    }
+}
+
 RECT NormalisedRect(POINT a, POINT b) {
     return {std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x), std::max(a.y, b.y)};
 }
 
 } // namespace
 
-PackedDib COrvaneView::Render(const RECT& client) const {
+PackedDib COrvaneView::Render(const RECT& client, int scale) const {
     if (client.IsEmpty()) return {};
+    scale = std::clamp(scale, 1, kMaxScale);
+    const int zoom = DeviceZoom(zoom_, scale);
+    if (zoom == 0) return Enlarged(Render(client, 1), scale);
     const COLORREF face = host_ ? host_->FaceColour() : RGB(240, 240, 240);
-    PackedDib buf = CreateSolidDIB(client.Width(), client.Height(), face, 255);
+    PackedDib buf = CreateSolidDIB(client.Width() * scale, client.Height() * scale, face, 255);
     if (!buf) return buf;
-    const POINT tl = ClientToLogical(POINT{client.left, client.top});
-    const RECT area{tl.x, tl.y, tl.x + client.Width(), tl.y + client.Height()};
+    const POINT tl0 = ClientToLogical(POINT{client.left, client.top});
+    const POINT tl{tl0.x * scale, tl0.y * scale};
+    const RECT area{tl.x, tl.y, tl.x + buf.Width(), tl.y + buf.Height()};
+    const RECT canvas = ScaledRect(canvasRect_, scale);
 
     // The sunken edge: two nested rectangles, dark above and left, light below and right.
     const int r = GetRValue(face), g = GetGValue(face), b = GetBValue(face);
     const COLORREF dark = RGB(Clamp255(r - 82), Clamp255(g - 85), Clamp255(b - 82));
     const COLORREF light = RGB(Clamp255(r + 82), Clamp255(g + 85), Clamp255(b + 82));
-    const RECT edge = InflateRectBy(canvasRect_, 2);
-    Draw3dRect(buf, tl, edge, dark, light);
-    Draw3dRect(buf, tl, InflateRectBy(edge, -1), dark, light);
+    for (int ring = 2; ring > 0; --ring)
+        Draw3dRect(buf, tl, InflateRectBy(canvas, ring * scale), dark, light, scale);
 
-    const RECT under = IntersectRects(area, canvasRect_);
+    const RECT under = IntersectRects(area, canvas);
     if (!under.IsEmpty()) {
         PackedDib board = CreateSolidDIB(under.Width(), under.Height(), 0, 255);
         if (!board) return buf;
         // The canvas origin is the board's origin, so the squares stay put while scrolling.
-        const POINT at{under.left - canvasRect_.left, under.top - canvasRect_.top};
-        DrawCheckerboard(board, kCheckWhite, kCheckGrey, at.x, at.y);
+        const POINT at{under.left - canvas.left, under.top - canvas.top};
+        if (scale == 1)
+            DrawCheckerboard(board, kCheckWhite, kCheckGrey, at.x, at.y);
+        else
+            DrawLargeCheckerboard(board, at, 8 * scale);
         zepho::FloatingImage fl;
         if (floating_) {
             fl.image = &floating_;
@@ -142,7 +195,7 @@ PackedDib COrvaneView::Render(const RECT& client) const {
             fl.transparency = floatingTransparency_;
             fl.after = floatingAfter_.Get();
         }
-        DrawFrame(doc_.Image().objects, board, at, zoom_, fl);
+        DrawFrame(doc_.Image().objects, board, at, zoom, fl);
         const LONG dx = under.left - area.left, dy = under.top - area.top;
         for (LONG y = 0; y < under.Height(); ++y) {
             BYTE* d = buf.Pixel32(dx, dy + y);
@@ -153,30 +206,41 @@ PackedDib COrvaneView::Render(const RECT& client) const {
         }
     }
 
-    if (active_) tracker_.Draw(buf, tl, zoom_, CanvasOrigin());
-    DrawOutline(buf, tl);
-    DrawRubberBand(buf, tl);
+    if (active_) tracker_.Draw(buf, tl, zoom, POINT{canvas.left, canvas.top}, scale);
+    DrawOutline(buf, tl, scale, canvas, zoom);
+    DrawRubberBand(buf, tl, scale);
     return buf;
 }
 
-void COrvaneView::RebuildOutline() {
-    outline_.reset();
-    if (!selection_ || selection_->IsEmpty()) return;
+std::optional<Region> COrvaneView::OutlineAt(int zoom) const {
+    if (!selection_ || selection_->IsEmpty()) return std::nullopt;
     std::vector<RECT> rects = selection_->Rects();
     for (RECT& rc : rects)
-        rc = {ZoomOutlineCoord(rc.left, zoom_, false), ZoomOutlineCoord(rc.top, zoom_, false),
-              ZoomOutlineCoord(rc.right, zoom_, true), ZoomOutlineCoord(rc.bottom, zoom_, true)};
+        rc = {ZoomOutlineCoord(rc.left, zoom, false), ZoomOutlineCoord(rc.top, zoom, false),
+              ZoomOutlineCoord(rc.right, zoom, true), ZoomOutlineCoord(rc.bottom, zoom, true)};
     const Region zoomed = Region::FromRects(rects.data(), static_cast<int>(rects.size()));
     // The border pixels: those with a 4-neighbour outside.
-    outline_ = BorderOf(zoomed);
+    return BorderOf(zoomed);
 }
 
-void COrvaneView::DrawOutline(PackedDib& dst, POINT origin) const {
+void COrvaneView::RebuildOutline() {
+    outline_ = OutlineAt(zoom_);
+    deviceOutline_.reset();
+    deviceOutlineZoom_ = 0;
+}
+
+void COrvaneView::DrawOutline(PackedDib& dst, POINT origin, int scale, const RECT& canvas, int zoom) const {
     if (!outline_) return;
-    const LONG sx = canvasRect_.left + static_cast<LONG>(ToScreenScale(dragOffset_.x, zoom_));
-    const LONG sy = canvasRect_.top + static_cast<LONG>(ToScreenScale(dragOffset_.y, zoom_));
+    if (scale != 1 && deviceOutlineZoom_ != zoom) {
+        deviceOutline_ = OutlineAt(zoom);
+        deviceOutlineZoom_ = zoom;
+    }
+    const std::optional<Region>& outline = scale == 1 ? outline_ : deviceOutline_;
+    if (!outline) return;
+    const LONG sx = canvas.left + static_cast<LONG>(ToScreenScale(dragOffset_.x, zoom));
+    const LONG sy = canvas.top + static_cast<LONG>(ToScreenScale(dragOffset_.y, zoom));
     const RECT bounds{0, 0, dst.Width(), dst.Height()};
-    for (const RECT& rc : outline_->Rects()) {
+    for (const RECT& rc : outline->Rects()) {
         const RECT local = IntersectRects(OffsetRectBy(rc, sx - origin.x, sy - origin.y), bounds);
         for (LONG y = local.top; y < local.bottom; ++y) {
             BYTE* p = dst.Pixel32(local.left, y);
@@ -191,9 +255,11 @@ void COrvaneView::DrawOutline(PackedDib& dst, POINT origin) const {
     }
 }
 
-Region COrvaneView::RubberBand() const {
+Region COrvaneView::RubberBand(int scale) const {
+    // The band is drawn through the device pixels of the scaled points, one device pixel wide.
+    const auto up = [scale](POINT p) { return POINT{p.x * scale, p.y * scale}; };
     if (drag_.Has(CDragState::RubberBand)) {
-        const RECT rc = NormalisedRect(drag_.start, drag_.current);
+        const RECT rc = NormalisedRect(up(drag_.start), up(drag_.current));
         if (rc.IsEmpty()) return {};
         if (toolNumber_ == ToolEllipseSelect || toolNumber_ == ToolEllipse)
             return BorderOf(Region::Ellipse(rc));
@@ -201,33 +267,34 @@ Region COrvaneView::RubberBand() const {
         const int percent =
             toolNumber_ == ToolRectangle ? doc_.Settings().RoundRadius : doc_.Settings().SelectionRoundCorner;
         const int corner =
-            static_cast<int>(std::floor(percent * std::min(rc.Width(), rc.Height()) * 0.02 + 0.5));
+            scale *
+            static_cast<int>(std::floor(percent * std::min(rc.Width(), rc.Height()) / scale * 0.02 + 0.5));
         return BorderOf(Region::RoundRect(rc, corner, corner));
     }
     std::vector<RECT> pixels;
     if (drag_.Has(CDragState::Lasso)) {
         for (std::size_t i = 1; i < drag_.lasso.size(); ++i)
-            AddLinePixels(pixels, drag_.lasso[i - 1], drag_.lasso[i]);
+            AddLinePixels(pixels, up(drag_.lasso[i - 1]), up(drag_.lasso[i]));
     } else if (drag_.Has(CDragState::Polygon)) {
         // The placed edges, and the rubber line from the last vertex to the mouse.
         POINT last{};
         for (std::size_t i = 0; i < drag_.lasso.size(); ++i) {
-            const POINT p = CanvasToLogical(drag_.lasso[i]);
+            const POINT p = up(CanvasToLogical(drag_.lasso[i]));
             if (i > 0) AddLinePixels(pixels, last, p);
             last = p;
         }
-        if (!drag_.lasso.empty()) AddLinePixels(pixels, last, drag_.current);
+        if (!drag_.lasso.empty()) AddLinePixels(pixels, last, up(drag_.current));
     } else if (drag_.Has(CDragState::RubberLine)) {
-        AddLinePixels(pixels, drag_.start, drag_.current);
+        AddLinePixels(pixels, up(drag_.start), up(drag_.current));
     }
     return Region::FromRects(pixels.data(), static_cast<int>(pixels.size()));
 }
 
-void COrvaneView::DrawRubberBand(PackedDib& dst, POINT origin) const {
+void COrvaneView::DrawRubberBand(PackedDib& dst, POINT origin, int scale) const {
     if (!drag_.Has(CDragState::RubberBand | CDragState::Lasso | CDragState::RubberLine | CDragState::Polygon))
         return;
     const RECT bounds{0, 0, dst.Width(), dst.Height()};
-    for (const RECT& rc : RubberBand().Rects()) {
+    for (const RECT& rc : RubberBand(scale).Rects()) {
         const RECT local = IntersectRects(OffsetRectBy(rc, -origin.x, -origin.y), bounds);
         for (LONG y = local.top; y < local.bottom; ++y) {
             BYTE* p = dst.Pixel32(local.left, y);

@@ -123,6 +123,8 @@ struct FakeHost : ICaptureHost {
         opened.push_back(std::move(doc));
     }
     void ReportCaptureFailed() override { log.push_back("failed"); }
+    void ReportServiceMissing() override { log.push_back("no service"); }
+    void ReportCaptureCancelled() override { log.push_back("cancelled"); }
     std::string Log() const {
         std::string s;
         for (const auto& e : log)
@@ -151,6 +153,17 @@ struct CaptureFixture : CmdFixture {
         model.OnTimer(CCaptureModel::kTimerPicked);
     }
     const CDrawObj& TopOfOpened() { return *shell.opened.back()->Image().objects.Tail(); }
+};
+
+// A screenshot service that records its requests; the test answers them.
+struct FakeService : IScreenshotService {
+    bool ready = true, sends = true;
+    std::vector<bool> requests; // interactive or not
+    bool Ready() override { return ready; }
+    bool RequestScreenshot(bool interactive) override {
+        requests.push_back(interactive);
+        return sends;
+    }
 };
 
 BYTE AlphaAt(const PackedDib& d, int x, int y) {
@@ -385,4 +398,83 @@ TEST(Capture, CandidateFrameIsFourPixelsOnTheOutlineClippedToTheParent) {
     EXPECT_TRUE(shaped.Contains(11, 10)) << "beside the upright bar";
     EXPECT_FALSE(shaped.Contains(20, 10)) << "in the notch, away from the shape";
     EXPECT_FALSE(shaped.Contains(5, 10)) << "inside the bar";
+}
+
+TEST(Capture, ThroughAScreenshotServiceKeepsDelaysHidingAndDelivery) {
+    CmdFixture f;
+    FakeService service;
+    FakeHost shell;
+    CCaptureModel model{nullptr, shell, f.settings, &service};
+    ASSERT_TRUE(model.Available());
+    auto solid = [](int w, int h) {
+        PackedDib d = PackedDib::Create(w, h, 32);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x) {
+                BYTE* p = d.Pixel32(x, y);
+                p[0] = 10, p[1] = 20, p[2] = 30, p[3] = 255;
+            }
+        return d;
+    };
+
+    // Full screen: hidden, the delay, then one non-interactive request; the answer opens a
+    // "ScreenShot" document and gives the window back.
+    model.FullScreen();
+    EXPECT_EQ(shell.Log(), "hide, start 1001 600");
+    EXPECT_TRUE(service.requests.empty()) << "asked only after the delay";
+    model.OnTimer(CCaptureModel::kTimerCapture);
+    EXPECT_EQ(model.GetState(), CCaptureModel::AwaitingScreenshot);
+    ASSERT_EQ(service.requests, std::vector<bool>{false});
+    model.WindowOrControl();
+    EXPECT_EQ(service.requests.size(), 1u) << "no second command while the service is asked";
+    model.OnScreenshot(ScreenshotOutcome::Taken, solid(7, 5));
+    EXPECT_EQ(model.GetState(), CCaptureModel::Idle);
+    EXPECT_EQ(shell.Log(), "hide, start 1001 600, stop 1001, open, show, front");
+    ASSERT_EQ(shell.opened.size(), 1u);
+    EXPECT_EQ(shell.opened[0]->title, "ScreenShot");
+    EXPECT_EQ(shell.opened[0]->Image().width, 7);
+    // A late or repeated answer does nothing.
+    model.OnScreenshot(ScreenshotOutcome::Taken, solid(7, 5));
+    EXPECT_EQ(shell.opened.size(), 1u);
+
+    // Window or control asks interactively and inserts into the active document as one step.
+    f.AddImage("A", 0, 0, 3, 3, true);
+    f.settings.InsertIntoCapture = 1;
+    f.settings.HideMainWindow = 0;
+    shell.active = &f.doc;
+    shell.log.clear();
+    const std::string before = f.Dump();
+    model.WindowOrControl();
+    model.OnTimer(CCaptureModel::kTimerCapture);
+    ASSERT_EQ(service.requests.back(), true);
+    model.OnScreenshot(ScreenshotOutcome::Taken, solid(4, 6));
+    EXPECT_EQ(shell.Log(), "repaint, start 1001 600, stop 1001, front");
+    EXPECT_EQ(f.Order(), "A,Obj - 1");
+    EXPECT_EQ(f.Objects().Tail()->GetSize(), (SIZE{4, 6}));
+    EXPECT_EQ(f.Label(), strings::kUndoCaptureFullScreen);
+    f.ExpectUndoRedo(before, f.Dump());
+
+    // Cancelled, failed, not sent, not running: nothing delivered, the user told each time.
+    f.settings.HideMainWindow = 1;
+    const int count = f.Objects().Count();
+    shell.log.clear();
+    model.WindowOrControl();
+    model.OnTimer(CCaptureModel::kTimerCapture);
+    model.OnScreenshot(ScreenshotOutcome::Cancelled, PackedDib());
+    EXPECT_EQ(shell.Log(), "hide, start 1001 600, stop 1001, show, front, cancelled");
+    shell.log.clear();
+    model.FullScreen();
+    model.OnTimer(CCaptureModel::kTimerCapture);
+    model.OnScreenshot(ScreenshotOutcome::Taken, PackedDib());
+    EXPECT_EQ(shell.Log(), "hide, start 1001 600, stop 1001, show, front, failed");
+    shell.log.clear();
+    service.sends = false;
+    model.FullScreen();
+    model.OnTimer(CCaptureModel::kTimerCapture);
+    EXPECT_EQ(shell.Log(), "hide, start 1001 600, stop 1001, show, front, no service");
+    shell.log.clear();
+    service.ready = false;
+    model.FullScreen();
+    EXPECT_EQ(model.GetState(), CCaptureModel::Idle);
+    EXPECT_EQ(shell.Log(), "no service") << "said before hiding or waiting";
+    EXPECT_EQ(f.Objects().Count(), count);
 }

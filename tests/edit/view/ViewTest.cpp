@@ -188,6 +188,101 @@ TEST(ViewRender, TranslucentObjectsLeaveTheScreenOpaque) {
     EXPECT_LT(d.Pixel32(1, 1)[0], 200);
 }
 
+// Every window pixel of a render as a square of scale x scale device pixels.
+bool EqualsEnlarged(const PackedDib& device, const PackedDib& window, int scale) {
+    if (device.Width() != window.Width() * scale || device.Height() != window.Height() * scale) return false;
+    for (int y = 0; y < device.Height(); ++y)
+        for (int x = 0; x < device.Width(); ++x)
+            if (PixelOf(device, x, y) != PixelOf(window, x / scale, y / scale)) {
+                ADD_FAILURE() << "device pixel " << x << "," << y << ": " << std::hex << PixelOf(device, x, y)
+                              << " window " << PixelOf(window, x / scale, y / scale);
+                return false;
+            }
+    return true;
+}
+
+TEST(ViewRender, DoubleDensityDrawsAtDevicePixelsWithOutlinesOneDevicePixelWide) {
+    ViewFixture f;
+    // A one-pixel checker of red and blue, 6 x 6, at canvas (10, 10) over a dark square.
+    Ref<CDrawObj> dark = f.Add(ImageObject(30, 30, RGB(10, 20, 30), 0, 0));
+    Ref<CDrawObj> checker = f.Add(ImageObject(6, 6, RGB(255, 0, 0), 10, 10));
+    for (int y = 0; y < 6; ++y)
+        for (int x = 0; x < 6; ++x)
+            if ((x + y) & 1) {
+                BYTE* p = checker->content->raster.Pixel32(x, y);
+                p[0] = 255, p[2] = 0;
+            }
+    const RECT client{0, 0, 300, 200};
+
+    // At actual size each canvas pixel is 2 x 2 device pixels, and neighbours stay apart: the
+    // picture is the window-resolution one enlarged, no smoothing, edge and squares included.
+    const PackedDib d1 = f.view->Render(client);
+    const PackedDib d2 = f.view->Render(client, 2);
+    ASSERT_TRUE(d2.Is32());
+    EXPECT_TRUE(EqualsEnlarged(d2, d1, 2));
+    const POINT c = f.At(10, 10); // window point of the checker's corner
+    for (int y = 0; y < 6; ++y)
+        for (int x = 0; x < 6; ++x) {
+            const std::uint32_t want = (x + y) & 1 ? Opaque(0, 0, 255) : Opaque(255, 0, 0);
+            for (int j = 0; j < 2; ++j)
+                for (int i = 0; i < 2; ++i)
+                    ASSERT_EQ(PixelOf(d2, 2 * (c.x + x) + i, 2 * (c.y + y) + j), want) << x << "," << y;
+        }
+    // A part of the window renders the same device pixels as the whole.
+    const PackedDib part = f.view->Render(RECT{c.x - 3, c.y - 2, c.x + 5, c.y + 7}, 2);
+    for (int y = 0; y < part.Height(); ++y)
+        for (int x = 0; x < part.Width(); ++x)
+            ASSERT_EQ(PixelOf(part, x, y), PixelOf(d2, 2 * (c.x - 3) + x, 2 * (c.y - 2) + y));
+
+    // Reduced by 2 the device pixels still show every canvas pixel; a reduction by 3 is the
+    // window-resolution picture enlarged.
+    f.view->SetZoom(-2);
+    const PackedDib r2 = f.view->Render(client, 2);
+    const POINT rc = f.At(10, 10);
+    EXPECT_EQ(PixelOf(r2, 2 * rc.x, 2 * rc.y), Opaque(255, 0, 0));
+    EXPECT_EQ(PixelOf(r2, 2 * rc.x + 1, 2 * rc.y), Opaque(0, 0, 255));
+    f.view->SetZoom(-3);
+    EXPECT_TRUE(EqualsEnlarged(f.view->Render(client, 2), f.view->Render(client), 2));
+    f.view->SetZoom(1);
+
+    // The selection's marching outline is one device pixel wide, on the device pixels of its
+    // border, black or white.
+    f.view->SetSelection(Region::Rect(2, 2, 8, 8));
+    const PackedDib s2 = f.view->Render(client, 2);
+    const POINT o = f.At(2, 2);
+    for (int x = 2 * o.x; x < 2 * o.x + 12; ++x) {
+        const std::uint32_t v = PixelOf(s2, x, 2 * o.y);
+        EXPECT_TRUE(v == Opaque(0, 0, 0) || v == Opaque(255, 255, 255)) << x;
+        const std::uint32_t below = PixelOf(s2, x, 2 * o.y + 1);
+        if (x == 2 * o.x || x == 2 * o.x + 11)
+            EXPECT_TRUE(below == Opaque(0, 0, 0) || below == Opaque(255, 255, 255)) << x;
+        else
+            EXPECT_EQ(below, Opaque(10, 20, 30)) << x;
+    }
+    f.view->SetSelection(std::nullopt);
+
+    // The transform handles keep their size in window pixels with a border one device pixel wide.
+    f.view->SelectTool(ToolTransform);
+    f.view->AttachHandles(dark);
+    const POINT h = f.At(0, 15); // the middle of the left side
+    const PackedDib h2 = f.view->Render(client, 2);
+    const PackedDib h1 = f.view->Render(client);
+    auto run = [](const PackedDib& d, int x, int y, int step) {
+        // The handle's white inside, left of its centre, up to its black border.
+        int n = 0;
+        while (PixelOf(d, x - step * n, y) == Opaque(255, 255, 255))
+            ++n;
+        return std::pair{n, PixelOf(d, x - step * n, y)};
+    };
+    const auto [w1, edge1] = run(h1, h.x, h.y, 1);
+    const auto [w2, edge2] = run(h2, 2 * h.x, 2 * h.y, 1);
+    EXPECT_EQ(edge1, Opaque(0, 0, 0));
+    EXPECT_EQ(edge2, Opaque(0, 0, 0));
+    EXPECT_EQ(w1, 3);
+    EXPECT_EQ(w2, 6);
+    EXPECT_NE(PixelOf(h2, 2 * h.x - 7, 2 * h.y), Opaque(0, 0, 0)) << "a border of one device pixel";
+}
+
 TEST(ViewSelection, OutlineFollowsZoomAndTheTimerMarchesIt) {
     ViewFixture f;
     f.view->OnTimer(COrvaneView::kOutlineTimerId);
