@@ -86,6 +86,7 @@ const E kEntries[] = {
     // The ranges of the shape tools' option page.
     {"PaintShapeWidth", &S::PaintShapeWidth, 8, E::Range, 0, 100, 8},
     {"FillInsideShape", &S::FillInsideShape, 1, E::Range, 0, 1, 1},
+    {"AutosaveMinutes", &S::AutosaveMinutes, 2, E::Range, 0, 120, 2},
 };
 
 int Checked(const E& e, int v) {

@@ -84,6 +84,8 @@ public:
     // Options of the shape tools; also read back, so they survive a restart.
     int PaintShapeWidth = 8;
     int FillInsideShape = 1;
+    // Minutes between autosaves of modified documents; 0 turns autosave off.
+    int AutosaveMinutes = 2;
 
     // Reads every entry in order; a missing entry takes its default, an out-of-range one its
     // replacement. Nothing is reported.
@@ -109,7 +111,7 @@ public:
         int lo = 0, hi = 0, otherwise = 0;
         std::span<const int> choices = {};
     };
-    // Every entry in reading order, the two shape-tool options last.
+    // Every entry in reading order, the two shape-tool options and the autosave interval last.
     static std::span<const Entry> Entries();
 };
 

@@ -84,6 +84,11 @@ TEST(Settings, RangeRules) {
     EXPECT_EQ(LoadOne("PaintShapeWidth", 101).PaintShapeWidth, 8);
     EXPECT_EQ(LoadOne("FillInsideShape", 0).FillInsideShape, 0);
     EXPECT_EQ(LoadOne("FillInsideShape", 2).FillInsideShape, 1);
+    // Autosave: 0 (off) to two hours; anything else falls back to two minutes.
+    EXPECT_EQ(LoadOne("AutosaveMinutes", 0).AutosaveMinutes, 0);
+    EXPECT_EQ(LoadOne("AutosaveMinutes", 120).AutosaveMinutes, 120);
+    EXPECT_EQ(LoadOne("AutosaveMinutes", -1).AutosaveMinutes, 2);
+    EXPECT_EQ(LoadOne("AutosaveMinutes", 121).AutosaveMinutes, 2);
 }
 
 TEST(Settings, ReadingOrderAndEntryNames) {
@@ -97,6 +102,7 @@ TEST(Settings, ReadingOrderAndEntryNames) {
     EXPECT_EQ(store.read[66], "VerticalOffset");
     EXPECT_EQ(store.read[67], "PaintShapeWidth");
     EXPECT_EQ(store.read[68], "FillInsideShape");
+    EXPECT_EQ(store.read[69], "AutosaveMinutes");
 }
 
 TEST(Settings, SaveThenLoadKeepsEveryValue) {
