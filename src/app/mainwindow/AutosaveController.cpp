@@ -52,7 +52,8 @@ int AutosaveController::IntervalMs() const {
 void AutosaveController::Tick() {
     Sweep();
     const int interval = IntervalMs();
-    if (interval > 0 && sinceLast_.elapsed() >= interval) AutosaveNow();
+    // A drag in progress keeps part of its change in the view: wait until it ends.
+    if (interval > 0 && sinceLast_.elapsed() >= interval && !window_.GestureInProgress()) AutosaveNow();
 }
 
 AutosaveController::Tracked& AutosaveController::Track(const std::shared_ptr<COrvaneDoc>& doc) {

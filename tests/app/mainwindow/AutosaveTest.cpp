@@ -2,6 +2,7 @@
 // kill, and the recovery dialog.
 #include "app/ShellTestUtil.h"
 
+#include "app/dialogs/PreferencesDialog.h"
 #include "app/dialogs/RecoveryDialog.h"
 #include "app/mainwindow/AutosaveController.h"
 #include "edit/commands/CmdImageOps.h"
@@ -17,6 +18,7 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -251,4 +253,37 @@ TEST(AutosaveShell, KilledEditorIsRecoveredAtTheNextStart) {
     ASSERT_EQ(left.size(), 1u);
     // The negative of the saved negative: the picture as first written.
     EXPECT_EQ(DumpFile(QString::fromStdString(left[0].documentPath)), original);
+}
+
+TEST(AutosaveShell, PreferencesSetTheIntervalAndZeroTurnsItOff) {
+    test::ShellSession s;
+    CAppSettings& settings = s.app.Settings();
+    EXPECT_EQ(settings.AutosaveMinutes, 2);
+    AutosaveController autosave(s.window, settings, s.dir.filePath("a").toStdString());
+    EXPECT_EQ(autosave.IntervalMs(), 2 * 60 * 1000);
+
+    PreferencesDialog dialog(settings);
+    EXPECT_EQ(dialog.autosaveMinutes->value(), 2);
+    dialog.autosaveMinutes->setValue(0);
+    EXPECT_EQ(dialog.autosaveMinutes->text(), "Off");
+    dialog.Store(settings);
+    EXPECT_EQ(settings.AutosaveMinutes, 0);
+    EXPECT_EQ(autosave.IntervalMs(), 0);
+    // Off means off, also when the session ends.
+    DocumentWindow* w = s.window.ActiveDocumentWindow();
+    if (!w) w = s.window.NewDocument();
+    ASSERT_TRUE(w);
+    w->Document().SetModifiedFlag(true);
+    autosave.AutosaveBeforeEnd();
+    EXPECT_TRUE(EntryFiles(s.dir.filePath("a")).isEmpty());
+
+    dialog.autosaveMinutes->setValue(7);
+    dialog.Store(settings);
+    EXPECT_EQ(autosave.IntervalMs(), 7 * 60 * 1000);
+    autosave.AutosaveBeforeEnd();
+    EXPECT_EQ(EntryFiles(s.dir.filePath("a")).size(), 2);
+    // A test or the environment may set seconds instead.
+    autosave.SetIntervalSeconds(1);
+    EXPECT_EQ(autosave.IntervalMs(), 1000);
+    w->Document().SetModifiedFlag(false); // the window closes without a question
 }
