@@ -99,6 +99,7 @@ const E kEntries[] = {
     {"MaxDocumentMegapixels", &S::MaxDocumentMegapixels, 1024, E::Range, 1, 1 << 20, 1024},
     // Later additions.
     {"GifAnimation", &S::GifAnimation, 0, E::Range, 0, 1, 0},
+    {"AutosaveMinutes", &S::AutosaveMinutes, 2, E::Range, 0, 120, 2},
 };
 
 int Checked(const E& e, int v) {

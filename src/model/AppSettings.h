@@ -100,6 +100,8 @@ public:
     int MaxDocumentMegapixels = 1024;
     // The GIF export panel's "Save as animation (one frame per visible object)".
     int GifAnimation = 0;
+    // Minutes between autosaves of modified documents; 0 turns autosave off.
+    int AutosaveMinutes = 2;
 
     // Reads every entry in order; a missing entry takes its default, an out-of-range one its
     // replacement. Nothing is reported.

@@ -101,13 +101,18 @@ TEST(Settings, RangeRules) {
     EXPECT_EQ(LoadOne("GifAnimation", 1).GifAnimation, 1);
     EXPECT_EQ(LoadOne("GifAnimation", 2).GifAnimation, 0);
     EXPECT_EQ(LoadOne("GifAnimation", -1).GifAnimation, 0);
+    // Autosave: 0 (off) to two hours; anything else falls back to two minutes.
+    EXPECT_EQ(LoadOne("AutosaveMinutes", 0).AutosaveMinutes, 0);
+    EXPECT_EQ(LoadOne("AutosaveMinutes", 120).AutosaveMinutes, 120);
+    EXPECT_EQ(LoadOne("AutosaveMinutes", -1).AutosaveMinutes, 2);
+    EXPECT_EQ(LoadOne("AutosaveMinutes", 121).AutosaveMinutes, 2);
 }
 
 TEST(Settings, ReadingOrderAndEntryNames) {
     OrderStore store;
     CAppSettings s;
     s.Load(store);
-    ASSERT_EQ(store.read.size(), 80u);
+    ASSERT_EQ(store.read.size(), 81u);
     EXPECT_EQ(store.read.front(), "PreviewPic");
     EXPECT_EQ(store.read[4], "UndoMaxTimes");
     EXPECT_EQ(store.read[33], "BannderGradientColor2");
@@ -118,6 +123,7 @@ TEST(Settings, ReadingOrderAndEntryNames) {
     EXPECT_EQ(store.read[77], "FillInsideShape");
     EXPECT_EQ(store.read[78], "MaxDocumentMegapixels");
     EXPECT_EQ(store.read[79], "GifAnimation");
+    EXPECT_EQ(store.read[80], "AutosaveMinutes");
 }
 
 TEST(Settings, SaveThenLoadKeepsEveryValue) {

@@ -45,6 +45,12 @@ PreferencesDialog::PreferencesDialog(const CAppSettings& s, QWidget* parent) : Q
     form->addRow(QStringLiteral("Default background color:"), background);
     form->addRow(QStringLiteral("Arrow keys move horizontally by:"), horizontalOffset);
     form->addRow(QStringLiteral("Arrow keys move vertically by:"), verticalOffset);
+    autosaveMinutes = new QSpinBox;
+    autosaveMinutes->setRange(0, 120);
+    autosaveMinutes->setSpecialValueText(QStringLiteral("Off"));
+    autosaveMinutes->setSuffix(QStringLiteral(" min"));
+    autosaveMinutes->setValue(std::clamp(s.AutosaveMinutes, 0, 120));
+    form->addRow(QStringLiteral("Autosave every N minutes:"), autosaveMinutes);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
@@ -62,6 +68,7 @@ void PreferencesDialog::Store(CAppSettings& s) const {
     s.DefaultBackgroundColor = background->Colour();
     s.HorizontalOffset = horizontalOffset->value();
     s.VerticalOffset = verticalOffset->value();
+    s.AutosaveMinutes = autosaveMinutes->value();
 }
 
 } // namespace zepho

@@ -1,4 +1,5 @@
-// Preferences: undo levels, PSD layer handling, export background colour, arrow-key offsets.
+// Preferences: undo levels, PSD layer handling, export background colour, arrow-key offsets, autosave
+// interval.
 #pragma once
 
 #include "model/AppSettings.h"
@@ -16,7 +17,7 @@ class PreferencesDialog : public QDialog {
     Q_OBJECT
 public:
     PreferencesDialog(const CAppSettings& settings, QWidget* parent = nullptr);
-    // Writes the five values back (after OK).
+    // Writes the values back (after OK).
     void Store(CAppSettings& settings) const;
 
     QSpinBox* undoLevels = nullptr;
@@ -25,6 +26,7 @@ public:
     ColorButton* background = nullptr;
     QSpinBox* horizontalOffset = nullptr;
     QSpinBox* verticalOffset = nullptr;
+    QSpinBox* autosaveMinutes = nullptr;
 };
 
 } // namespace zepho

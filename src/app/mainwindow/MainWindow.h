@@ -46,6 +46,8 @@ public:
     bool SaveDocumentAs(DocumentWindow* window, const QString& path);
     // Asks to save a modified document whose last window is closing; false means cancel.
     bool ConfirmClose(DocumentWindow* window);
+    // A document recovered from an autosave, in a window of its own.
+    DocumentWindow* AddRestoredDocument(std::shared_ptr<COrvaneDoc> doc) { return AddWindow(std::move(doc)); }
 
     DocumentWindow* ActiveDocumentWindow() const;
     QList<DocumentWindow*> DocumentWindows() const;

@@ -1,3 +1,4 @@
+#include "app/mainwindow/AutosaveStartup.h"
 #include "app/mainwindow/MainWindow.h"
 #include "app/mainwindow/ZephoApp.h"
 #include "platform/SaveTarget.h"
@@ -19,7 +20,7 @@ int main(int argc, char** argv) {
     {
         zepho::MainWindow window(app);
         const QStringList args = QApplication::arguments();
-        if (args.size() > 1) {
+        if (args.size() > 1 && !zepho::IsTestOption(args[1])) {
             window.OpenDocument(args[1]);
         } else {
             window.NewDocument(); // from the saved settings, without the dialog
@@ -28,7 +29,11 @@ int main(int argc, char** argv) {
         if (QScreen* screen = QGuiApplication::primaryScreen())
             window.setGeometry(screen->availableGeometry());
         window.showMaximized();
+        const auto autosave = zepho::StartAutosave(window, app);
+        zepho::RunTestOptions(window, args);
         result = qapp.exec();
+        // A clean exit: every document was saved or let go on purpose.
+        autosave->DiscardAll();
     }
     app.Exit();
     return result;
