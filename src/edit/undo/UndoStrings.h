@@ -78,6 +78,13 @@ inline constexpr const char kUndoInvertSelection[] = "Undo Invert";
 inline constexpr const char kUndoMoveSelection[] = "Undo Move Selection";
 
 inline constexpr const char kUndoTransform[] = "Undo Transform object";
+
+inline constexpr const char kUndoCropToSelection[] = "Undo Crop to Selection";
+inline constexpr const char kUndoFlipHorz[] = "Undo Flip Horizontal";
+inline constexpr const char kUndoFlipVert[] = "Undo Flip Vertical";
+inline constexpr const char kUndoRotate90Cw[] = "Undo Rotate 90° Clockwise";
+inline constexpr const char kUndoRotate90Ccw[] = "Undo Rotate 90° Counter-clockwise";
+inline constexpr const char kUndoRotate180[] = "Undo Rotate 180°";
 inline constexpr const char kUndoResizeCanvas[] = "Undo Resize canvas";
 inline constexpr const char kUndoResizeAnim[] = "Undo Resize animation";
 
