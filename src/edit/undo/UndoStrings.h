@@ -42,6 +42,7 @@ inline constexpr const char kUndoToFront[] = "Undo move to front";
 inline constexpr const char kUndoToBack[] = "Undo move to back";
 inline constexpr const char kUndoForward[] = "Undo move forward";
 inline constexpr const char kUndoBackward[] = "Undo move backward";
+inline constexpr const char kUndoMoveInStack[] = "Undo move in stack";
 
 inline constexpr const char kUndoOpacity[] = "Undo modify opacity";
 inline constexpr const char kUndoProperties[] = "Undo modify object's properties";
