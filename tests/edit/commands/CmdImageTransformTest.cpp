@@ -4,6 +4,7 @@
 #include "edit/commands/CommandStrings.h"
 #include "edit/undo/UndoStrings.h"
 #include "model/PolygonObj.h"
+#include "model/TextObj.h"
 
 #include <cstring>
 
@@ -165,6 +166,45 @@ TEST(CmdImageTransform, APolygonTurnsTheWayThePictureTurns) {
     EXPECT_NEAR(o->x, 30, 1);
     EXPECT_NEAR(o->y, 10, 1);
     f.ExpectUndoRedo(before, f.Dump());
+}
+
+TEST(CmdImageTransform, ATextTurnsTheWayThePictureTurns) {
+    CmdFixture f;
+    // An "L": its upright stroke on the left, its foot at the bottom.
+    CTextDefaults d;
+    d.foreColor = RGB(0, 0, 0);
+    Ref<CTextObj> t = MakeRef<CTextObj>(d);
+    CTextRun run;
+    run.face = "DejaVu Sans";
+    run.size = 40 * 20;
+    run.SetText(u"L");
+    t->runs = {run};
+    Ref<CObjContent> c = MakeRef<CObjContent>(KindText);
+    c->SetShape(t);
+    c->SetRaster(t->Render());
+    ASSERT_TRUE(c->raster);
+    c->name = "Text - 1";
+    Ref<CDrawObj> o = MakeRef<CDrawObj>(c);
+    o->x = 10;
+    o->y = 10;
+    o->visible = 1;
+    f.Add(o);
+    // Ink in the top half against the bottom half, and in the left half against the right.
+    auto balance = [&](bool vertical) {
+        const PackedDib& dib = o->content->raster;
+        long first = 0, second = 0;
+        for (int y = 0; y < dib.Height(); ++y)
+            for (int x = 0; x < dib.Width(); ++x) {
+                const int a = dib.Pixel32(x, y)[3];
+                ((vertical ? y * 2 < dib.Height() : x * 2 < dib.Width()) ? first : second) += a;
+            }
+        return first - second;
+    };
+    ASSERT_GT(balance(false), 0) << "the upright stroke is on the left";
+    ASSERT_TRUE(CmdTransformWholeImage(f.doc, f.view.get(), WholeImageOp::Rotate90Cw, f.ui));
+    EXPECT_EQ(o->content->kind, KindText);
+    EXPECT_GT(balance(true), 0) << "turned clockwise the upright stroke lies along the top";
+    EXPECT_GT(balance(false), 0) << "and the foot stands on the left";
 }
 
 TEST(CmdImageTransform, ATransformedImageTurnsThroughItsSourceTheWayThePictureTurns) {
