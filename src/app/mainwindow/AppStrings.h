@@ -15,6 +15,19 @@ inline constexpr const char kObjectsLeftOut[] =
 inline constexpr const char kSaveChanges[] = "Save changes to %s?";
 inline constexpr const char kUntitled[] = "Untitled";
 
+// The Image menu: commands on the whole picture.
+inline constexpr const char kImageMenu[] = "&Image";
+inline constexpr const char kMenuCropToSelection[] = "C&rop to Selection";
+inline constexpr const char kMenuFlipHorz[] = "Flip &Horizontal";
+inline constexpr const char kMenuFlipVert[] = "Flip &Vertical";
+inline constexpr const char kMenuRotateCw[] = "Rotate 90° &Clockwise";
+inline constexpr const char kMenuRotateCcw[] = "Rotate 90° C&ounter-clockwise";
+inline constexpr const char kMenuRotate180[] = "Rotate &180°";
+inline constexpr const char kTipCropToSelection[] = "Makes the canvas the selection's bounding box";
+inline constexpr const char kTipFlipHorz[] = "Mirrors the whole image left to right";
+inline constexpr const char kTipFlipVert[] = "Mirrors the whole image top to bottom";
+inline constexpr const char kTipRotate[] = "Turns the whole image with every object";
+
 // "New Image" dialog.
 inline constexpr const char kNewImageTitle[] = "New Image";
 inline constexpr const char kWidthLabel[] = "Width:";

@@ -63,6 +63,7 @@ MainWindow::MainWindow(CZephoApp& app, QWidget* parent)
     BuildFileMenu();
     BuildEditMenu();
     BuildObjectMenus();
+    BuildImageMenu();
     BuildSelectionCommands();
     BuildCaptureMenu();
     BuildViewParts();

@@ -79,6 +79,9 @@ private:
     void FillWindowList();
     void BuildHelpMenu();
     void BuildObjectMenus();
+    // The Image menu, between Edit and Object: crop, flips and turns of the whole picture.
+    void BuildImageMenu();
+    void UpdateImageCommands();
     // The Capture menu and the controller behind its commands.
     void BuildCaptureMenu();
     class CaptureController* capture_ = nullptr;

@@ -45,6 +45,10 @@ struct MainWindow::Actions {
     QAction* makeFrame = nullptr;
     QAction* properties = nullptr;
     std::vector<QAction*> imageOps;
+    // The Image menu.
+    QMenu* imageMenu = nullptr;
+    QAction* cropToSelection = nullptr;
+    std::vector<QAction*> wholeImageOps;
     std::vector<QAction*> zoom;
     QAction* zoomInStep = nullptr;
     QAction* zoomOutStep = nullptr;

@@ -195,6 +195,7 @@ void MainWindow::UpdateCommands() {
     act_->redo->setEnabled(r.enabled);
     UpdateObjectCommands(open ? &w->Document() : nullptr);
     UpdateSelectionCommands();
+    UpdateImageCommands();
     UpdateViewCommands();
     if (w) w->UpdateTitle();
 }

@@ -4,11 +4,13 @@
 #include "app/mainwindow/AppStrings.h"
 #include "edit/commands/CmdObjects.h"
 #include "edit/commands/CmdPanel.h"
+#include "edit/commands/CmdStack.h"
 #include "model/AppSettings.h"
 #include "model/Frame.h"
 #include "platform/Format.h"
 #include "raster/Dib.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -345,7 +347,7 @@ bool ObjectsPanel::eventFilter(QObject* watched, QEvent* event) {
         int row = -1;
         const HotSpot spot =
             me->button() == Qt::LeftButton ? HotSpotAt(me->position().toPoint(), &row) : HotSpot::None;
-        if (spot == HotSpot::None) return false;
+        if (spot == HotSpot::None) return DragRow(event);
         const std::vector<Ref<CDrawObj>> items = items_; // the command may make us rebuild
         if (spot == HotSpot::Eye) CmdToggleVisible(*doc_, settings_, items, row);
         if (spot == HotSpot::Lock) CmdToggleLock(*doc_, items, row);
@@ -353,7 +355,47 @@ bool ObjectsPanel::eventFilter(QObject* watched, QEvent* event) {
         list->viewport()->update();
         return true;
     }
+    if (event->type() == QEvent::MouseMove || event->type() == QEvent::MouseButtonRelease)
+        return DragRow(event);
     return QWidget::eventFilter(watched, event);
+}
+
+bool ObjectsPanel::DragRow(QEvent* event) {
+    auto* me = static_cast<QMouseEvent*>(event);
+    const QPoint pos = me->position().toPoint();
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+        // The list selects the row as usual; the drag starts once the mouse moves.
+        pressRow_ = me->button() == Qt::LeftButton ? list->indexAt(pos).row() : -1;
+        pressPos_ = pos;
+        draggingRow_ = false;
+        return false;
+    case QEvent::MouseMove:
+        if (pressRow_ < 0 || !(me->buttons() & Qt::LeftButton)) return false;
+        if (!draggingRow_ && (pos - pressPos_).manhattanLength() >= QApplication::startDragDistance()) {
+            draggingRow_ = true;
+            list->viewport()->setCursor(Qt::SizeVerCursor);
+        }
+        // While a row is dragged the list does not extend its selection.
+        return draggingRow_;
+    case QEvent::MouseButtonRelease: {
+        if (me->button() != Qt::LeftButton) return false;
+        const bool dragged = draggingRow_ && pressRow_ >= 0 && doc_;
+        const int from = pressRow_;
+        pressRow_ = -1;
+        draggingRow_ = false;
+        list->viewport()->unsetCursor();
+        if (!dragged) return false;
+        int to = list->indexAt(pos).row();
+        // Above the first row or below the last one: the top or the bottom of the stack.
+        if (to < 0) to = pos.y() < 0 ? 0 : list->count() - 1;
+        const std::vector<Ref<CDrawObj>> items = items_; // the command makes the panel rebuild
+        CmdMoveRowInStack(*doc_, items, from, to);
+        return true;
+    }
+    default:
+        return false;
+    }
 }
 
 } // namespace zepho

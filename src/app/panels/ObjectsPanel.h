@@ -70,6 +70,12 @@ private:
     COrvaneDoc* doc_ = nullptr;
     std::vector<Ref<CDrawObj>> items_;
     bool updating_ = false;
+    // A row pressed with the left button, and whether the mouse has since moved far enough to
+    // drag it to another place in the stack.
+    int pressRow_ = -1;
+    QPoint pressPos_;
+    bool draggingRow_ = false;
+    bool DragRow(QEvent* event);
     class RowDelegate;
 };
 

@@ -22,6 +22,10 @@ inline constexpr const char kVerbAdjustBc[] = "adjust its brightness/contrast";
 inline constexpr const char kVerbAdjustHsl[] = "adjust its hue/saturation/lightness";
 inline constexpr const char kVerbAdjustRgb[] = "adjust its red/green/blue values";
 
+// Flipping the whole picture turns the shape and text objects into image objects first.
+inline constexpr const char kFlipConvertAsk[] =
+    "Flipping the image converts its shape and text objects to image objects.\r\nConvert them now?";
+
 // The selection commands and the paint, erase and flood tools.
 inline constexpr const char kAskClearSelection[] = "Are you sure you want to clear the selection?";
 

@@ -42,6 +42,7 @@ inline constexpr const char kUndoToFront[] = "Undo move to front";
 inline constexpr const char kUndoToBack[] = "Undo move to back";
 inline constexpr const char kUndoForward[] = "Undo move forward";
 inline constexpr const char kUndoBackward[] = "Undo move backward";
+inline constexpr const char kUndoMoveInStack[] = "Undo move in stack";
 
 inline constexpr const char kUndoOpacity[] = "Undo modify opacity";
 inline constexpr const char kUndoProperties[] = "Undo modify object's properties";
@@ -78,6 +79,13 @@ inline constexpr const char kUndoInvertSelection[] = "Undo Invert";
 inline constexpr const char kUndoMoveSelection[] = "Undo Move Selection";
 
 inline constexpr const char kUndoTransform[] = "Undo Transform object";
+
+inline constexpr const char kUndoCropToSelection[] = "Undo Crop to Selection";
+inline constexpr const char kUndoFlipHorz[] = "Undo Flip Horizontal";
+inline constexpr const char kUndoFlipVert[] = "Undo Flip Vertical";
+inline constexpr const char kUndoRotate90Cw[] = "Undo Rotate 90° Clockwise";
+inline constexpr const char kUndoRotate90Ccw[] = "Undo Rotate 90° Counter-clockwise";
+inline constexpr const char kUndoRotate180[] = "Undo Rotate 180°";
 inline constexpr const char kUndoResizeCanvas[] = "Undo Resize canvas";
 inline constexpr const char kUndoResizeAnim[] = "Undo Resize animation";
 

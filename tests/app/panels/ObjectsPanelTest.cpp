@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QListWidget>
+#include <QMouseEvent>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTest>
@@ -135,4 +136,61 @@ TEST(ObjectsPanel, ButtonsRunTheObjectCommands) {
     f.panel.SetDocument(nullptr);
     EXPECT_EQ(f.panel.list->count(), 0);
     EXPECT_FALSE(f.panel.newButton->isEnabled());
+}
+
+namespace {
+// Presses on a row away from its hot spots, moves to another row and releases there.
+void DragRow(ObjectsPanel& panel, int from, int to) {
+    QWidget* vp = panel.list->viewport();
+    const QRect a = panel.list->visualItemRect(panel.list->item(from));
+    const QRect b = panel.list->visualItemRect(panel.list->item(to));
+    const QPoint start(a.right() - 8, a.center().y()), end(b.right() - 8, b.center().y());
+    QTest::mousePress(vp, Qt::LeftButton, {}, start);
+    for (const QPoint p : {QPoint(start.x(), (start.y() + end.y()) / 2), end}) {
+        QMouseEvent move(QEvent::MouseMove, p, vp->mapToGlobal(p), Qt::NoButton, Qt::LeftButton,
+                         Qt::NoModifier);
+        QApplication::sendEvent(vp, &move);
+    }
+    QTest::mouseRelease(vp, Qt::LeftButton, {}, end);
+}
+
+std::string Names(const COrvaneDoc& doc) {
+    std::string s;
+    for (const auto& o : doc.Image().objects)
+        s += (s.empty() ? "" : ",") + o->content->name;
+    return s;
+}
+} // namespace
+
+TEST(ObjectsPanel, DraggingARowMovesItsObjectInTheStackAsOneUndoStep) {
+    TestApp();
+    PanelFixture f;
+    ASSERT_EQ(Names(f.doc), "Obj - 1,Red,Blue"); // bottom to top; rows are Blue, Red, Obj - 1
+    // The bottom row dragged onto the top row goes to the top of the stack.
+    DragRow(f.panel, 2, 0);
+    EXPECT_EQ(Names(f.doc), "Red,Blue,Obj - 1");
+    ASSERT_EQ(f.panel.list->count(), 3);
+    EXPECT_EQ(f.panel.Items()[0]->content->name, "Obj - 1") << "the panel lists the new order";
+    ASSERT_TRUE(f.doc.UndoManager().PeekUndo());
+    EXPECT_EQ(f.doc.UndoManager().PeekUndo()->GetLabel(), "Undo move in stack");
+    EXPECT_EQ(f.doc.UndoManager().UndoCount(), 1u);
+    EXPECT_TRUE(f.doc.IsModified());
+
+    // The top row dragged onto the middle one lands directly below that object.
+    DragRow(f.panel, 0, 1);
+    EXPECT_EQ(Names(f.doc), "Red,Obj - 1,Blue");
+    f.doc.OnEditUndo();
+    EXPECT_EQ(Names(f.doc), "Red,Blue,Obj - 1");
+    f.doc.OnEditUndo();
+    EXPECT_EQ(Names(f.doc), "Obj - 1,Red,Blue");
+    EXPECT_EQ(f.panel.Items()[0]->content->name, "Blue");
+    f.doc.OnEditRedo();
+    EXPECT_EQ(Names(f.doc), "Red,Blue,Obj - 1");
+
+    // A click without a drag only selects.
+    const std::size_t steps = f.doc.UndoManager().UndoCount();
+    const QRect r = f.panel.list->visualItemRect(f.panel.list->item(1));
+    QTest::mouseClick(f.panel.list->viewport(), Qt::LeftButton, {}, QPoint(r.right() - 8, r.center().y()));
+    EXPECT_EQ(f.doc.UndoManager().UndoCount(), steps);
+    EXPECT_TRUE(f.panel.Items()[1]->IsSelected());
 }
