@@ -29,13 +29,22 @@ namespace generic {
 #undef ZEPHO_GAUSS_AVX2
 
 #if defined(__x86_64__) || defined(__i386__)
+// Every function of the second copy is compiled for AVX2 (clang spells the pragma its own way).
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
+#else
 #pragma GCC push_options
 #pragma GCC target("avx2")
+#endif
 #define ZEPHO_GAUSS_AVX2 1
 namespace avx2 {
 #include "raster/GaussKernel.inc"
 } // namespace avx2
+#if defined(__clang__)
+#pragma clang attribute pop
+#else
 #pragma GCC pop_options
+#endif
 #define ZEPHO_HAVE_GAUSS_AVX2 1
 #endif
 
