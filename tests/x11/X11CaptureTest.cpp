@@ -193,3 +193,25 @@ TEST_F(X11Capture, ShapeOpacityAndCursorReachThePicture) {
     EXPECT_TRUE(changedNear);
     EXPECT_FALSE(changedFar);
 }
+
+TEST_F(X11Capture, ThePointerStaysOnThePickedPointUntilReleased) {
+    const xcb_window_t root = screen_->root;
+    auto where = [&] {
+        xcb_query_pointer_reply_t* r = xcb_query_pointer_reply(c_, xcb_query_pointer(c_, root), nullptr);
+        const POINT p = r ? POINT{r->root_x, r->root_y} : POINT{-1, -1};
+        std::free(r);
+        return p;
+    };
+    xcb_warp_pointer(c_, XCB_NONE, root, 0, 0, 0, 0, 10, 10);
+    Sync();
+    sys_->ConfinePointer(POINT{50, 60});
+    Sync();
+    EXPECT_EQ(where(), (POINT{50, 60})) << "brought to the point";
+    xcb_warp_pointer(c_, XCB_NONE, root, 0, 0, 0, 0, 200, 180);
+    Sync();
+    EXPECT_EQ(where(), (POINT{50, 60})) << "held there";
+    sys_->ReleasePointer();
+    xcb_warp_pointer(c_, XCB_NONE, root, 0, 0, 0, 0, 200, 180);
+    Sync();
+    EXPECT_EQ(where(), (POINT{200, 180}));
+}

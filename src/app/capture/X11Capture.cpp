@@ -287,4 +287,32 @@ bool X11WindowSystem::GetOpacity(WindowId w, BYTE& alpha) {
     return false;
 }
 
+void X11WindowSystem::ConfinePointer(POINT at) {
+    ReleasePointer();
+    if (!c_ || !root_) return;
+    confine_ = xcb_generate_id(c_);
+    const std::uint32_t mask = XCB_CW_OVERRIDE_REDIRECT;
+    const std::uint32_t values[] = {1};
+    xcb_create_window(c_, XCB_COPY_FROM_PARENT, confine_, root_, static_cast<std::int16_t>(at.x),
+                      static_cast<std::int16_t>(at.y), 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
+                      XCB_COPY_FROM_PARENT, mask, values);
+    xcb_map_window(c_, confine_);
+    // The grab moves the pointer into the window if it is elsewhere, and holds it there.
+    xcb_grab_pointer_reply_t* reply =
+        xcb_grab_pointer_reply(c_,
+                               xcb_grab_pointer(c_, 0, root_, 0, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC,
+                                                confine_, XCB_NONE, XCB_CURRENT_TIME),
+                               nullptr);
+    std::free(reply);
+    xcb_flush(c_);
+}
+
+void X11WindowSystem::ReleasePointer() {
+    if (!c_ || !confine_) return;
+    xcb_ungrab_pointer(c_, XCB_CURRENT_TIME);
+    xcb_destroy_window(c_, confine_);
+    confine_ = 0;
+    xcb_flush(c_);
+}
+
 } // namespace zepho

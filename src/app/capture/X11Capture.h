@@ -15,6 +15,8 @@ public:
     // Works on screen `screenNumber` of the connection; the connection stays the caller's and
     // must outlive this object.
     X11WindowSystem(xcb_connection_t* connection, int screenNumber);
+    // A pointer still held is let go.
+    ~X11WindowSystem() override { ReleasePointer(); }
 
     // False when the connection or the screen is unusable.
     bool IsValid() const { return root_ != 0; }
@@ -32,6 +34,9 @@ public:
     // A window shown with _NET_WM_WINDOW_OPACITY (0 .. 0xFFFFFFFF), set on it or, as window
     // managers and toolkits do, on the top-level window holding it: the high byte.
     bool GetOpacity(WindowId w, BYTE& alpha) override;
+    // An input-only window of one pixel at the point confines the pointer grab to it.
+    void ConfinePointer(POINT at) override;
+    void ReleasePointer() override;
 
 private:
     // How the pixels of a drawable are stored.
@@ -45,6 +50,8 @@ private:
     // The rectangle (in the drawable's own coordinates) read into a new 32-bit DIB.
     PackedDib ReadImage(WindowId drawable, const PixelFormat& format, int x, int y, int width, int height);
 
+    // The window the pointer is held in while a picked window waits to be taken; 0 when free.
+    std::uint32_t confine_ = 0;
     xcb_connection_t* c_ = nullptr;
     WindowId root_ = 0;
     int screenWidth_ = 0, screenHeight_ = 0;

@@ -277,6 +277,7 @@ void CCaptureModel::OnTimer(int id) {
         BYTE alpha = 255;
         PackedDib pic = WindowPicture(*sys_, w, settings_.IncludeCursor != 0, alpha);
         state_ = Idle;
+        sys_->ReleasePointer();
         const bool ok = static_cast<bool>(pic);
         if (ok) Deliver(std::move(pic), alpha);
         Finish(hidMain_);
@@ -290,6 +291,7 @@ void CCaptureModel::OnPick(POINT screen) {
     host_.StartTimer(kTimerPicked, kPickedDelay);
     state_ = WindowPicked;
     host_.ClosePicker();
+    sys_->ConfinePointer(screen);
 }
 
 void CCaptureModel::OnPickerCancelled() {

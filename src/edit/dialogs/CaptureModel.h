@@ -55,6 +55,10 @@ public:
     virtual PackedDib GrabWindow(WindowId w, const RECT& rect) = 0;
     // The constant alpha the window is shown with, when it has one.
     virtual bool GetOpacity(WindowId w, BYTE& alpha) = 0;
+    // Holds the pointer at one screen point (the picked window stays under it until it is
+    // grabbed), and lets it go again.
+    virtual void ConfinePointer(POINT at) { (void)at; }
+    virtual void ReleasePointer() {}
 };
 
 // The deepest visible window whose rectangle holds the point, searched from the desktop with

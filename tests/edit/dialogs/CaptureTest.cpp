@@ -29,6 +29,11 @@ struct FakeWindows : IWindowSystem {
     bool failScreen = false;
     bool hasCursor = false;
     CursorImage cursor;
+    std::vector<std::string> pointer;
+    void ConfinePointer(POINT at) override {
+        pointer.push_back("confine " + std::to_string(at.x) + "," + std::to_string(at.y));
+    }
+    void ReleasePointer() override { pointer.push_back("release"); }
 
     FakeWindows() {
         wins[1].rect = RECT{0, 0, 100, 80};
@@ -272,8 +277,11 @@ TEST(Capture, WindowPickInsertsIntoTheActiveDocumentAsOneUndoStep) {
     EXPECT_EQ(f.shell.frozenSize, (SIZE{100, 80}));
     f.model.OnPick(POINT{12, 45});
     EXPECT_EQ(f.model.GetState(), CCaptureModel::WindowPicked);
+    // The pointer stays on the clicked point until the window is taken.
+    EXPECT_EQ(f.sys.pointer, (std::vector<std::string>{"confine 12,45"}));
     f.model.OnTimer(CCaptureModel::kTimerPicked);
     EXPECT_EQ(f.model.GetState(), CCaptureModel::Idle);
+    EXPECT_EQ(f.sys.pointer, (std::vector<std::string>{"confine 12,45", "release"}));
     EXPECT_EQ(f.shell.Log(),
               "hide, start 1001 600, stop 1001, close picker, picker, start 1002 100, close picker, "
               "stop 1002, show, front");
