@@ -1,4 +1,5 @@
 #include "codecs/AvifCodec.h"
+#include "codecs/OpenExport.h"
 
 #include "extlib/ImageIOUtil.h"
 #include "platform/ByteStream.h"
@@ -84,14 +85,7 @@ bool ReadAvifFile(CDocImage& doc, const std::string& path, IProgress* progress) 
     std::vector<BYTE> bytes;
     if (!imageio::ReadWholeFile(path, bytes)) return false;
     PackedDib dib = DecodeAvif(bytes);
-    if (!dib) return false;
-    doc.width = dib.Width();
-    doc.height = dib.Height();
-    Ref<CObjContent> content = MakeRef<CObjContent>(KindImage);
-    content->SetRaster(std::move(dib));
-    Ref<CDrawObj> obj = MakeRef<CDrawObj>(content);
-    obj->visible = 1;
-    doc.objects.AddTail(obj);
+    if (!AppendSingleImage(doc, std::move(dib))) return false;
     if (progress) progress->SetPos(100);
     return true;
 }

@@ -47,7 +47,8 @@ PackedDib LoadWithLibrary(FileKind kind, const std::string& path, IProgress* pro
     }
 }
 
-// One image object at (0, 0) that fills the canvas.
+} // namespace
+
 bool AppendSingleImage(CDocImage& doc, PackedDib dib) {
     if (!dib) return false;
     if (dib.BitCount() != 32) {
@@ -65,8 +66,6 @@ bool AppendSingleImage(CDocImage& doc, PackedDib dib) {
     doc.objects.AddTail(obj);
     return true;
 }
-
-} // namespace
 
 namespace {
 

@@ -47,6 +47,9 @@ struct OpenContext {
 // or one whose images, with the canvas they are drawn on, would pass the pixel budget (the model
 // then holds at most what the reader had appended; flags.refusal says why).
 bool OpenFile(CDocImage& doc, const std::string& path, LoadFlags& flags, IProgress* progress);
+// Appends one visible image object at (0, 0) and makes the canvas its size (single-image
+// readers); false for an empty image.
+bool AppendSingleImage(CDocImage& doc, PackedDib dib);
 bool OpenFileWith(CDocImage& doc, const std::string& path, LoadFlags& flags, IProgress* progress,
                   const OpenContext& context);
 
@@ -69,7 +72,8 @@ void ShowBottomUnlessKept(CDocImage& doc, const LoadFlags& flags);
 // names. `option` goes to the writer unchanged (JPEG quality, TIFF compression code, TGA bits, the
 // hot spot of a cursor; for GIF non-zero interlaces; for WebP quality and kWebpLossless, for AVIF
 // AvifOption(quality, speed)); `extra` holds the kExport bits above. WebP and AVIF always keep
-// the transparency; an ANI file always gets one frame per visible object. Never changes the document. False on failure.
+// the transparency; an ANI file always gets one frame per visible object. Never changes the document. False
+// on failure.
 bool ExportFile(const CDocImage& doc, const std::string& path, DWORD option, DWORD extra, IProgress* progress,
                 COLORREF background);
 

@@ -1,4 +1,5 @@
 #include "codecs/WebpCodec.h"
+#include "codecs/OpenExport.h"
 
 #include "codecs/ExportFrames.h"
 #include "extlib/ImageIOUtil.h"
@@ -220,14 +221,7 @@ bool ReadWebp(CDocImage& doc, std::span<const BYTE> file, IProgress* progress) {
     if (WebPGetFeatures(file.data(), file.size(), &f) != VP8_STATUS_OK) return false;
     if (f.has_animation) return ReadAnimation(doc, file, progress);
     PackedDib dib = DecodeStill(file, f);
-    if (!dib) return false;
-    doc.width = dib.Width();
-    doc.height = dib.Height();
-    Ref<CObjContent> content = MakeRef<CObjContent>(KindImage);
-    content->SetRaster(std::move(dib));
-    Ref<CDrawObj> obj = MakeRef<CDrawObj>(content);
-    obj->visible = 1;
-    doc.objects.AddTail(obj);
+    if (!AppendSingleImage(doc, std::move(dib))) return false;
     if (progress) progress->SetPos(100);
     return true;
 }

@@ -1,4 +1,5 @@
 // Runs the batch tool as a user would and checks its outputs.
+#include "cli/CliRun.h"
 #include "extlib/PngFile.h"
 #include "model/DocImage.h"
 #include "model/TextObj.h"
@@ -19,33 +20,10 @@
 #include <sys/wait.h>
 
 using namespace zepho;
+using test::Cli;
+using test::CliRun;
 
 namespace {
-
-struct CliRun {
-    int status = -1;
-    std::string out, err;
-};
-
-// `env` is put before the command as shell variable assignments.
-CliRun Cli(const std::string& args, const std::string& env = "") {
-    const std::string errFile = testing::TempDir() + "/cli_stderr.txt";
-    const std::string cmd = env + " " + std::string(ZEPHO_CLI) + " " + args + " 2>" + errFile;
-    CliRun r;
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p) return r;
-    std::array<char, 4096> buf;
-    std::size_t n;
-    while ((n = fread(buf.data(), 1, buf.size(), p)) > 0)
-        r.out.append(buf.data(), n);
-    const int st = pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    std::ifstream e(errFile);
-    std::stringstream ss;
-    ss << e.rdbuf();
-    r.err = ss.str();
-    return r;
-}
 
 // Reads a PNG back with libpng: width, height and the RGBA bytes.
 bool ReadPng(const std::string& path, int& w, int& h, std::vector<unsigned char>& rgba) {

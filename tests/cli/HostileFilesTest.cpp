@@ -1,5 +1,6 @@
 // Hostile files through the batch tool: each one is refused with a message that names the size,
 // or opens (and draws) within the pixel budget.
+#include "cli/CliRun.h"
 #include "codecs/IconCodec.h"
 #include "model/DocImage.h"
 #include "model/RectObj.h"
@@ -21,32 +22,10 @@
 #include <vector>
 
 using namespace zepho;
+using test::Cli;
+using test::CliRun;
 
 namespace {
-
-struct CliResult {
-    int status = -1;
-    std::string out, err;
-};
-
-CliResult Cli(const std::string& args) {
-    const std::string errFile = testing::TempDir() + "/hostile_stderr.txt";
-    const std::string cmd = std::string(ZEPHO_CLI) + " " + args + " 2>" + errFile;
-    CliResult r;
-    FILE* p = popen(cmd.c_str(), "r");
-    if (!p) return r;
-    std::array<char, 4096> buf;
-    std::size_t n;
-    while ((n = fread(buf.data(), 1, buf.size(), p)) > 0)
-        r.out.append(buf.data(), n);
-    const int st = pclose(p);
-    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    std::ifstream e(errFile);
-    std::stringstream ss;
-    ss << e.rdbuf();
-    r.err = ss.str();
-    return r;
-}
 
 std::string WriteFile(const std::string& name, const std::vector<BYTE>& bytes) {
     const std::string path = testing::TempDir() + "/" + name;
@@ -228,7 +207,7 @@ TEST(HostileFiles, RefusedOrWithinBudget) {
         SCOPED_TRACE(c.name);
         const std::string path = WriteFile(c.file, c.make());
         const std::string opts = std::string(" ") + c.options;
-        const CliResult info = Cli("info " + path + opts);
+        const CliRun info = Cli("info " + path + opts);
         if (c.expect == Expect::Refused) {
             EXPECT_EQ(info.status, 1);
             // Shared payloads are refused as damaged; the rest by their size.
@@ -244,7 +223,7 @@ TEST(HostileFiles, RefusedOrWithinBudget) {
             EXPECT_NE(info.err.find("too large to draw"), std::string::npos);
             EXPECT_NE(info.out.find("ordinary"), std::string::npos) << info.out;
         }
-        const CliResult flat = Cli("flatten " + path + " " + testing::TempDir() + "/hostile.png" + opts);
+        const CliRun flat = Cli("flatten " + path + " " + testing::TempDir() + "/hostile.png" + opts);
         EXPECT_EQ(flat.status, 0) << flat.err;
     }
 }
@@ -256,7 +235,7 @@ TEST(HostileFiles, CanvasCountsAgainstTheBudget) {
     doc.height = 5000;
     const std::string path = WriteFile("canvas.qzi", Native(doc));
     EXPECT_EQ(Cli("info " + path).status, 0);
-    const CliResult tight = Cli("info " + path + " --max-pixels 1000000");
+    const CliRun tight = Cli("info " + path + " --max-pixels 1000000");
     EXPECT_EQ(tight.status, 1);
     EXPECT_NE(tight.err.find("5000 x 5000 pixels is over the budget of 1000000 pixels"), std::string::npos)
         << tight.err;
