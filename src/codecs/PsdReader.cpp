@@ -2,6 +2,7 @@
 
 #include "codecs/CodecStrings.h"
 #include "codecs/PsdCodec.h"
+#include "platform/AnsiText.h"
 #include "platform/ByteStream.h"
 
 #include <algorithm>
@@ -34,19 +35,49 @@ int PlaneOf(int id) {
 }
 
 // The layer name of a record's extra data (after the mask and blending-range blocks), read up to
-// `end`. Names have been padded two ways: to a multiple of 4 bytes (what readers expect), and by
-// earlier versions of this program with a space appended to names of even length. A name of that
-// second kind is known by an odd length, a final space and no padding after it.
+// `end`. The single-byte name field comes first: other programs write it in a Windows or Mac
+// code page, earlier versions of this program wrote UTF-8 there, so text that is not valid UTF-8
+// is read as Windows-1252. Names have been padded two ways: to a multiple of 4 bytes (what
+// readers expect), and by earlier versions of this program with a space appended to names of
+// even length; a name of that second kind is known by an odd length, a final space and no
+// padding after it. A "luni" block after the field holds the whole name in UTF-16 and wins.
 std::string ReadLayerName(ByteReader& in, std::uint64_t end) {
     auto skipBlock = [&] {
         DWORD n = 0;
         return end - in.Tell() >= 4 && in.ReadU32BE(n) && n <= end - in.Tell() && in.Skip(n);
     };
     BYTE n = 0;
-    if (!skipBlock() || !skipBlock() || in.Tell() >= end || !in.ReadU8(n) || n > end - in.Tell()) return {};
+    if (!skipBlock() || !skipBlock() || in.Tell() >= end) return {};
+    const std::uint64_t fieldStart = in.Tell();
+    if (!in.ReadU8(n) || n > end - in.Tell()) return {};
     std::string name(n, '\0');
     if (!in.Read(name.data(), n)) return {};
     if (n % 2 == 1 && name.back() == ' ' && in.Tell() == end && (n + 1) % 4 != 0) name.pop_back();
+    if (!IsUtf8(name)) name = AnsiToUtf8(name);
+
+    // The additional blocks: signature, key, length, data.
+    std::uint64_t at = fieldStart + (1 + std::uint64_t{n} + 3) / 4 * 4;
+    while (at + 12 <= end && in.Seek(at)) {
+        char head[8];
+        DWORD length = 0;
+        if (!in.Read(head, 8) || !in.ReadU32BE(length) || length > end - in.Tell()) break;
+        if (std::memcmp(head, "8BIM", 4) != 0 && std::memcmp(head, "8B64", 4) != 0) break;
+        DWORD count = 0;
+        if (std::memcmp(head + 4, "luni", 4) == 0 && length >= 4 && in.ReadU32BE(count) &&
+            count <= (length - 4) / 2) {
+            std::u16string wide(count, u'\0');
+            for (char16_t& c : wide) {
+                WORD unit = 0;
+                in.ReadU16BE(unit);
+                c = unit;
+            }
+            // Some writers count a terminating zero.
+            while (!wide.empty() && wide.back() == 0)
+                wide.pop_back();
+            if (!in.Failed()) return Utf16ToUtf8(wide);
+        }
+        at += 12 + std::uint64_t{length};
+    }
     return name;
 }
 

@@ -3,6 +3,7 @@
 #include "codecs/PsdCodec.h"
 #include "model/DibStream.h"
 #include "model/Frame.h"
+#include "platform/AnsiText.h"
 #include "platform/ByteStream.h"
 #include "raster/Blend.h"
 #include "raster/Dib.h"
@@ -46,11 +47,7 @@ std::size_t PsdWriter::PackBitsEncode(const BYTE* src, std::size_t stride, std::
 }
 
 std::string PsdWriter::LayerName(const std::string& name) {
-    std::size_t n = std::min<std::size_t>(name.size(), 255);
-    if (n < name.size())
-        while (n > 0 && (static_cast<BYTE>(name[n]) & 0xC0) == 0x80)
-            --n;
-    return name.substr(0, n);
+    return CutUtf8Bytes(name, 255);
 }
 
 std::vector<BYTE> PsdWriter::PascalName(const std::string& name) {
@@ -59,6 +56,24 @@ std::vector<BYTE> PsdWriter::PascalName(const std::string& name) {
     std::vector<BYTE> out((1 + stored.size() + 3) / 4 * 4, 0);
     out[0] = static_cast<BYTE>(stored.size());
     std::memcpy(out.data() + 1, stored.data(), stored.size());
+    return out;
+}
+
+std::vector<BYTE> PsdWriter::UnicodeName(const std::string& name) {
+    const std::u16string text = Utf8ToUtf16(name);
+    const std::size_t data = 4 + 2 * text.size(), padded = (data + 3) / 4 * 4;
+    std::vector<BYTE> out(12 + padded, 0);
+    std::memcpy(out.data(), "8BIMluni", 8);
+    auto put32 = [&](std::size_t at, std::size_t v) {
+        for (int i = 0; i < 4; ++i)
+            out[at + i] = static_cast<BYTE>(v >> (24 - 8 * i));
+    };
+    put32(8, padded);
+    put32(12, text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        out[16 + 2 * i] = static_cast<BYTE>(text[i] >> 8);
+        out[17 + 2 * i] = static_cast<BYTE>(text[i]);
+    }
     return out;
 }
 
@@ -115,11 +130,13 @@ void PsdWriter::WriteRecord(ByteWriter& out, Layer& layer) {
     out.Write("8BIMnorm", 8);
     const BYTE fields[4] = {layer.opacity, 0, static_cast<BYTE>(layer.obj->visible ? 0 : 2), 0};
     out.Write(fields, sizeof fields);
-    const std::vector<BYTE> name = PascalName(layer.obj->content ? layer.obj->content->name : std::string());
-    out.WriteU32BE(static_cast<DWORD>(8 + name.size()));
+    const std::string text = layer.obj->content ? layer.obj->content->name : std::string();
+    const std::vector<BYTE> name = PascalName(text), wide = UnicodeName(text);
+    out.WriteU32BE(static_cast<DWORD>(8 + name.size() + wide.size()));
     out.WriteU32BE(0); // no mask
     out.WriteU32BE(0); // no blending ranges
     out.Write(name.data(), name.size());
+    out.Write(wide.data(), wide.size());
 }
 
 bool PsdWriter::WritePlane(ByteWriter& out, const PackedDib& image, int plane, WORD* counts,

@@ -29,11 +29,15 @@ public:
     // coded length.
     static std::size_t PackBitsEncode(const BYTE* src, std::size_t stride, std::size_t count, BYTE* dst);
 
-    // The name as the record stores it: at most 255 bytes, never splitting a UTF-8 sequence.
+    // The name as the record's single-byte field stores it: UTF-8 (which readers that ignore the
+    // UTF-16 block pass on as it is), at most 255 bytes, never splitting a character.
     static std::string LayerName(const std::string& name);
     // The record's name field: a length byte and the name, padded with zeros to a multiple of 4
     // bytes, as readers of other programs expect.
     static std::vector<BYTE> PascalName(const std::string& name);
+    // The block that follows it with the whole name in UTF-16 ("luni"), which readers prefer
+    // to the single-byte field.
+    static std::vector<BYTE> UnicodeName(const std::string& name);
 
 private:
     // What one object's layer holds.

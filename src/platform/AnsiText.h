@@ -17,6 +17,14 @@ std::string AnsiToUtf8(std::string_view bytes);
 // a byte that is not part of valid UTF-8, becomes '?'.
 std::string Utf8ToAnsi(std::string_view utf8, std::size_t maxChars = std::string::npos);
 
+// True when the bytes are valid UTF-8 throughout.
+bool IsUtf8(std::string_view bytes);
+
+// UTF-8 to UTF-16 and back, as file formats with wide-character text hold it. Bytes that are not
+// valid UTF-8, and halves of surrogate pairs, become U+FFFD.
+std::u16string Utf8ToUtf16(std::string_view utf8);
+std::string Utf16ToUtf8(std::u16string_view utf16);
+
 // The first maxChars characters of a UTF-8 string, never splitting a sequence; invalid bytes
 // count as one character each.
 std::string CutUtf8(std::string_view utf8, std::size_t maxChars);

@@ -343,7 +343,7 @@ TEST_F(Interop, IconsCursorsAndAnimatedCursors) {
 
 TEST_F(Interop, LayeredPsdWithNamesOfEveryLength) {
     Ref<CDocImage> doc = PhotoDoc();
-    const char* names[] = {"Obj - 10", "Rectangle - 1", "", "a", "Text - 1", "Obj - 2"};
+    const char* names[] = {"Obj - 10", "Rectangle - 1", "", "a", "Text - 1", "Caf\xC3\xA9 \xE6\x97\xA5"};
     doc->objects.At(0)->content->name = names[0];
     doc->objects.At(1)->content->name = names[1];
     PackedDib ring = CreateTransparentDIB(9, 6);

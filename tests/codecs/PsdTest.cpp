@@ -208,12 +208,17 @@ TEST(PsdWrite, TwoLayerExportHasTheExactLayout) {
 
     Bytes e;
     e.Str("8BPS").U16(1).Raw({0, 0, 0, 0, 0, 0}).U16(3).U32(2).U32(2).U16(8).U16(3).U32(0).U32(0);
-    e.U32(220).U32(212).U16(2);
+    e.U32(272).U32(264).U16(2);
     // Records: rectangle, channels -1, 0, 1, 2 with their lengths, blending, extra data and name.
     e.U32(0).U32(0).U32(2).U32(2).U16(4).U16(0xFFFF).U32(10).U16(0).U32(11).U16(1).U32(10).U16(2).U32(11);
-    e.Str("8BIMnorm").Raw({255, 0, 0, 0}).U32(12).U32(0).U32(0).Raw({2}).Str("bg").Raw({0});
+    e.Str("8BIMnorm").Raw({255, 0, 0, 0}).U32(32).U32(0).U32(0).Raw({2}).Str("bg").Raw({0});
+    e.Str("8BIMluni").U32(8).U32(2).U16('b').U16('g');
     e.U32(1).U32(1).U32(2).U32(2).U16(4).U16(0xFFFF).U32(6).U16(0).U32(6).U16(1).U32(6).U16(2).U32(6);
-    e.Str("8BIMnorm").Raw({155, 0, 2, 0}).U32(16).U32(0).U32(0).Raw({7}).Str("Layer 1");
+    e.Str("8BIMnorm").Raw({155, 0, 2, 0}).U32(48).U32(0).U32(0).Raw({7}).Str("Layer 1");
+    e.Str("8BIMluni").U32(20).U32(7);
+    for (char c : std::string("Layer 1"))
+        e.U16(static_cast<BYTE>(c));
+    e.U16(0);
     // The first layer's channels: alpha, red, green, blue, each a count table and its rows.
     e.U16(1).U16(2).U16(2).Raw({0xFF, 0xFF, 0xFF, 0xFF});
     e.U16(1).U16(2).U16(3).Raw({0xFF, 0xFF, 1, 0, 0xFF});
@@ -252,16 +257,25 @@ TEST(PsdWrite, LayerNamesArePaddedToFourBytesAndComeBack) {
     Ref<CDocImage> doc = MakeRef<CDocImage>();
     doc->width = 3;
     doc->height = 2;
-    const char* names[] = {"Obj - 10", "Rectangle - 1", "",          "a",
-                           "ab",       "abc",           "Text - 1 ", "\xC3\xA9t\xC3\xA9"};
-    for (int i = 0; i < 8; ++i)
+    // The whole name comes back through the UTF-16 block, also where the single-byte field
+    // cannot hold it (Japanese, an emoji outside the basic plane).
+    const char* names[] = {"Obj - 10",
+                           "Rectangle - 1",
+                           "",
+                           "a",
+                           "ab",
+                           "abc",
+                           "Text - 1 ",
+                           "\xC3\xA9t\xC3\xA9",
+                           "\xE6\x97\xA5\xE6\x9C\xAC \xF0\x9F\x98\x80"};
+    for (int i = 0; i < 9; ++i)
         AddObject(*doc, CreateSolidDIB(1 + i % 3, 1 + i % 2, RGB(10 * i, 0, 0), 255), i % 3, 0, 0, names[i]);
     MemoryWriter out;
     ASSERT_TRUE(ExportPsd(*doc, out, nullptr, 0));
     Ref<CDocImage> back = MakeRef<CDocImage>();
     ASSERT_TRUE(Import(out.Data(), *back));
-    ASSERT_EQ(back->objects.Count(), 8);
-    for (int i = 0; i < 8; ++i) {
+    ASSERT_EQ(back->objects.Count(), 9);
+    for (int i = 0; i < 9; ++i) {
         EXPECT_EQ(back->objects.At(i)->content->name, names[i]) << i;
         EXPECT_EQ(PixelOf(back->objects.At(i)->content->raster, 0, 0), 0xFF000000u | (10u * i) << 16) << i;
     }
@@ -287,6 +301,42 @@ TEST(PsdWrite, LayerNamesArePaddedToFourBytesAndComeBack) {
     EXPECT_EQ(back->objects.At(2)->content->name, "ab ");
     EXPECT_EQ(back->objects.At(3)->content->name, "abc  ");
     EXPECT_EQ(back->objects.At(4)->content->name, ""); // a length past the extra data: no name
+
+    // Other programs' files: a code-page name alone is read as Windows-1252; a "luni" block after
+    // other blocks wins over the field (counting a terminating zero or not); a damaged block
+    // leaves the field's name.
+    auto block = [](const char* key, std::initializer_list<int> data) {
+        std::vector<BYTE> b{'8', 'B', 'I', 'M'};
+        b.insert(b.end(), key, key + 4);
+        const std::size_t n = data.size();
+        for (int s : {24, 16, 8, 0})
+            b.push_back(static_cast<BYTE>(n >> s));
+        for (int v : data)
+            b.push_back(static_cast<BYTE>(v));
+        return b;
+    };
+    auto withBlocks = [&](std::initializer_list<int> field, std::vector<std::vector<BYTE>> blocks) {
+        LayerDef l = named(field);
+        for (const auto& b : blocks)
+            l.extra.insert(l.extra.end(), b.begin(), b.end());
+        return l;
+    };
+    back = MakeRef<CDocImage>();
+    ASSERT_TRUE(
+        Import(MakePsd(2, 2,
+                       {withBlocks({3, 'C', 'a', 0xE9}, {}),
+                        withBlocks({3, 'a', 'b', 'c'}, {block("lsct", {0, 0, 0, 0}),
+                                                        block("luni", {0, 0, 0, 2, 0x65, 0xE5, 0x67, 0x2C})}),
+                        withBlocks({3, 'a', 'b', 'c'}, {block("luni", {0, 0, 0, 2, 0, 0x41, 0, 0})}),
+                        withBlocks({3, 'a', 'b', 'c'}, {block("luni", {0, 0, 0, 9, 0, 0x41})}),
+                        withBlocks({3, 'a', 'b', 'c'}, {block("luni", {0, 0, 0, 1, 0xD8, 0x3D, 0, 0})})}),
+               *back));
+    ASSERT_EQ(back->objects.Count(), 5);
+    EXPECT_EQ(back->objects.At(0)->content->name, "Ca\xC3\xA9");
+    EXPECT_EQ(back->objects.At(1)->content->name, "\xE6\x97\xA5\xE6\x9C\xAC");
+    EXPECT_EQ(back->objects.At(2)->content->name, "A");
+    EXPECT_EQ(back->objects.At(3)->content->name, "abc");
+    EXPECT_EQ(back->objects.At(4)->content->name, "\xEF\xBF\xBD"); // half a surrogate pair
 }
 
 TEST(PsdCheck, AnswersByModeAndLayerCount) {
