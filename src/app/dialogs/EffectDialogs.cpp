@@ -95,6 +95,7 @@ EffectDialog::EffectDialog(CEffectModel& model, QWidget* parent) : QDialog(paren
     layout->addWidget(buttons);
 
     // The worker reports from its own thread: the news is handled here, in the event loop.
+    model_.Prepare();
     model_.SetListener([this] {
         QMetaObject::invokeMethod(
             this, [this] { OnWorkerNews(); }, Qt::QueuedConnection);
@@ -216,6 +217,7 @@ void EffectDialog::AddDirections(QVBoxLayout* layout) {
 // The controls may still report values while they are torn down: nothing may reach the model.
 EffectDialog::~EffectDialog() {
     // No news after this; whatever was posted goes with the dialog.
+    model_.Prepare();
     model_.SetListener({});
     if (busyCursor_) QApplication::restoreOverrideCursor();
     for (QSlider* s : sliders)

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <cstring>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -123,10 +124,26 @@ PackedDib Reduce(const PackedDib& src, int f) {
     return out;
 }
 
-// Every pixel of a reduced image spread over its f x f block of a w x h image.
-PackedDib Enlarge(const PackedDib& small, int f, int w, int h) {
+// An exact copy, its rows copied on every thread.
+PackedDib CopyOf(const PackedDib& src) {
+    if (!src.Is32()) return src.Clone();
+    PackedDib out = PackedDib::Create(src.Width(), src.Height(), 32);
+    const std::size_t head = static_cast<std::size_t>(src.Bits() - src.Data());
+    if (!out || out.Size() != src.Size() || static_cast<std::size_t>(out.Bits() - out.Data()) != head)
+        return src.Clone();
+    std::memcpy(out.Data(), src.Data(), head);
+    const std::size_t stride = src.Stride();
+    ParallelFor(src.Height(), RowGrain(src.Width()), [&](std::ptrdiff_t begin, std::ptrdiff_t end) {
+        std::memcpy(out.Bits() + begin * stride, src.Bits() + begin * stride, (end - begin) * stride);
+    });
+    return out;
+}
+
+// Every pixel of a reduced image spread over its f x f block of a w x h image, written over
+// `out` when that is a 32-bit image of that size.
+PackedDib Enlarge(const PackedDib& small, int f, int w, int h, PackedDib out) {
     if (!small.Is32()) return {};
-    PackedDib out = CreateDIB(w, h, 32);
+    if (!out.Is32() || out.Width() != w || out.Height() != h) out = CreateDIB(w, h, 32);
     if (!out) return out;
     ParallelFor(h, RowGrain(w), [&](std::ptrdiff_t begin, std::ptrdiff_t end) {
         for (std::ptrdiff_t y = begin; y < end; ++y) {
@@ -184,14 +201,16 @@ struct CEffectModel::Result {
     std::vector<POINT> shadowPos;
 };
 
-struct CEffectModel::Worker {
-    struct Job {
-        std::uint64_t generation = 0;
-        std::vector<int> values;
-        // The view's reduction; 1: no quick preview.
-        int factor = 1;
-    };
+struct CEffectModel::Job {
+    std::uint64_t generation = 0;
+    std::vector<int> values;
+    // The view's reduction; 1: no quick preview.
+    int factor = 1;
+    // Only the copies and reductions every preview needs, no result.
+    bool prepareOnly = false;
+};
 
+struct CEffectModel::Worker {
     // Set on the owner's thread before the thread starts, read-only afterwards.
     EffectKind kind = EffectKind::Blur;
     // The objects' images and shadows as they were; read once, to copy them, before any result.
@@ -211,7 +230,10 @@ struct CEffectModel::Worker {
     // Guarded by lock.
     std::optional<Job> pending;
     std::optional<Result> ready;
-    bool running = false, quit = false;
+    bool running = false, preparing = false, quit = false;
+    // Images the objects showed before, to be written over by quick previews: a fresh block of
+    // this size costs more in page faults than the preview itself.
+    std::vector<PackedDib> spares;
     std::uint64_t runningGeneration = 0, stopped = 0;
     ParallelWatch* exactWatch = nullptr;
     std::size_t entriesDone = 0;
@@ -247,6 +269,7 @@ struct CEffectModel::Worker {
                 job = std::move(*pending);
                 pending.reset();
                 running = true;
+                preparing = job.prepareOnly;
                 runningGeneration = job.generation;
             }
             RunJob(job);
@@ -259,13 +282,25 @@ struct CEffectModel::Worker {
         }
     }
 
+    PackedDib Spare(int w, int h) {
+        std::lock_guard<std::mutex> hold(lock);
+        for (PackedDib& s : spares)
+            if (s.Width() == w && s.Height() == h) {
+                PackedDib found = std::move(s);
+                std::swap(s, spares.back());
+                spares.pop_back();
+                return found;
+            }
+        return {};
+    }
+
     void TakeStarts() {
         const std::size_t n = sources.size();
         starts.resize(n);
         startShadows.resize(n);
         for (std::size_t i = 0; i < n; ++i) {
-            starts[i] = sources[i]->Clone();
-            if (shadowSources[i]) startShadows[i] = shadowSources[i]->Clone();
+            starts[i] = CopyOf(*sources[i]);
+            if (shadowSources[i]) startShadows[i] = CopyOf(*shadowSources[i]);
         }
         taken = true;
     }
@@ -281,17 +316,29 @@ struct CEffectModel::Worker {
                     reduced.push_back(Reduce(s, job.factor));
                 reducedFactor = job.factor;
             }
+            if (job.prepareOnly) {
+                // Blocks for the first quick previews, their pages already touched.
+                for (std::size_t i = 0; i < n && !quickWatch.Cancelled(); ++i) {
+                    PackedDib spare =
+                        Enlarge(reduced[i], job.factor, starts[i].Width(), starts[i].Height(), {});
+                    std::lock_guard<std::mutex> hold(lock);
+                    if (spares.size() < n) spares.push_back(std::move(spare));
+                }
+                return;
+            }
             Result r;
             r.generation = job.generation;
             r.rasters.resize(n);
             const std::vector<int> values = QuickValues(kind, job.values, job.factor);
             for (std::size_t i = 0; i < n && !quickWatch.Cancelled(); ++i)
                 if (PackedDib small = ApplyEffect(kind, reduced[i], values))
-                    r.rasters[i] = Enlarge(small, job.factor, starts[i].Width(), starts[i].Height());
+                    r.rasters[i] = Enlarge(small, job.factor, starts[i].Width(), starts[i].Height(),
+                                           Spare(starts[i].Width(), starts[i].Height()));
             if (quickWatch.Cancelled()) return;
             Publish(std::move(r));
         }
 
+        if (job.prepareOnly) return;
         ParallelWatch watch;
         {
             std::lock_guard<std::mutex> hold(lock);
@@ -371,22 +418,38 @@ void CEffectModel::Preview() {
     Request(false);
 }
 
-void CEffectModel::Request(bool exactOnly) {
-    if (closed_ || entries_.empty()) return;
-    Worker::Job job;
-    job.generation = ++generation_;
-    job.values = values_;
+int CEffectModel::QuickFactor() const {
     // A view that shows the images reduced gets a quick preview at its own resolution first.
     const COrvaneView* view = doc_.GetView();
-    if (!exactOnly && view && view->Zoom() <= -2) {
-        std::int64_t pixels = 0;
-        for (const Entry& e : entries_)
-            pixels += std::int64_t{e.obj->content->width} * e.obj->content->height;
-        if (pixels >= kQuickMinPixels) job.factor = -view->Zoom();
-    }
+    if (!view || view->Zoom() > -2) return 1;
+    std::int64_t pixels = 0;
+    for (const Entry& e : entries_)
+        pixels += std::int64_t{e.obj->content->width} * e.obj->content->height;
+    return pixels >= kQuickMinPixels ? -view->Zoom() : 1;
+}
+
+void CEffectModel::Prepare() {
+    if (closed_ || entries_.empty()) return;
+    Job job;
+    job.factor = QuickFactor();
+    job.prepareOnly = true;
+    Submit(std::move(job));
+}
+
+void CEffectModel::Request(bool exactOnly) {
+    if (closed_ || entries_.empty()) return;
+    Job job;
+    job.generation = ++generation_;
+    job.values = values_;
+    if (!exactOnly) job.factor = QuickFactor();
+    Submit(std::move(job));
+}
+
+void CEffectModel::Submit(Job job) {
     Worker& w = *worker_;
     {
         std::lock_guard<std::mutex> hold(w.lock);
+        if (job.prepareOnly && w.pending) return;
         w.pending = std::move(job);
         if (w.exactWatch) w.exactWatch->Cancel();
     }
@@ -428,7 +491,9 @@ void CEffectModel::Show(Result& r) {
             c.kind = KindImage;
             c.SetShape({});
         }
+        PackedDib old = std::move(c.raster);
         c.SetRaster(std::move(r.rasters[i]));
+        Recycle(std::move(old));
         // A shadow that is on follows every exact preview; a quick one keeps the last shadow.
         if (r.exact && worker_->shadowOn[i]) {
             c.shadowRaster = std::move(r.shadows[i]);
@@ -441,9 +506,17 @@ void CEffectModel::Show(Result& r) {
     Repaint(converted);
 }
 
+void CEffectModel::Recycle(PackedDib dib) {
+    Worker& w = *worker_;
+    std::lock_guard<std::mutex> hold(w.lock);
+    // Enough for one preview of every object; more would only hold memory.
+    if (!w.quit && dib.Is32() && w.spares.size() < entries_.size()) w.spares.push_back(std::move(dib));
+}
+
 bool CEffectModel::Busy() const {
-    std::lock_guard<std::mutex> hold(worker_->lock);
-    return worker_->pending || worker_->running || worker_->ready;
+    const Worker& w = *worker_;
+    std::lock_guard<std::mutex> hold(w.lock);
+    return (w.pending && !w.pending->prepareOnly) || (w.running && !w.preparing) || w.ready;
 }
 
 bool CEffectModel::Ready() const {
@@ -504,6 +577,8 @@ void CEffectModel::StopWorker() {
     }
     w.wake.notify_all();
     w.thread.join();
+    w.spares.clear();
+    w.reduced.clear();
 }
 
 bool CEffectModel::Ok() {

@@ -66,6 +66,9 @@ public:
     void SetValue(int i, int value);
     // Asks for the preview of the current values, always computed from the unchanged images.
     void Preview();
+    // Starts the worker on what every preview needs (its copies of the unchanged images, their
+    // reduction for the view), so that the first change of a control is as quick as the next.
+    void Prepare();
 
     // Called on the worker thread whenever a result waits for Poll or the work stops; the shell
     // posts a call to Poll from it. Empty removes it (it is not called any more on return).
@@ -104,10 +107,15 @@ private:
         // The object shows a preview.
         bool previewing = false;
     };
+    struct Job;
     struct Worker;
     struct Result;
     void Request(bool exactOnly);
+    void Submit(Job job);
+    int QuickFactor() const;
     void Show(Result& result);
+    // Keeps an image an object no longer shows for the worker to write the next quick preview over.
+    void Recycle(PackedDib dib);
     // Ends the worker thread; its copies of the unchanged images stay for Ok and Cancel.
     void StopWorker();
     void Repaint(bool rebuild) const;
