@@ -12,6 +12,7 @@
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
+#include <new>
 #include <optional>
 #include <thread>
 
@@ -298,6 +299,7 @@ struct CEffectModel::Worker {
         const std::size_t n = sources.size();
         starts.resize(n);
         startShadows.resize(n);
+        // Copies that fail stay empty: their objects get no preview.
         for (std::size_t i = 0; i < n; ++i) {
             starts[i] = CopyOf(*sources[i]);
             if (shadowSources[i]) startShadows[i] = CopyOf(*shadowSources[i]);
@@ -306,39 +308,50 @@ struct CEffectModel::Worker {
     }
 
     void RunJob(const Job& job) {
-        if (!taken) TakeStarts();
-        const std::size_t n = starts.size();
-        if (job.factor > 1) {
-            ParallelWatchScope scope(&quickWatch);
-            if (reducedFactor != job.factor) {
-                reduced.clear();
-                for (const PackedDib& s : starts)
-                    reduced.push_back(Reduce(s, job.factor));
-                reducedFactor = job.factor;
-            }
-            if (job.prepareOnly) {
-                // Blocks for the first quick previews, their pages already touched.
-                for (std::size_t i = 0; i < n && !quickWatch.Cancelled(); ++i) {
-                    PackedDib spare =
-                        Enlarge(reduced[i], job.factor, starts[i].Width(), starts[i].Height(), {});
-                    std::lock_guard<std::mutex> hold(lock);
-                    if (spares.size() < n) spares.push_back(std::move(spare));
-                }
-                return;
-            }
-            Result r;
-            r.generation = job.generation;
-            r.rasters.resize(n);
-            const std::vector<int> values = QuickValues(kind, job.values, job.factor);
-            for (std::size_t i = 0; i < n && !quickWatch.Cancelled(); ++i)
-                if (PackedDib small = ApplyEffect(kind, reduced[i], values))
-                    r.rasters[i] = Enlarge(small, job.factor, starts[i].Width(), starts[i].Height(),
-                                           Spare(starts[i].Width(), starts[i].Height()));
-            if (quickWatch.Cancelled()) return;
-            Publish(std::move(r));
+        try {
+            if (!taken) TakeStarts();
+            if (job.factor > 1 && taken && !RunQuick(job)) return;
+        } catch (const std::bad_alloc&) {
+            // Without memory for a quick preview the exact one may still be made.
         }
+        if (!job.prepareOnly) RunExact(job);
+    }
 
-        if (job.prepareOnly) return;
+    // False when the model closes meanwhile.
+    bool RunQuick(const Job& job) {
+        const std::size_t n = starts.size();
+        ParallelWatchScope scope(&quickWatch);
+        if (reducedFactor != job.factor) {
+            reducedFactor = 0;
+            reduced.clear();
+            for (const PackedDib& s : starts)
+                reduced.push_back(Reduce(s, job.factor));
+            reducedFactor = job.factor;
+        }
+        if (job.prepareOnly) {
+            // Blocks for the first quick previews, their pages already touched.
+            for (std::size_t i = 0; i < n && !quickWatch.Cancelled(); ++i) {
+                PackedDib spare = Enlarge(reduced[i], job.factor, starts[i].Width(), starts[i].Height(), {});
+                std::lock_guard<std::mutex> hold(lock);
+                if (spares.size() < n) spares.push_back(std::move(spare));
+            }
+            return !quickWatch.Cancelled();
+        }
+        Result r;
+        r.generation = job.generation;
+        r.rasters.resize(n);
+        const std::vector<int> values = QuickValues(kind, job.values, job.factor);
+        for (std::size_t i = 0; i < n && !quickWatch.Cancelled(); ++i)
+            if (PackedDib small = ApplyEffect(kind, reduced[i], values))
+                r.rasters[i] = Enlarge(small, job.factor, starts[i].Width(), starts[i].Height(),
+                                       Spare(starts[i].Width(), starts[i].Height()));
+        if (quickWatch.Cancelled()) return false;
+        Publish(std::move(r));
+        return true;
+    }
+
+    void RunExact(const Job& job) {
+        const std::size_t n = sources.size();
         ParallelWatch watch;
         {
             std::lock_guard<std::mutex> hold(lock);
@@ -355,19 +368,25 @@ struct CEffectModel::Worker {
         r.shadowPos.resize(n);
         {
             ParallelWatchScope scope(&watch);
-            for (std::size_t i = 0; i < n && !watch.Cancelled(); ++i) {
+            // Without the copies (no memory) every object keeps what it shows.
+            for (std::size_t i = 0; i < n && taken && !watch.Cancelled(); ++i) {
                 watch.RestartCount();
-                PackedDib out = ApplyEffect(kind, starts[i], job.values);
-                if (out && shadowOn[i]) {
-                    CObjContent c;
-                    shadowSettings[i].ApplyTo(c);
-                    c.SetRaster(std::move(out));
-                    c.UpdateShadow();
-                    out = std::move(c.raster);
-                    r.shadows[i] = std::move(c.shadowRaster);
-                    r.shadowPos[i] = {c.shadowPosX, c.shadowPosY};
+                try {
+                    PackedDib out = ApplyEffect(kind, starts[i], job.values);
+                    if (out && shadowOn[i]) {
+                        CObjContent c;
+                        shadowSettings[i].ApplyTo(c);
+                        c.SetRaster(std::move(out));
+                        c.UpdateShadow();
+                        out = std::move(c.raster);
+                        r.shadows[i] = std::move(c.shadowRaster);
+                        r.shadowPos[i] = {c.shadowPosX, c.shadowPosY};
+                    }
+                    r.rasters[i] = std::move(out);
+                } catch (const std::bad_alloc&) {
+                    r.rasters[i].Reset();
+                    r.shadows[i].Reset();
                 }
-                r.rasters[i] = std::move(out);
                 std::lock_guard<std::mutex> hold(lock);
                 ++entriesDone;
             }
@@ -539,8 +558,8 @@ void CEffectModel::Finish() {
 int CEffectModel::Progress() const {
     const Worker& w = *worker_;
     std::lock_guard<std::mutex> hold(w.lock);
-    if (w.ready && w.ready->exact) return 100;
-    if (!w.exactWatch || entries_.empty()) return 0;
+    if (w.ready && w.ready->exact && w.ready->generation == generation_) return 100;
+    if (!w.exactWatch || w.runningGeneration != generation_ || entries_.empty()) return 0;
     const double done = (static_cast<double>(w.entriesDone) + w.exactWatch->Fraction()) / entries_.size();
     return std::clamp(static_cast<int>(done * 100), 0, 100);
 }
