@@ -102,8 +102,8 @@ EffectDialog::EffectDialog(CEffectModel& model, QWidget* parent) : QDialog(paren
     });
     progressTimer_.setInterval(50);
     connect(&progressTimer_, &QTimer::timeout, this, [this] { progress->setValue(model_.Progress()); });
-    // A preview asked for before the dialog (emboss, sunspot) shows its progress too.
-    ShowBusy();
+    // A preview asked for before the dialog (emboss, sunspot) may have come before the listener.
+    OnWorkerNews();
 }
 
 void EffectDialog::SetValue(int i, int value) {

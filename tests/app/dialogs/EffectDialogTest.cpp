@@ -111,9 +111,9 @@ TEST(EffectDialog, EmbossDirectionsSetTheAngleAndCancelRestores) {
     const std::string before = f.Dump();
     auto model = BeginEffect(f.doc, EffectKind::Emboss, f.ui);
     ASSERT_TRUE(model);
-    model->Settle();
-    EXPECT_TRUE(f.Shows(Emboss(f.start, 128, 1, 0))) << "the first preview shows at once";
     EffectDialog d(*model);
+    ASSERT_TRUE(Settle(d));
+    EXPECT_TRUE(f.Shows(Emboss(f.start, 128, 1, 0))) << "the first preview shows at once";
     EXPECT_EQ(d.windowTitle(), QStringLiteral("Emboss"));
     QSpinBox* angle = d.spins[kEmbossAngle];
     ASSERT_TRUE(angle && d.directions[4]);
