@@ -101,7 +101,13 @@ EffectDialog::EffectDialog(CEffectModel& model, QWidget* parent) : QDialog(paren
             this, [this] { OnWorkerNews(); }, Qt::QueuedConnection);
     });
     progressTimer_.setInterval(50);
-    connect(&progressTimer_, &QTimer::timeout, this, [this] { progress->setValue(model_.Progress()); });
+    // Kernels that cannot tell how far they are leave the bar busy.
+    connect(&progressTimer_, &QTimer::timeout, this, [this] {
+        if (const int done = model_.Progress(); done > 0) {
+            progress->setRange(0, 100);
+            progress->setValue(done);
+        }
+    });
     // A preview asked for before the dialog (emboss, sunspot) may have come before the listener.
     OnWorkerNews();
 }
@@ -241,8 +247,6 @@ void EffectDialog::done(int result) {
         group->setEnabled(false);
         okButton->setEnabled(false);
         status->setText(QString::fromUtf8(effects::kApplying));
-        progress->setRange(0, 100);
-        progress->setValue(model_.Progress());
         progressTimer_.start();
         ShowBusy();
         return;

@@ -236,6 +236,7 @@ struct CEffectModel::Worker {
     // this size costs more in page faults than the preview itself.
     std::vector<PackedDib> spares;
     std::uint64_t runningGeneration = 0, stopped = 0;
+    int runningFactor = 1;
     ParallelWatch* exactWatch = nullptr;
     std::size_t entriesDone = 0;
     // Quick previews are short and never given up for a newer request, only when the model closes.
@@ -271,6 +272,7 @@ struct CEffectModel::Worker {
                 pending.reset();
                 running = true;
                 preparing = job.prepareOnly;
+                runningFactor = job.factor;
                 runningGeneration = job.generation;
             }
             RunJob(job);
@@ -469,8 +471,15 @@ void CEffectModel::Submit(Job job) {
     {
         std::lock_guard<std::mutex> hold(w.lock);
         if (job.prepareOnly && w.pending) return;
+        // The exact preview under way for older values is given up, unless it came without a
+        // quick one and is past half way: then it is shown first, so that a slider dragged
+        // without pause over a large image shown at full size still shows something.
+        if (!job.prepareOnly && w.exactWatch) {
+            const double done = (static_cast<double>(w.entriesDone) + w.exactWatch->Fraction()) /
+                                static_cast<double>(std::max<std::size_t>(entries_.size(), 1));
+            if (w.runningFactor > 1 || done < 0.5) w.exactWatch->Cancel();
+        }
         w.pending = std::move(job);
-        if (w.exactWatch) w.exactWatch->Cancel();
     }
     if (!w.thread.joinable()) w.thread = std::thread([&w] { w.Run(); });
     w.wake.notify_all();
