@@ -99,6 +99,12 @@ struct News {
         cv.wait(hold, [&] { return count != seen; });
         seen = count;
     }
+    // Like an event loop: wakes for news, or when the time is up.
+    void WaitPastUntil(std::uint64_t& seen, std::chrono::steady_clock::time_point until) {
+        std::unique_lock<std::mutex> hold(lock);
+        cv.wait_until(hold, until, [&] { return count != seen; });
+        seen = count;
+    }
 };
 
 double Ms(std::chrono::steady_clock::duration d) {
@@ -165,6 +171,52 @@ void RunPreview(benchmark::State& state, EffectKind kind, int param, int a, int 
     state.counters["zoom"] = s.view->Zoom();
 }
 
+// A slider dragged without pause: a change every 16 ms while the worker is still busy with the
+// earlier ones, then the time from the last change to its own first (quick) and exact previews.
+void RunDrag(benchmark::State& state, EffectKind kind, int param, int from) {
+    Scene& s = TheScene();
+    using Clock = std::chrono::steady_clock;
+    CEffectModel model(s.doc, kind, {s.obj});
+    News news;
+    model.SetListener([&] { news.Signal(); });
+    std::uint64_t seen = 0;
+    model.SetValue(param, from);
+    model.Settle();
+    double first = 0, exact = 0;
+    int v = from;
+    for (auto _ : state) {
+        for (int k = 0; k < 10; ++k) {
+            model.SetValue(param, ++v > from + 40 ? (v = from) : v);
+            const auto next = Clock::now() + std::chrono::milliseconds(16);
+            while (Clock::now() < next) {
+                model.Poll();
+                news.WaitPastUntil(seen, next);
+            }
+        }
+        const auto t0 = Clock::now();
+        model.SetValue(param, v + 1 > from + 40 ? from - 1 : v + 1);
+        while (!model.ShowsCurrent())
+            if (!model.Poll()) news.WaitPast(seen);
+        const auto t1 = Clock::now();
+        while (!model.Ready())
+            if (!model.Poll()) news.WaitPast(seen);
+        first += Ms(t1 - t0);
+        exact += Ms(Clock::now() - t0);
+    }
+    model.SetListener({});
+    model.Cancel();
+    const double n = static_cast<double>(state.iterations());
+    state.counters["drag_first_ms"] = first / n;
+    state.counters["drag_exact_ms"] = exact / n;
+}
+
+void BM_PreviewDragHue(benchmark::State& state) {
+    RunDrag(state, EffectKind::Hsl, 0, 40);
+}
+void BM_PreviewDragGaussianBlur(benchmark::State& state) {
+    RunDrag(state, EffectKind::GaussianBlur, 0, 5);
+}
+
 void BM_PreviewHue(benchmark::State& state) {
     RunPreview(state, EffectKind::Hsl, 0, 90, 89);
 }
@@ -180,3 +232,5 @@ void BM_PreviewBlur50(benchmark::State& state) {
 BENCHMARK(BM_PreviewHue)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(8);
 BENCHMARK(BM_PreviewGaussianBlur50)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(8);
 BENCHMARK(BM_PreviewBlur50)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(8);
+BENCHMARK(BM_PreviewDragHue)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(4);
+BENCHMARK(BM_PreviewDragGaussianBlur)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(4);

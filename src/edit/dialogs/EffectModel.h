@@ -80,6 +80,8 @@ public:
     bool Busy() const;
     // True when the objects show the exact preview of the current values (or nothing was asked).
     bool Ready() const;
+    // True when the objects show a preview of the current values, quick or exact.
+    bool ShowsCurrent() const { return shown_ == generation_; }
     // Makes sure the exact preview of the current values is on its way (after StopWork).
     void Finish();
     // How far the exact preview under way has come, 0..100.
