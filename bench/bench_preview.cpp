@@ -229,8 +229,8 @@ void BM_PreviewBlur50(benchmark::State& state) {
 
 } // namespace
 
-BENCHMARK(BM_PreviewHue)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(8);
-BENCHMARK(BM_PreviewGaussianBlur50)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(8);
-BENCHMARK(BM_PreviewBlur50)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(8);
-BENCHMARK(BM_PreviewDragHue)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(4);
-BENCHMARK(BM_PreviewDragGaussianBlur)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(4);
+BENCHMARK(BM_PreviewHue)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(Quick() ? 2 : 8);
+BENCHMARK(BM_PreviewGaussianBlur50)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(Quick() ? 2 : 8);
+BENCHMARK(BM_PreviewBlur50)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(Quick() ? 2 : 8);
+BENCHMARK(BM_PreviewDragHue)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(Quick() ? 1 : 4);
+BENCHMARK(BM_PreviewDragGaussianBlur)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(Quick() ? 1 : 4);
