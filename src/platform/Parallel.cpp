@@ -45,7 +45,28 @@ tbb::task_arena& Arena(int threads) {
     return *arena;
 }
 
+thread_local ParallelWatch* currentWatch = nullptr;
+
 } // namespace
+
+double ParallelWatch::Fraction() const {
+    const std::int64_t started = started_.load(std::memory_order_relaxed);
+    const std::int64_t done = done_.load(std::memory_order_relaxed);
+    return started > 0 ? std::min(1.0, static_cast<double>(done) / static_cast<double>(started)) : 0.0;
+}
+
+void ParallelWatch::RestartCount() {
+    started_.store(0, std::memory_order_relaxed);
+    done_.store(0, std::memory_order_relaxed);
+}
+
+ParallelWatchScope::ParallelWatchScope(ParallelWatch* watch) : previous_(currentWatch) {
+    currentWatch = watch;
+}
+
+ParallelWatchScope::~ParallelWatchScope() {
+    currentWatch = previous_;
+}
 
 int ParallelThreads() {
     return Threads().load(std::memory_order_relaxed);
@@ -60,13 +81,34 @@ void ParallelFor(std::ptrdiff_t count, std::ptrdiff_t grain,
     if (count <= 0) return;
     grain = std::max<std::ptrdiff_t>(grain, 1);
     const int threads = ParallelThreads();
+    ParallelWatch* watch = currentWatch;
+    if (!watch) {
+        if (threads <= 1 || count <= grain) {
+            body(0, count);
+            return;
+        }
+        Arena(threads).execute([&] {
+            tbb::parallel_for(tbb::blocked_range<std::ptrdiff_t>(0, count, grain),
+                              [&](const tbb::blocked_range<std::ptrdiff_t>& r) { body(r.begin(), r.end()); });
+        });
+        return;
+    }
+    watch->started_.fetch_add(count, std::memory_order_relaxed);
+    auto piece = [&](std::ptrdiff_t begin, std::ptrdiff_t end) {
+        if (watch->Cancelled()) return;
+        body(begin, end);
+        watch->done_.fetch_add(end - begin, std::memory_order_relaxed);
+    };
     if (threads <= 1 || count <= grain) {
-        body(0, count);
+        // In steps even on one thread, so that a cancel is seen and the count moves.
+        const std::ptrdiff_t step = std::max(grain, (count + 31) / 32);
+        for (std::ptrdiff_t begin = 0; begin < count; begin += step)
+            piece(begin, std::min(count, begin + step));
         return;
     }
     Arena(threads).execute([&] {
         tbb::parallel_for(tbb::blocked_range<std::ptrdiff_t>(0, count, grain),
-                          [&](const tbb::blocked_range<std::ptrdiff_t>& r) { body(r.begin(), r.end()); });
+                          [&](const tbb::blocked_range<std::ptrdiff_t>& r) { piece(r.begin(), r.end()); });
     });
 }
 

@@ -6,7 +6,9 @@
 // number of threads. Idle workers sleep; nothing waits by spinning for long.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 
 namespace zepho {
@@ -22,6 +24,36 @@ void SetParallelThreads(int threads);
 // most `grain` items runs on the calling thread. Exceptions thrown by the body reach the caller.
 void ParallelFor(std::ptrdiff_t count, std::ptrdiff_t grain,
                  const std::function<void(std::ptrdiff_t begin, std::ptrdiff_t end)>& body);
+
+// Watches the loops that one thread starts while a ParallelWatchScope holds it: they count the
+// items done, and once the watch is cancelled they start no further piece (what they return is
+// then incomplete, and the caller throws it away). Cancel may be called from any thread.
+class ParallelWatch {
+public:
+    void Cancel() { cancelled_.store(true, std::memory_order_relaxed); }
+    bool Cancelled() const { return cancelled_.load(std::memory_order_relaxed); }
+    // Items done over items of the loops started since the last RestartCount, 0..1.
+    double Fraction() const;
+    void RestartCount();
+
+private:
+    friend void ParallelFor(std::ptrdiff_t, std::ptrdiff_t,
+                            const std::function<void(std::ptrdiff_t, std::ptrdiff_t)>&);
+    std::atomic<bool> cancelled_{false};
+    std::atomic<std::int64_t> started_{0}, done_{0};
+};
+
+// Attaches a watch to the loops this thread starts until the scope ends (null attaches none).
+class ParallelWatchScope {
+public:
+    explicit ParallelWatchScope(ParallelWatch* watch);
+    ~ParallelWatchScope();
+    ParallelWatchScope(const ParallelWatchScope&) = delete;
+    ParallelWatchScope& operator=(const ParallelWatchScope&) = delete;
+
+private:
+    ParallelWatch* previous_;
+};
 
 // A grain for loops over rows: about `pixels` pixels per piece, at least one row.
 inline std::ptrdiff_t RowGrain(int width, std::ptrdiff_t pixels = 16384) {

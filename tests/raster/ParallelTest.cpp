@@ -50,6 +50,34 @@ struct ThreadCount {
 
 } // namespace
 
+TEST(Parallel, AWatchCountsTheItemsAndACancelStopsNewPieces) {
+    for (int threads : {1, 2}) {
+        ThreadCount use(threads);
+        ParallelWatch watch;
+        std::atomic<std::ptrdiff_t> visited{0};
+        auto count = [&](std::ptrdiff_t b, std::ptrdiff_t e) { visited += e - b; };
+        {
+            ParallelWatchScope scope(&watch);
+            ParallelFor(100000, 100, count);
+            EXPECT_EQ(visited.load(), 100000);
+            EXPECT_DOUBLE_EQ(watch.Fraction(), 1.0);
+            watch.RestartCount();
+            EXPECT_DOUBLE_EQ(watch.Fraction(), 0.0);
+            visited = 0;
+            ParallelFor(100000, 100, [&](std::ptrdiff_t b, std::ptrdiff_t e) {
+                count(b, e);
+                if (visited > 5000) watch.Cancel();
+            });
+            EXPECT_LT(visited.load(), 100000) << threads << " threads";
+            EXPECT_LT(watch.Fraction(), 1.0);
+        }
+        // Outside the scope the cancelled watch is not consulted.
+        visited = 0;
+        ParallelFor(100000, 100, count);
+        EXPECT_EQ(visited.load(), 100000);
+    }
+}
+
 TEST(Parallel, EveryItemOnceAndFailuresReachTheCaller) {
     for (int threads : {1, 2, 5}) {
         ThreadCount use(threads);

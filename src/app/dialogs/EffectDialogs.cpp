@@ -4,10 +4,14 @@
 #include "app/dialogs/EffectStrings.h"
 #include "edit/commands/CmdEffects.h"
 
+#include <QApplication>
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QSignalBlocker>
 #include <QSlider>
@@ -65,12 +69,90 @@ EffectDialog::EffectDialog(CEffectModel& model, QWidget* parent) : QDialog(paren
         if (!(emboss && i == kEmbossAngle)) AddControl(i, texts.labels[i], grid, i);
     if (emboss) AddDirections(inner);
 
+    // The status line keeps its place while hidden, so the dialog never changes size.
+    status = new QLabel(QString::fromUtf8(effects::kWorking));
+    progress = new QProgressBar;
+    progress->setRange(0, 0);
+    progress->setTextVisible(false);
+    progress->setMaximumHeight(status->sizeHint().height());
+    for (QWidget* w : {static_cast<QWidget*>(status), static_cast<QWidget*>(progress)}) {
+        QSizePolicy keep = w->sizePolicy();
+        keep.setRetainSizeWhenHidden(true);
+        w->setSizePolicy(keep);
+        w->hide();
+    }
+    auto* statusRow = new QHBoxLayout;
+    statusRow->addWidget(status);
+    statusRow->addWidget(progress, 1);
+
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    okButton = buttons->button(QDialogButtonBox::Ok);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(group);
+    layout->addLayout(statusRow);
     layout->addWidget(buttons);
+
+    // The worker reports from its own thread: the news is handled here, in the event loop.
+    model_.Prepare();
+    model_.SetListener([this] {
+        QMetaObject::invokeMethod(
+            this, [this] { OnWorkerNews(); }, Qt::QueuedConnection);
+    });
+    progressTimer_.setInterval(50);
+    // Kernels that cannot tell how far they are leave the bar busy.
+    connect(&progressTimer_, &QTimer::timeout, this, [this] {
+        if (const int done = model_.Progress(); done > 0) {
+            progress->setRange(0, 100);
+            progress->setValue(done);
+        }
+    });
+    // A preview asked for before the dialog (emboss, sunspot) may have come before the listener.
+    OnWorkerNews();
+}
+
+void EffectDialog::SetValue(int i, int value) {
+    model_.SetValue(i, value);
+    ShowBusy();
+}
+
+void EffectDialog::OnWorkerNews() {
+    model_.Poll();
+    if (applying_ && model_.Ready()) {
+        applying_ = false;
+        progressTimer_.stop();
+        recorded_ = model_.Ok();
+        ShowBusy();
+        QDialog::done(QDialog::Accepted);
+        return;
+    }
+    ShowBusy();
+}
+
+void EffectDialog::ShowBusy() {
+    const bool busy = applying_ || model_.Busy();
+    status->setVisible(busy);
+    progress->setVisible(busy);
+    // A busy pointer, not a wait pointer: the controls stay usable.
+    if (busy != busyCursor_) {
+        busyCursor_ = busy;
+        if (busy)
+            QApplication::setOverrideCursor(Qt::BusyCursor);
+        else
+            QApplication::restoreOverrideCursor();
+    }
+}
+
+void EffectDialog::StopApplying() {
+    applying_ = false;
+    progressTimer_.stop();
+    model_.StopWork();
+    group->setEnabled(true);
+    okButton->setEnabled(true);
+    status->setText(QString::fromUtf8(effects::kWorking));
+    progress->setRange(0, 0);
+    ShowBusy();
 }
 
 void EffectDialog::AddControl(int i, const char* label, QGridLayout* grid, int row) {
@@ -92,16 +174,14 @@ void EffectDialog::AddControl(int i, const char* label, QGridLayout* grid, int r
         slider->setMinimumWidth(180);
         sliders[i] = slider;
         grid->addWidget(slider, row, 1);
-        // The box shows the value while the slider is dragged; the images follow when it is let go.
-        connect(slider, &QSlider::valueChanged, this, [this, i, slider](int v) {
+        // The images follow the slider while it is dragged: the newest value wins on the worker.
+        connect(slider, &QSlider::valueChanged, this, [this, i](int v) {
             {
                 const QSignalBlocker block(spins[i]);
                 spins[i]->setValue(v);
             }
-            if (!slider->isSliderDown()) model_.SetValue(i, v);
+            SetValue(i, v);
         });
-        connect(slider, &QSlider::sliderReleased, this,
-                [this, i, slider] { model_.SetValue(i, slider->value()); });
     }
     grid->addWidget(spin, row, 2);
     connect(spin, &QSpinBox::valueChanged, this, [this, i](int v) {
@@ -109,7 +189,7 @@ void EffectDialog::AddControl(int i, const char* label, QGridLayout* grid, int r
             const QSignalBlocker block(s);
             s->setValue(v);
         }
-        model_.SetValue(i, v);
+        SetValue(i, v);
     });
 }
 
@@ -142,6 +222,10 @@ void EffectDialog::AddDirections(QVBoxLayout* layout) {
 
 // The controls may still report values while they are torn down: nothing may reach the model.
 EffectDialog::~EffectDialog() {
+    // No news after this; whatever was posted goes with the dialog.
+    model_.Prepare();
+    model_.SetListener({});
+    if (busyCursor_) QApplication::restoreOverrideCursor();
     for (QSlider* s : sliders)
         if (s) s->disconnect(this);
     for (QSpinBox* s : spins)
@@ -151,10 +235,27 @@ EffectDialog::~EffectDialog() {
 }
 
 void EffectDialog::done(int result) {
+    if (applying_) {
+        // Cancel (or closing the window) while OK waits gives the controls back.
+        if (result != QDialog::Accepted) StopApplying();
+        return;
+    }
+    if (result == QDialog::Accepted && !model_.Ready()) {
+        // The exact preview is still being computed: OK waits for it, with a bar and Cancel.
+        applying_ = true;
+        model_.Finish();
+        group->setEnabled(false);
+        okButton->setEnabled(false);
+        status->setText(QString::fromUtf8(effects::kApplying));
+        progressTimer_.start();
+        ShowBusy();
+        return;
+    }
     if (result == QDialog::Accepted)
         recorded_ = model_.Ok();
     else
         model_.Cancel();
+    ShowBusy();
     QDialog::done(result);
 }
 

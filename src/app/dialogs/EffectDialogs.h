@@ -5,11 +5,15 @@
 #include "edit/dialogs/EffectModel.h"
 
 #include <QDialog>
+#include <QTimer>
 
 #include <vector>
 
 class QGridLayout;
 class QGroupBox;
+class QLabel;
+class QProgressBar;
+class QPushButton;
 class QRadioButton;
 class QSlider;
 class QSpinBox;
@@ -26,8 +30,12 @@ public:
     CEffectModel& Model() const { return model_; }
     // True when OK recorded an undo step.
     bool Recorded() const { return recorded_; }
-    // OK keeps the preview as one undo step, anything else gives the images back.
+    // OK keeps the exact preview as one undo step, waiting for it with a progress bar when it is
+    // still being computed; Cancel during that wait stops it and returns to the controls.
+    // Otherwise anything but OK gives the images back.
     void done(int result) override;
+    // True while OK waits for the exact preview.
+    bool Applying() const { return applying_; }
 
     QGroupBox* group = nullptr;
     // One per control of the model; a control without a slider has none.
@@ -35,6 +43,10 @@ public:
     std::vector<QSpinBox*> spins;
     // Emboss: Right, Up, Left, Down and Custom angle.
     QRadioButton* directions[5] = {};
+    // "Working..." while a preview is computed, "Applying..." while OK waits; with its bar.
+    QLabel* status = nullptr;
+    QProgressBar* progress = nullptr;
+    QPushButton* okButton = nullptr;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -42,10 +54,18 @@ protected:
 private:
     void AddControl(int i, const char* label, QGridLayout* grid, int row);
     void AddDirections(QVBoxLayout* layout);
+    void SetValue(int i, int value);
+    // A result or the end of some work on the model's worker.
+    void OnWorkerNews();
+    void ShowBusy();
+    void StopApplying();
 
     CEffectModel& model_;
+    QTimer progressTimer_;
     bool recorded_ = false;
     bool placed_ = false;
+    bool applying_ = false;
+    bool busyCursor_ = false;
 };
 
 // Opens the dialog of this kind over the document's selected images (after the conversion

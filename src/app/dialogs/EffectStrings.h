@@ -50,4 +50,8 @@ inline constexpr const char kRed[] = "Red:";
 inline constexpr const char kGreen[] = "Green:";
 inline constexpr const char kBlue[] = "Blue:";
 
+// Below the controls while the preview is computed, and while OK waits for the exact result.
+inline constexpr const char kWorking[] = "Working...";
+inline constexpr const char kApplying[] = "Applying...";
+
 } // namespace zepho::effects

@@ -7,6 +7,9 @@
 #include "edit/document/OrvaneDoc.h"
 #include "edit/undo/UndoImage.h"
 
+#include <cstdint>
+#include <functional>
+#include <memory>
 #include <vector>
 
 namespace zepho {
@@ -39,6 +42,11 @@ inline constexpr int kEmbossDirections[] = {0, 90, 180, 270};
 // values mean no change), or empty when it cannot be made.
 PackedDib ApplyEffect(EffectKind kind, const PackedDib& start, const std::vector<int>& values);
 
+// A dialog's session over the selected objects. Previews are computed on a worker thread from
+// copies of the unchanged images, so that a slider never waits for a large image: each request
+// first gets a quick preview at the view's resolution when the view shows the images reduced,
+// then the exact one. A newer request cancels the exact work of older ones; the results reach the
+// objects only through Poll, on the thread that owns the document.
 class CEffectModel {
 public:
     // The objects come from SelectImageTargets: images, and shapes the user agreed to convert.
@@ -56,32 +64,72 @@ public:
 
     // Sets one control, limited to its range; the preview follows when the value changed.
     void SetValue(int i, int value);
-    // Shows the effect of the current values, always computed from the unchanged images.
+    // Asks for the preview of the current values, always computed from the unchanged images.
     void Preview();
+    // Starts the worker on what every preview needs (its copies of the unchanged images, their
+    // reduction for the view), so that the first change of a control is as quick as the next.
+    void Prepare();
 
-    // Keeps what the objects show: one undo step for the objects that changed. True when it
-    // was recorded.
+    // Called on the worker thread whenever a result waits for Poll or the work stops; the shell
+    // posts a call to Poll from it. Empty removes it (it is not called any more on return).
+    void SetListener(std::function<void()> listener);
+    // Shows the newest waiting result, if it is newer than what the objects show. True when it
+    // showed one.
+    bool Poll();
+    // True while previews are being computed or wait for Poll.
+    bool Busy() const;
+    // True when the objects show the exact preview of the current values (or nothing was asked).
+    bool Ready() const;
+    // True when the objects show a preview of the current values, quick or exact.
+    bool ShowsCurrent() const { return shown_ == generation_; }
+    // Makes sure the exact preview of the current values is on its way (after StopWork).
+    void Finish();
+    // How far the exact preview under way has come, 0..100.
+    int Progress() const;
+    // Gives up the work under way; the objects keep what they show.
+    void StopWork();
+    // Waits for the exact preview of the current values and shows it.
+    void Settle();
+
+    // Keeps the exact preview of the current values (waiting for it when needed): one undo step
+    // for the objects that changed. True when it was recorded.
     bool Ok();
     // Every object gets its unchanged image, kind and shape back.
     void Cancel();
+
+    // Images with fewer pixels than this get no quick preview: the exact one is as fast.
+    static constexpr std::int64_t kQuickMinPixels = 1 << 20;
 
 private:
     struct Entry {
         Ref<CDrawObj> obj;
         Ref<CObjShape> shape;
         int kind = 0;
-        // The unchanged image and shadow, taken from the object at its first preview.
-        PackedDib start;
-        PackedDib shadow;
         int shadowPosX = 0, shadowPosY = 0;
+        // The object shows a preview.
         bool previewing = false;
     };
+    struct Job;
+    struct Worker;
+    struct Result;
+    void Request(bool exactOnly);
+    void Submit(Job job);
+    int QuickFactor() const;
+    void Show(Result& result);
+    // Keeps an image an object no longer shows for the worker to write the next quick preview over.
+    void Recycle(PackedDib dib);
+    // Ends the worker thread; its copies of the unchanged images stay for Ok and Cancel.
+    void StopWorker();
     void Repaint(bool rebuild) const;
 
     COrvaneDoc& doc_;
     EffectKind kind_;
     std::vector<int> values_;
     std::vector<Entry> entries_;
+    std::unique_ptr<Worker> worker_;
+    // The generation of the current values, and of what the objects show.
+    std::uint64_t generation_ = 0, shown_ = 0;
+    bool shownExact_ = false;
     bool closed_ = false;
 };
 

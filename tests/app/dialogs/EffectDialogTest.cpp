@@ -9,10 +9,14 @@
 
 #include <QApplication>
 #include <QGroupBox>
+#include <QLabel>
 #include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
 #include <QSpinBox>
+#include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -40,10 +44,10 @@ struct DialogFixture {
     Ref<CDrawObj> obj;
     PackedDib start;
 
-    DialogFixture() {
+    explicit DialogFixture(int w = 40, int h = 30) {
         TestApp();
         doc.SetSettings(&settings);
-        doc.CreateNewImage(40, 30, false, RGB(200, 100, 50));
+        doc.CreateNewImage(w, h, false, RGB(200, 100, 50));
         obj = doc.Image().objects.Head();
         Stripe(*obj);
         start = obj->content->raster.Clone();
@@ -54,6 +58,11 @@ struct DialogFixture {
     }
     std::string Dump() const { return DumpDocument(doc.Image()); }
 };
+
+// Runs the event loop until the dialog shows the exact preview of its values and is idle.
+bool Settle(EffectDialog& d) {
+    return QTest::qWaitFor([&] { return d.Model().Ready() && !d.Model().Busy(); }, 20000);
+}
 
 } // namespace
 
@@ -74,17 +83,20 @@ TEST(EffectDialog, BlurSliderAndSpinBoxDriveThePreviewAndOkRecordsOnce) {
 
     slider->setValue(5);
     EXPECT_EQ(spin->value(), 5);
+    ASSERT_TRUE(Settle(d));
     EXPECT_TRUE(f.Shows(BoxBlur(f.start, 5)));
     spin->setValue(3);
     EXPECT_EQ(slider->value(), 3);
+    ASSERT_TRUE(Settle(d));
     EXPECT_TRUE(f.Shows(BoxBlur(f.start, 3)));
-    // While the slider is dragged only the box follows; the images follow when it is let go.
+    // The images follow the slider while it is dragged.
     slider->setSliderDown(true);
     slider->setValue(9);
     EXPECT_EQ(spin->value(), 9);
-    EXPECT_TRUE(f.Shows(BoxBlur(f.start, 3)));
-    slider->setSliderDown(false);
+    ASSERT_TRUE(Settle(d));
     EXPECT_TRUE(f.Shows(BoxBlur(f.start, 9)));
+    slider->setSliderDown(false);
+    EXPECT_FALSE(d.status->isVisible());
 
     d.accept();
     EXPECT_TRUE(d.Recorded());
@@ -99,8 +111,9 @@ TEST(EffectDialog, EmbossDirectionsSetTheAngleAndCancelRestores) {
     const std::string before = f.Dump();
     auto model = BeginEffect(f.doc, EffectKind::Emboss, f.ui);
     ASSERT_TRUE(model);
-    EXPECT_TRUE(f.Shows(Emboss(f.start, 128, 1, 0))) << "the first preview shows at once";
     EffectDialog d(*model);
+    ASSERT_TRUE(Settle(d));
+    EXPECT_TRUE(f.Shows(Emboss(f.start, 128, 1, 0))) << "the first preview shows at once";
     EXPECT_EQ(d.windowTitle(), QStringLiteral("Emboss"));
     QSpinBox* angle = d.spins[kEmbossAngle];
     ASSERT_TRUE(angle && d.directions[4]);
@@ -113,11 +126,13 @@ TEST(EffectDialog, EmbossDirectionsSetTheAngleAndCancelRestores) {
 
     d.directions[1]->setChecked(true);
     EXPECT_EQ(angle->value(), 90);
+    ASSERT_TRUE(Settle(d));
     EXPECT_TRUE(f.Shows(Emboss(f.start, 128, 1, 90)));
     d.directions[4]->setChecked(true);
     EXPECT_TRUE(angle->isEnabled());
     angle->setValue(45);
     d.spins[1]->setValue(4);
+    ASSERT_TRUE(Settle(d));
     EXPECT_TRUE(f.Shows(Emboss(f.start, 128, 4, 45)));
     d.directions[3]->setChecked(true);
     EXPECT_EQ(angle->value(), 270);
@@ -156,12 +171,63 @@ TEST(EffectDialog, TransformMenuOrderAndARunFromTheMenu) {
         EXPECT_EQ(d->windowTitle(), QStringLiteral("Adjust BC"));
         EXPECT_EQ(d->group->title(), QStringLiteral("Brightness&&Contrast"));
         EXPECT_EQ(d->sliders[1]->minimum(), -127);
+        // OK at once: the dialog waits for the worker, then keeps its result.
         d->sliders[0]->setValue(60);
         d->accept();
+        EXPECT_TRUE(d->Applying());
     });
     s.Find("Brightness/Contrast")->trigger();
     EXPECT_TRUE(seen);
     EXPECT_TRUE(s.Find("Undo Adjust Brightness/Contrast")) << "one undo entry with its label";
     EXPECT_EQ(w->Document().UndoManager().UndoCount(), 1u);
     w->Document().SetModifiedFlag(false); // no question about saving at the end
+}
+
+TEST(EffectDialog, OkWaitsForTheWorkerWithAProgressBarThatCancelLeaves) {
+    DialogFixture f(2000, 1500);
+    const std::string before = f.Dump();
+
+    auto model = BeginEffect(f.doc, EffectKind::GaussianBlur, f.ui);
+    ASSERT_TRUE(model);
+    {
+        // Closed while the worker runs: everything comes back, the news of the work is dropped.
+        auto d = std::make_unique<EffectDialog>(*model);
+        d->sliders[0]->setValue(30);
+        EXPECT_TRUE(d->progress->isVisibleTo(d.get()));
+        ASSERT_TRUE(QApplication::overrideCursor());
+        EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::BusyCursor);
+        d->reject();
+        EXPECT_FALSE(QApplication::overrideCursor());
+        d.reset();
+        QTest::qWait(50);
+        EXPECT_EQ(f.Dump(), before);
+    }
+
+    model = BeginEffect(f.doc, EffectKind::GaussianBlur, f.ui);
+    EffectDialog d(*model);
+    d.sliders[0]->setValue(50);
+    EXPECT_EQ(d.status->text(), QStringLiteral("Working..."));
+    d.accept();
+    ASSERT_TRUE(d.Applying());
+    EXPECT_EQ(d.status->text(), QStringLiteral("Applying..."));
+    EXPECT_TRUE(d.progress->isVisibleTo(&d));
+    EXPECT_FALSE(d.group->isEnabled());
+    EXPECT_FALSE(d.okButton->isEnabled());
+    // Cancel while OK waits returns to the controls.
+    d.reject();
+    EXPECT_FALSE(d.Applying());
+    EXPECT_TRUE(d.group->isEnabled());
+    EXPECT_FALSE(d.Recorded());
+    EXPECT_EQ(f.doc.UndoManager().UndoCount(), 0u);
+
+    d.accept();
+    ASSERT_TRUE(d.Applying());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !d.Applying(); }, 20000));
+    EXPECT_TRUE(d.Recorded());
+    EXPECT_EQ(d.result(), QDialog::Accepted);
+    EXPECT_TRUE(f.Shows(GaussianBlur(f.start, 50)));
+    EXPECT_EQ(f.doc.UndoManager().UndoCount(), 1u);
+    EXPECT_FALSE(QApplication::overrideCursor());
+    f.doc.OnEditUndo();
+    EXPECT_TRUE(f.Shows(f.start));
 }

@@ -4,9 +4,13 @@
 #include "edit/undo/UndoStrings.h"
 #include "extlib/ImageTransform.h"
 #include "model/ModelStrings.h"
+#include "platform/Parallel.h"
 #include "raster/Filters.h"
 
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
+#include <random>
 
 using namespace zepho;
 using namespace zepho::test;
@@ -20,6 +24,21 @@ Ref<CDrawObj> Striped(CmdFixture& f, const char* name, bool selected) {
     for (int y = 0; y < d.Height(); ++y)
         for (int x = 0; x < d.Width(); x += 2)
             std::memset(d.Pixel32(x, y), 30 + 10 * y, 3);
+    return o;
+}
+
+// A photo-like image, large enough for quick previews.
+Ref<CDrawObj> Photo(CmdFixture& f, int w, int h) {
+    Ref<CDrawObj> o = f.AddImage("Photo", w, h, 0, 0, true);
+    PackedDib& d = o->content->raster;
+    std::mt19937 rng(7);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            BYTE* p = d.Pixel32(x, y);
+            p[0] = static_cast<BYTE>(x / 5 + (rng() & 31));
+            p[1] = static_cast<BYTE>(y / 3 ^ (rng() & 15));
+            p[2] = static_cast<BYTE>((x + y) / 9);
+        }
     return o;
 }
 
@@ -49,12 +68,15 @@ TEST(Effects, PreviewsFromTheUnchangedImageAndCancelGivesItBack) {
     EXPECT_EQ(f.Dump(), before) << "the blur shows nothing at its start value";
     const int paints = f.host.invalidatedAll;
     m->SetValue(0, 5);
+    m->Settle();
     EXPECT_GT(f.host.invalidatedAll, paints);
     EXPECT_TRUE(Shows(*a, BoxBlur(start, 5)));
     EXPECT_NE(DibChecksum(a->content->shadowRaster), shadow) << "the shadow follows the preview";
     m->SetValue(0, 3);
+    m->Settle();
     EXPECT_TRUE(Shows(*a, BoxBlur(start, 3))) << "never blurred on top of the last preview";
     m->SetValue(0, 1);
+    m->Settle();
     EXPECT_TRUE(Shows(*a, start));
     m->SetValue(0, 500);
     EXPECT_EQ(m->Value(0), 50);
@@ -76,6 +98,7 @@ TEST(Effects, OkRecordsOneStepThatUndoesAndRedoes) {
     ASSERT_TRUE(m);
     m->SetValue(0, 120);
     m->SetValue(0, 255);
+    m->Settle();
     const std::string after = f.Dump();
     ASSERT_NE(after, before);
     EXPECT_TRUE(m->Ok());
@@ -100,6 +123,7 @@ TEST(Effects, NothingShownNothingRecorded) {
         // A dialog torn down without OK or Cancel cancels.
         auto m = BeginEffect(f.doc, EffectKind::Rgb, f.ui);
         m->SetValue(1, -90);
+        m->Settle();
         EXPECT_NE(f.Dump(), before);
     }
     EXPECT_EQ(f.Dump(), before);
@@ -133,11 +157,13 @@ TEST(Effects, EachDialogItsVerbLabelAndOpeningPreview) {
         const std::string before = f.Dump();
         auto m = BeginEffect(f.doc, c.kind, f.ui);
         ASSERT_TRUE(m);
+        m->Settle();
         ASSERT_EQ(f.ui.shown.size(), 1u);
         EXPECT_NE(f.ui.shown[0].text.find(std::string("If you want to ") + c.verb + ",it must"),
                   std::string::npos);
         EXPECT_EQ(f.Dump() != before, c.previewOnOpen);
         m->SetValue(c.param, c.value);
+        m->Settle();
         EXPECT_NE(f.Dump(), before);
         EXPECT_TRUE(m->Ok());
         EXPECT_EQ(f.Label(), c.label);
@@ -153,6 +179,7 @@ TEST(Effects, ConvertedShapesComeBackOnCancelAndOnUndo) {
     f.ui.answers = {true};
     auto m = BeginEffect(f.doc, EffectKind::Emboss, f.ui);
     ASSERT_TRUE(m);
+    m->Settle();
     EXPECT_EQ(s->content->kind, KindImage) << "the preview is a plain image";
     EXPECT_EQ(s->content->PixelAt(0, 0), 0xFF808080u); // a flat image embosses to the elevation
     m->Cancel();
@@ -183,4 +210,124 @@ TEST(Effects, NoDialogWithoutSomethingToChange) {
     f.AddShape("Rectangle - 1", 0, 0, true);
     EXPECT_FALSE(BeginEffect(f.doc, EffectKind::Emboss, f.ui)) << "every shape declined";
     EXPECT_EQ(f.ui.shown.size(), 1u);
+}
+
+TEST(Effects, QuickPreviewFirstThenExactlyTheLastValueOnAnyThreadCount) {
+    for (int threads : {0, 1}) {
+        SCOPED_TRACE(threads);
+        SetParallelThreads(threads);
+        CmdFixture f;
+        f.view->SetZoom(-4);
+        // Not a multiple of 4: the blocks on the right and bottom edges are partial.
+        Ref<CDrawObj> p = Photo(f, 1030, 1030);
+        const PackedDib start = p->content->raster.Clone();
+        const std::string before = f.Dump();
+        auto m = BeginEffect(f.doc, EffectKind::GaussianBlur, f.ui);
+        ASSERT_TRUE(m);
+
+        // The worker is held after its first result, so that the quick preview can be looked at.
+        std::mutex gate;
+        std::condition_variable cv;
+        int calls = 0;
+        bool go = false;
+        m->SetListener([&] {
+            std::unique_lock<std::mutex> hold(gate);
+            if (++calls == 1) {
+                cv.notify_all();
+                cv.wait(hold, [&] { return go; });
+            }
+        });
+        m->SetValue(0, 40);
+        {
+            std::unique_lock<std::mutex> hold(gate);
+            cv.wait(hold, [&] { return calls >= 1; });
+        }
+        ASSERT_TRUE(m->Poll());
+        EXPECT_FALSE(m->Ready());
+        const PackedDib& quick = p->content->raster;
+        ASSERT_EQ(quick.Size(), start.Size());
+        EXPECT_FALSE(Shows(*p, start));
+        for (int y : {0, 400, 1028})
+            for (int x : {0, 4, 600, 1028})
+                EXPECT_EQ(std::memcmp(quick.Pixel32(x, y), quick.Pixel32(x + 1, y + 1), 4), 0)
+                    << "one colour per 4 x 4 block at " << x << "," << y;
+        {
+            std::lock_guard<std::mutex> hold(gate);
+            go = true;
+        }
+        cv.notify_all();
+
+        // A slider swept through many values: only the last one's exact image stays.
+        for (int v = 2; v <= 50; v += 3) {
+            m->SetValue(0, v);
+            if (v % 2) m->Poll();
+        }
+        m->SetValue(0, 33);
+        m->Settle();
+        EXPECT_TRUE(m->Ready());
+        EXPECT_TRUE(Shows(*p, GaussianBlur(start, 33)));
+        m->SetListener({});
+        ASSERT_TRUE(m->Ok());
+        EXPECT_EQ(f.doc.UndoManager().UndoCount(), 1u);
+        f.ExpectUndoRedo(before, f.Dump());
+        f.doc.OnEditUndo();
+        EXPECT_TRUE(Shows(*p, start));
+    }
+    SetParallelThreads(0);
+}
+
+TEST(Effects, OkWhileTheWorkerRunsKeepsTheExactImageAndShadow) {
+    CmdFixture f;
+    f.view->SetZoom(-2);
+    Ref<CDrawObj> p = Photo(f, 1200, 900);
+    for (int y = 0; y < 40; ++y)
+        p->content->raster.Pixel32(5, y)[3] = 0;
+    p->content->UpdateShadow();
+    ASSERT_TRUE(p->content->HasShadow());
+    const PackedDib start = p->content->raster.Clone();
+    Ref<CObjContent> expected = p->content->Clone();
+    expected->SetRaster(AdjustDIBHSL(start, 90, 20, 0, nullptr, 0));
+    expected->UpdateShadow();
+
+    auto m = BeginEffect(f.doc, EffectKind::Hsl, f.ui);
+    ASSERT_TRUE(m);
+    m->SetValue(0, 90);
+    m->SetValue(1, 20);
+    EXPECT_FALSE(m->Ready()) << "results arrive only through Poll";
+    ASSERT_TRUE(m->Ok());
+    EXPECT_TRUE(Shows(*p, expected->raster));
+    EXPECT_EQ(DibChecksum(p->content->shadowRaster), DibChecksum(expected->shadowRaster));
+    EXPECT_EQ(p->content->shadowPosX, expected->shadowPosX);
+    EXPECT_EQ(f.doc.UndoManager().UndoCount(), 1u);
+    f.doc.OnEditUndo();
+    EXPECT_TRUE(Shows(*p, start));
+}
+
+TEST(Effects, StoppedOrClosedMidWorkNothingChangesWithoutUndo) {
+    CmdFixture f;
+    f.view->SetZoom(-3);
+    Ref<CDrawObj> p = Photo(f, 1500, 1000);
+    const PackedDib start = p->content->raster.Clone();
+    const std::string before = f.Dump();
+    {
+        auto m = BeginEffect(f.doc, EffectKind::GaussianBlur, f.ui);
+        m->SetValue(0, 50);
+        m->Poll();
+    } // closed while the worker runs
+    EXPECT_EQ(f.Dump(), before);
+    EXPECT_TRUE(Shows(*p, start));
+
+    auto m = BeginEffect(f.doc, EffectKind::Sunspot, f.ui);
+    ASSERT_TRUE(m);
+    m->SetValue(2, 200);
+    m->StopWork();
+    // Given up work comes back when asked for.
+    m->Finish();
+    m->Settle();
+    EXPECT_TRUE(Shows(*p, Sunspot(start, 20, 80, 200)));
+    m->Cancel();
+    EXPECT_FALSE(m->Ok());
+    EXPECT_EQ(f.Dump(), before);
+    EXPECT_TRUE(Shows(*p, start));
+    EXPECT_EQ(f.doc.UndoManager().UndoCount(), 0u);
 }
