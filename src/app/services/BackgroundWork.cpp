@@ -3,7 +3,9 @@
 #include "app/mainwindow/AppStrings.h"
 #include "platform/ByteStream.h"
 
+#include <QApplication>
 #include <QCloseEvent>
+#include <QPointer>
 #include <QDialog>
 #include <QEventLoop>
 #include <QLabel>
@@ -167,6 +169,7 @@ bool RunWithProgress(QWidget* parent, const QString& title, const std::function<
         QTimer::singleShot(WindowDelay(), &loop, [&loop] { loop.quit(); });
         loop.exec(QEventLoop::ExcludeUserInputEvents);
     }
+    QPointer<QWidget> wasActive = QApplication::activeWindow();
     if (!done.load()) {
         window = new WorkWindow(parent, title, progress);
         follow();
@@ -176,7 +179,12 @@ bool RunWithProgress(QWidget* parent, const QString& title, const std::function<
     }
     worker.join();
     follow();
-    delete window;
+    if (window) {
+        window->hide();
+        delete window;
+        // The keyboard goes back where it was.
+        if (wasActive) wasActive->activateWindow();
+    }
     if (failure) std::rethrow_exception(failure);
     return !progress.Cancelled();
 }
