@@ -68,7 +68,8 @@ void MainWindow::OnExport(int formatIndex) {
         &progress_);
     progress_.SetText({});
     progress_.SetPos(0);
-    if (finished && !ok) uiHost_->MessageBox(Format(strings::kSaveFailed, file.c_str()), kAppTitle, MsgIcon::Error);
+    if (finished && !ok)
+        uiHost_->MessageBox(Format(strings::kSaveFailed, file.c_str()), kAppTitle, MsgIcon::Error);
 }
 
 void MainWindow::OnOpenAvi() {

@@ -107,7 +107,8 @@ bool MainWindow::ReadInto(COrvaneDoc& doc, const QString& path, bool& cancelled)
     const std::string file = path.toStdString();
     bool ok = false;
     cancelled = !RunWithProgress(
-        this, kAppTitle, [&](WorkProgress& progress) { ok = doc.OnOpenDocument(file, &progress); }, &progress_);
+        this, kAppTitle, [&](WorkProgress& progress) { ok = doc.OnOpenDocument(file, &progress); },
+        &progress_);
     doc.SetFileLoader(FileLoaderWithQuestions());
     return ok && !cancelled;
 }

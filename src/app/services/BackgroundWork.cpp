@@ -5,10 +5,10 @@
 
 #include <QApplication>
 #include <QCloseEvent>
-#include <QPointer>
 #include <QDialog>
 #include <QEventLoop>
 #include <QLabel>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QThread>
@@ -134,7 +134,8 @@ bool RunWithProgress(QWidget* parent, const QString& title, const std::function<
         }
         SetSaveCancelFlag(nullptr);
         done.store(true);
-        QMetaObject::invokeMethod(&loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            &loop, [&loop] { loop.quit(); }, Qt::QueuedConnection);
     });
 
     WorkWindow* window = nullptr;
@@ -149,7 +150,8 @@ bool RunWithProgress(QWidget* parent, const QString& title, const std::function<
             if (pos != shownPos && pos >= 0) mirror->SetPos(pos);
         }
         if (window) {
-            if (newText && !progress.Cancelled() && !text.empty()) window->text->setText(QString::fromStdString(text));
+            if (newText && !progress.Cancelled() && !text.empty())
+                window->text->setText(QString::fromStdString(text));
             if (pos != shownPos || window->bar->maximum() == 0) {
                 // No position yet: the bar only shows that something runs.
                 window->bar->setRange(0, pos < 0 ? 0 : 100);
@@ -172,6 +174,8 @@ bool RunWithProgress(QWidget* parent, const QString& title, const std::function<
     QPointer<QWidget> wasActive = QApplication::activeWindow();
     if (!done.load()) {
         window = new WorkWindow(parent, title, progress);
+        // What the job said before its window was there.
+        if (!text.empty()) window->text->setText(QString::fromStdString(text));
         follow();
         window->show();
         while (!done.load())

@@ -308,7 +308,8 @@ bool TransformAboutInBackground(CDrawObj& obj, double centerX, double centerY, d
     if (!obj.content) return false;
     CPreparedTransform prepared;
     const CDrawObj& source = obj;
-    if (!RunLongWork([&] { prepared = PrepareTransformAbout(source, centerX, centerY, scaleX, scaleY, angle); }))
+    if (!RunLongWork(
+            [&] { prepared = PrepareTransformAbout(source, centerX, centerY, scaleX, scaleY, angle); }))
         return false;
     if (!prepared.content) {
         // As after a failed transform in place: the geometry stays, the too-large mark follows.

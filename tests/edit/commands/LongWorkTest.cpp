@@ -1,11 +1,11 @@
 // The commits that render large objects (free transform, Resize Image, the property sheet's
 // previews) work out their rasters as long work: on another thread they give the same bytes and
 // the same undo step as in place, and a cancelled one leaves the document as it was.
+#include "edit/commands/LongWork.h"
 #include "edit/CmdTestUtil.h"
 #include "edit/ViewTestUtil.h"
 #include "edit/commands/CmdImageTransform.h"
 #include "edit/commands/CmdResize.h"
-#include "edit/commands/LongWork.h"
 #include "edit/properties/PropSheet.h"
 #include "edit/tools/ToolSet.h"
 #include "model/BitmapObj.h"
@@ -134,7 +134,8 @@ TEST(LongWork, FreeTransformRendersOnAWorkerExactlyAsInPlaceAndCancelChangesNoth
     // A cancelled turn by the knob: no step, nothing changed, the handles on the object again.
     runner.wanted = false;
     const DPoint k = f.view->Tracker().Knob(f.view->Zoom(), f.view->CanvasOrigin());
-    const POINT knob = f.view->LogicalToClient(POINT{static_cast<LONG>(std::lround(k.x)), static_cast<LONG>(std::lround(k.y))});
+    const POINT knob = f.view->LogicalToClient(
+        POINT{static_cast<LONG>(std::lround(k.x)), static_cast<LONG>(std::lround(k.y))});
     f.view->OnLButtonDown(kMkLButton, knob);
     f.view->OnMouseMove(kMkLButton, f.At(100, 250));
     f.view->OnLButtonUp(0, f.At(100, 250));
