@@ -363,6 +363,18 @@ std::vector<BYTE> MemoryWriter::Take() {
 
 // ---- FileWriter
 
+namespace {
+thread_local const std::atomic<bool>* tSaveCancel = nullptr;
+
+bool SaveCancelled() {
+    return tSaveCancel && tSaveCancel->load(std::memory_order_relaxed);
+}
+} // namespace
+
+void SetSaveCancelFlag(const std::atomic<bool>* flag) {
+    tSaveCancel = flag;
+}
+
 FileWriter::FileWriter(std::string target) {
     target_ = ResolveSaveTarget(target, &refusal_);
     if (refusal_ == SaveRefusal::None) refusal_ = CheckSaveTarget(target_);
@@ -414,6 +426,7 @@ FileWriter::~FileWriter() {
 }
 
 bool FileWriter::WriteAt(std::uint64_t pos, const void* src, std::size_t n) {
+    if (SaveCancelled()) return false;
     if (!file_ || !SeekFile(file_, pos, filePos_)) return false;
     const std::size_t put = std::fwrite(src, 1, n, file_);
     filePos_ += put;
@@ -422,7 +435,7 @@ bool FileWriter::WriteAt(std::uint64_t pos, const void* src, std::size_t n) {
 
 bool FileWriter::Commit(Sync sync) {
     if (!file_) return committed_;
-    bool ok = !Failed();
+    bool ok = !Failed() && !SaveCancelled();
     ok = ok && std::fflush(file_) == 0;
     ok = ok && (sync == Sync::Deferred || fsync(fileno(file_)) == 0);
     if (std::fclose(file_) != 0) ok = false;

@@ -8,6 +8,7 @@
 #include "platform/SaveTarget.h"
 #include "platform/WinTypes.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -158,6 +159,11 @@ protected:
 private:
     std::vector<BYTE> data_;
 };
+
+// A save the user may call off: once `*flag` reads true, every FileWriter on the calling thread
+// refuses its further writes and its Commit, so the save fails with its temporary file removed
+// and the target as it was. Null (the start) turns it off for the thread.
+void SetSaveCancelFlag(const std::atomic<bool>* flag);
 
 // Writes a file without ever putting the previous one at risk: the bytes go to a temporary
 // file "<target>.zepho-tmp-XXXXXX" in the same folder, and only Commit() puts them in place with

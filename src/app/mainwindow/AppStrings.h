@@ -14,6 +14,10 @@ inline constexpr const char kObjectsLeftOut[] =
     "The document opened, but these objects were left out because they are too large to draw:";
 inline constexpr const char kSaveChanges[] = "Save changes to %s?";
 inline constexpr const char kUntitled[] = "Untitled";
+// The window of long work that runs off the UI thread.
+inline constexpr const char kWorkPleaseWait[] = "Please wait...";
+inline constexpr const char kWorkCancel[] = "Cancel";
+inline constexpr const char kWorkCancelling[] = "Cancelling...";
 
 // The Image menu: commands on the whole picture.
 inline constexpr const char kImageMenu[] = "&Image";

@@ -6,6 +6,8 @@
 #include "app/mainwindow/AppStrings.h"
 #include "app/mainwindow/MainWindowActions.h"
 #include "app/mainwindow/ZephoApp.h"
+#include "app/services/BackgroundWork.h"
+#include "edit/commands/LongWork.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -73,6 +75,13 @@ MainWindow::MainWindow(CZephoApp& app, QWidget* parent)
     connect(QGuiApplication::clipboard(), &QClipboard::dataChanged, this, &MainWindow::UpdateCommands);
     UpdateCommands();
     resize(1100, 800);
+    // The core's long work (rendering a transform, resampling every object) runs on a worker
+    // while the windows repaint, with progress and Cancel when it takes a while.
+    SetLongWorkRunner([](const std::function<void()>& work) {
+        QWidget* parent = QApplication::activeModalWidget();
+        if (!parent) parent = QApplication::activeWindow();
+        return RunWithProgress(parent, kAppTitle, [&work](WorkProgress&) { work(); });
+    });
 }
 
 MainWindow::~MainWindow() {

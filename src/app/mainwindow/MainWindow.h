@@ -9,6 +9,7 @@
 #include <QMainWindow>
 #include <QPrinter>
 
+#include <functional>
 #include <memory>
 
 class QMdiArea;
@@ -42,6 +43,9 @@ public:
     // to skip it; the others report failures in message boxes and return false.
     DocumentWindow* NewDocument();
     DocumentWindow* OpenDocument(const QString& path);
+    // The start-up's file: opened once the event loop runs (the window shows and paints first),
+    // read on a worker with progress; `then` runs after it, whether it opened or not.
+    void OpenWhenShown(const QString& path, std::function<void()> then = {});
     bool SaveDocument(DocumentWindow* window);
     bool SaveDocumentAs(DocumentWindow* window, const QString& path);
     // Asks to save a modified document whose last window is closing; false means cancel.
@@ -110,7 +114,7 @@ private:
     void OnNewWindow();
     void OnPreferences();
     void OnAbout();
-    bool ReadInto(COrvaneDoc& doc, const QString& path);
+    bool ReadInto(COrvaneDoc& doc, const QString& path, bool& cancelled);
     FileLoader FileLoaderWithQuestions();
 
     // Set while a file is read or written: the progress pump repaints, and a close request that

@@ -7,6 +7,7 @@
 #include "app/mainwindow/AppStrings.h"
 #include "app/mainwindow/MainWindowActions.h"
 #include "app/mainwindow/ZephoApp.h"
+#include "app/services/BackgroundWork.h"
 #include "codecs/CodecStrings.h"
 #include "codecs/OpenExport.h"
 #include "edit/document/CmdFiles.h"
@@ -44,18 +45,31 @@ void MainWindow::OnExport(int formatIndex) {
     if (path.isEmpty()) return;
     dialog.Store(settings);
 
+    // Flattening and encoding run on a worker with the window's progress and Cancel; the document
+    // takes no input meanwhile. A cancelled save stops at its next write and leaves the file as it
+    // was.
     BusyScope busy(busy_);
-    progress_.SetText(strings::kSavingFile + QFileInfo(path).fileName().toStdString());
-    progress_.SetPos(0);
     const std::string file = path.toStdString();
-    const bool ok = format.id == ExportFormat::Bmp
-                        ? ExportBmp(doc.Image(), file, static_cast<int>(dialog.Option()), &progress_,
-                                    settings.DefaultBackgroundColor, (dialog.Extra() & kExportKeepAlpha) != 0)
-                        : ExportFile(doc.Image(), file, dialog.Option(), dialog.Extra(), &progress_,
-                                     settings.DefaultBackgroundColor);
+    const std::string status = strings::kSavingFile + QFileInfo(path).fileName().toStdString();
+    const CDocImage& image = doc.Image();
+    const COLORREF background = settings.DefaultBackgroundColor;
+    const DWORD option = dialog.Option(), extra = dialog.Extra();
+    const bool bmp = format.id == ExportFormat::Bmp;
+    bool ok = false;
+    const bool finished = RunWithProgress(
+        this, kAppTitle,
+        [&](WorkProgress& progress) {
+            progress.SetText(status);
+            progress.SetPos(0);
+            ok = bmp ? ExportBmp(image, file, static_cast<int>(option), &progress, background,
+                                 (extra & kExportKeepAlpha) != 0)
+                     : ExportFile(image, file, option, extra, &progress, background);
+        },
+        &progress_);
     progress_.SetText({});
     progress_.SetPos(0);
-    if (!ok) uiHost_->MessageBox(Format(strings::kSaveFailed, file.c_str()), kAppTitle, MsgIcon::Error);
+    if (finished && !ok)
+        uiHost_->MessageBox(Format(strings::kSaveFailed, file.c_str()), kAppTitle, MsgIcon::Error);
 }
 
 void MainWindow::OnOpenAvi() {

@@ -6,6 +6,7 @@
 #include "app/mainwindow/AppStrings.h"
 #include "app/mainwindow/MainWindowActions.h"
 #include "app/mainwindow/ZephoApp.h"
+#include "app/services/BackgroundWork.h"
 #include "codecs/CodecStrings.h"
 #include "model/FileStrings.h"
 #include "platform/Format.h"
@@ -18,6 +19,7 @@
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QTimer>
 
 namespace zepho {
 
@@ -91,10 +93,24 @@ FileLoader MainWindow::FileLoaderWithQuestions() {
     };
 }
 
-bool MainWindow::ReadInto(COrvaneDoc& doc, const QString& path) {
+// Reads the file into the new document on a worker while the window repaints; the document is
+// nobody else's until it is handed to a window. A question the reader asks (PSD layers) is put
+// on the UI thread. False when the file cannot be read or the user cancelled.
+bool MainWindow::ReadInto(COrvaneDoc& doc, const QString& path, bool& cancelled) {
     BusyScope busy(busy_);
+    WorkerUiHost askHere(*uiHost_);
+    CAppSettings* settings = &app_.Settings();
+    doc.SetFileLoader([&askHere, settings](CDocImage& image, const std::string& file, LoadFlags& flags,
+                                           IProgress* progress) {
+        return OpenFileWith(image, file, flags, progress, OpenContext{&askHere, settings});
+    });
+    const std::string file = path.toStdString();
+    bool ok = false;
+    cancelled = !RunWithProgress(
+        this, kAppTitle, [&](WorkProgress& progress) { ok = doc.OnOpenDocument(file, &progress); },
+        &progress_);
     doc.SetFileLoader(FileLoaderWithQuestions());
-    return doc.OnOpenDocument(path.toStdString(), &progress_);
+    return ok && !cancelled;
 }
 
 DocumentWindow* MainWindow::OpenDocument(const QString& path) {
@@ -107,7 +123,9 @@ DocumentWindow* MainWindow::OpenDocument(const QString& path) {
         }
     auto doc = std::make_shared<COrvaneDoc>();
     doc->SetSettings(&app_.Settings());
-    if (!ReadInto(*doc, abs)) {
+    bool cancelled = false;
+    if (!ReadInto(*doc, abs, cancelled)) {
+        if (cancelled) return nullptr;
         // The reader's own reason, when it has one (over the memory budget, nothing readable).
         const LoadFlags& f = doc->lastLoad;
         const std::string& why = !f.refusal.empty() ? f.refusal : f.problem;
@@ -132,6 +150,13 @@ DocumentWindow* MainWindow::OpenDocument(const QString& path) {
     app_.AddRecentFile(abs);
     RebuildRecentFiles();
     return AddWindow(std::move(doc));
+}
+
+void MainWindow::OpenWhenShown(const QString& path, std::function<void()> then) {
+    QTimer::singleShot(0, this, [this, path, then = std::move(then)] {
+        OpenDocument(path);
+        if (then) then();
+    });
 }
 
 void MainWindow::OnOpen() {

@@ -20,17 +20,19 @@ int main(int argc, char** argv) {
     {
         zepho::MainWindow window(app);
         const QStringList args = QApplication::arguments();
-        if (args.size() > 1 && !zepho::IsTestOption(args[1])) {
-            window.OpenDocument(args[1]);
-        } else {
-            window.NewDocument(); // from the saved settings, without the dialog
-        }
+        const bool openFile = args.size() > 1 && !zepho::IsTestOption(args[1]);
+        if (!openFile) window.NewDocument(); // from the saved settings, without the dialog
         // Fill the screen even where no window manager honours the maximised state.
         if (QScreen* screen = QGuiApplication::primaryScreen())
             window.setGeometry(screen->availableGeometry());
         window.showMaximized();
         const auto autosave = zepho::StartAutosave(window, app);
-        zepho::RunTestOptions(window, args);
+        // The window is there at once; a file named on the command line is read afterwards, on a
+        // worker with progress, and its document window appears when it is ready.
+        if (openFile)
+            window.OpenWhenShown(args[1], [&window, args] { zepho::RunTestOptions(window, args); });
+        else
+            zepho::RunTestOptions(window, args);
         result = qapp.exec();
         // A clean exit: every document was saved or let go on purpose.
         autosave->DiscardAll();

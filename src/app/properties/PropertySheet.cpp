@@ -74,8 +74,10 @@ PropertySheetDialog::~PropertySheetDialog() {
 }
 
 template <class F> void PropertySheetDialog::Change(F&& f) {
-    if (refreshing_ || closed_) return;
+    if (refreshing_ || closed_ || changing_) return;
+    changing_ = true;
     f();
+    changing_ = false;
     Refresh();
 }
 

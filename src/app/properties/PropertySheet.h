@@ -92,6 +92,9 @@ private:
     bool refreshing_ = false;
     bool recorded_ = false;
     bool closed_ = false;
+    // A change is being rendered (on a worker, while this sheet waits): a box's timer that fires
+    // meanwhile must not start another one on the same object.
+    bool changing_ = false;
 };
 
 } // namespace zepho

@@ -2,10 +2,12 @@
 
 #include "edit/commands/CmdCommon.h"
 #include "edit/commands/CommandStrings.h"
+#include "edit/commands/LongWork.h"
 #include "edit/undo/UndoWholeImage.h"
 #include "edit/view/OrvaneView.h"
 #include "model/ModelStrings.h"
 #include "raster/Adjust.h"
+#include "raster/Dib.h"
 
 #include <cmath>
 #include <cstring>
@@ -230,6 +232,91 @@ bool CmdCropToSelection(COrvaneDoc& doc, COrvaneView* view) {
     if (CDrawObj* active = view->ActiveObject()) view->AttachHandles(Ref<CDrawObj>(active));
     Relayout(view);
     CommitCommand(doc, std::move(action), true);
+    return true;
+}
+
+Ref<CObjContent> CopyForRendering(const CObjContent& c) {
+    Ref<CObjContent> r = MakeRef<CObjContent>(static_cast<ObjectKind>(c.kind));
+    r->filter = c.filter;
+    r->shadowType = c.shadowType;
+    r->shadowOffsetX = c.shadowOffsetX;
+    r->shadowOffsetY = c.shadowOffsetY;
+    r->shadowPosX = c.shadowPosX;
+    r->shadowPosY = c.shadowPosY;
+    r->shadowSize = c.shadowSize;
+    r->shadowTransparency = c.shadowTransparency;
+    r->shadowSmooth = c.shadowSmooth;
+    r->shadowColour = c.shadowColour;
+    r->shadowSkew = c.shadowSkew;
+    r->shadowPerspective = c.shadowPerspective;
+    // The shadow is on while it has a raster; the rendering rebuilds it, so a mark will do.
+    if (c.HasShadow()) {
+        r->shadowRaster = CreateTransparentDIB(1, 1);
+        if (!r->shadowRaster) return {};
+    }
+    if (c.shape) {
+        r->SetShape(c.shape->Clone());
+        if (!r->shape) return {};
+        r->shape->tooLarge = c.shape->tooLarge;
+    } else {
+        // A plain image becomes its own transform source on the copy.
+        r->SetRaster(c.raster.Clone());
+        if (c.raster && !r->raster) return {};
+    }
+    return r;
+}
+
+CPreparedTransform PrepareTransformAbout(const CDrawObj& obj, double centerX, double centerY, double scaleX,
+                                         double scaleY, double angle) {
+    CPreparedTransform out;
+    if (!obj.content) return out;
+    Ref<CObjContent> copy = CopyForRendering(*obj.content);
+    if (!copy) return out;
+    CDrawObj work(copy);
+    work.x = obj.x;
+    work.y = obj.y;
+    if (work.TransformAbout(centerX, centerY, scaleX, scaleY, angle)) {
+        out.content = copy;
+        out.position = {work.x, work.y};
+    }
+    out.tooLarge = copy->shape && copy->shape->tooLarge;
+    return out;
+}
+
+void InstallTransform(CDrawObj& obj, CPreparedTransform& prepared) {
+    if (!obj.content || !prepared.content) return;
+    CObjContent& c = *obj.content;
+    CObjContent& r = *prepared.content;
+    if (c.shape && r.shape) {
+        // The object keeps its own shape (undo records hold it) and takes the new geometry.
+        c.shape->RestoreGeometry(r.shape->CreateTransformUndo());
+        c.shape->tooLarge = r.shape->tooLarge;
+    } else {
+        c.SetShape(r.shape);
+    }
+    c.kind = r.kind;
+    c.SetRaster(std::move(r.raster));
+    c.shadowRaster = std::move(r.shadowRaster);
+    c.shadowPosX = r.shadowPosX;
+    c.shadowPosY = r.shadowPosY;
+    obj.x = prepared.position.x;
+    obj.y = prepared.position.y;
+}
+
+bool TransformAboutInBackground(CDrawObj& obj, double centerX, double centerY, double scaleX, double scaleY,
+                                double angle) {
+    if (!obj.content) return false;
+    CPreparedTransform prepared;
+    const CDrawObj& source = obj;
+    if (!RunLongWork(
+            [&] { prepared = PrepareTransformAbout(source, centerX, centerY, scaleX, scaleY, angle); }))
+        return false;
+    if (!prepared.content) {
+        // As after a failed transform in place: the geometry stays, the too-large mark follows.
+        if (obj.content->shape) obj.content->shape->tooLarge = prepared.tooLarge;
+        return false;
+    }
+    InstallTransform(obj, prepared);
     return true;
 }
 

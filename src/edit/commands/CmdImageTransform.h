@@ -25,6 +25,29 @@ bool CmdCropToSelection(COrvaneDoc& doc, COrvaneView* view);
 bool CanCropToSelection(const COrvaneDoc& doc, const COrvaneView* view);
 bool CanTransformWholeImage(const COrvaneDoc& doc);
 
+// A free transform (scales and angle about a centre, as CDrawObj::TransformAbout) worked out on
+// a copy of the object, so that the rendering may run on a worker while the object itself stays
+// as it is; InstallTransform then makes the object exactly what the transform would have made it.
+struct CPreparedTransform {
+    // The transformed copy of the content; null when the transform gave nothing.
+    Ref<CObjContent> content;
+    POINT position{};
+    // The rendering was refused as too large to draw (the shape's mark after the attempt).
+    bool tooLarge = false;
+};
+// Reads `obj` only.
+CPreparedTransform PrepareTransformAbout(const CDrawObj& obj, double centerX, double centerY, double scaleX,
+                                         double scaleY, double angle);
+void InstallTransform(CDrawObj& obj, CPreparedTransform& prepared);
+// TransformAbout with its rendering run through RunLongWork: false, with the object as it was,
+// when the transform gave nothing or the user cancelled it.
+bool TransformAboutInBackground(CDrawObj& obj, double centerX, double centerY, double scaleX, double scaleY,
+                                double angle);
+
+// A copy of a content to render from: its shape (or, without one, its raster) and every value the
+// rendering and the shadow read, but not the rasters the shape renders anew.
+Ref<CObjContent> CopyForRendering(const CObjContent& content);
+
 // A quarter turn of a 32-bit image, clockwise or counter-clockwise; empty on failure.
 PackedDib RotateDib90(const PackedDib& src, bool clockwise);
 

@@ -1,6 +1,7 @@
 #include "edit/commands/CmdResize.h"
 
 #include "edit/commands/CmdCommon.h"
+#include "edit/commands/LongWork.h"
 #include "edit/undo/UndoCanvas.h"
 #include "edit/view/OrvaneView.h"
 #include "extlib/VorRender.h"
@@ -8,6 +9,7 @@
 #include "raster/Dib.h"
 
 #include <cmath>
+#include <vector>
 
 namespace zepho {
 
@@ -47,16 +49,45 @@ bool CmdResizeImage(COrvaneDoc& doc, COrvaneView* view, int newWidth, int newHei
     if (newWidth == img.width && newHeight == img.height) return false;
     const double sx = static_cast<double>(newWidth) / img.width,
                  sy = static_cast<double>(newHeight) / img.height;
+
+    // Every object's new rendering is worked out first, from copies of the shapes (as long
+    // work, off the UI thread in the shell); then the results go in with the undo step.
+    struct Resampled {
+        Ref<CDrawObj> obj;
+        Ref<CObjShape> shape; // the copy that took the new geometry
+        PackedDib dib;
+    };
+    std::vector<Resampled> work;
+    for (const auto& o : img.objects)
+        work.push_back({o, {}, {}});
+    const bool wanted = RunLongWork([&work, sx, sy] {
+        for (Resampled& r : work) {
+            const CObjContent* c = r.obj->content.Get();
+            if (c && c->shape) {
+                r.shape = c->shape->Clone();
+                if (r.shape) r.dib = r.shape->Transform(sx, sy, r.shape->angle);
+            } else if (c && c->raster) {
+                r.dib = ResampleDIB(c->raster, sx, sy, c->filter);
+            }
+        }
+    });
+    if (!wanted) return false;
+
     auto action = std::make_unique<CResizeAnimUndo>(img.width, img.height);
-    for (const auto& o : img.objects) {
+    for (Resampled& r : work) {
+        const Ref<CDrawObj>& o = r.obj;
         action->AddObject(o, o->x, o->y);
         if (o->content && o->content->shape) {
             auto rec = std::make_unique<CResampleRecord>(o);
-            if (rec->Resize(sx, sy)) action->AddRecord(std::move(rec));
+            if (r.shape) {
+                // The object keeps its own shape (undo records hold it) and takes the new geometry.
+                o->content->shape->tooLarge = r.shape->tooLarge;
+                if (r.dib) o->content->shape->RestoreGeometry(r.shape->CreateTransformUndo());
+            }
+            if (rec->Resized(sx, sy, std::move(r.dib))) action->AddRecord(std::move(rec));
         } else if (o->content && o->content->raster) {
             auto rec = std::make_unique<CImageBackupSized>();
-            if (rec->Resize(o, ResampleDIB(o->content->raster, sx, sy, o->content->filter), sx, sy))
-                action->AddRecord(std::move(rec));
+            if (rec->Resize(o, std::move(r.dib), sx, sy)) action->AddRecord(std::move(rec));
         }
         o->x = RoundScaled(o->x, sx);
         o->y = RoundScaled(o->y, sy);

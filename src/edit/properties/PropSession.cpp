@@ -1,6 +1,7 @@
 #include "edit/properties/PropSession.h"
 
 #include "edit/commands/CmdCommon.h"
+#include "edit/commands/LongWork.h"
 #include "edit/view/OrvaneView.h"
 #include "model/BitmapObj.h"
 #include "model/EllipseObj.h"
@@ -95,7 +96,11 @@ bool CPropertySession::Rerender(const std::function<void()>& apply, const std::f
     CObjContent& c = Content();
     if (!c.shape || !KeepRasters()) return false;
     apply();
-    PackedDib dib = RenderForObject(*c.shape);
+    // A large object renders as long work; nothing else touches the shape meanwhile, and a
+    // cancelled rendering puts the values back like a failed one.
+    PackedDib dib;
+    CObjShape& shape = *c.shape;
+    if (!RunLongWork([&dib, &shape] { dib = RenderForObject(shape); })) dib.Reset();
     if (!dib) {
         revert();
         return false;

@@ -1,3 +1,4 @@
+#include "edit/commands/CmdImageTransform.h"
 #include "edit/document/OrvaneDoc.h"
 #include "edit/tools/ToolSet.h"
 #include "edit/undo/UndoTransform.h"
@@ -15,7 +16,8 @@ constexpr double kRadToDeg = 57.29577951308232;
 constexpr double kSameAngle = 1e-9;
 
 // Transforms the tracker's object about the tracker's centre and records the undo when the
-// object took it. The tracker follows the object either way.
+// object took it. The tracker follows the object either way. The rendering runs as long work
+// (off the UI thread in the shell); a cancelled one leaves the object as it was.
 void ApplyTransform(COrvaneView& view, double sx, double sy, double degrees) {
     Ref<CDrawObj> obj(view.ActiveObject());
     if (!obj) return;
@@ -23,7 +25,7 @@ void ApplyTransform(COrvaneView& view, double sx, double sy, double degrees) {
     std::unique_ptr<CTransformUndo> undo = CTransformUndo::Create(obj);
     // A handle dragged onto the opposite side leaves no size to scale to.
     const bool valid = std::isfinite(sx) && std::isfinite(sy) && sx > 0 && sy > 0 && std::isfinite(degrees);
-    const bool applied = undo && valid && obj->TransformAbout(c.x, c.y, sx, sy, degrees);
+    const bool applied = undo && valid && TransformAboutInBackground(*obj, c.x, c.y, sx, sy, degrees);
     view.AttachHandles(obj);
     if (!applied) return;
     COrvaneDoc& doc = view.Document();

@@ -74,8 +74,12 @@ CResampleRecord::CResampleRecord(Ref<CDrawObj> obj) : obj_(std::move(obj)) {
 bool CResampleRecord::Resize(double scaleX, double scaleY) {
     if (!obj_ || !obj_->content || !obj_->content->shape) return false;
     CObjContent& c = *obj_->content;
-    PackedDib dib = c.shape->Transform(scaleX, scaleY, c.shape->angle);
-    if (!dib) return false;
+    return Resized(scaleX, scaleY, c.shape->Transform(scaleX, scaleY, c.shape->angle));
+}
+
+bool CResampleRecord::Resized(double scaleX, double scaleY, PackedDib dib) {
+    if (!obj_ || !obj_->content || !dib) return false;
+    CObjContent& c = *obj_->content;
     scaleX_ = scaleX;
     scaleY_ = scaleY;
     c.shadowOffsetX = static_cast<int>(std::floor(c.shadowOffsetX * scaleX + 0.5));

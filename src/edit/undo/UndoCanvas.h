@@ -45,6 +45,9 @@ public:
     // The resize itself: scales the shape, renders it and scales the shadow offsets. False,
     // with nothing changed, when the object has no shape or the shape renders nothing.
     bool Resize(double scaleX, double scaleY);
+    // The same with the rendering done elsewhere: the shape holds its new geometry already and
+    // `dib` is what it renders (empty fails, with nothing changed).
+    bool Resized(double scaleX, double scaleY, PackedDib dib);
 
     void Undo(COrvaneDoc& doc) override { Exchange(doc); }
     void Redo(COrvaneDoc& doc) override { Exchange(doc); }

@@ -1,0 +1,154 @@
+// The file commands run their reading and writing on a worker: the start-up file arrives after
+// the window is shown, and a cancelled open or export leaves everything as it was.
+#include "app/ShellTestUtil.h"
+#include "app/dialogs/ExportDialog.h"
+#include "app/services/BackgroundWork.h"
+#include "support/ScriptedUiHost.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using namespace zepho;
+
+QApplication& TestApp();
+
+namespace {
+
+// A photo-like picture that takes a moment to read and to write.
+QString WriteNoise(const QString& path, int w, int h) {
+    QImage img(w, h, QImage::Format_RGB32);
+    QRandomGenerator rng(42);
+    for (int y = 0; y < h; ++y) {
+        auto* row = reinterpret_cast<quint32*>(img.scanLine(y));
+        for (int x = 0; x < w; ++x)
+            row[x] = rng.generate() | 0xFF000000u;
+    }
+    EXPECT_TRUE(img.save(path));
+    return path;
+}
+
+// Presses Cancel in the work window as soon as it shows.
+struct CancelPresser {
+    QTimer timer;
+    bool pressed = false;
+    CancelPresser() {
+        SetProgressWindowDelay(0);
+        QObject::connect(&timer, &QTimer::timeout, [this] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (w->objectName() == kWorkWindowName && w->isVisible()) {
+                    w->findChild<QPushButton*>()->click();
+                    pressed = true;
+                    timer.stop();
+                }
+        });
+        timer.start(2);
+    }
+    ~CancelPresser() { SetProgressWindowDelay(300); }
+};
+
+// Counts the paintings of a widget.
+struct PaintCounter : QObject {
+    int paints = 0;
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::Paint) ++paints;
+        return false;
+    }
+};
+
+void AnswerExportDialog(const QString& path) {
+    QTimer::singleShot(0, [path] {
+        auto* d = qobject_cast<ExportDialog*>(QApplication::activeModalWidget());
+        ASSERT_TRUE(d) << "no export dialog";
+        // The target exists on purpose: no question about replacing it.
+        d->setOption(QFileDialog::DontConfirmOverwrite);
+        d->selectFile(path);
+        QMetaObject::invokeMethod(d, "accept", Qt::DirectConnection);
+    });
+}
+
+std::string Contents(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll().toStdString() : std::string("<none>");
+}
+
+} // namespace
+
+TEST(BackgroundCommands, StartupFileArrivesAfterTheWindowIsShownAndPainted) {
+    TestApp();
+    test::ShellSession s;
+    test::ScriptedUiHost ui;
+    s.window.SetUiHost(&ui);
+    const QString path = WriteNoise(s.dir.filePath("big.png"), 2000, 1500);
+    PaintCounter counter;
+    s.window.MdiArea()->viewport()->installEventFilter(&counter);
+    int paintsWhenDocumentCame = -1;
+    QObject::connect(s.window.MdiArea(), &QMdiArea::subWindowActivated, [&](QMdiSubWindow* sub) {
+        if (sub && paintsWhenDocumentCame < 0) paintsWhenDocumentCame = counter.paints;
+    });
+    bool after = false;
+    s.window.OpenWhenShown(path, [&] { after = true; });
+    // The window is there at once, without the document.
+    EXPECT_TRUE(s.window.isVisible());
+    EXPECT_TRUE(s.window.DocumentWindows().isEmpty());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !s.window.DocumentWindows().isEmpty(); }, 20000));
+    EXPECT_GT(paintsWhenDocumentCame, 0) << "the window painted before the document came";
+    EXPECT_TRUE(after);
+    DocumentWindow* w = s.window.DocumentWindows().first();
+    EXPECT_EQ(w->Document().Image().width, 2000);
+    EXPECT_EQ(w->Document().Image().height, 1500);
+    EXPECT_EQ(w->windowTitle(), QString("big.png"));
+    EXPECT_TRUE(ui.shown.empty());
+
+    // An open that is cancelled leaves no document and says nothing.
+    {
+        CancelPresser cancel;
+        EXPECT_EQ(s.window.OpenDocument(WriteNoise(s.dir.filePath("other.png"), 2000, 1500)), nullptr);
+        EXPECT_TRUE(cancel.pressed);
+    }
+    EXPECT_EQ(s.window.DocumentWindows().size(), 1);
+    EXPECT_TRUE(ui.shown.empty());
+}
+
+TEST(BackgroundCommands, CancelledExportLeavesTheFileAndAFinishedOneWritesIt) {
+    TestApp();
+    test::ShellSession s;
+    test::ScriptedUiHost ui;
+    s.window.SetUiHost(&ui);
+    DocumentWindow* w = s.window.OpenDocument(WriteNoise(s.dir.filePath("photo.png"), 2000, 1500));
+    ASSERT_TRUE(w);
+    const QString target = s.dir.filePath("out.png");
+    {
+        QFile f(target);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("the old picture");
+    }
+    QAction* png = s.Find("P&NG...");
+    ASSERT_TRUE(png);
+    {
+        CancelPresser cancel;
+        AnswerExportDialog(target);
+        png->trigger();
+        EXPECT_TRUE(cancel.pressed);
+    }
+    EXPECT_TRUE(Contents(target) == "the old picture") << "the file was replaced";
+    EXPECT_TRUE(QDir(s.dir.path()).entryList({"*zepho-tmp*"}, QDir::Files).isEmpty());
+    EXPECT_TRUE(ui.shown.empty()) << ui.shown[0].text;
+
+    AnswerExportDialog(target);
+    png->trigger();
+    EXPECT_TRUE(ui.shown.empty()) << ui.shown[0].text;
+    const QImage back(target);
+    EXPECT_EQ(back.size(), QSize(2000, 1500));
+    EXPECT_EQ(back.pixel(1999, 0), QImage(s.dir.filePath("photo.png")).pixel(1999, 0));
+    EXPECT_FALSE(w->Document().IsModified());
+}
