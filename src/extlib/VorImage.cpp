@@ -14,10 +14,15 @@
 #include <agg_trans_perspective.h>
 
 #include <array>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
 #include <vector>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
 namespace zepho {
 
@@ -101,30 +106,100 @@ public:
         if (y < 0 || y >= target_.Height()) return;
         int begin = std::max(x, 0);
         const int end = std::min(x + static_cast<int>(len), target_.Width());
-        const auto& inv = DemultiplyTable();
         BYTE* p = target_.Pixel32(begin, y);
         for (; begin < end; ++begin, p += 4) {
             const int i = begin - x;
-            const color_type& c = colors[i];
-            if (c.a == 0) continue;
-            unsigned r = c.r, g = c.g, b = c.b;
-            if (uniform_) {
-                b = uniform_[0];
-                g = uniform_[1];
-                r = uniform_[2];
-            } else if (Premultiplied && c.a < 255) {
-                const std::uint32_t k = inv[c.a];
-                r = std::min(255u, (r * k + 32768) >> 16);
-                g = std::min(255u, (g * k + 32768) >> 16);
-                b = std::min(255u, (b * k + 32768) >> 16);
+            Blend(p, colors[i], covers ? covers[i] : cover);
+        }
+    }
+
+    // The same for a span of premultiplied B, G, R, A words (see DirectSampler::generate_bgra):
+    // runs of eight opaque, fully covered pixels are copied as they are.
+    void blend_bgra_hspan(int x, int y, unsigned len, const std::uint32_t* words, const agg::int8u* covers) {
+        if (y < 0 || y >= target_.Height()) return;
+        const int begin = std::max(x, 0);
+        const int end = std::min(x + static_cast<int>(len), target_.Width());
+        if (end <= begin) return;
+        std::uint32_t uniformWord = 0;
+        if (uniform_) uniformWord = uniform_[0] | (uniform_[1] << 8) | (uniform_[2] << 16);
+        BYTE* p = target_.Pixel32(begin, y);
+        for (int i = begin - x, last = end - x; i < last;) {
+            if (i + 8 <= last) {
+                std::uint32_t all = words[i];
+                for (int k = 1; k < 8; ++k)
+                    all &= words[i + k];
+                std::uint64_t cover8;
+                std::memcpy(&cover8, covers + i, 8);
+                if ((all >> 24) == 255 && cover8 == ~std::uint64_t{0}) {
+                    if (uniform_) {
+                        for (int k = 0; k < 8; ++k) {
+                            const std::uint32_t v = 0xFF000000u | uniformWord;
+                            std::memcpy(p + 4 * k, &v, 4);
+                        }
+                    } else {
+                        std::memcpy(p, words + i, 32);
+                    }
+                    i += 8;
+                    p += 32;
+                    continue;
+                }
             }
-            vor::StraightBlender::blend_pix(p, r, g, b, c.a, covers ? covers[i] : cover);
+            const std::uint32_t v = words[i];
+            color_type c(static_cast<agg::int8u>(v >> 16), static_cast<agg::int8u>(v >> 8),
+                         static_cast<agg::int8u>(v), static_cast<agg::int8u>(v >> 24));
+            Blend(p, c, covers[i]);
+            ++i;
+            p += 4;
         }
     }
 
 private:
+    void Blend(BYTE* p, const color_type& c, unsigned cover) const {
+        if (c.a == 0) return;
+        unsigned r = c.r, g = c.g, b = c.b;
+        if (uniform_) {
+            b = uniform_[0];
+            g = uniform_[1];
+            r = uniform_[2];
+        } else if (Premultiplied && c.a < 255) {
+            const std::uint32_t k = DemultiplyTable()[c.a];
+            r = std::min(255u, (r * k + 32768) >> 16);
+            g = std::min(255u, (g * k + 32768) >> 16);
+            b = std::min(255u, (b * k + 32768) >> 16);
+        }
+        vor::StraightBlender::blend_pix(p, r, g, b, c.a, cover);
+    }
+
     PackedDib& target_;
     const BYTE* uniform_;
+};
+
+// Uninitialised memory for a working copy of a picture. Large blocks are aligned to 2 MB and
+// asked to be backed by huge pages: a turned picture is read across its rows, and with 4 KB
+// pages nearly every pixel would miss the address translation cache.
+class WorkBuffer {
+public:
+    explicit WorkBuffer(std::size_t bytes) {
+        constexpr std::size_t kHuge = std::size_t{1} << 21;
+        if (bytes >= 4 * kHuge) {
+            const std::size_t rounded = (bytes + kHuge - 1) / kHuge * kHuge;
+            data_.reset(static_cast<BYTE*>(std::aligned_alloc(kHuge, rounded)));
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+            if (data_) madvise(data_.get(), rounded, MADV_HUGEPAGE);
+#endif
+        }
+        if (!data_) data_.reset(static_cast<BYTE*>(std::malloc(bytes ? bytes : 1)));
+        if (!data_) throw std::bad_alloc();
+    }
+    BYTE* Data() {
+        return data_.get();
+    }
+
+private:
+    struct Free {
+        void operator()(BYTE* p) const { std::free(p); }
+    };
+    std::unique_ptr<BYTE, Free> data_;
 };
 
 // A top-down premultiplied copy of a straight-alpha DIB, for the filters; it also notes whether
@@ -143,7 +218,7 @@ public:
             for (std::ptrdiff_t y = begin; y < end; ++y) {
                 RowColour& rc = rows[static_cast<std::size_t>(y)];
                 const BYTE* s = src.Row(static_cast<int>(y));
-                BYTE* d = bytes_.data() + static_cast<std::size_t>(y) * w_ * 4;
+                BYTE* d = bytes_.Data() + static_cast<std::size_t>(y) * w_ * 4;
                 for (int x = 0; x < w_; ++x, s += 4, d += 4) {
                     const unsigned a = s[3];
                     if (a != 0 && rc.uniform) {
@@ -174,7 +249,7 @@ public:
             std::memcpy(colour_, rc.colour, 3);
             seen = true;
         }
-        rbuf_.attach(bytes_.data(), w_, h_, w_ * 4);
+        rbuf_.attach(bytes_.Data(), w_, h_, w_ * 4);
     }
     agg::rendering_buffer& Buffer() { return rbuf_; }
     // The shared colour (B, G, R) or null.
@@ -184,7 +259,7 @@ private:
     bool uniform_ = true;
     BYTE colour_[3] = {};
     int w_, h_;
-    std::vector<BYTE> bytes_;
+    WorkBuffer bytes_;
     agg::rendering_buffer rbuf_;
 };
 
@@ -252,16 +327,23 @@ void Render(Rasterizer& ras, PackedDib& target, MakeGen makeGen, const BYTE* uni
                         auto& gen = context->gen;
                         gen.prepare();
                         agg::span_allocator<agg::rgba8> alloc;
+                        std::vector<std::uint32_t> words;
                         OverRenderer<Premultiplied> ren(target, uniformBgr);
                         for (std::ptrdiff_t r = begin; r < end; ++r) {
                             const SpanRow& row = band.rows[static_cast<std::size_t>(r)];
                             for (std::size_t i = row.first; i < row.first + row.count; ++i) {
                                 const StoredSpan& span = band.spans[i];
-                                agg::rgba8* colors = alloc.allocate(static_cast<unsigned>(span.len));
-                                gen.generate(colors, span.x, row.y, static_cast<unsigned>(span.len));
+                                const unsigned len = static_cast<unsigned>(span.len);
                                 const agg::int8u* covers = band.covers.data() + span.covers;
-                                ren.blend_color_hspan(span.x, row.y, static_cast<unsigned>(span.len), colors,
-                                                      covers, *covers);
+                                if constexpr (requires { gen.generate_bgra(words.data(), 0, 0, 1u); }) {
+                                    words.resize(len);
+                                    gen.generate_bgra(words.data(), span.x, row.y, len);
+                                    ren.blend_bgra_hspan(span.x, row.y, len, words.data(), covers);
+                                } else {
+                                    agg::rgba8* colors = alloc.allocate(len);
+                                    gen.generate(colors, span.x, row.y, len);
+                                    ren.blend_color_hspan(span.x, row.y, len, colors, covers, *covers);
+                                }
                             }
                         }
                     });
