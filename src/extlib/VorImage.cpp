@@ -13,6 +13,7 @@
 #include <agg_span_interpolator_linear.h>
 #include <agg_trans_perspective.h>
 
+#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <cstring>
@@ -206,29 +207,61 @@ private:
 // every visible pixel has the same colour.
 class PremultipliedCopy {
 public:
-    explicit PremultipliedCopy(const PackedDib& src)
-        : w_(src.Width()), h_(src.Height()), bytes_(static_cast<std::size_t>(w_) * h_ * 4) {
-        // Rows in parallel; each notes its first visible colour and whether the rest match it.
-        struct RowColour {
-            bool seen = false, uniform = true;
+    explicit PremultipliedCopy(const PackedDib& src) : w_(src.Width()), h_(src.Height()) {
+        // Rows in parallel; each notes whether it is opaque throughout, its first visible colour
+        // and whether the rest match it.
+        struct RowInfo {
+            bool opaque = false, seen = false, uniform = true;
             BYTE colour[3] = {};
         };
-        std::vector<RowColour> rows(static_cast<std::size_t>(h_));
+        std::vector<RowInfo> rows(static_cast<std::size_t>(h_));
         ParallelFor(h_, RowGrain(w_), [&](std::ptrdiff_t begin, std::ptrdiff_t end) {
             for (std::ptrdiff_t y = begin; y < end; ++y) {
-                RowColour& rc = rows[static_cast<std::size_t>(y)];
+                RowInfo& ri = rows[static_cast<std::size_t>(y)];
+                const BYTE* row = src.Row(static_cast<int>(y));
+                const BYTE* s = row;
+                int x = 0;
+                for (; x < w_ && ri.uniform; ++x, s += 4) {
+                    if (s[3] == 0) continue;
+                    if (!ri.seen) {
+                        std::memcpy(ri.colour, s, 3);
+                        ri.seen = true;
+                    } else if (std::memcmp(ri.colour, s, 3) != 0) {
+                        ri.uniform = false;
+                    }
+                }
+                std::uint32_t all = 0xFFFFFFFFu;
+                for (x = 0, s = row; x < w_; ++x, s += 4) {
+                    std::uint32_t v;
+                    std::memcpy(&v, s, 4);
+                    all &= v;
+                }
+                ri.opaque = (all >> 24) == 255;
+            }
+        });
+        bool seen = false;
+        for (const RowInfo& ri : rows) {
+            if (!ri.seen || !uniform_) continue;
+            if (!ri.uniform || (seen && std::memcmp(colour_, ri.colour, 3) != 0)) {
+                uniform_ = false;
+                continue;
+            }
+            std::memcpy(colour_, ri.colour, 3);
+            seen = true;
+        }
+        // Opaque rows are their own premultiplied form. They are still copied: the copy sits on
+        // huge pages, which the sampler's walk across rows needs more than the copy costs.
+        bytes_ = std::make_unique<WorkBuffer>(static_cast<std::size_t>(w_) * h_ * 4);
+        ParallelFor(h_, RowGrain(w_), [&](std::ptrdiff_t begin, std::ptrdiff_t end) {
+            for (std::ptrdiff_t y = begin; y < end; ++y) {
                 const BYTE* s = src.Row(static_cast<int>(y));
-                BYTE* d = bytes_.Data() + static_cast<std::size_t>(y) * w_ * 4;
+                BYTE* d = bytes_->Data() + static_cast<std::size_t>(y) * w_ * 4;
+                if (rows[static_cast<std::size_t>(y)].opaque) {
+                    std::memcpy(d, s, static_cast<std::size_t>(w_) * 4);
+                    continue;
+                }
                 for (int x = 0; x < w_; ++x, s += 4, d += 4) {
                     const unsigned a = s[3];
-                    if (a != 0 && rc.uniform) {
-                        if (!rc.seen) {
-                            std::memcpy(rc.colour, s, 3);
-                            rc.seen = true;
-                        } else if (std::memcmp(rc.colour, s, 3) != 0) {
-                            rc.uniform = false;
-                        }
-                    }
                     if (a == 255) {
                         std::memcpy(d, s, 4);
                     } else {
@@ -239,17 +272,7 @@ public:
                 }
             }
         });
-        bool seen = false;
-        for (const RowColour& rc : rows) {
-            if (!rc.seen) continue;
-            if (!rc.uniform || (seen && std::memcmp(colour_, rc.colour, 3) != 0)) {
-                uniform_ = false;
-                break;
-            }
-            std::memcpy(colour_, rc.colour, 3);
-            seen = true;
-        }
-        rbuf_.attach(bytes_.Data(), w_, h_, w_ * 4);
+        rbuf_.attach(bytes_->Data(), w_, h_, w_ * 4);
     }
     agg::rendering_buffer& Buffer() { return rbuf_; }
     // The shared colour (B, G, R) or null.
@@ -259,7 +282,7 @@ private:
     bool uniform_ = true;
     BYTE colour_[3] = {};
     int w_, h_;
-    WorkBuffer bytes_;
+    std::unique_ptr<WorkBuffer> bytes_;
     agg::rendering_buffer rbuf_;
 };
 
@@ -310,11 +333,24 @@ bool SweepBand(Rasterizer& ras, agg::scanline_u8& sl, Spans& out, std::size_t ma
     return !out.rows.empty();
 }
 
+// For a target made for the drawing: the colour its rows start with, filled into each row just
+// before the row is drawn, on the thread that draws it. Rows the drawing never reaches are
+// filled afterwards.
+struct RowFill {
+    std::uint32_t word = 0; // B, G, R, A as stored
+    std::vector<unsigned char> done;
+    void Row(PackedDib& target, int y) {
+        std::fill_n(reinterpret_cast<std::uint32_t*>(target.Row(y)), target.Width(), word);
+        done[static_cast<std::size_t>(y)] = 1;
+    }
+};
+
 // Renders the rasterized area with span generators made by makeGen() (one per piece of work,
 // as generators keep state), band by band, the rows of a band spread over threads. Rows are
 // independent, so the bytes are those of a sequential render.
 template <bool Premultiplied, class MakeGen>
-void Render(Rasterizer& ras, PackedDib& target, MakeGen makeGen, const BYTE* uniformBgr = nullptr) {
+void Render(Rasterizer& ras, PackedDib& target, MakeGen makeGen, const BYTE* uniformBgr = nullptr,
+            RowFill* fill = nullptr) {
     if (!ras.rewind_scanlines()) return;
     agg::scanline_u8 sl;
     sl.reset(ras.min_x(), ras.max_x());
@@ -331,6 +367,7 @@ void Render(Rasterizer& ras, PackedDib& target, MakeGen makeGen, const BYTE* uni
                         OverRenderer<Premultiplied> ren(target, uniformBgr);
                         for (std::ptrdiff_t r = begin; r < end; ++r) {
                             const SpanRow& row = band.rows[static_cast<std::size_t>(r)];
+                            if (fill) fill->Row(target, row.y);
                             for (std::size_t i = row.first; i < row.first + row.count; ++i) {
                                 const StoredSpan& span = band.spans[i];
                                 const unsigned len = static_cast<unsigned>(span.len);
@@ -460,13 +497,13 @@ void AddQuad(Rasterizer& ras, const double (&pts)[8]) {
 
 template <class Interp>
 void AffineDraw(Rasterizer& ras, PackedDib& target, const PackedDib& source,
-                const agg::trans_affine& toSource, int filter) {
+                const agg::trans_affine& toSource, int filter, RowFill* fill) {
     auto& trans = const_cast<agg::trans_affine&>(toSource);
     if (filter == 0) {
         // Nearest neighbour mixes nothing, so the straight pixels are used as they are.
         agg::rendering_buffer rbuf;
         vor::AttachDib(source, rbuf);
-        Render<false>(ras, target, Maker<NearestGen, PixfmtPlain, Interp>(rbuf, trans));
+        Render<false>(ras, target, Maker<NearestGen, PixfmtPlain, Interp>(rbuf, trans), nullptr, fill);
         return;
     }
     PremultipliedCopy pre(source);
@@ -481,7 +518,7 @@ void AffineDraw(Rasterizer& ras, PackedDib& target, const PackedDib& source,
     const bool shrinking = shrink > 1.01 && shrink < 1e5;
 
     if (filter == 1 && !shrinking) {
-        Render<true>(ras, target, DirectMaker<Interp, 0>(buf, trans, nullptr), pre.Uniform());
+        Render<true>(ras, target, DirectMaker<Interp, 0>(buf, trans, nullptr), pre.Uniform(), fill);
         return;
     }
     agg::image_filter_lut lut;
@@ -489,38 +526,32 @@ void AffineDraw(Rasterizer& ras, PackedDib& target, const PackedDib& source,
     if (shrinking) {
         // The resampler only offers a linear interpolator; the affine mapping is linear anyway.
         using Linear = agg::span_interpolator_linear<agg::trans_affine>;
-        Render<true>(ras, target, Maker<ResampleGen, PixfmtPre, Linear>(buf, trans, lut), pre.Uniform());
+        Render<true>(ras, target, Maker<ResampleGen, PixfmtPre, Linear>(buf, trans, lut), pre.Uniform(),
+                     fill);
     } else if (lut.diameter() == 2) {
-        Render<true>(ras, target, DirectMaker<Interp, 2>(buf, trans, &lut), pre.Uniform());
+        Render<true>(ras, target, DirectMaker<Interp, 2>(buf, trans, &lut), pre.Uniform(), fill);
     } else if (lut.diameter() == 4) {
-        Render<true>(ras, target, DirectMaker<Interp, 4>(buf, trans, &lut), pre.Uniform());
+        Render<true>(ras, target, DirectMaker<Interp, 4>(buf, trans, &lut), pre.Uniform(), fill);
     } else if (lut.diameter() == 6) {
-        Render<true>(ras, target, DirectMaker<Interp, 6>(buf, trans, &lut), pre.Uniform());
+        Render<true>(ras, target, DirectMaker<Interp, 6>(buf, trans, &lut), pre.Uniform(), fill);
     } else if (lut.diameter() == 8) {
-        Render<true>(ras, target, DirectMaker<Interp, 8>(buf, trans, &lut), pre.Uniform());
+        Render<true>(ras, target, DirectMaker<Interp, 8>(buf, trans, &lut), pre.Uniform(), fill);
     } else {
-        Render<true>(ras, target, Maker<FilterGenAny, PixfmtPre, Interp>(buf, trans, lut), pre.Uniform());
+        Render<true>(ras, target, Maker<FilterGenAny, PixfmtPre, Interp>(buf, trans, lut), pre.Uniform(),
+                     fill);
     }
 }
 
 } // namespace
 
-BOOL TransformImage(PackedDib& target, const PackedDib& source, const CVorTransMatrix& matrix, double marginX,
-                    double marginY, int filter) try {
-    if (!vor::Drawable(target) || !source.Is32() || !matrix.IsUsable()) return 0;
-    if (filter < 0 || filter >= kVorFilterCount) filter = 5;
-    // Drawing an image into itself reads what it writes; work from a copy.
-    PackedDib copy;
-    const PackedDib* src = &source;
-    if (&source == &target) {
-        copy = source.Clone();
-        if (!copy) return 0;
-        src = &copy;
-    }
+namespace {
 
+// TransformImage's drawing, with the target's rows filled first when fill is given.
+void DrawWarped(PackedDib& target, const PackedDib& src, const CVorTransMatrix& matrix, int filter,
+                RowFill* fill) {
     CVorTransMatrix toTarget = matrix;
     toTarget.Invert();
-    const double w = src->Width(), h = src->Height();
+    const double w = src.Width(), h = src.Height();
     double pts[8] = {0, 0, w, 0, w, h, 0, h};
     for (int i = 0; i < 8; i += 2)
         toTarget.Transform(&pts[i], &pts[i + 1]);
@@ -540,12 +571,51 @@ BOOL TransformImage(PackedDib& target, const PackedDib& source, const CVorTransM
             nearby = nearby && std::fabs(x) < (1 << 20) && std::fabs(y) < (1 << 20);
         }
     if (nearby)
-        AffineDraw<vor::StepInterpolator<agg::trans_affine>>(ras, target, *src, toSource, filter);
+        AffineDraw<vor::StepInterpolator<agg::trans_affine>>(ras, target, src, toSource, filter, fill);
     else
-        AffineDraw<ClampedInterpolator<agg::trans_affine>>(ras, target, *src, toSource, filter);
+        AffineDraw<ClampedInterpolator<agg::trans_affine>>(ras, target, src, toSource, filter, fill);
+}
+
+} // namespace
+
+BOOL TransformImage(PackedDib& target, const PackedDib& source, const CVorTransMatrix& matrix, double marginX,
+                    double marginY, int filter) try {
+    if (!vor::Drawable(target) || !source.Is32() || !matrix.IsUsable()) return 0;
+    if (filter < 0 || filter >= kVorFilterCount) filter = 5;
+    // Drawing an image into itself reads what it writes; work from a copy.
+    PackedDib copy;
+    const PackedDib* src = &source;
+    if (&source == &target) {
+        copy = source.Clone();
+        if (!copy) return 0;
+        src = &copy;
+    }
+    DrawWarped(target, *src, matrix, filter, nullptr);
     return 1;
 } catch (const std::bad_alloc&) {
     return 0;
+}
+
+PackedDib TransformedImage(int width, int height, COLORREF colour, BYTE alpha, const PackedDib& source,
+                           const CVorTransMatrix& matrix, int filter) try {
+    if (width < 1 || height < 1 || width > kMaxRenderSide || height > kMaxRenderSide || !source.Is32() ||
+        !matrix.IsUsable())
+        return {};
+    if (filter < 0 || filter >= kVorFilterCount) filter = 5;
+    PackedDib target = PackedDib::Create(width, height, 32);
+    if (!target) return target;
+    RowFill fill;
+    fill.word = GetBValue(colour) | (GetGValue(colour) << 8) | (GetRValue(colour) << 16) |
+                (static_cast<std::uint32_t>(alpha) << 24);
+    fill.done.assign(static_cast<std::size_t>(height), 0);
+    DrawWarped(target, source, matrix, filter, &fill);
+    ParallelFor(height, RowGrain(width, 65536), [&](std::ptrdiff_t begin, std::ptrdiff_t end) {
+        for (std::ptrdiff_t y = begin; y < end; ++y)
+            if (!fill.done[static_cast<std::size_t>(y)]) fill.Row(target, static_cast<int>(y));
+    });
+    return target;
+} catch (const std::bad_alloc&) {
+    return {};
 }
 
 BOOL BulidPerspective(PackedDib& target, const PackedDib& source, double x1, double y1, double x2, double y2,

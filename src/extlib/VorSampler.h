@@ -210,10 +210,15 @@ public:
         xs_.resize(len);
         ys_.resize(len);
         interp_.begin(x + 0.5, y + 0.5, len);
+        // Stepped in a local copy, which stays in registers.
+        Interpolator walk = interp_;
+        int* xs = xs_.data();
+        int* ys = ys_.data();
         for (unsigned i = 0; i < len; ++i) {
-            interp_.coordinates(&xs_[i], &ys_[i]);
-            ++interp_;
+            walk.coordinates(&xs[i], &ys[i]);
+            ++walk;
         }
+        interp_ = walk;
         wide_(taps_, xs_.data(), ys_.data(), static_cast<int>(len), Diameter ? pairs_.data() : nullptr, out);
     }
 
