@@ -37,6 +37,20 @@ ZEPHO_AVX2 inline void Split(__m256i a, __m256i b, __m256i* out) {
     out[3] = _mm256_unpackhi_epi8(hi, zero);
 }
 
+// The same from each pixel's two taps of a row loaded together (B, G, R, A of the left tap,
+// then of the right one), pixels 0, 1 | 4, 5 in a and 2, 3 | 6, 7 in b.
+ZEPHO_AVX2 inline void SplitPairs(__m256i a, __m256i b, __m256i* out) {
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i interleave = _mm256_setr_epi8(0, 4, 1, 5, 2, 6, 3, 7, 8, 12, 9, 13, 10, 14, 11, 15, 0, 4, 1,
+                                                5, 2, 6, 3, 7, 8, 12, 9, 13, 10, 14, 11, 15);
+    a = _mm256_shuffle_epi8(a, interleave);
+    b = _mm256_shuffle_epi8(b, interleave);
+    out[0] = _mm256_unpacklo_epi8(a, zero);
+    out[1] = _mm256_unpackhi_epi8(a, zero);
+    out[2] = _mm256_unpacklo_epi8(b, zero);
+    out[3] = _mm256_unpackhi_epi8(b, zero);
+}
+
 // One tap's weight from the row and column weights: (wy * wx + 8192) >> 14.
 ZEPHO_AVX2 inline __m256i TapWeight(__m256i wy, __m256i wx) {
     const __m256i round = _mm256_set1_epi32(agg::image_filter_scale / 2);
@@ -62,20 +76,48 @@ ZEPHO_AVX2 inline __m256i Eight(const TapSource& src, const int* xs, const int* 
     const __m256i x0 = _mm256_srai_epi32(xr, agg::image_subpixel_shift);
     const __m256i y0 = _mm256_srai_epi32(yr, agg::image_subpixel_shift);
     const __m256i lastX = _mm256_set1_epi32(src.width - 1), lastY = _mm256_set1_epi32(src.height - 1);
-    const __m256i colA = _mm256_slli_epi32(ClampTo(x0, lastX), 2);
-    const __m256i colB = _mm256_slli_epi32(ClampTo(_mm256_add_epi32(x0, one), lastX), 2);
     const __m256i stride = _mm256_set1_epi32(static_cast<int>(src.stride));
-    const __m256i rowA = _mm256_mullo_epi32(ClampTo(y0, lastY), stride);
-    const __m256i rowB = _mm256_mullo_epi32(ClampTo(_mm256_add_epi32(y0, one), lastY), stride);
-    const int* base = reinterpret_cast<const int*>(src.row0);
-    const __m256i t00 = _mm256_i32gather_epi32(base, _mm256_add_epi32(rowA, colA), 1);
-    const __m256i t01 = _mm256_i32gather_epi32(base, _mm256_add_epi32(rowA, colB), 1);
-    const __m256i t10 = _mm256_i32gather_epi32(base, _mm256_add_epi32(rowB, colA), 1);
-    const __m256i t11 = _mm256_i32gather_epi32(base, _mm256_add_epi32(rowB, colB), 1);
-
     __m256i top[4], bottom[4];
-    Split(t00, t01, top);
-    Split(t10, t11, bottom);
+    // Inside the picture (both taps of each row in it, and both rows) each row's pair of taps is
+    // one 8-byte load; at the edges the taps are gathered one by one at clamped places.
+    const __m256i outside = _mm256_or_si256(
+        _mm256_or_si256(_mm256_cmpgt_epi32(zero, x0), _mm256_cmpgt_epi32(x0, _mm256_sub_epi32(lastX, one))),
+        _mm256_or_si256(_mm256_cmpgt_epi32(zero, y0), _mm256_cmpgt_epi32(y0, _mm256_sub_epi32(lastY, one))));
+    if (_mm256_testz_si256(outside, outside)) {
+        alignas(32) int at[8];
+        _mm256_store_si256(reinterpret_cast<__m256i*>(at),
+                           _mm256_add_epi32(_mm256_mullo_epi32(y0, stride), _mm256_slli_epi32(x0, 2)));
+        const agg::int8u* p = src.row0;
+        const std::ptrdiff_t next = src.stride;
+        const auto pairAt = [](const agg::int8u* q) {
+            long long v;
+            std::memcpy(&v, q, 8);
+            return v;
+        };
+        // Pixels 0, 1 | 4, 5 and 2, 3 | 6, 7, so that the halves split as the gathered ones do.
+        const __m256i topA =
+            _mm256_setr_epi64x(pairAt(p + at[0]), pairAt(p + at[1]), pairAt(p + at[4]), pairAt(p + at[5]));
+        const __m256i topB =
+            _mm256_setr_epi64x(pairAt(p + at[2]), pairAt(p + at[3]), pairAt(p + at[6]), pairAt(p + at[7]));
+        const __m256i botA = _mm256_setr_epi64x(pairAt(p + at[0] + next), pairAt(p + at[1] + next),
+                                                pairAt(p + at[4] + next), pairAt(p + at[5] + next));
+        const __m256i botB = _mm256_setr_epi64x(pairAt(p + at[2] + next), pairAt(p + at[3] + next),
+                                                pairAt(p + at[6] + next), pairAt(p + at[7] + next));
+        SplitPairs(topA, topB, top);
+        SplitPairs(botA, botB, bottom);
+    } else {
+        const __m256i colA = _mm256_slli_epi32(ClampTo(x0, lastX), 2);
+        const __m256i colB = _mm256_slli_epi32(ClampTo(_mm256_add_epi32(x0, one), lastX), 2);
+        const __m256i rowA = _mm256_mullo_epi32(ClampTo(y0, lastY), stride);
+        const __m256i rowB = _mm256_mullo_epi32(ClampTo(_mm256_add_epi32(y0, one), lastY), stride);
+        const int* base = reinterpret_cast<const int*>(src.row0);
+        const __m256i t00 = _mm256_i32gather_epi32(base, _mm256_add_epi32(rowA, colA), 1);
+        const __m256i t01 = _mm256_i32gather_epi32(base, _mm256_add_epi32(rowA, colB), 1);
+        const __m256i t10 = _mm256_i32gather_epi32(base, _mm256_add_epi32(rowB, colA), 1);
+        const __m256i t11 = _mm256_i32gather_epi32(base, _mm256_add_epi32(rowB, colB), 1);
+        Split(t00, t01, top);
+        Split(t10, t11, bottom);
+    }
 
     __m256i sum[4];
     if (!table) {
