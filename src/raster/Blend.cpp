@@ -147,7 +147,8 @@ void BlendMagnifiedRows(PackedDib& dst, POINT origin, const PackedDib& src, POIN
     RowGather gather(n);
     const detail::BlendRowFn row = detail::ActiveBlendRow();
     int64_t gatheredRow = -1;
-    for (int y = s.y0; y < s.y1; ++y) {
+    // Bottom-up, in the order the rows are stored.
+    for (int y = s.y1 - 1; y >= s.y0; --y) {
         const int64_t sy = (int64_t{y} + origin.y - top) / z;
         if (sy != gatheredRow) {
             // Each source pixel repeated z times; the first one may be cut by the clip.
