@@ -176,7 +176,8 @@ public:
         : buf_(buf), interp_(interp), weights_(lut ? lut->weight_array() : nullptr),
           start_(lut ? lut->start() : 0) {
         if constexpr (Diameter == 0 || Diameter == 2) {
-            if (FitsTapOffsets(buf)) wide_ = ActiveSample2x2();
+            // The wide path reads the taps at the pixel and the next one (a two-tap table starts at 0).
+            if (FitsTapOffsets(buf) && start_ == 0) wide_ = ActiveSample2x2();
             if (wide_) {
                 taps_.row0 = buf.row_ptr(0);
                 taps_.stride = buf.stride();
