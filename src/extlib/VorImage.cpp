@@ -13,11 +13,17 @@
 #include <agg_span_interpolator_linear.h>
 #include <agg_trans_perspective.h>
 
+#include <algorithm>
 #include <array>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <new>
 #include <vector>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
 namespace zepho {
 
@@ -101,59 +107,161 @@ public:
         if (y < 0 || y >= target_.Height()) return;
         int begin = std::max(x, 0);
         const int end = std::min(x + static_cast<int>(len), target_.Width());
-        const auto& inv = DemultiplyTable();
         BYTE* p = target_.Pixel32(begin, y);
         for (; begin < end; ++begin, p += 4) {
             const int i = begin - x;
-            const color_type& c = colors[i];
-            if (c.a == 0) continue;
-            unsigned r = c.r, g = c.g, b = c.b;
-            if (uniform_) {
-                b = uniform_[0];
-                g = uniform_[1];
-                r = uniform_[2];
-            } else if (Premultiplied && c.a < 255) {
-                const std::uint32_t k = inv[c.a];
-                r = std::min(255u, (r * k + 32768) >> 16);
-                g = std::min(255u, (g * k + 32768) >> 16);
-                b = std::min(255u, (b * k + 32768) >> 16);
+            Blend(p, colors[i], covers ? covers[i] : cover);
+        }
+    }
+
+    // The same for a span of premultiplied B, G, R, A words (see DirectSampler::generate_bgra):
+    // runs of eight opaque, fully covered pixels are copied as they are.
+    void blend_bgra_hspan(int x, int y, unsigned len, const std::uint32_t* words, const agg::int8u* covers) {
+        if (y < 0 || y >= target_.Height()) return;
+        const int begin = std::max(x, 0);
+        const int end = std::min(x + static_cast<int>(len), target_.Width());
+        if (end <= begin) return;
+        std::uint32_t uniformWord = 0;
+        if (uniform_) uniformWord = uniform_[0] | (uniform_[1] << 8) | (uniform_[2] << 16);
+        BYTE* p = target_.Pixel32(begin, y);
+        for (int i = begin - x, last = end - x; i < last;) {
+            if (i + 8 <= last) {
+                std::uint32_t all = words[i];
+                for (int k = 1; k < 8; ++k)
+                    all &= words[i + k];
+                std::uint64_t cover8;
+                std::memcpy(&cover8, covers + i, 8);
+                if ((all >> 24) == 255 && cover8 == ~std::uint64_t{0}) {
+                    if (uniform_) {
+                        for (int k = 0; k < 8; ++k) {
+                            const std::uint32_t v = 0xFF000000u | uniformWord;
+                            std::memcpy(p + 4 * k, &v, 4);
+                        }
+                    } else {
+                        std::memcpy(p, words + i, 32);
+                    }
+                    i += 8;
+                    p += 32;
+                    continue;
+                }
             }
-            vor::StraightBlender::blend_pix(p, r, g, b, c.a, covers ? covers[i] : cover);
+            const std::uint32_t v = words[i];
+            color_type c(static_cast<agg::int8u>(v >> 16), static_cast<agg::int8u>(v >> 8),
+                         static_cast<agg::int8u>(v), static_cast<agg::int8u>(v >> 24));
+            Blend(p, c, covers[i]);
+            ++i;
+            p += 4;
         }
     }
 
 private:
+    void Blend(BYTE* p, const color_type& c, unsigned cover) const {
+        if (c.a == 0) return;
+        unsigned r = c.r, g = c.g, b = c.b;
+        if (uniform_) {
+            b = uniform_[0];
+            g = uniform_[1];
+            r = uniform_[2];
+        } else if (Premultiplied && c.a < 255) {
+            const std::uint32_t k = DemultiplyTable()[c.a];
+            r = std::min(255u, (r * k + 32768) >> 16);
+            g = std::min(255u, (g * k + 32768) >> 16);
+            b = std::min(255u, (b * k + 32768) >> 16);
+        }
+        vor::StraightBlender::blend_pix(p, r, g, b, c.a, cover);
+    }
+
     PackedDib& target_;
     const BYTE* uniform_;
+};
+
+// Uninitialised memory for a working copy of a picture. Large blocks are aligned to 2 MB and
+// asked to be backed by huge pages: a turned picture is read across its rows, and with 4 KB
+// pages nearly every pixel would miss the address translation cache.
+class WorkBuffer {
+public:
+    explicit WorkBuffer(std::size_t bytes) {
+        constexpr std::size_t kHuge = std::size_t{1} << 21;
+        if (bytes >= 4 * kHuge) {
+            const std::size_t rounded = (bytes + kHuge - 1) / kHuge * kHuge;
+            data_.reset(static_cast<BYTE*>(std::aligned_alloc(kHuge, rounded)));
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+            if (data_) madvise(data_.get(), rounded, MADV_HUGEPAGE);
+#endif
+        }
+        if (!data_) data_.reset(static_cast<BYTE*>(std::malloc(bytes ? bytes : 1)));
+        if (!data_) throw std::bad_alloc();
+    }
+    BYTE* Data() {
+        return data_.get();
+    }
+
+private:
+    struct Free {
+        void operator()(BYTE* p) const { std::free(p); }
+    };
+    std::unique_ptr<BYTE, Free> data_;
 };
 
 // A top-down premultiplied copy of a straight-alpha DIB, for the filters; it also notes whether
 // every visible pixel has the same colour.
 class PremultipliedCopy {
 public:
-    explicit PremultipliedCopy(const PackedDib& src)
-        : w_(src.Width()), h_(src.Height()), bytes_(static_cast<std::size_t>(w_) * h_ * 4) {
-        // Rows in parallel; each notes its first visible colour and whether the rest match it.
-        struct RowColour {
-            bool seen = false, uniform = true;
+    explicit PremultipliedCopy(const PackedDib& src) : w_(src.Width()), h_(src.Height()) {
+        // Rows in parallel; each notes whether it is opaque throughout, its first visible colour
+        // and whether the rest match it.
+        struct RowInfo {
+            bool opaque = false, seen = false, uniform = true;
             BYTE colour[3] = {};
         };
-        std::vector<RowColour> rows(static_cast<std::size_t>(h_));
+        std::vector<RowInfo> rows(static_cast<std::size_t>(h_));
         ParallelFor(h_, RowGrain(w_), [&](std::ptrdiff_t begin, std::ptrdiff_t end) {
             for (std::ptrdiff_t y = begin; y < end; ++y) {
-                RowColour& rc = rows[static_cast<std::size_t>(y)];
+                RowInfo& ri = rows[static_cast<std::size_t>(y)];
+                const BYTE* row = src.Row(static_cast<int>(y));
+                const BYTE* s = row;
+                int x = 0;
+                for (; x < w_ && ri.uniform; ++x, s += 4) {
+                    if (s[3] == 0) continue;
+                    if (!ri.seen) {
+                        std::memcpy(ri.colour, s, 3);
+                        ri.seen = true;
+                    } else if (std::memcmp(ri.colour, s, 3) != 0) {
+                        ri.uniform = false;
+                    }
+                }
+                std::uint32_t all = 0xFFFFFFFFu;
+                for (x = 0, s = row; x < w_; ++x, s += 4) {
+                    std::uint32_t v;
+                    std::memcpy(&v, s, 4);
+                    all &= v;
+                }
+                ri.opaque = (all >> 24) == 255;
+            }
+        });
+        bool seen = false;
+        for (const RowInfo& ri : rows) {
+            if (!ri.seen || !uniform_) continue;
+            if (!ri.uniform || (seen && std::memcmp(colour_, ri.colour, 3) != 0)) {
+                uniform_ = false;
+                continue;
+            }
+            std::memcpy(colour_, ri.colour, 3);
+            seen = true;
+        }
+        // Opaque rows are their own premultiplied form. They are still copied: the copy sits on
+        // huge pages, which the sampler's walk across rows needs more than the copy costs.
+        bytes_ = std::make_unique<WorkBuffer>(static_cast<std::size_t>(w_) * h_ * 4);
+        ParallelFor(h_, RowGrain(w_), [&](std::ptrdiff_t begin, std::ptrdiff_t end) {
+            for (std::ptrdiff_t y = begin; y < end; ++y) {
                 const BYTE* s = src.Row(static_cast<int>(y));
-                BYTE* d = bytes_.data() + static_cast<std::size_t>(y) * w_ * 4;
+                BYTE* d = bytes_->Data() + static_cast<std::size_t>(y) * w_ * 4;
+                if (rows[static_cast<std::size_t>(y)].opaque) {
+                    std::memcpy(d, s, static_cast<std::size_t>(w_) * 4);
+                    continue;
+                }
                 for (int x = 0; x < w_; ++x, s += 4, d += 4) {
                     const unsigned a = s[3];
-                    if (a != 0 && rc.uniform) {
-                        if (!rc.seen) {
-                            std::memcpy(rc.colour, s, 3);
-                            rc.seen = true;
-                        } else if (std::memcmp(rc.colour, s, 3) != 0) {
-                            rc.uniform = false;
-                        }
-                    }
                     if (a == 255) {
                         std::memcpy(d, s, 4);
                     } else {
@@ -164,17 +272,7 @@ public:
                 }
             }
         });
-        bool seen = false;
-        for (const RowColour& rc : rows) {
-            if (!rc.seen) continue;
-            if (!rc.uniform || (seen && std::memcmp(colour_, rc.colour, 3) != 0)) {
-                uniform_ = false;
-                break;
-            }
-            std::memcpy(colour_, rc.colour, 3);
-            seen = true;
-        }
-        rbuf_.attach(bytes_.data(), w_, h_, w_ * 4);
+        rbuf_.attach(bytes_->Data(), w_, h_, w_ * 4);
     }
     agg::rendering_buffer& Buffer() { return rbuf_; }
     // The shared colour (B, G, R) or null.
@@ -184,7 +282,7 @@ private:
     bool uniform_ = true;
     BYTE colour_[3] = {};
     int w_, h_;
-    std::vector<BYTE> bytes_;
+    std::unique_ptr<WorkBuffer> bytes_;
     agg::rendering_buffer rbuf_;
 };
 
@@ -235,11 +333,24 @@ bool SweepBand(Rasterizer& ras, agg::scanline_u8& sl, Spans& out, std::size_t ma
     return !out.rows.empty();
 }
 
+// For a target made for the drawing: the colour its rows start with, filled into each row just
+// before the row is drawn, on the thread that draws it. Rows the drawing never reaches are
+// filled afterwards.
+struct RowFill {
+    std::uint32_t word = 0; // B, G, R, A as stored
+    std::vector<unsigned char> done;
+    void Row(PackedDib& target, int y) {
+        std::fill_n(reinterpret_cast<std::uint32_t*>(target.Row(y)), target.Width(), word);
+        done[static_cast<std::size_t>(y)] = 1;
+    }
+};
+
 // Renders the rasterized area with span generators made by makeGen() (one per piece of work,
 // as generators keep state), band by band, the rows of a band spread over threads. Rows are
 // independent, so the bytes are those of a sequential render.
 template <bool Premultiplied, class MakeGen>
-void Render(Rasterizer& ras, PackedDib& target, MakeGen makeGen, const BYTE* uniformBgr = nullptr) {
+void Render(Rasterizer& ras, PackedDib& target, MakeGen makeGen, const BYTE* uniformBgr = nullptr,
+            RowFill* fill = nullptr) {
     if (!ras.rewind_scanlines()) return;
     agg::scanline_u8 sl;
     sl.reset(ras.min_x(), ras.max_x());
@@ -252,16 +363,24 @@ void Render(Rasterizer& ras, PackedDib& target, MakeGen makeGen, const BYTE* uni
                         auto& gen = context->gen;
                         gen.prepare();
                         agg::span_allocator<agg::rgba8> alloc;
+                        std::vector<std::uint32_t> words;
                         OverRenderer<Premultiplied> ren(target, uniformBgr);
                         for (std::ptrdiff_t r = begin; r < end; ++r) {
                             const SpanRow& row = band.rows[static_cast<std::size_t>(r)];
+                            if (fill) fill->Row(target, row.y);
                             for (std::size_t i = row.first; i < row.first + row.count; ++i) {
                                 const StoredSpan& span = band.spans[i];
-                                agg::rgba8* colors = alloc.allocate(static_cast<unsigned>(span.len));
-                                gen.generate(colors, span.x, row.y, static_cast<unsigned>(span.len));
+                                const unsigned len = static_cast<unsigned>(span.len);
                                 const agg::int8u* covers = band.covers.data() + span.covers;
-                                ren.blend_color_hspan(span.x, row.y, static_cast<unsigned>(span.len), colors,
-                                                      covers, *covers);
+                                if constexpr (requires { gen.generate_bgra(words.data(), 0, 0, 1u); }) {
+                                    words.resize(len);
+                                    gen.generate_bgra(words.data(), span.x, row.y, len);
+                                    ren.blend_bgra_hspan(span.x, row.y, len, words.data(), covers);
+                                } else {
+                                    agg::rgba8* colors = alloc.allocate(len);
+                                    gen.generate(colors, span.x, row.y, len);
+                                    ren.blend_color_hspan(span.x, row.y, len, colors, covers, *covers);
+                                }
                             }
                         }
                     });
@@ -378,13 +497,13 @@ void AddQuad(Rasterizer& ras, const double (&pts)[8]) {
 
 template <class Interp>
 void AffineDraw(Rasterizer& ras, PackedDib& target, const PackedDib& source,
-                const agg::trans_affine& toSource, int filter) {
+                const agg::trans_affine& toSource, int filter, RowFill* fill) {
     auto& trans = const_cast<agg::trans_affine&>(toSource);
     if (filter == 0) {
         // Nearest neighbour mixes nothing, so the straight pixels are used as they are.
         agg::rendering_buffer rbuf;
         vor::AttachDib(source, rbuf);
-        Render<false>(ras, target, Maker<NearestGen, PixfmtPlain, Interp>(rbuf, trans));
+        Render<false>(ras, target, Maker<NearestGen, PixfmtPlain, Interp>(rbuf, trans), nullptr, fill);
         return;
     }
     PremultipliedCopy pre(source);
@@ -399,7 +518,7 @@ void AffineDraw(Rasterizer& ras, PackedDib& target, const PackedDib& source,
     const bool shrinking = shrink > 1.01 && shrink < 1e5;
 
     if (filter == 1 && !shrinking) {
-        Render<true>(ras, target, DirectMaker<Interp, 0>(buf, trans, nullptr), pre.Uniform());
+        Render<true>(ras, target, DirectMaker<Interp, 0>(buf, trans, nullptr), pre.Uniform(), fill);
         return;
     }
     agg::image_filter_lut lut;
@@ -407,38 +526,32 @@ void AffineDraw(Rasterizer& ras, PackedDib& target, const PackedDib& source,
     if (shrinking) {
         // The resampler only offers a linear interpolator; the affine mapping is linear anyway.
         using Linear = agg::span_interpolator_linear<agg::trans_affine>;
-        Render<true>(ras, target, Maker<ResampleGen, PixfmtPre, Linear>(buf, trans, lut), pre.Uniform());
+        Render<true>(ras, target, Maker<ResampleGen, PixfmtPre, Linear>(buf, trans, lut), pre.Uniform(),
+                     fill);
     } else if (lut.diameter() == 2) {
-        Render<true>(ras, target, DirectMaker<Interp, 2>(buf, trans, &lut), pre.Uniform());
+        Render<true>(ras, target, DirectMaker<Interp, 2>(buf, trans, &lut), pre.Uniform(), fill);
     } else if (lut.diameter() == 4) {
-        Render<true>(ras, target, DirectMaker<Interp, 4>(buf, trans, &lut), pre.Uniform());
+        Render<true>(ras, target, DirectMaker<Interp, 4>(buf, trans, &lut), pre.Uniform(), fill);
     } else if (lut.diameter() == 6) {
-        Render<true>(ras, target, DirectMaker<Interp, 6>(buf, trans, &lut), pre.Uniform());
+        Render<true>(ras, target, DirectMaker<Interp, 6>(buf, trans, &lut), pre.Uniform(), fill);
     } else if (lut.diameter() == 8) {
-        Render<true>(ras, target, DirectMaker<Interp, 8>(buf, trans, &lut), pre.Uniform());
+        Render<true>(ras, target, DirectMaker<Interp, 8>(buf, trans, &lut), pre.Uniform(), fill);
     } else {
-        Render<true>(ras, target, Maker<FilterGenAny, PixfmtPre, Interp>(buf, trans, lut), pre.Uniform());
+        Render<true>(ras, target, Maker<FilterGenAny, PixfmtPre, Interp>(buf, trans, lut), pre.Uniform(),
+                     fill);
     }
 }
 
 } // namespace
 
-BOOL TransformImage(PackedDib& target, const PackedDib& source, const CVorTransMatrix& matrix, double marginX,
-                    double marginY, int filter) try {
-    if (!vor::Drawable(target) || !source.Is32() || !matrix.IsUsable()) return 0;
-    if (filter < 0 || filter >= kVorFilterCount) filter = 5;
-    // Drawing an image into itself reads what it writes; work from a copy.
-    PackedDib copy;
-    const PackedDib* src = &source;
-    if (&source == &target) {
-        copy = source.Clone();
-        if (!copy) return 0;
-        src = &copy;
-    }
+namespace {
 
+// TransformImage's drawing, with the target's rows filled first when fill is given.
+void DrawWarped(PackedDib& target, const PackedDib& src, const CVorTransMatrix& matrix, int filter,
+                RowFill* fill) {
     CVorTransMatrix toTarget = matrix;
     toTarget.Invert();
-    const double w = src->Width(), h = src->Height();
+    const double w = src.Width(), h = src.Height();
     double pts[8] = {0, 0, w, 0, w, h, 0, h};
     for (int i = 0; i < 8; i += 2)
         toTarget.Transform(&pts[i], &pts[i + 1]);
@@ -458,12 +571,51 @@ BOOL TransformImage(PackedDib& target, const PackedDib& source, const CVorTransM
             nearby = nearby && std::fabs(x) < (1 << 20) && std::fabs(y) < (1 << 20);
         }
     if (nearby)
-        AffineDraw<vor::StepInterpolator<agg::trans_affine>>(ras, target, *src, toSource, filter);
+        AffineDraw<vor::StepInterpolator<agg::trans_affine>>(ras, target, src, toSource, filter, fill);
     else
-        AffineDraw<ClampedInterpolator<agg::trans_affine>>(ras, target, *src, toSource, filter);
+        AffineDraw<ClampedInterpolator<agg::trans_affine>>(ras, target, src, toSource, filter, fill);
+}
+
+} // namespace
+
+BOOL TransformImage(PackedDib& target, const PackedDib& source, const CVorTransMatrix& matrix, double marginX,
+                    double marginY, int filter) try {
+    if (!vor::Drawable(target) || !source.Is32() || !matrix.IsUsable()) return 0;
+    if (filter < 0 || filter >= kVorFilterCount) filter = 5;
+    // Drawing an image into itself reads what it writes; work from a copy.
+    PackedDib copy;
+    const PackedDib* src = &source;
+    if (&source == &target) {
+        copy = source.Clone();
+        if (!copy) return 0;
+        src = &copy;
+    }
+    DrawWarped(target, *src, matrix, filter, nullptr);
     return 1;
 } catch (const std::bad_alloc&) {
     return 0;
+}
+
+PackedDib TransformedImage(int width, int height, COLORREF colour, BYTE alpha, const PackedDib& source,
+                           const CVorTransMatrix& matrix, int filter) try {
+    if (width < 1 || height < 1 || width > kMaxRenderSide || height > kMaxRenderSide || !source.Is32() ||
+        !matrix.IsUsable())
+        return {};
+    if (filter < 0 || filter >= kVorFilterCount) filter = 5;
+    PackedDib target = PackedDib::Create(width, height, 32);
+    if (!target) return target;
+    RowFill fill;
+    fill.word = GetBValue(colour) | (GetGValue(colour) << 8) | (GetRValue(colour) << 16) |
+                (static_cast<std::uint32_t>(alpha) << 24);
+    fill.done.assign(static_cast<std::size_t>(height), 0);
+    DrawWarped(target, source, matrix, filter, &fill);
+    ParallelFor(height, RowGrain(width, 65536), [&](std::ptrdiff_t begin, std::ptrdiff_t end) {
+        for (std::ptrdiff_t y = begin; y < end; ++y)
+            if (!fill.done[static_cast<std::size_t>(y)]) fill.Row(target, static_cast<int>(y));
+    });
+    return target;
+} catch (const std::bad_alloc&) {
+    return {};
 }
 
 BOOL BulidPerspective(PackedDib& target, const PackedDib& source, double x1, double y1, double x2, double y2,

@@ -40,6 +40,14 @@ extern const char* const kVorFilterNames[kVorFilterCount];
 BOOL TransformImage(PackedDib& target, const PackedDib& source, const CVorTransMatrix& matrix, double marginX,
                     double marginY, int filter);
 
+// A new width x height picture of one colour and alpha with source drawn over it as
+// TransformImage draws it: the bytes of filling a new picture and calling TransformImage, without
+// the separate pass over the picture (each row is filled just before it is drawn, by the thread
+// that draws it). Empty when a side is below 1 or above kMaxRenderSide, the source is not 32-bit,
+// the matrix is unusable or memory runs out.
+PackedDib TransformedImage(int width, int height, COLORREF colour, BYTE alpha, const PackedDib& source,
+                           const CVorTransMatrix& matrix, int filter);
+
 // Draws source over target mapped onto the quadrilateral (x1, y1) ... (x4, y4): the source's
 // top-left, top-right, bottom-right and bottom-left corners land on the four points in that
 // order. Bilinear filtering with premultiplied alpha; a degenerate quadrilateral draws nothing.

@@ -55,8 +55,6 @@ PackedDib CBitmapObj::Render() {
     RotatedSize(W * scaleX, H * scaleY, angle, tw, th);
     // Larger renders than any screen or file needs (16384 x 16384) are refused rather than tried.
     if (tw < 1 || th < 1 || static_cast<long long>(tw) * th > (1LL << 28)) return {};
-    PackedDib target = CreateSolidDIB(tw, th, RGB(255, 255, 255), 0);
-    if (!target) return {};
     const double r = -angle * kDegToRad;
     CVorTransMatrix m;
     m.Multiply(CVorTransMatrix::Translation(-W / 2.0, -H / 2.0));
@@ -64,8 +62,8 @@ PackedDib CBitmapObj::Render() {
     m.Multiply(CVorTransMatrix::Rotation(r));
     m.Multiply(CVorTransMatrix::Translation(tw / 2.0, th / 2.0));
     if (!m.Invert()) return {};
-    if (!TransformImage(target, source, m, 0.0, 0.0, filter)) return {};
-    return target;
+    // Clear white, the source drawn over it; each row is filled as it is drawn.
+    return TransformedImage(tw, th, RGB(255, 255, 255), 0, source, m, filter);
 }
 
 void CBitmapObj::GetSize(double& width, double& height) const {

@@ -93,9 +93,11 @@ void ForEachRow(PackedDib& dst, POINT origin, const PackedDib& src, POINT pos, F
     LimitRows(s, rowBegin, rowEnd);
     if (s.Empty()) return;
     const int64_t sx = int64_t{s.x0} + origin.x - pos.x;
-    // Rows are independent; large areas are shared among threads.
+    // Rows are independent; large areas are shared among threads. Rows are stored bottom-up, so
+    // each piece is walked from its last picture row to its first: the addresses then ascend,
+    // which the processor's prefetch follows.
     ParallelFor(s.y1 - s.y0, RowGrain(s.x1 - s.x0, 32768), [&](std::ptrdiff_t begin, std::ptrdiff_t end) {
-        for (int y = s.y0 + static_cast<int>(begin); y < s.y0 + end; ++y) {
+        for (int y = s.y0 + static_cast<int>(end) - 1; y >= s.y0 + begin; --y) {
             const int64_t sy = int64_t{y} + origin.y - pos.y;
             fn(dst.Pixel32(s.x0, y), src.Pixel32(static_cast<int>(sx), static_cast<int>(sy)), s.x1 - s.x0);
         }
@@ -145,7 +147,8 @@ void BlendMagnifiedRows(PackedDib& dst, POINT origin, const PackedDib& src, POIN
     RowGather gather(n);
     const detail::BlendRowFn row = detail::ActiveBlendRow();
     int64_t gatheredRow = -1;
-    for (int y = s.y0; y < s.y1; ++y) {
+    // Bottom-up, in the order the rows are stored.
+    for (int y = s.y1 - 1; y >= s.y0; --y) {
         const int64_t sy = (int64_t{y} + origin.y - top) / z;
         if (sy != gatheredRow) {
             // Each source pixel repeated z times; the first one may be cut by the clip.

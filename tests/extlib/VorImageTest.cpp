@@ -1,5 +1,6 @@
 #include "common/DumpPng.h"
 #include "extlib/VorRender.h"
+#include "extlib/VorSampler.h"
 #include "extlib/VorTestUtil.h"
 
 #include <gtest/gtest.h>
@@ -240,4 +241,101 @@ TEST(VorBlurShadowDIB, TransparentNeighboursLendNoColour) {
 }
 
 } // namespace
+} // namespace zepho
+
+namespace zepho {
+namespace {
+
+// FNV-1a over a picture's bytes.
+std::uint64_t Fingerprint(const PackedDib& d, std::uint64_t h = 1469598103934665603ull) {
+    for (std::size_t i = 0; i < d.Size(); ++i)
+        h = (h ^ d.Data()[i]) * 1099511628211ull;
+    return h;
+}
+
+// Pictures whose warps every filter must keep drawing exactly as it did: an opaque photo, a
+// picture with runs of opaque, clear and partly clear pixels, and a one-colour silhouette with
+// soft edges. Wide enough for the eight-pixel paths, odd sizes for their tails.
+PackedDib WarpSource(int kind) {
+    std::mt19937 rng(700 + kind);
+    const int w = 97, h = 61;
+    PackedDib d = PackedDib::Create(w, h, 32);
+    for (int y = 0; y < h; ++y) {
+        unsigned run = 0, runAlpha = 255;
+        for (int x = 0; x < w; ++x) {
+            BYTE* p = d.Pixel32(x, y);
+            if (run == 0) {
+                run = 1 + rng() % 20;
+                runAlpha = rng() % 3 == 0 ? 0 : rng() % 2 ? 255 : rng() & 255;
+            }
+            --run;
+            if (kind == 2) {
+                p[0] = 40, p[1] = 90, p[2] = 200;
+                const double dx = (x - w / 2.0) / (w / 2.5), dy = (y - h / 2.0) / (h / 2.5);
+                p[3] = static_cast<BYTE>(
+                    std::clamp(255.0 * (1.4 - std::sqrt(dx * dx + dy * dy)) * 2, 0.0, 255.0));
+                continue;
+            }
+            p[0] = static_cast<BYTE>(x * 5 ^ y * 3);
+            p[1] = static_cast<BYTE>(rng());
+            p[2] = static_cast<BYTE>((x + y) * 2);
+            p[3] = kind == 0 ? 255 : static_cast<BYTE>(runAlpha);
+        }
+    }
+    return d;
+}
+
+} // namespace
+
+// Every filter, turned, enlarged, shrunk and sheared, onto a clear and onto a partly painted
+// target: the bytes of each are pinned, so that a faster path cannot change a single one.
+TEST(VorTransformImage, WarpsKeepTheirBytes) {
+    struct Warp {
+        double angle, sx, sy, shear;
+    };
+    const Warp warps[] = {{0.5236, 1, 1, 0}, {-1.1, 1.7, 1.3, 0}, {0.3, 0.45, 0.6, 0}, {0, 1, 1, 0.35}};
+    // Both with the eight-pixel samplers, where the processor has them, and without.
+    for (bool wide : {true, false}) {
+        SCOPED_TRACE(wide ? "eight at a time" : "one at a time");
+        vor::SetSamplerSimd(wide);
+        std::uint64_t sums[3] = {};
+        for (int kind = 0; kind < 3; ++kind) {
+            const PackedDib src = WarpSource(kind);
+            std::uint64_t h = 1469598103934665603ull;
+            for (int filter = 0; filter < kVorFilterCount; ++filter)
+                for (const Warp& warp : warps)
+                    for (int painted = 0; painted < 2; ++painted) {
+                        PackedDib dst = Solid(131, 113, kWhite, 0);
+                        if (painted) {
+                            std::mt19937 rng(filter * 10 + kind);
+                            for (int y = 0; y < dst.Height(); ++y)
+                                for (int x = 0; x < dst.Width(); ++x)
+                                    if ((x / 9 + y / 7) % 3 == 0)
+                                        for (int c = 0; c < 4; ++c)
+                                            dst.Pixel32(x, y)[c] = static_cast<BYTE>(rng());
+                        }
+                        CVorTransMatrix m =
+                            CVorTransMatrix::Translation(-src.Width() / 2.0, -src.Height() / 2.0);
+                        m.Multiply(CVorTransMatrix::Scaling(warp.sx, warp.sy));
+                        m.Multiply(CVorTransMatrix(1, 0, warp.shear, 1, 0, 0));
+                        m.Multiply(CVorTransMatrix::Rotation(warp.angle));
+                        m.Multiply(CVorTransMatrix::Translation(dst.Width() / 2.0, dst.Height() / 2.0));
+                        m.Invert();
+                        ASSERT_TRUE(TransformImage(dst, src, m, 0, 0, filter));
+                        h = Fingerprint(dst, h);
+                        if (!painted) {
+                            // A new picture made and drawn in one pass is the same picture.
+                            const PackedDib made = TransformedImage(131, 113, kWhite, 0, src, m, filter);
+                            ASSERT_TRUE(test::SameBytes(made, dst)) << "filter " << filter;
+                        }
+                    }
+            sums[kind] = h;
+        }
+        EXPECT_EQ(sums[0], 0x511c91231a855424ull);
+        EXPECT_EQ(sums[1], 0xcc150fb05f59e033ull);
+        EXPECT_EQ(sums[2], 0x01718c6e4b902827ull);
+    }
+    vor::SetSamplerSimd(true);
+}
+
 } // namespace zepho

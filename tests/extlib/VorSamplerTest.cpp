@@ -93,13 +93,23 @@ TEST(VorSampler, DirectSamplersGiveTheBytesOfAggsGenerators) {
     turn.Multiply(CVorTransMatrix::Scaling(0.8, 0.6));
     turn.Multiply(CVorTransMatrix::Translation(3.3, -2.1));
     agg::trans_affine& affine = turn;
-    CompareOn<agg::span_interpolator_linear<agg::trans_affine>>(buf, affine, 1);
-
-    CompareOn<vor::StepInterpolator<agg::trans_affine>>(buf, affine, 3);
-
     // Magnified with a shear: many target pixels per source pixel, every sub-pixel phase.
     agg::trans_affine shear(0.13, 0.05, -0.07, 0.21, -4.5, 6.25);
-    CompareOn<agg::span_interpolator_linear<agg::trans_affine>>(buf, shear, 2);
+    // Both the eight-pixel path, where the processor has it, and the one-pixel path.
+    for (bool wide : {true, false}) {
+        SCOPED_TRACE(wide ? "eight at a time" : "one at a time");
+        vor::SetSamplerSimd(wide);
+        CompareOn<agg::span_interpolator_linear<agg::trans_affine>>(buf, affine, 1);
+        CompareOn<vor::StepInterpolator<agg::trans_affine>>(buf, affine, 3);
+        CompareOn<agg::span_interpolator_linear<agg::trans_affine>>(buf, shear, 2);
+        // Upside down in memory, as the pictures' own rows are read.
+        std::vector<agg::int8u> flipped(bytes.size());
+        for (int y = 0; y < h; ++y)
+            std::memcpy(&flipped[(h - 1 - y) * w * 4], &bytes[y * w * 4], w * 4);
+        agg::rendering_buffer up(flipped.data(), w, h, -w * 4);
+        CompareOn<vor::StepInterpolator<agg::trans_affine>>(up, affine, 4);
+    }
+    vor::SetSamplerSimd(true);
 }
 
 // The branch-free interpolator steps exactly as AGG's linear one, on spans of every length and

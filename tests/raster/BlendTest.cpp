@@ -379,3 +379,60 @@ TEST(Composite, RandomOverCasesMatchTheDefinitionOnEveryPath) {
         });
     }
 }
+
+// Destinations that are opaque or clear throughout take their own arithmetic: every source
+// alpha against every source colour and every destination colour, source runs that are clear or
+// opaque throughout, at several transparencies, on every path, byte for byte with the definition.
+TEST(Composite, OverOpaqueAndClearDestinationsMatchTheDefinition) {
+    std::mt19937 rng(5150);
+    constexpr int kW = 256, kH = 768;
+    PackedDib src = CreateTransparentDIB(kW, kH);
+    for (int y = 0; y < kH; ++y) {
+        // Rows 512 on: runs of eight pixels sharing a clear, opaque or random alpha.
+        unsigned runAlpha = 0;
+        for (int x = 0; x < kW; ++x) {
+            BYTE* p = src.Pixel32(x, y);
+            const int v = y & 255;
+            if (x % 8 == 0) runAlpha = rng() % 3 == 0 ? 0 : rng() % 2 ? 255 : rng() & 255;
+            p[0] = static_cast<BYTE>(y < 256 ? v : rng());
+            p[1] = static_cast<BYTE>(y < 256 ? 255 - v : rng());
+            p[2] = static_cast<BYTE>(rng());
+            p[3] = static_cast<BYTE>(y < 512 ? x : runAlpha);
+        }
+    }
+    for (BYTE destAlpha : {BYTE{255}, BYTE{0}}) {
+        PackedDib base = CreateTransparentDIB(kW, kH);
+        for (int y = 0; y < kH; ++y)
+            for (int x = 0; x < kW; ++x) {
+                BYTE* p = base.Pixel32(x, y);
+                // Rows 256..511: every destination colour against every source alpha.
+                const int v = y & 255;
+                p[0] = static_cast<BYTE>(y >= 256 && y < 512 ? v : rng());
+                p[1] = static_cast<BYTE>(y >= 256 && y < 512 ? 255 - v : rng() % 2 ? 255 : 0);
+                p[2] = static_cast<BYTE>(rng());
+                p[3] = destAlpha;
+            }
+        for (int t : {0, 1, 100, 255}) {
+            PackedDib want = base.Clone();
+            for (int y = 0; y < kH; ++y)
+                for (int x = 0; x < kW; ++x)
+                    RefOver(want.Pixel32(x, y), src.Pixel32(x, y), t);
+            ForEachPath([&] {
+                PackedDib got = base.Clone();
+                CompositeOver(got, {0, 0}, src, {0, 0}, t);
+                ASSERT_EQ(Bytes(got), Bytes(want)) << "destination alpha " << int{destAlpha} << " t=" << t;
+                // One column in: every group straddles the pixels the row before it ended with.
+                PackedDib shifted = base.Clone();
+                CompositeOver(shifted, {0, 0}, src, {1, 0}, t);
+                for (int y = 0; y < kH; ++y)
+                    for (int x = 1; x < kW; ++x) {
+                        BYTE px[4];
+                        std::memcpy(px, base.Pixel32(x, y), 4);
+                        RefOver(px, src.Pixel32(x - 1, y), t);
+                        ASSERT_EQ(0, std::memcmp(px, shifted.Pixel32(x, y), 4))
+                            << x << "," << y << " t=" << t;
+                    }
+            });
+        }
+    }
+}
