@@ -17,6 +17,7 @@
 
 #include <exception>
 #include <thread>
+#include <utility>
 
 namespace zepho {
 
@@ -114,8 +115,8 @@ bool WorkerUiHost::ChoosePsdOpenFashion(int& fashion, bool& showTip) {
     return chosen;
 }
 
-void SetProgressWindowDelay(int ms) {
-    WindowDelay() = std::max(0, ms);
+int SetProgressWindowDelay(int ms) {
+    return std::exchange(WindowDelay(), std::max(0, ms));
 }
 
 bool RunWithProgress(QWidget* parent, const QString& title, const std::function<void(WorkProgress&)>& job,

@@ -67,8 +67,9 @@ private:
     QObject uiThread_;
 };
 
-// How long a job runs before its window appears (300 ms; tests make it shorter).
-void SetProgressWindowDelay(int ms);
+// How long a job runs before its window appears (300 ms; tests change it). Returns the previous
+// delay.
+int SetProgressWindowDelay(int ms);
 // The object name of that window, for tests that press its Cancel button.
 inline constexpr const char kWorkWindowName[] = "zepho-work-progress";
 

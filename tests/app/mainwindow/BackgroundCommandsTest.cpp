@@ -41,8 +41,8 @@ QString WriteNoise(const QString& path, int w, int h) {
 struct CancelPresser {
     QTimer timer;
     bool pressed = false;
+    int previousDelay = SetProgressWindowDelay(0);
     CancelPresser() {
-        SetProgressWindowDelay(0);
         QObject::connect(&timer, &QTimer::timeout, [this] {
             for (QWidget* w : QApplication::topLevelWidgets())
                 if (w->objectName() == kWorkWindowName && w->isVisible()) {
@@ -53,7 +53,7 @@ struct CancelPresser {
         });
         timer.start(2);
     }
-    ~CancelPresser() { SetProgressWindowDelay(300); }
+    ~CancelPresser() { SetProgressWindowDelay(previousDelay); }
 };
 
 // Counts the paintings of a widget.

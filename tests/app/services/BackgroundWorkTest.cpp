@@ -44,8 +44,9 @@ struct Mirror : IProgress {
 };
 
 struct DelayGuard {
-    explicit DelayGuard(int ms) { SetProgressWindowDelay(ms); }
-    ~DelayGuard() { SetProgressWindowDelay(300); }
+    explicit DelayGuard(int ms) : previous(SetProgressWindowDelay(ms)) {}
+    ~DelayGuard() { SetProgressWindowDelay(previous); }
+    int previous;
 };
 
 std::string Contents(const QString& path) {
