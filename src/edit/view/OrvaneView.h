@@ -214,9 +214,9 @@ private:
 
     // Repaints a canvas rectangle keeping the kept composition.
     void InvalidateCanvasArea(const RECT& canvas);
-    // The list position of the lowest dragged object while a drag may repaint from a kept
-    // composition, else -1.
-    int CompositionSplit() const;
+    // While a drag may repaint from a kept composition: the list positions of the lowest dragged
+    // object and of the first object above the highest one (both the count when nothing moves).
+    bool CompositionRange(int& split, int& top) const;
     // The objects over the checkerboard for a w x h part of the canvas whose top-left lies at
     // `at` (zoomed canvas coordinates, device pixels; canvas in device scroll coordinates), from
     // the kept composition while a drag lasts.

@@ -201,11 +201,11 @@ PackedDib COrvaneView::Render(const RECT& client, int scale) const {
         if (!board) return buf;
         const LONG dx = under.left - area.left, dy = under.top - area.top;
         for (LONG y = 0; y < under.Height(); ++y) {
-            BYTE* d = buf.Pixel32(dx, dy + y);
-            std::memcpy(d, board.Pixel32(0, y), 4 * static_cast<std::size_t>(under.Width()));
+            auto* d = reinterpret_cast<std::uint32_t*>(buf.Pixel32(dx, dy + y));
+            const auto* s = reinterpret_cast<const std::uint32_t*>(board.Pixel32(0, y));
             // The screen has no alpha: the blend lowers it where objects are translucent.
             for (LONG x = 0; x < under.Width(); ++x)
-                d[4 * x + 3] = 255;
+                d[x] = s[x] | 0xFF000000u;
         }
     }
 
@@ -215,24 +215,27 @@ PackedDib COrvaneView::Render(const RECT& client, int scale) const {
     return buf;
 }
 
-int COrvaneView::CompositionSplit() const {
-    if (!keepComposition_ || floating_ || floatingAfter_) return -1;
+bool COrvaneView::CompositionRange(int& split, int& top) const {
+    if (!keepComposition_ || floating_ || floatingAfter_) return false;
     const CDrawObjList& objects = doc_.Image().objects;
+    split = top = objects.Count();
     if (drag_.Has(CDragState::Moving)) {
         // The move tool moves the visible selected objects.
         for (int i = 0; i < objects.Count(); ++i)
-            if (objects.At(i)->visible && objects.At(i)->IsSelected()) return i;
-        return objects.Count();
+            if (objects.At(i)->visible && objects.At(i)->IsSelected()) {
+                split = std::min(split, i);
+                top = i + 1;
+            }
+        return true;
     }
     // Dragging the transform handles changes nothing but the handles until the release.
-    if (active_ && (tracker_.dragged >= 0 || tracker_.rotating)) return objects.Count();
-    return -1;
+    return active_ && (tracker_.dragged >= 0 || tracker_.rotating);
 }
 
 PackedDib COrvaneView::ComposeCanvas(int w, int h, POINT at, int zoom, int scale, const RECT& canvas) const {
     const CDrawObjList& frame = doc_.Image().objects;
-    const int split = CompositionSplit();
-    if (split < 0) {
+    int split = 0, top = 0;
+    if (!CompositionRange(split, top)) {
         composition_.Drop();
     } else {
         // The visible part of the canvas, relative to its origin.
@@ -244,7 +247,7 @@ PackedDib COrvaneView::ComposeCanvas(int w, int h, POINT at, int zoom, int scale
                                     std::uint64_t(std::max<LONG>(area.Height(), 0));
         if (bytes <= kMaxKeptBytes) {
             PackedDib board = PackedDib::Create(w, h, 32);
-            const CViewComposition::Key key{zoom, scale, area, split};
+            const CViewComposition::Key key{zoom, scale, area, split, top};
             if (board && composition_.Compose(frame, key, board, at, [scale](int bw, int bh, POINT p) {
                     return Checkerboard(bw, bh, p, scale);
                 }))
