@@ -105,12 +105,13 @@ public:
     // Repaints a rectangle given in canvas pixels whose pixels may have changed in any way.
     void InvalidateCanvasRect(const RECT& canvas);
     // While objects are dragged (moved, or the transform handles dragged) a repaint composes
-    // only the dragged objects and those above them, over a kept image of the checkerboard and
-    // the objects below, made for the visible area at the first repaint of the drag and freed
-    // when it ends. On by default; off composes every object at every repaint.
+    // only the dragged objects, over kept images of the visible area made at the first repaint
+    // of the drag and freed when it ends: the checkerboard with the objects below them, and the
+    // objects above them (ViewComposition.h). The pixels are those of a full composition. On by
+    // default; off composes every object at every repaint.
     void SetKeepComposition(bool keep);
     bool KeepsComposition() const { return keepComposition_; }
-    // Bytes of the kept image now held (0 when none).
+    // Bytes of the kept images now held (0 when none).
     std::size_t KeptCompositionBytes() const { return composition_.Bytes(); }
     // The window's pixels for a rectangle in client coordinates: a new 32-bit image of its size.
     PackedDib Render(const RECT& client) const { return Render(client, 1); }
