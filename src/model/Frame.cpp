@@ -29,7 +29,10 @@ void DrawObjects(const CDrawObjList& frame, PackedDib& dst, POINT origin, int zo
     last = std::min(last, frame.Count());
     if (first >= last) return;
     const int height = dst.Height();
-    const int bandRows = static_cast<int>(RowGrain(dst.Width(), 65536));
+    // Bands of about 32768 pixels (128 KB) fit any second-level cache and are no larger than
+    // the piece a blend kernel keeps on one thread, so a layer's rows in a band are not split
+    // again among threads.
+    const int bandRows = static_cast<int>(RowGrain(dst.Width(), 32768));
     const std::ptrdiff_t bands = (height + bandRows - 1) / bandRows;
     ParallelFor(bands, 1, [&](std::ptrdiff_t bandBegin, std::ptrdiff_t bandEnd) {
         for (std::ptrdiff_t band = bandBegin; band < bandEnd; ++band) {
