@@ -6,6 +6,7 @@
 #include "raster/Dib.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace zepho {
 
@@ -22,18 +23,25 @@ bool Drawable(const CDrawObj& o) {
 // Every layer is drawn into one band of destination rows before the next band, so the band
 // stays in the cache instead of the whole destination passing through memory once per layer.
 // Bands are independent and go to different threads; each pixel still sees the layers in order.
-void DrawObjects(const CDrawObjList& frame, PackedDib& dst, POINT origin, int zoom, const FloatingImage* fl) {
+void DrawObjects(const CDrawObjList& frame, PackedDib& dst, POINT origin, int zoom, const FloatingImage* fl,
+                 int first = 0, int last = INT32_MAX) {
+    first = std::max(first, 0);
+    last = std::min(last, frame.Count());
+    if (first >= last) return;
     const int height = dst.Height();
-    const int bandRows = static_cast<int>(RowGrain(dst.Width(), 65536));
+    // Bands of about 32768 pixels (128 KB) fit any second-level cache and are no larger than
+    // the piece a blend kernel keeps on one thread, so a layer's rows in a band are not split
+    // again among threads.
+    const int bandRows = static_cast<int>(RowGrain(dst.Width(), 32768));
     const std::ptrdiff_t bands = (height + bandRows - 1) / bandRows;
-    ParallelFor(bands, 1, [&](std::ptrdiff_t first, std::ptrdiff_t last) {
-        for (std::ptrdiff_t band = first; band < last; ++band) {
+    ParallelFor(bands, 1, [&](std::ptrdiff_t bandBegin, std::ptrdiff_t bandEnd) {
+        for (std::ptrdiff_t band = bandBegin; band < bandEnd; ++band) {
             const int y0 = static_cast<int>(band) * bandRows, y1 = std::min(height, y0 + bandRows);
             auto blend = [&](const PackedDib& img, POINT pos, int t) {
                 BlendAtZoomRows(dst, origin, img, pos, t, zoom, y0, y1);
             };
-            for (const auto& ref : frame) {
-                const CDrawObj& o = *ref;
+            for (int i = first; i < last; ++i) {
+                const CDrawObj& o = *frame.At(i);
                 if (Drawable(o)) {
                     if (o.content->HasShadow())
                         blend(o.content->shadowRaster, ShadowPos(o), o.ShadowTransparency());
@@ -58,6 +66,11 @@ void DrawFrame(const CDrawObjList& frame, PackedDib& dst, POINT origin, int zoom
     if (hasFloating && !anchored)
         BlendAtZoom(dst, origin, *floating.image, floating.position, floating.transparency, zoom);
     DrawSelectionOutlines(frame, dst, origin, zoom);
+}
+
+void DrawFrameRange(const CDrawObjList& frame, PackedDib& dst, POINT origin, int zoom, int first, int last) {
+    if (!dst.Is32()) return;
+    DrawObjects(frame, dst, origin, zoom, nullptr, first, last);
 }
 
 void FlattenFrame(const CDrawObjList& frame, PackedDib& dst, POINT origin, int zoom) {

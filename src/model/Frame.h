@@ -18,6 +18,11 @@ struct FloatingImage {
 // floating image in its place, then the selection outlines. dstOrigin is in view coordinates.
 void DrawFrame(const CDrawObjList& frame, PackedDib& dst, POINT dstOrigin, int zoom,
                const FloatingImage& floating = {});
+// The visible objects at list positions first .. last - 1 alone, without floating image or
+// outlines, each pixel getting the same bytes as in DrawFrame: drawing the ranges [0, k) and
+// [k, count) one after the other into one destination gives the objects of DrawFrame.
+void DrawFrameRange(const CDrawObjList& frame, PackedDib& dst, POINT dstOrigin, int zoom, int first,
+                    int last);
 // The same without floating image or outlines: the flattening for export.
 void FlattenFrame(const CDrawObjList& frame, PackedDib& dst, POINT dstOrigin, int zoom);
 // A new w x h image with the visible objects composed keeping their transparency.

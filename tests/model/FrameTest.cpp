@@ -123,7 +123,7 @@ TEST(Frame, ThumbnailFitsShadowAndImage) {
 // The view's composition is drawn band by band on several threads: for random stacks of
 // half-transparent objects with shadows, a floating image and every zoom, the bytes equal the
 // layers blended one after another over the whole destination, on one thread or more.
-TEST(Frame, BandedCompositionEqualsLayerByLayer) {
+TEST(Frame, BandedCompositionAndItsRangesEqualLayerByLayer) {
     for (unsigned seed = 1; seed <= 12; ++seed) {
         std::mt19937 rng(seed);
         CDrawObjList frame;
@@ -146,17 +146,30 @@ TEST(Frame, BandedCompositionEqualsLayerByLayer) {
         const int zoom = std::array<int, 4>{1, 3, -2, 1}[seed % 4];
         const POINT origin{static_cast<LONG>(rng() % 40) - 20, static_cast<LONG>(rng() % 40) - 20};
 
-        PackedDib want = CreateSolidDIB(250, 333, RGB(9, 8, 7), 255);
-        for (const auto& ref : frame) {
-            const CDrawObj& o = *ref;
-            if (o.visible) {
-                if (o.content->HasShadow())
-                    BlendAtZoom(want, origin, o.content->shadowRaster,
-                                {o.x + o.content->shadowPosX, o.y + o.content->shadowPosY},
-                                o.ShadowTransparency(), zoom);
-                BlendAtZoom(want, origin, o.content->raster, o.Position(), o.transparency, zoom);
+        auto layerByLayer = [&](const FloatingImage* floatingImage) {
+            PackedDib want = CreateSolidDIB(250, 333, RGB(9, 8, 7), 255);
+            for (const auto& ref : frame) {
+                const CDrawObj& o = *ref;
+                if (o.visible) {
+                    if (o.content->HasShadow())
+                        BlendAtZoom(want, origin, o.content->shadowRaster,
+                                    {o.x + o.content->shadowPosX, o.y + o.content->shadowPosY},
+                                    o.ShadowTransparency(), zoom);
+                    BlendAtZoom(want, origin, o.content->raster, o.Position(), o.transparency, zoom);
+                }
+                if (floatingImage && floatingImage->after == &o)
+                    BlendAtZoom(want, origin, floating, fl.position, fl.transparency, zoom);
             }
-            if (fl.after == &o) BlendAtZoom(want, origin, floating, fl.position, fl.transparency, zoom);
+            return want;
+        };
+        const PackedDib want = layerByLayer(&fl), plain = layerByLayer(nullptr);
+        // Two ranges one after the other, split anywhere, as the view composes a drag.
+        for (int split = 0; split <= frame.Count(); ++split) {
+            PackedDib got = CreateSolidDIB(250, 333, RGB(9, 8, 7), 255);
+            DrawFrameRange(frame, got, origin, zoom, 0, split);
+            DrawFrameRange(frame, got, origin, zoom, split, frame.Count());
+            ASSERT_EQ(0, std::memcmp(got.Data(), plain.Data(), plain.Size()))
+                << "seed " << seed << " split " << split;
         }
         for (int threads : {1, 2}) {
             SetParallelThreads(threads);

@@ -77,14 +77,14 @@ bool CTransformTool::OnMouseMove(COrvaneView& view, unsigned flags, POINT client
         const double a = t.AngleTowards(view.LogicalToCanvasExact(view.ClientToLogical(client)));
         if (a != t.Angle()) {
             t.SetAngle(a);
-            view.InvalidateAll();
+            view.InvalidateOverlay();
         }
         return true;
     }
     if (t.dragged >= 0 && (flags & kMkLButton)) {
         const POINT p = view.ClientToCanvas(client);
         t.DragHandle(t.dragged, DPoint{static_cast<double>(p.x), static_cast<double>(p.y)});
-        view.InvalidateAll();
+        view.InvalidateOverlay();
         return true;
     }
     return CMoveTool::OnMouseMove(view, flags, client);

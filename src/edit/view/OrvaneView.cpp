@@ -207,7 +207,17 @@ bool COrvaneView::InsideCanvas(POINT c, bool boundsIncluded) const {
 // --- repainting -------------------------------------------------------------------------------
 
 void COrvaneView::InvalidateAll() {
+    composition_.Drop();
     if (host_) host_->InvalidateAll();
+}
+
+void COrvaneView::InvalidateOverlay() {
+    if (host_) host_->InvalidateAll();
+}
+
+void COrvaneView::SetKeepComposition(bool keep) {
+    keepComposition_ = keep;
+    if (!keep) composition_.Drop();
 }
 
 void COrvaneView::InvalidateViewRect(const RECT& view) {
@@ -215,6 +225,11 @@ void COrvaneView::InvalidateViewRect(const RECT& view) {
 }
 
 void COrvaneView::InvalidateCanvasRect(const RECT& canvas) {
+    composition_.Drop();
+    InvalidateCanvasArea(canvas);
+}
+
+void COrvaneView::InvalidateCanvasArea(const RECT& canvas) {
     InvalidateViewRect(OffsetRectBy(ZoomRect(canvas, zoom_), canvasRect_.left, canvasRect_.top));
 }
 

@@ -7,6 +7,7 @@
 #include "edit/document/DocObserver.h"
 #include "edit/tools/Tool.h"
 #include "edit/tools/Tracker.h"
+#include "edit/view/ViewComposition.h"
 #include "edit/view/ViewHost.h"
 #include "model/DrawObj.h"
 #include "model/FrameView.h"
@@ -94,11 +95,24 @@ public:
     bool InsideCanvas(POINT canvas, bool boundsIncluded = false) const;
 
     // --- repainting ---------------------------------------------------------------------------
+    // Repaints the window; whatever the view kept of the composition is composed afresh.
     void InvalidateAll();
+    // Repaints the window for what is drawn over the objects alone (the transform handles while
+    // they are dragged): the objects have not changed.
+    void InvalidateOverlay();
     // Repaints one object's area (shadow included).
     void InvalidateObject(const CDrawObj& obj);
-    // Repaints a rectangle given in canvas pixels.
+    // Repaints a rectangle given in canvas pixels whose pixels may have changed in any way.
     void InvalidateCanvasRect(const RECT& canvas);
+    // While objects are dragged (moved, or the transform handles dragged) a repaint composes
+    // only the dragged objects, over kept images of the visible area made at the first repaint
+    // of the drag and freed when it ends: the checkerboard with the objects below them, and the
+    // objects above them (ViewComposition.h). The pixels are those of a full composition. On by
+    // default; off composes every object at every repaint.
+    void SetKeepComposition(bool keep);
+    bool KeepsComposition() const { return keepComposition_; }
+    // Bytes of the kept images now held (0 when none).
+    std::size_t KeptCompositionBytes() const { return composition_.Bytes(); }
     // The window's pixels for a rectangle in client coordinates: a new 32-bit image of its size.
     PackedDib Render(const RECT& client) const { return Render(client, 1); }
     // The same on a screen of `scale` device pixels per window pixel (1 to 4): an image `scale`
@@ -191,10 +205,23 @@ public:
 
 private:
     // IFrameView: what the model asks while it moves objects.
-    void InvalidateDocRect(const RECT& docRect) override { InvalidateCanvasRect(docRect); }
+    // Only moves repaint through here, and the kept composition checks positions itself.
+    void InvalidateDocRect(const RECT& docRect) override { InvalidateCanvasArea(docRect); }
     void DrawSelectionOutline(const RECT& viewRect) override;
     // IDocObserver.
     void DefaultModeRequested() override { SelectTool(ToolMove); }
+    void ObjectsChanged() override { composition_.Drop(); }
+    void ObjectsRepainted() override { composition_.Drop(); }
+
+    // Repaints a canvas rectangle keeping the kept composition.
+    void InvalidateCanvasArea(const RECT& canvas);
+    // While a drag may repaint from a kept composition: the list positions of the lowest dragged
+    // object and of the first object above the highest one (both the count when nothing moves).
+    bool CompositionRange(int& split, int& top) const;
+    // The objects over the checkerboard for a w x h part of the canvas whose top-left lies at
+    // `at` (zoomed canvas coordinates, device pixels; canvas in device scroll coordinates), from
+    // the kept composition while a drag lasts.
+    PackedDib ComposeCanvas(int w, int h, POINT at, int zoom, int scale, const RECT& canvas) const;
 
     void InvalidateViewRect(const RECT& view);
     void RebuildOutline();
@@ -223,6 +250,9 @@ private:
 
     Ref<CDrawObj> active_;
     CTracker tracker_;
+
+    bool keepComposition_ = true;
+    mutable CViewComposition composition_;
 
     PackedDib floating_;
     POINT floatingPos_{};

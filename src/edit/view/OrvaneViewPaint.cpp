@@ -152,6 +152,21 @@ void DrawLargeCheckerboard(PackedDib& dst, POINT offset, int size) {
     }
 }
 
+// The checkerboard under the objects for a w x h part of the canvas whose top-left lies at `at`
+// (zoomed canvas coordinates, device pixels).
+PackedDib Checkerboard(int w, int h, POINT at, int scale) {
+    PackedDib board = CreateSolidDIB(w, h, 0, 255);
+    if (!board) return board;
+    if (scale == 1)
+        DrawCheckerboard(board, kCheckWhite, kCheckGrey, at.x, at.y);
+    else
+        DrawLargeCheckerboard(board, at, 8 * scale);
+    return board;
+}
+
+// A kept composition larger than this (bytes) is not made: the drag composes in full.
+constexpr std::uint64_t kMaxKeptBytes = std::uint64_t{256} << 20;
+
 RECT NormalisedRect(POINT a, POINT b) {
     return {std::min(a.x, b.x), std::min(a.y, b.y), std::max(a.x, b.x), std::max(a.y, b.y)};
 }
@@ -180,29 +195,17 @@ PackedDib COrvaneView::Render(const RECT& client, int scale) const {
 
     const RECT under = IntersectRects(area, canvas);
     if (!under.IsEmpty()) {
-        PackedDib board = CreateSolidDIB(under.Width(), under.Height(), 0, 255);
-        if (!board) return buf;
         // The canvas origin is the board's origin, so the squares stay put while scrolling.
         const POINT at{under.left - canvas.left, under.top - canvas.top};
-        if (scale == 1)
-            DrawCheckerboard(board, kCheckWhite, kCheckGrey, at.x, at.y);
-        else
-            DrawLargeCheckerboard(board, at, 8 * scale);
-        zepho::FloatingImage fl;
-        if (floating_) {
-            fl.image = &floating_;
-            fl.position = floatingPos_;
-            fl.transparency = floatingTransparency_;
-            fl.after = floatingAfter_.Get();
-        }
-        DrawFrame(doc_.Image().objects, board, at, zoom, fl);
+        const PackedDib board = ComposeCanvas(under.Width(), under.Height(), at, zoom, scale, canvas);
+        if (!board) return buf;
         const LONG dx = under.left - area.left, dy = under.top - area.top;
         for (LONG y = 0; y < under.Height(); ++y) {
-            BYTE* d = buf.Pixel32(dx, dy + y);
-            std::memcpy(d, board.Pixel32(0, y), 4 * static_cast<std::size_t>(under.Width()));
+            auto* d = reinterpret_cast<std::uint32_t*>(buf.Pixel32(dx, dy + y));
+            const auto* s = reinterpret_cast<const std::uint32_t*>(board.Pixel32(0, y));
             // The screen has no alpha: the blend lowers it where objects are translucent.
             for (LONG x = 0; x < under.Width(); ++x)
-                d[4 * x + 3] = 255;
+                d[x] = s[x] | 0xFF000000u;
         }
     }
 
@@ -210,6 +213,60 @@ PackedDib COrvaneView::Render(const RECT& client, int scale) const {
     DrawOutline(buf, tl, scale, canvas, zoom);
     DrawRubberBand(buf, tl, scale);
     return buf;
+}
+
+bool COrvaneView::CompositionRange(int& split, int& top) const {
+    if (!keepComposition_ || floating_ || floatingAfter_) return false;
+    const CDrawObjList& objects = doc_.Image().objects;
+    split = top = objects.Count();
+    if (drag_.Has(CDragState::Moving)) {
+        // The move tool moves the visible selected objects.
+        for (int i = 0; i < objects.Count(); ++i)
+            if (objects.At(i)->visible && objects.At(i)->IsSelected()) {
+                split = std::min(split, i);
+                top = i + 1;
+            }
+        return true;
+    }
+    // Dragging the transform handles changes nothing but the handles until the release.
+    return active_ && (tracker_.dragged >= 0 || tracker_.rotating);
+}
+
+PackedDib COrvaneView::ComposeCanvas(int w, int h, POINT at, int zoom, int scale, const RECT& canvas) const {
+    const CDrawObjList& frame = doc_.Image().objects;
+    int split = 0, top = 0;
+    if (!CompositionRange(split, top)) {
+        composition_.Drop();
+    } else {
+        // The visible part of the canvas, relative to its origin.
+        const SIZE client = host_ ? host_->ClientSize() : SIZE{canvasRect_.right + 2, canvasRect_.bottom + 2};
+        const POINT s = ClientToLogical(POINT{0, 0});
+        const RECT window{s.x * scale, s.y * scale, (s.x + client.cx) * scale, (s.y + client.cy) * scale};
+        const RECT area = OffsetRectBy(IntersectRects(window, canvas), -canvas.left, -canvas.top);
+        const std::uint64_t bytes = 4 * std::uint64_t(std::max<LONG>(area.Width(), 0)) *
+                                    std::uint64_t(std::max<LONG>(area.Height(), 0));
+        if (bytes <= kMaxKeptBytes) {
+            PackedDib board = PackedDib::Create(w, h, 32);
+            const CViewComposition::Key key{zoom, scale, area, split, top};
+            if (board && composition_.Compose(frame, key, board, at, [scale](int bw, int bh, POINT p) {
+                    return Checkerboard(bw, bh, p, scale);
+                }))
+                return board;
+        } else {
+            composition_.Drop();
+        }
+    }
+    PackedDib board = Checkerboard(w, h, at, scale);
+    if (!board) return board;
+    zepho::FloatingImage fl;
+    if (floating_) {
+        fl.image = &floating_;
+        fl.position = floatingPos_;
+        fl.transparency = floatingTransparency_;
+        fl.after = floatingAfter_.Get();
+    }
+    DrawFrame(frame, board, at, zoom, fl);
+    return board;
 }
 
 std::optional<Region> COrvaneView::OutlineAt(int zoom) const {
