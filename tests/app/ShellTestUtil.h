@@ -6,7 +6,9 @@
 #include "app/mainwindow/ZephoApp.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QTemporaryDir>
+#include <QTest>
 
 namespace zepho::test {
 
@@ -28,6 +30,14 @@ struct ShellSession {
         window.show();
     }
     QAction* Find(const QString& text) { return FindAction(&window, text); }
+    // The widget with the keyboard, once the window has it back: after long work the window's
+    // activation may still be on its way.
+    QWidget* Focused() {
+        QTest::qWaitFor([] { return QApplication::focusWidget() != nullptr; }, 2000);
+        return QApplication::focusWidget();
+    }
+    // Waits until the main window is the active one, as keyboard shortcuts need.
+    bool Active() { return QTest::qWaitForWindowActive(&window, 2000); }
 };
 
 } // namespace zepho::test

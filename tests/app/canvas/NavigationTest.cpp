@@ -62,20 +62,20 @@ TEST(Navigation, KeysWheelAndFitZoomAboutTheirPoint) {
 
     // The keys work without clicking the canvas first.
     const int fitted = v.Zoom();
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Plus);
+    QTest::keyClick(s.Focused(), Qt::Key_Plus);
     EXPECT_EQ(v.Zoom(), fitted + 1 == -1 ? 1 : fitted + 1);
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Minus);
+    QTest::keyClick(s.Focused(), Qt::Key_Minus);
     EXPECT_EQ(v.Zoom(), fitted);
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_1, Qt::ControlModifier);
+    QTest::keyClick(s.Focused(), Qt::Key_1, Qt::ControlModifier);
     EXPECT_EQ(v.Zoom(), 1);
     EXPECT_EQ(ZoomLabels(s.window), QStringList{"100%"});
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Equal, Qt::ControlModifier);
+    QTest::keyClick(s.Focused(), Qt::Key_Equal, Qt::ControlModifier);
     EXPECT_EQ(v.Zoom(), 2);
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_0, Qt::ControlModifier);
+    QTest::keyClick(s.Focused(), Qt::Key_0, Qt::ControlModifier);
     EXPECT_EQ(v.Zoom(), fitted);
 
     // Ctrl+wheel keeps the canvas point under the mouse where it was.
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_1, Qt::ControlModifier);
+    QTest::keyClick(s.Focused(), Qt::Key_1, Qt::ControlModifier);
     const QPoint mouse(c->viewport()->width() / 3, c->viewport()->height() / 3);
     const auto under = [&] { return v.LogicalToCanvasExact(v.ClientToLogical(POINT{mouse.x(), mouse.y()})); };
     const DPoint before = under();
@@ -134,6 +134,7 @@ TEST(Navigation, WindowMenuListsDocumentsUnderTheirOwnNames) {
     EXPECT_EQ(checked, QStringList{"&2 shot.png 2"});
 
     // Ctrl+Tab from anywhere in the window goes to the next document, Ctrl+Shift+Tab back.
+    ASSERT_TRUE(s.Active());
     QTest::keyClick(&s.window, Qt::Key_Tab, Qt::ControlModifier);
     EXPECT_EQ(s.window.ActiveDocumentWindow(), first);
     QTest::keyClick(&s.window, Qt::Key_Tab, Qt::ControlModifier | Qt::ShiftModifier);
@@ -150,10 +151,10 @@ TEST(PaintColours, XSwapsAndDResetsThemFromAnywhereInTheWindow) {
     DocumentWindow* w = s.window.OpenDocument(WritePicture(s.dir.filePath("p.png"), 40, 30));
     ASSERT_TRUE(w);
     s.window.paint = {RGB(200, 10, 10), RGB(10, 200, 10)};
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_X);
+    QTest::keyClick(s.Focused(), Qt::Key_X);
     EXPECT_EQ(s.window.paint.fore, RGB(10, 200, 10));
     EXPECT_EQ(s.window.paint.back, RGB(200, 10, 10));
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_D);
+    QTest::keyClick(s.Focused(), Qt::Key_D);
     EXPECT_EQ(s.window.paint.fore, RGB(0, 0, 0));
     EXPECT_EQ(s.window.paint.back, RGB(255, 255, 255));
     // The buttons beside the two colours do the same.

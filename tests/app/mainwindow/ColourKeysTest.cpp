@@ -30,15 +30,15 @@ TEST(ColourKeys, XSwapsAndDResetsTheColours) {
     fore->SetColour(s.window.paint.fore);
     back->SetColour(s.window.paint.back);
 
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_X);
+    QTest::keyClick(s.Focused(), Qt::Key_X);
     EXPECT_EQ(s.window.paint.fore, RGB(5, 60, 220));
     EXPECT_EQ(s.window.paint.back, RGB(200, 10, 20));
     EXPECT_EQ(fore->Colour(), RGB(5, 60, 220));
     EXPECT_EQ(back->Colour(), RGB(200, 10, 20));
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_X);
+    QTest::keyClick(s.Focused(), Qt::Key_X);
     EXPECT_EQ(s.window.paint.fore, RGB(200, 10, 20));
 
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_D);
+    QTest::keyClick(s.Focused(), Qt::Key_D);
     EXPECT_EQ(s.window.paint.fore, RGB(0, 0, 0));
     EXPECT_EQ(s.window.paint.back, RGB(255, 255, 255));
     EXPECT_EQ(fore->Colour(), RGB(0, 0, 0));
