@@ -3,7 +3,7 @@
 // peer (it weighs every tap of the window per pixel, so it is only measured at radius 1).
 // The Gaussian blur also reports Pillow's GaussianBlur of the same pixels with the same sigma
 // (pillow_ms, CPU time, median of five, timed in a python3 subprocess) when Pillow is installed.
-// The argument `threads` 0 means every core; such runs report wall-clock time.
+// The argument `threads` 0 means every core; runs on more than one thread report wall-clock time.
 #include "platform/Parallel.h"
 #include "raster/Dib.h"
 #include "raster/Filters.h"
@@ -46,10 +46,12 @@ void SetPixels(benchmark::State& state) {
 
 void BM_BoxBlur(benchmark::State& state) {
     const PackedDib& src = Photo();
+    SetParallelThreads(static_cast<int>(state.range(1)));
     for (auto _ : state) {
         PackedDib out = BoxBlur(src, static_cast<int>(state.range(0)));
         benchmark::DoNotOptimize(out.Data());
     }
+    SetParallelThreads(0);
     SetPixels(state);
 }
 
@@ -116,12 +118,28 @@ void BM_GaussianBlurReference(benchmark::State& state) {
     SetPixels(state);
 }
 
-void BM_Sharpen(benchmark::State& state) {
+// Runs `filter` on Photo() with the thread count in the benchmark's first argument.
+template <class Filter> void RunOnPhoto(benchmark::State& state, Filter filter) {
+    const PackedDib& src = Photo();
+    SetParallelThreads(static_cast<int>(state.range(0)));
     for (auto _ : state) {
-        PackedDib out = Sharpen(Photo(), 200);
+        PackedDib out = filter(src);
         benchmark::DoNotOptimize(out.Data());
     }
+    SetParallelThreads(0);
     SetPixels(state);
+}
+
+void BM_Sharpen(benchmark::State& state) {
+    RunOnPhoto(state, [](const PackedDib& d) { return Sharpen(d, 200); });
+}
+
+void BM_Emboss(benchmark::State& state) {
+    RunOnPhoto(state, [](const PackedDib& d) { return Emboss(d, 128, 3, 45); });
+}
+
+void BM_Sunspot(benchmark::State& state) {
+    RunOnPhoto(state, [](const PackedDib& d) { return Sunspot(d, 30, 60, 90); });
 }
 
 // A 3 x 3 convolution with pixman: `weights` are the row weights of a separable kernel.
@@ -163,7 +181,19 @@ void BM_PixmanGaussian3(benchmark::State& state) {
 
 } // namespace
 
-BENCHMARK(BM_BoxBlur)->Arg(3)->Arg(50)->Arg(101)->ArgName("size")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BoxBlur)
+    ->Args({3, 1})
+    ->Args({50, 1})
+    ->Args({101, 1})
+    ->ArgNames({"size", "threads"})
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BoxBlur)
+    ->Args({3, 2})
+    ->Args({50, 2})
+    ->Args({101, 2})
+    ->ArgNames({"size", "threads"})
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GaussianBlur)
     ->Args({3, 1})
     ->Args({50, 1})
@@ -176,6 +206,11 @@ BENCHMARK(BM_GaussianBlur)
     ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_GaussianBlurReference)->Arg(3)->Arg(50)->ArgName("size")->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Sharpen)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Sharpen)->Arg(1)->ArgName("threads")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Sharpen)->Arg(2)->ArgName("threads")->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Emboss)->Arg(1)->ArgName("threads")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Emboss)->Arg(2)->ArgName("threads")->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Sunspot)->Arg(1)->ArgName("threads")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Sunspot)->Arg(2)->ArgName("threads")->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PixmanBox3)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PixmanGaussian3)->Unit(benchmark::kMillisecond);

@@ -1,10 +1,13 @@
 #include "raster/Filters.h"
 
+#include "platform/Parallel.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <new>
 #include <numbers>
+#include <type_traits>
 #include <vector>
 
 namespace zepho {
@@ -21,43 +24,88 @@ inline BYTE ClampByte(double v) {
     return v <= 0.0 ? 0 : (v >= 255.0 ? 255 : static_cast<BYTE>(v));
 }
 
-// The sums of every (2h + 1) x (2h + 1) window, edge pixels repeated, as running sums: one column
-// sum per pixel of the row moves down a row at a time, and a window slides along it. emit(x, y,
-// sums) receives the four channel sums (B, G, R, A) of the window centred on (x, y). Sum must
-// hold 255 * (2h + 1)^2.
-template <class Sum, class Emit> void WindowSums(const PackedDib& src, int h, Emit emit) {
+// The sums of every (2h + 1) x (2h + 1) window, edge pixels repeated, for the rows y0 <= y < y1,
+// as running sums: one column sum per pixel of the row moves down a row at a time, and a window
+// slides along it. emitRow(y, sums) receives the four channel sums (B, G, R, A) of the windows
+// centred on each pixel of row y, 4 * width of them, row after row. Sum must hold
+// 255 * (2h + 1)^2.
+template <class Sum, class EmitRow>
+void WindowSums(const PackedDib& src, int h, int y0, int y1, EmitRow emitRow) {
     const int w = src.Width(), ht = src.Height();
     const std::size_t n4 = 4 * static_cast<std::size_t>(w);
     // Each column sum holds at most 255 * (2h + 1) <= 255 * 2^16 for any image we can hold.
-    std::vector<std::uint32_t> col(n4, 0);
-    for (int dy = -h; dy <= h; ++dy) {
+    std::vector<std::uint32_t> colStore(n4, 0);
+    std::vector<Sum> sumStore(n4);
+    std::uint32_t* const col = colStore.data();
+    Sum* const sums = sumStore.data();
+    for (int dy = y0 - h; dy <= y0 + h; ++dy) {
         const BYTE* row = src.Row(Clamp(dy, 0, ht - 1));
         for (std::size_t i = 0; i < n4; ++i)
             col[i] += row[i];
     }
     const int last = w - 1;
-    for (int y = 0; y < ht; ++y) {
+    for (int y = y0; y < y1; ++y) {
         Sum s[4] = {0, 0, 0, 0};
         for (int dx = -h; dx <= h; ++dx) {
-            const std::uint32_t* c = &col[4 * static_cast<std::size_t>(Clamp(dx, 0, last))];
+            const std::uint32_t* c = col + 4 * static_cast<std::size_t>(Clamp(dx, 0, last));
             for (int k = 0; k < 4; ++k)
                 s[k] += c[k];
         }
         for (int x = 0;; ++x) {
-            emit(x, y, s);
+            Sum* out = sums + 4 * static_cast<std::size_t>(x);
+            for (int k = 0; k < 4; ++k)
+                out[k] = s[k];
             if (x == last) break;
-            const std::uint32_t* add = &col[4 * static_cast<std::size_t>(std::min(x + h + 1, last))];
-            const std::uint32_t* sub = &col[4 * static_cast<std::size_t>(std::max(x - h, 0))];
+            const std::uint32_t* add = col + 4 * static_cast<std::size_t>(std::min(x + h + 1, last));
+            const std::uint32_t* sub = col + 4 * static_cast<std::size_t>(std::max(x - h, 0));
             for (int k = 0; k < 4; ++k)
                 s[k] = s[k] + add[k] - sub[k];
         }
-        if (y == ht - 1) break;
+        emitRow(y, static_cast<const Sum*>(sums));
+        if (y + 1 == y1) break;
         const BYTE* add = src.Row(std::min(y + h + 1, ht - 1));
         const BYTE* sub = src.Row(std::max(y - h, 0));
         for (std::size_t i = 0; i < n4; ++i)
             col[i] = col[i] + add[i] - sub[i];
     }
 }
+
+// Runs WindowSums over the whole image in bands of rows spread over threads. Each band starts
+// its column sums afresh from 2h + 1 rows, so a band is made at least as tall as the window
+// (up to a sixteenth of the image) to keep that start small beside the band's own work.
+template <class Sum, class EmitRow> void BandedWindowSums(const PackedDib& src, int h, EmitRow emitRow) {
+    const int ht = src.Height();
+    const std::ptrdiff_t grain =
+        std::max<std::ptrdiff_t>(RowGrain(src.Width()), std::min(2 * h + 1, (ht + 15) / 16));
+    ParallelFor(ht, grain, [&](std::ptrdiff_t begin, std::ptrdiff_t end) {
+        WindowSums<Sum>(src, h, static_cast<int>(begin), static_cast<int>(end), emitRow);
+    });
+}
+
+// Division of the sums 0..255 * d by a fixed d as a multiplication and a shift:
+// floor(s / d) = (s * m) >> shift with m = ceil(2^shift / d). Writing e = m * d - 2^shift < d, the
+// product is s / d + s * e / (d * 2^shift), which stays below the next integer as long as
+// s * e < 2^shift. Set looks for a shift where that holds for the largest s with m below 2^32,
+// so that s * m fits 64 bits; there is one for every d up to about 8.4 million.
+struct ByteQuotient {
+    std::uint64_t m = 0;
+    int shift = 0;
+    bool Set(std::uint64_t d) {
+        if (d == 0 || d >= (std::uint64_t(1) << 24)) return false; // keeps 255 * d * e below 2^56
+        for (int sh = 32; sh < 64; ++sh) {
+            const std::uint64_t p = std::uint64_t(1) << sh;
+            const std::uint64_t mm = (p + d - 1) / d;
+            if (mm >> 32) return false; // only grows with the shift
+            if (255 * d * (mm * d - p) < p) {
+                m = mm;
+                shift = sh;
+                return true;
+            }
+        }
+        return false;
+    }
+    BYTE operator()(std::uint32_t s) const { return static_cast<BYTE>((s * m) >> shift); }
+};
 
 // n = size limited to the image and made odd.
 int WindowSize(const PackedDib& src, int size) {
@@ -67,14 +115,21 @@ int WindowSize(const PackedDib& src, int size) {
 }
 
 template <class Sum> void BoxMean(const PackedDib& src, PackedDib& out, int n) {
+    const std::size_t n4 = 4 * static_cast<std::size_t>(src.Width());
     const Sum area = static_cast<Sum>(n) * static_cast<Sum>(n);
-    BYTE* row = nullptr;
-    int rowY = -1;
-    WindowSums<Sum>(src, n / 2, [&](int x, int y, const Sum* s) {
-        if (y != rowY) row = out.Row(rowY = y);
-        BYTE* p = row + 4 * static_cast<std::size_t>(x);
-        for (int k = 0; k < 4; ++k)
-            p[k] = static_cast<BYTE>(s[k] / area);
+    ByteQuotient q;
+    if (std::is_same_v<Sum, std::uint32_t> && q.Set(area)) {
+        BandedWindowSums<Sum>(src, n / 2, [&out, n4, q](int y, const Sum* s) {
+            BYTE* o = out.Row(y);
+            for (std::size_t i = 0; i < n4; ++i)
+                o[i] = q(static_cast<std::uint32_t>(s[i]));
+        });
+        return;
+    }
+    BandedWindowSums<Sum>(src, n / 2, [&out, n4, area](int y, const Sum* s) {
+        BYTE* o = out.Row(y);
+        for (std::size_t i = 0; i < n4; ++i)
+            o[i] = static_cast<BYTE>(s[i] / area);
     });
 }
 
@@ -199,20 +254,14 @@ PackedDib Sharpen(const PackedDib& src, int amount) {
     const int f = amount / 100;
     if (!out || f == 0) return out;
     try {
-        BYTE* row = nullptr;
-        const BYTE* in = nullptr;
-        int rowY = -1;
-        WindowSums<std::uint32_t>(src, 1, [&](int x, int y, const std::uint32_t* s) {
-            if (y != rowY) {
-                rowY = y;
-                row = out.Row(y);
-                in = src.Row(y);
-            }
-            const std::size_t i = 4 * static_cast<std::size_t>(x);
-            for (int c = 0; c < 4; ++c) {
-                const int v = in[i + c];
-                const int around = static_cast<int>(s[c]) - v;
-                row[i + c] = ClampByte(v + f * (v - around / 8));
+        const std::size_t n4 = 4 * static_cast<std::size_t>(src.Width());
+        BandedWindowSums<std::uint32_t>(src, 1, [&src, &out, n4, f](int y, const std::uint32_t* s) {
+            const BYTE* in = src.Row(y);
+            BYTE* o = out.Row(y);
+            for (std::size_t i = 0; i < n4; ++i) {
+                const int v = in[i];
+                const int around = static_cast<int>(s[i]) - v;
+                o[i] = ClampByte(v + f * (v - around / 8));
             }
         });
     } catch (const std::bad_alloc&) {
@@ -251,18 +300,26 @@ PackedDib Emboss(const PackedDib& src, int elevation, int weight, int angle) {
         dy = 1;
     }
     const int w = src.Width(), h = src.Height();
-    for (int y = 0; y < h; ++y) {
-        const BYTE* in = src.Row(y);
-        const BYTE* nb = src.Row(Clamp(y + dy, 0, h - 1));
-        BYTE* o = out.Row(y);
-        for (int x = 0; x < w; ++x) {
-            const BYTE* p = in + 4 * static_cast<std::size_t>(x);
-            const BYTE* q = nb + 4 * static_cast<std::size_t>(Clamp(x + dx, 0, w - 1));
-            const int diff = (p[0] + p[1] + p[2]) - (q[0] + q[1] + q[2]);
-            const BYTE v = ClampByte(elevation + weight * static_cast<double>(diff) / 3);
-            BYTE* d = o + 4 * static_cast<std::size_t>(x);
-            d[0] = d[1] = d[2] = v;
-        }
+    try {
+        // By value: the pixel stores would otherwise make the compiler reload them.
+        ParallelFor(h, RowGrain(w),
+                    [&src, &out, w, h, dx, dy, elevation, weight](std::ptrdiff_t begin, std::ptrdiff_t end) {
+                        for (int y = static_cast<int>(begin); y < end; ++y) {
+                            const BYTE* in = src.Row(y);
+                            const BYTE* nb = src.Row(Clamp(y + dy, 0, h - 1));
+                            BYTE* o = out.Row(y);
+                            for (int x = 0; x < w; ++x) {
+                                const BYTE* p = in + 4 * static_cast<std::size_t>(x);
+                                const BYTE* q = nb + 4 * static_cast<std::size_t>(Clamp(x + dx, 0, w - 1));
+                                const int diff = (p[0] + p[1] + p[2]) - (q[0] + q[1] + q[2]);
+                                const BYTE v = ClampByte(elevation + weight * static_cast<double>(diff) / 3);
+                                BYTE* d = o + 4 * static_cast<std::size_t>(x);
+                                d[0] = d[1] = d[2] = v;
+                            }
+                        }
+                    });
+    } catch (const std::bad_alloc&) {
+        return {};
     }
     return out;
 }
@@ -280,17 +337,24 @@ PackedDib Sunspot(const PackedDib& src, int horzPercent, int vertPercent, int br
         for (std::int64_t py : {std::int64_t(0), std::int64_t(h - 1)})
             far = std::max(far, (px - cx) * (px - cx) + (py - cy) * (py - cy));
     const double d = static_cast<double>(far);
-    for (int y = 0; y < h; ++y) {
-        BYTE* o = out.Row(y);
-        const double ry = static_cast<double>((y - cy) * (y - cy));
-        for (int x = 0; x < w; ++x) {
-            // A single pixel is its own centre and farthest corner: it gets the whole light.
-            const double dist = static_cast<double>((x - cx) * (x - cx)) + ry;
-            const int delta = d > 0 ? static_cast<int>((1 - dist / d) * brightness) : brightness;
-            BYTE* p = o + 4 * static_cast<std::size_t>(x);
-            for (int c = 0; c < 3; ++c)
-                p[c] = ClampByte(p[c] + delta);
-        }
+    try {
+        ParallelFor(
+            h, RowGrain(w), [&out, w, cx, cy, d, brightness](std::ptrdiff_t begin, std::ptrdiff_t end) {
+                for (int y = static_cast<int>(begin); y < end; ++y) {
+                    BYTE* o = out.Row(y);
+                    const double ry = static_cast<double>((y - cy) * (y - cy));
+                    for (int x = 0; x < w; ++x) {
+                        // A single pixel is its own centre and farthest corner: it gets the whole light.
+                        const double dist = static_cast<double>((x - cx) * (x - cx)) + ry;
+                        const int delta = d > 0 ? static_cast<int>((1 - dist / d) * brightness) : brightness;
+                        BYTE* p = o + 4 * static_cast<std::size_t>(x);
+                        for (int c = 0; c < 3; ++c)
+                            p[c] = ClampByte(p[c] + delta);
+                    }
+                }
+            });
+    } catch (const std::bad_alloc&) {
+        return {};
     }
     return out;
 }

@@ -1,6 +1,9 @@
 // The filters of the Transform menu on 32-bit object images. Each returns a new image of the same
 // size and leaves the input untouched; the result is empty when the input is not a 32-bit image
 // or memory runs out. Pixels are counted from the top-left; edge pixels repeat outwards.
+// All of them work in bands of rows spread over threads (ParallelFor): a watch attached to the
+// calling thread counts their progress, and once it is cancelled they stop part-way (the result
+// is then incomplete, for the caller to throw away). The bytes never depend on the threads.
 #pragma once
 
 #include "platform/PackedDib.h"

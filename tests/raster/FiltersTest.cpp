@@ -2,6 +2,7 @@
 #include "raster/Filters.h"
 #include "extlib/AdjustHsl.h"
 #include "extlib/ImageTransform.h"
+#include "platform/Parallel.h"
 #include "raster/Cpu.h"
 #include "raster/Dib.h"
 
@@ -9,9 +10,12 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
+#include <cstdint>
 #include <cstring>
 #include <functional>
 #include <random>
+#include <thread>
 
 using namespace zepho;
 
@@ -284,7 +288,9 @@ TEST(ColourAdjust, BrightnessContrastAndOffsetsClampMonotonically) {
         PackedDib out = AdjustDIBBrightAndConstract(ramp, b, 0, nullptr, 0);
         for (int v = 0; v < 256; ++v) {
             ASSERT_EQ(Px(out, v, 0)[0], std::clamp(v + b, 0, 255));
-            if (prev) ASSERT_GE(Px(out, v, 0)[0], Px(prev, v, 0)[0]);
+            if (prev) {
+                ASSERT_GE(Px(out, v, 0)[0], Px(prev, v, 0)[0]);
+            }
         }
         prev = std::move(out);
     }
@@ -404,4 +410,132 @@ TEST(ColourAdjust, HslVectorPathMatchesTheScalarPath) {
         }
     }
     detail::SetHslVector(was);
+}
+
+namespace {
+
+// FNV-1a over the size and the pixel bytes.
+std::uint64_t Fingerprint(const PackedDib& d, std::uint64_t h = 14695981039346656037ull) {
+    auto mix = [&](std::uint64_t v) {
+        h ^= v;
+        h *= 1099511628211ull;
+    };
+    mix(static_cast<std::uint64_t>(d.Width()));
+    mix(static_cast<std::uint64_t>(d.Height()));
+    for (int y = 0; y < d.Height(); ++y)
+        for (int x = 0; x < 4 * d.Width(); ++x)
+            mix(d.Row(y)[x]);
+    return h;
+}
+
+} // namespace
+
+// Box blur, sharpen, emboss and sunspot are cut into bands of rows and spread over threads. On
+// any number of threads, and with a watch counting their progress, they give the bytes they gave
+// when they ran on one thread row after row (the fingerprints below were taken from that version):
+// random pixels with alpha, single rows and columns, images smaller than the window, images cut
+// into many bands.
+TEST(Filters, BandedFiltersGiveTheOneThreadBytesOnAnyNumberOfThreads) {
+    const std::vector<PackedDib> images = [] {
+        std::vector<PackedDib> v;
+        unsigned seed = 40;
+        for (const auto& [w, h] : {std::array<int, 2>{1, 1},
+                                   {1, 300},
+                                   {300, 1},
+                                   {2, 3},
+                                   {5, 4},
+                                   {300, 200},
+                                   {257, 131},
+                                   {37, 700},
+                                   {1100, 60}})
+            v.push_back(RandomImage(w, h, seed++));
+        return v;
+    }();
+    struct Case {
+        const char* name;
+        Filter run;
+        std::uint64_t golden;
+    };
+    const Case cases[] = {
+        {"box 2", [](const PackedDib& d) { return BoxBlur(d, 2); }, 0x0672a4d9f6dc1aa4ull},
+        {"box 3", [](const PackedDib& d) { return BoxBlur(d, 3); }, 0x0672a4d9f6dc1aa4ull},
+        {"box 5", [](const PackedDib& d) { return BoxBlur(d, 5); }, 0xd73ce5f08c61e4a4ull},
+        {"box 8", [](const PackedDib& d) { return BoxBlur(d, 8); }, 0x18766ce5bf40797bull},
+        {"box 50", [](const PackedDib& d) { return BoxBlur(d, 50); }, 0x798d2e8f636086faull},
+        {"box 101", [](const PackedDib& d) { return BoxBlur(d, 101); }, 0xec24f7f8df6603f2ull},
+        {"sharpen 100", [](const PackedDib& d) { return Sharpen(d, 100); }, 0xee532945863c96d6ull},
+        {"sharpen 255", [](const PackedDib& d) { return Sharpen(d, 255); }, 0x95b906f87e0e9986ull},
+        {"emboss 45", [](const PackedDib& d) { return Emboss(d, 128, 3, 45); }, 0x52d9a05714440874ull},
+        {"emboss 200", [](const PackedDib& d) { return Emboss(d, 0, 15, 200); }, 0xf34e76e6ea9d606dull},
+        {"emboss 300", [](const PackedDib& d) { return Emboss(d, 200, 1, 300); }, 0x95ede44098c2149eull},
+        {"sunspot up", [](const PackedDib& d) { return Sunspot(d, 30, 60, 90); }, 0x49349e9b27eabefcull},
+        {"sunspot down", [](const PackedDib& d) { return Sunspot(d, 100, 0, -120); }, 0x190e22479e2aa7edull},
+        {"sunspot full", [](const PackedDib& d) { return Sunspot(d, 50, 50, 255); }, 0x33fc498573a6e8a0ull},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (int threads : {1, 2, 4}) {
+            SetParallelThreads(threads);
+            for (bool watched : {false, true}) {
+                // A watch makes even one thread work in pieces.
+                ParallelWatch watch;
+                ParallelWatchScope scope(watched ? &watch : nullptr);
+                std::uint64_t h = 14695981039346656037ull;
+                for (std::size_t i = 0; i < images.size(); ++i) {
+                    watch.RestartCount();
+                    const PackedDib out = c.run(images[i]);
+                    ASSERT_TRUE(out) << "image " << i;
+                    h = Fingerprint(out, h);
+                    // Whatever changes pixels counts its work up to the whole.
+                    if (watched && !SameBytes(out, images[i])) {
+                        EXPECT_EQ(watch.Fraction(), 1.0) << "image " << i;
+                    }
+                }
+                EXPECT_EQ(h, c.golden)
+                    << threads << " threads" << (watched ? ", watched" : "") << " 0x" << std::hex << h;
+            }
+        }
+    }
+    SetParallelThreads(0);
+}
+
+// A preview of a 12 MP photo that is no longer wanted stops part-way: once its watch is cancelled
+// no further band starts. One not cancelled counts up to the whole image and changes nothing.
+TEST(Filters, CancelledWatchStopsABoxBlurOfAPhotoEarly) {
+    PackedDib photo = CreateDIB(4000, 3000, 32);
+    ASSERT_TRUE(photo);
+    for (int y = 0; y < 3000; ++y)
+        for (int x = 0; x < 4000 * 4; ++x)
+            photo.Row(y)[x] = static_cast<BYTE>(x * 7 + y * 13 + (x >> 5));
+    SetParallelThreads(1);
+    PackedDib want;
+    {
+        ParallelWatch watch;
+        ParallelWatchScope scope(&watch);
+        want = BoxBlur(photo, 25);
+        ASSERT_TRUE(want);
+        EXPECT_EQ(watch.Fraction(), 1.0);
+    }
+    EXPECT_TRUE(SameBytes(want, BoxBlur(photo, 25)));
+
+    for (int threads : {1, 2}) {
+        SetParallelThreads(threads);
+        ParallelWatch watch;
+        std::atomic<bool> finished{false};
+        // Cancels as soon as the first band is counted.
+        std::thread stopper([&] {
+            while (watch.Fraction() == 0 && !finished.load())
+                std::this_thread::yield();
+            watch.Cancel();
+        });
+        {
+            ParallelWatchScope scope(&watch);
+            PackedDib out = BoxBlur(photo, 25);
+        }
+        finished = true;
+        stopper.join();
+        EXPECT_GT(watch.Fraction(), 0.0) << threads;
+        EXPECT_LT(watch.Fraction(), 0.5) << threads << " threads: the blur ran on after the cancel";
+    }
+    SetParallelThreads(0);
 }
