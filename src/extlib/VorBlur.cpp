@@ -4,8 +4,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <new>
-#include <vector>
 
 namespace zepho {
 
@@ -27,6 +27,8 @@ namespace {
 #endif
 typedef float F4 __attribute__((vector_size(16)));
 typedef double D4 __attribute__((vector_size(32)));
+typedef int I4 __attribute__((vector_size(16)));
+typedef BYTE B4 __attribute__((vector_size(4)));
 
 inline F4 Load(const float* p) {
     F4 v;
@@ -43,30 +45,54 @@ inline F4 Narrow(D4 v) {
     return __builtin_convertvector(v, F4);
 }
 
-// One line of n pixels, 4 floats each.
-void BoxForwardLine(float* d, int n, int r, double norm) {
-    D4 sum = {0, 0, 0, 0};
+// L lines of n pixels, 4 floats each, side by side: each line's steps wait on its own sum only,
+// so the lines keep the processor busy together.
+template <int L> void BoxForwardLines(float* const* d, int n, int r, double norm) {
+    D4 sum[L];
+    for (int l = 0; l < L; ++l)
+        sum[l] = D4{0, 0, 0, 0};
     for (int k = 0; k <= r; ++k)
-        sum += Wide(Load(d + 4 * std::min(k, n - 1)));
+        for (int l = 0; l < L; ++l)
+            sum[l] += Wide(Load(d[l] + 4 * std::min(k, n - 1)));
     for (int i = 0; i < n; ++i) {
-        float* p = d + 4 * i;
-        const F4 prev = Load(p);
-        const F4 in = Load(d + 4 * std::min(i + r + 1, n - 1));
-        Store(p, Narrow(sum * norm));
-        sum += Wide(in - prev);
+        const int j = std::min(i + r + 1, n - 1);
+        for (int l = 0; l < L; ++l) {
+            float* p = d[l] + 4 * i;
+            const F4 prev = Load(p);
+            const F4 in = Load(d[l] + 4 * j);
+            Store(p, Narrow(sum[l] * norm));
+            sum[l] += Wide(in - prev);
+        }
     }
 }
 
-void BoxBackwardLine(float* d, int n, int r, double norm) {
-    D4 sum = {0, 0, 0, 0};
+template <int L> void BoxBackwardLines(float* const* d, int n, int r, double norm) {
+    D4 sum[L];
+    for (int l = 0; l < L; ++l)
+        sum[l] = D4{0, 0, 0, 0};
     for (int k = 0; k <= r; ++k)
-        sum += Wide(Load(d + 4 * std::max(n - 1 - k, 0)));
+        for (int l = 0; l < L; ++l)
+            sum[l] += Wide(Load(d[l] + 4 * std::max(n - 1 - k, 0)));
     for (int i = n - 1; i >= 0; --i) {
-        float* p = d + 4 * i;
-        const F4 prev = Load(p);
-        const F4 in = Load(d + 4 * std::max(i - r - 1, 0));
-        Store(p, Narrow(sum * norm));
-        sum += Wide(in - prev);
+        const int j = std::max(i - r - 1, 0);
+        for (int l = 0; l < L; ++l) {
+            float* p = d[l] + 4 * i;
+            const F4 prev = Load(p);
+            const F4 in = Load(d[l] + 4 * j);
+            Store(p, Narrow(sum[l] * norm));
+            sum[l] += Wide(in - prev);
+        }
+    }
+}
+
+// Reads row y of the picture into its line of floats, colours weighted by alpha.
+inline void ReadRow(const BYTE* s, float* d, int w) {
+    for (int x = 0; x < w; ++x, s += 4, d += 4) {
+        const float a = s[3];
+        d[0] = s[0] * a;
+        d[1] = s[1] * a;
+        d[2] = s[2] * a;
+        d[3] = a;
     }
 }
 
@@ -84,10 +110,23 @@ inline void PutPixel(BYTE* p, F4 v) {
     const BYTE alpha = RoundByte(a);
     p[3] = alpha;
     if (alpha == 0) return;
-    const F4 q = v / F4{a, a, a, a};
-    p[0] = RoundByte(q[0]);
-    p[1] = RoundByte(q[1]);
-    p[2] = RoundByte(q[2]);
+    // RoundByte on the three quotients and alpha at once.
+    F4 q = v / F4{a, a, a, a};
+    q[3] = a;
+    const F4 zero = {0, 0, 0, 0}, top = {255, 255, 255, 255};
+    q = q < zero ? zero : q;
+    q = top < q ? top : q;
+    const I4 i = __builtin_convertvector(Wide(q) + 0.5, I4);
+    const B4 bytes = __builtin_convertvector(i, B4);
+    __builtin_memcpy(p, &bytes, 4);
+}
+
+// Asks for a band's part of a row some rows ahead: the rows of a band lie a whole row of the
+// picture apart, too far for the processor to guess.
+constexpr int kAhead = 8;
+inline void Prefetch(const float* p, int n) {
+    for (int k = 0; k < 4 * n; k += 16)
+        __builtin_prefetch(p + k);
 }
 
 // Columns go in bands this many pixels wide, so that a band's sums stay in the first-level cache
@@ -96,7 +135,8 @@ constexpr int kBand = 16;
 
 // The column boxes of pixels [x0, x0 + n) with n <= kBand: the backward box in place, then the
 // forward box, whose results go straight to the picture's bytes.
-void ColumnBand(float* buf, PackedDib& dib, int w, int h, int r, double norm, int x0, int n) {
+void ColumnBand(float* buf, BYTE* row0, std::ptrdiff_t pitch, int w, int h, int r, double norm, int x0,
+                int n) {
     const std::size_t stride = static_cast<std::size_t>(w) * 4;
     float* base = buf + static_cast<std::size_t>(x0) * 4;
     auto row = [&](int y) { return base + static_cast<std::size_t>(y) * stride; };
@@ -112,6 +152,8 @@ void ColumnBand(float* buf, PackedDib& dib, int w, int h, int r, double norm, in
     for (int y = h - 1; y >= 0; --y) {
         float* p = row(y);
         const float* in = row(std::max(y - r - 1, 0));
+        Prefetch(row(std::max(y - kAhead, 0)), n);
+        Prefetch(row(std::max(y - r - 1 - kAhead, 0)), n);
         for (int i = 0; i < n; ++i) {
             const F4 prev = Load(p + 4 * i);
             const F4 next = Load(in + 4 * i);
@@ -130,7 +172,9 @@ void ColumnBand(float* buf, PackedDib& dib, int w, int h, int r, double norm, in
     for (int y = 0; y < h; ++y) {
         const float* p = row(y);
         const float* in = row(std::min(y + r + 1, h - 1));
-        BYTE* out = dib.Row(y) + static_cast<std::size_t>(x0) * 4;
+        BYTE* out = row0 + y * pitch + static_cast<std::ptrdiff_t>(x0) * 4;
+        Prefetch(row(std::min(y + kAhead, h - 1)), n);
+        Prefetch(row(std::min(y + r + 1 + kAhead, h - 1)), n);
         for (int i = 0; i < n; ++i) {
             PutPixel(out + 4 * i, Narrow(sum[i] * norm));
             sum[i] += Wide(Load(in + 4 * i) - Load(p + 4 * i));
@@ -152,38 +196,39 @@ BOOL BlurShadowDIB(PackedDib& dib, double radius) {
     // Four floats a pixel: four pixels' worth of the budget of the document being read.
     const PixelCharge charge(w, h, 4);
     if (!charge.Ok()) return 0;
-    std::vector<float> buf;
-    try {
-        buf.resize(static_cast<std::size_t>(w) * h * 4);
-    } catch (const std::bad_alloc&) {
-        return 0;
-    }
+    // Every float is written by the row pass before anything reads it.
+    const std::unique_ptr<float[]> buf(new (std::nothrow) float[static_cast<std::size_t>(w) * h * 4]);
+    if (!buf) return 0;
 
     // Each row is read in and blurred along while it is still in the cache.
     ParallelFor(h, RowGrain(w, 4096), [&](std::ptrdiff_t y0, std::ptrdiff_t y1) {
-        for (int y = static_cast<int>(y0); y < y1; ++y) {
-            const BYTE* s = dib.Row(y);
-            float* line = buf.data() + static_cast<std::size_t>(y) * w * 4;
-            float* d = line;
-            for (int x = 0; x < w; ++x, s += 4, d += 4) {
-                const float a = s[3];
-                d[0] = s[0] * a;
-                d[1] = s[1] * a;
-                d[2] = s[2] * a;
-                d[3] = a;
+        for (std::ptrdiff_t y = y0; y < y1; y += 2) {
+            float* lines[2];
+            const int count = y + 1 < y1 ? 2 : 1;
+            for (int l = 0; l < count; ++l) {
+                lines[l] = buf.get() + static_cast<std::size_t>(y + l) * w * 4;
+                ReadRow(dib.Row(static_cast<int>(y + l)), lines[l], w);
             }
-            BoxBackwardLine(line, w, r, norm);
-            BoxForwardLine(line, w, r, norm);
+            if (count == 2) {
+                BoxBackwardLines<2>(lines, w, r, norm);
+                BoxForwardLines<2>(lines, w, r, norm);
+            } else {
+                BoxBackwardLines<1>(lines, w, r, norm);
+                BoxForwardLines<1>(lines, w, r, norm);
+            }
         }
     });
 
+    // The picture's rows lie a stride apart, bottom row first.
+    BYTE* const row0 = dib.Row(0);
+    const std::ptrdiff_t pitch = -static_cast<std::ptrdiff_t>(dib.Stride());
     const int bands = (w + kBand - 1) / kBand;
     const std::ptrdiff_t bandGrain =
         std::max<std::ptrdiff_t>(1, 4096 / (static_cast<std::ptrdiff_t>(kBand) * h));
     ParallelFor(bands, bandGrain, [&](std::ptrdiff_t b0, std::ptrdiff_t b1) {
         for (std::ptrdiff_t b = b0; b < b1; ++b) {
             const int x0 = static_cast<int>(b) * kBand;
-            ColumnBand(buf.data(), dib, w, h, r, norm, x0, std::min(kBand, w - x0));
+            ColumnBand(buf.get(), row0, pitch, w, h, r, norm, x0, std::min(kBand, w - x0));
         }
     });
     return 1;
