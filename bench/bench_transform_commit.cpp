@@ -86,6 +86,7 @@ void CommitArgs(benchmark::internal::Benchmark* b) {
     b->Args({2, 1, 0, 30, 100});
     b->Args({1, 0, 0, 30, 100});
     b->Args({2, 0, 0, 0, 150});
+    b->Args({1, 0, 1, 30, 100});
     b->Args({2, 0, 1, 30, 100});
 }
 

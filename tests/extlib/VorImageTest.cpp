@@ -2,11 +2,15 @@
 #include "extlib/VorRender.h"
 #include "extlib/VorSampler.h"
 #include "extlib/VorTestUtil.h"
+#include "platform/Parallel.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <random>
+#include <vector>
 
 namespace zepho {
 namespace {
@@ -338,4 +342,195 @@ TEST(VorTransformImage, WarpsKeepTheirBytes) {
     vor::SetSamplerSimd(true);
 }
 
+} // namespace zepho
+
+// The shadow blur as it was before it ran on several threads: one row, then one row of columns
+// at a time, rounding with lround. The blur must keep giving exactly these bytes.
+namespace zepho {
+namespace {
+namespace reference {
+
+void BoxForwardLine(float* d, int n, int r, double* sum) {
+    const double norm = 1.0 / (r + 1);
+    for (int c = 0; c < 4; ++c)
+        sum[c] = 0;
+    for (int k = 0; k <= r; ++k) {
+        const float* p = d + 4 * std::min(k, n - 1);
+        for (int c = 0; c < 4; ++c)
+            sum[c] += p[c];
+    }
+    for (int i = 0; i < n; ++i) {
+        float* p = d + 4 * i;
+        const float* in = d + 4 * std::min(i + r + 1, n - 1);
+        for (int c = 0; c < 4; ++c) {
+            const float prev = p[c];
+            p[c] = static_cast<float>(sum[c] * norm);
+            sum[c] += in[c] - prev;
+        }
+    }
+}
+
+void BoxBackwardLine(float* d, int n, int r, double* sum) {
+    const double norm = 1.0 / (r + 1);
+    for (int c = 0; c < 4; ++c)
+        sum[c] = 0;
+    for (int k = 0; k <= r; ++k) {
+        const float* p = d + 4 * std::max(n - 1 - k, 0);
+        for (int c = 0; c < 4; ++c)
+            sum[c] += p[c];
+    }
+    for (int i = n - 1; i >= 0; --i) {
+        float* p = d + 4 * i;
+        const float* in = d + 4 * std::max(i - r - 1, 0);
+        for (int c = 0; c < 4; ++c) {
+            const float prev = p[c];
+            p[c] = static_cast<float>(sum[c] * norm);
+            sum[c] += in[c] - prev;
+        }
+    }
+}
+
+class ColumnBoxes {
+public:
+    ColumnBoxes(float* data, int w, int h, int r)
+        : d_(data), n_(static_cast<std::size_t>(w) * 4), h_(h), r_(r), sum_(n_), prev_(n_) {}
+
+    void Forward() {
+        Start([&](int k) { return std::min(k, h_ - 1); });
+        for (int y = 0; y < h_; ++y)
+            Step(y, std::min(y + r_ + 1, h_ - 1));
+    }
+    void Backward() {
+        Start([&](int k) { return std::max(h_ - 1 - k, 0); });
+        for (int y = h_ - 1; y >= 0; --y)
+            Step(y, std::max(y - r_ - 1, 0));
+    }
+
+private:
+    float* RowPtr(int y) { return d_ + static_cast<std::size_t>(y) * n_; }
+
+    template <class RowOf> void Start(RowOf rowOf) {
+        std::fill(sum_.begin(), sum_.end(), 0.0);
+        for (int k = 0; k <= r_; ++k) {
+            const float* p = RowPtr(rowOf(k));
+            for (std::size_t i = 0; i < n_; ++i)
+                sum_[i] += p[i];
+        }
+    }
+    void Step(int y, int incoming) {
+        const double norm = 1.0 / (r_ + 1);
+        float* p = RowPtr(y);
+        std::memcpy(prev_.data(), p, n_ * sizeof(float));
+        for (std::size_t i = 0; i < n_; ++i)
+            p[i] = static_cast<float>(sum_[i] * norm);
+        const float* in = RowPtr(incoming);
+        for (std::size_t i = 0; i < n_; ++i)
+            sum_[i] += in[i] - prev_[i];
+    }
+
+    float* d_;
+    std::size_t n_;
+    int h_, r_;
+    std::vector<double> sum_;
+    std::vector<float> prev_;
+};
+
+void BlurShadow(PackedDib& dib, double radius) {
+    if (!(radius >= 0.5)) return;
+    const int w = dib.Width(), h = dib.Height();
+    const int r = static_cast<int>(std::min(std::floor(radius + 0.5), static_cast<double>(std::max(w, h))));
+    std::vector<float> buf(static_cast<std::size_t>(w) * h * 4);
+    for (int y = 0; y < h; ++y) {
+        const BYTE* s = dib.Row(y);
+        float* d = buf.data() + static_cast<std::size_t>(y) * w * 4;
+        for (int x = 0; x < w; ++x, s += 4, d += 4) {
+            const float a = s[3];
+            d[0] = s[0] * a;
+            d[1] = s[1] * a;
+            d[2] = s[2] * a;
+            d[3] = a;
+        }
+    }
+    double sum[4];
+    for (int y = 0; y < h; ++y) {
+        float* line = buf.data() + static_cast<std::size_t>(y) * w * 4;
+        BoxBackwardLine(line, w, r, sum);
+        BoxForwardLine(line, w, r, sum);
+    }
+    ColumnBoxes columns(buf.data(), w, h, r);
+    columns.Backward();
+    columns.Forward();
+    for (int y = 0; y < h; ++y) {
+        BYTE* p = dib.Row(y);
+        const float* s = buf.data() + static_cast<std::size_t>(y) * w * 4;
+        for (int x = 0; x < w; ++x, p += 4, s += 4) {
+            const float a = s[3];
+            const int alpha = static_cast<int>(std::lround(std::clamp(a, 0.0f, 255.0f)));
+            p[3] = static_cast<BYTE>(alpha);
+            if (alpha == 0) continue;
+            for (int c = 0; c < 3; ++c)
+                p[c] = static_cast<BYTE>(std::lround(std::clamp(s[c] / a, 0.0f, 255.0f)));
+        }
+    }
+}
+
+} // namespace reference
+
+// Masks as the shadows and text halos blur them: a soft-edged shape in one colour, and noise
+// with every alpha and colour, transparent in places (whose colour bytes must survive).
+PackedDib BlurSource(int w, int h, bool noise, unsigned seed) {
+    std::mt19937 rng(seed);
+    PackedDib d = PackedDib::Create(w, h, 32);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            BYTE* p = d.Pixel32(x, y);
+            if (noise) {
+                for (int c = 0; c < 3; ++c)
+                    p[c] = static_cast<BYTE>(rng());
+                p[3] = rng() % 3 == 0 ? 0 : static_cast<BYTE>(rng());
+            } else {
+                const double u = (x - w / 2.0) / (w / 3.0 + 1), v = (y - h / 2.0) / (h / 3.0 + 1);
+                p[0] = 30, p[1] = 60, p[2] = 200;
+                p[3] = static_cast<BYTE>(std::clamp((1 - u * u - v * v) * 1000.0, 0.0, 255.0));
+            }
+        }
+    return d;
+}
+
+TEST(VorBlurShadowDIB, MatchesTheSingleThreadedBlurByteForByteOnAnyThreadCount) {
+    struct Size {
+        int w, h;
+    };
+    // Lines either way, sizes below the radius and past it, tails of the column bands, and a
+    // picture large enough to be cut between threads in many pieces.
+    const Size sizes[] = {{1, 1}, {1, 301}, {257, 1}, {3, 5}, {17, 33}, {45, 2}, {1000, 700}};
+    // The editor's shadow and outline smoothing reaches 150; stored files may hold up to 255.
+    const double radii[] = {0.5, 1, 2, 2.5, 10, 37, 150, 255};
+    for (const Size s : sizes)
+        for (const bool noise : {false, true}) {
+            const PackedDib source = BlurSource(s.w, s.h, noise, 77 + s.w * 3 + s.h);
+            for (const double radius : radii) {
+                if (s.w * s.h > 10000 && radius != 2 && radius != 150) continue; // keep the run short
+                PackedDib want = source.Clone();
+                reference::BlurShadow(want, radius);
+                for (const int threads : {1, 2}) {
+                    SetParallelThreads(threads);
+                    PackedDib got = source.Clone();
+                    ASSERT_TRUE(BlurShadowDIB(got, radius));
+                    SetParallelThreads(0);
+                    bool same = true;
+                    for (int y = 0; y < s.h && same; ++y)
+                        for (int x = 0; x < s.w && same; ++x) {
+                            const Px a = At(got, x, y), b = At(want, x, y);
+                            same = a.r == b.r && a.g == b.g && a.b == b.b && a.a == b.a;
+                            EXPECT_TRUE(same)
+                                << s.w << "x" << s.h << (noise ? " noise" : " shape") << " radius " << radius
+                                << " threads " << threads << " at " << x << "," << y;
+                        }
+                }
+            }
+        }
+}
+
+} // namespace
 } // namespace zepho
