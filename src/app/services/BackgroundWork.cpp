@@ -128,6 +128,7 @@ bool RunWithProgress(QWidget* parent, const QString& title, const std::function<
 
     std::thread worker([&] {
         SetSaveCancelFlag(&progress.CancelFlag());
+        const ParallelWatchScope watched(&progress.Watch());
         try {
             job(progress);
         } catch (...) {

@@ -5,6 +5,7 @@
 // result afterwards, on the UI thread.
 #pragma once
 
+#include "platform/Parallel.h"
 #include "platform/Services.h"
 
 #include <QObject>
@@ -28,7 +29,12 @@ public:
     void Pump() override {}
 
     bool Cancelled() const { return cancel_.load(std::memory_order_relaxed); }
-    void Cancel() { cancel_.store(true, std::memory_order_relaxed); }
+    // Also stops the parallel loops of the job at their next piece.
+    void Cancel() {
+        cancel_.store(true, std::memory_order_relaxed);
+        watch_.Cancel();
+    }
+    ParallelWatch& Watch() { return watch_; }
     const std::atomic<bool>& CancelFlag() const { return cancel_; }
 
     // What the UI thread shows: -1 until the job gives a position (the bar then just shows that
@@ -38,6 +44,7 @@ public:
 
 private:
     std::atomic<bool> cancel_{false};
+    ParallelWatch watch_;
     std::atomic<int> pos_{-1};
     std::mutex mutex_;
     std::string text_;
@@ -46,9 +53,10 @@ private:
 
 // Runs job(progress) on a worker thread and returns when it has ended: true when it ran to its
 // end, false when the user cancelled it (the caller then drops what it produced and leaves
-// everything as it was). Saves through FileWriter on the worker stop at their next write once
-// Cancel is pressed, leaving their targets as they were. `mirror` (the status bar) follows the
-// job's text and position. An exception thrown by the job reaches the caller.
+// everything as it was). Parallel loops of the job start no further piece once Cancel is pressed,
+// so a cancelled job ends soon with incomplete results. Saves through FileWriter on the worker stop at their
+// next write once Cancel is pressed, leaving their targets as they were. `mirror` (the status bar) follows
+// the job's text and position. An exception thrown by the job reaches the caller.
 bool RunWithProgress(QWidget* parent, const QString& title, const std::function<void(WorkProgress&)>& job,
                      IProgress* mirror = nullptr);
 

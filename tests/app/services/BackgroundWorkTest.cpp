@@ -17,6 +17,7 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <stdexcept>
 #include <thread>
@@ -155,6 +156,23 @@ TEST(BackgroundWork, SlowWorkShowsProgressAndCancelStopsASaveWithoutTouchingTheF
     }));
     EXPECT_TRUE(committed);
     EXPECT_EQ(Contents(target), "new");
+
+    // Cancel also stops the job's parallel loops (a transform, a flatten) at their next piece.
+    QObject::connect(&presser, &QTimer::timeout, [&] {
+        if (QDialog* w = WorkWindow()) {
+            w->findChild<QPushButton*>()->click();
+            presser.stop();
+        }
+    });
+    presser.start(10);
+    std::atomic<int> pieces{0};
+    EXPECT_FALSE(RunWithProgress(nullptr, "t", [&](WorkProgress&) {
+        ParallelFor(100000, 1, [&](std::ptrdiff_t, std::ptrdiff_t) {
+            ++pieces;
+            std::this_thread::sleep_for(1ms);
+        });
+    }));
+    EXPECT_LT(pieces.load(), 20000);
 }
 
 TEST(BackgroundWork, QuestionsFromAJobAreAskedOnTheUiThread) {
