@@ -29,13 +29,13 @@ void DrawObjects(const CDrawObjList& frame, PackedDib& dst, POINT origin, int zo
     last = std::min(last, frame.Count());
     if (first >= last) return;
     const int height = dst.Height();
-    // Bands of about 32768 pixels (128 KB) fit any second-level cache and are no larger than
-    // the piece a blend kernel keeps on one thread, so a layer's rows in a band are not split
-    // again among threads.
-    const int bandRows = static_cast<int>(RowGrain(dst.Width(), 32768));
+    // Bands of about 131072 pixels (512 KB) stay in a second-level cache while every layer is
+    // drawn into them; bands of a quarter of that measured slower.
+    const int bandRows = static_cast<int>(RowGrain(dst.Width(), 131072));
     const std::ptrdiff_t bands = (height + bandRows - 1) / bandRows;
     ParallelFor(bands, 1, [&](std::ptrdiff_t bandBegin, std::ptrdiff_t bandEnd) {
-        for (std::ptrdiff_t band = bandBegin; band < bandEnd; ++band) {
+        // Bottom band first: rows are stored bottom-up, so memory is walked forwards.
+        for (std::ptrdiff_t band = bandEnd - 1; band >= bandBegin; --band) {
             const int y0 = static_cast<int>(band) * bandRows, y1 = std::min(height, y0 + bandRows);
             auto blend = [&](const PackedDib& img, POINT pos, int t) {
                 BlendAtZoomRows(dst, origin, img, pos, t, zoom, y0, y1);
