@@ -60,7 +60,7 @@ fuzz)
   [ -x "$exe" ] || { echo "no fuzz target $target in $build" >&2; exit 2; }
   seeds "$build/corpus"
   mkdir -p "$build/findings"
-  args=(-max_total_time="$seconds" "${limits[@]}" -artifact_prefix="$build/findings/")
+  args=(-max_total_time="$seconds" "${limits[@]}" -artifact_prefix="$build/findings/$target-")
   dict=$(dict_of "$target")
   [ -n "$dict" ] && args+=(-dict="$dict")
   # The regressions are left out: most are huge documents that would slow every mutation of them.
