@@ -1,6 +1,7 @@
 #include "codecs/PsdWriter.h"
 
 #include "codecs/PsdCodec.h"
+#include "codecs/PsdReader.h"
 #include "model/DibStream.h"
 #include "model/Frame.h"
 #include "platform/ByteStream.h"
@@ -114,6 +115,8 @@ void PsdWriter::PlanLayer(const CDrawObj& obj, int canvasWidth, int canvasHeight
     Box box = object.Union(shadow);
     const auto fits = [](long long v) { return FitsLong(v); };
     const bool whole = fits(box.left) && fits(box.top) && fits(box.right) && fits(box.bottom) &&
+                       box.right - box.left <= PsdReader::kMaxSide &&
+                       box.bottom - box.top <= PsdReader::kMaxSide &&
                        box.Area() <= object.Area() + shadow.Area() + canvas.Area();
     if (!whole) {
         // The parts the canvas shows; nothing shown leaves an empty layer at the canvas origin.

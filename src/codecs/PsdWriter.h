@@ -49,9 +49,10 @@ private:
     };
 
     // A layer is the rectangle around the object and its shadow, whole, as long as that fits the
-    // format's 32-bit edges and holds no more pixels than the object, its shadow and the canvas
-    // together (a shadow thrown far away would otherwise ask for a rectangle of billions of
-    // pixels). Past that, the layer is what the canvas shows of them: the rest cannot be seen.
+    // format's 32-bit edges, its sides are ones readers take (PsdReader::kMaxSide) and it holds
+    // no more pixels than the object, its shadow and the canvas together (a shadow thrown far
+    // away would otherwise ask for a rectangle of billions of pixels). Past that, the layer is
+    // what the canvas shows of them: the rest cannot be seen.
     static void PlanLayer(const CDrawObj& obj, int canvasWidth, int canvasHeight, Layer& layer);
     // The 32-bit image of an object whose raster is not 32-bit, that has a shadow or that is
     // clipped: with a shadow, shadow and raster merged into one, each with its transparency.

@@ -382,21 +382,24 @@ TEST(PsdWrite, LayersTooLargeToWriteKeepWhatTheCanvasShows) {
     shadowed(Noise(6, 6, 10), 2'000'000'000, 0, 0, -100'000'000, 0, "nothing shown");
     // Past the canvas edges but small: written whole, as before.
     AddObject(*doc, Noise(300, 7, 12), -3, -2, 77, "wide");
+    // Wider than readers take a layer: what the canvas shows of it.
+    AddObject(*doc, Noise(300'001, 1, 13), -5, 29, 0, "too wide");
 
     const std::string path = TempPath("clipped.psd");
     const COLORREF bg = RGB(10, 200, 30);
     ASSERT_TRUE(ExportFile(*doc, path, 0, 0, nullptr, bg));
     Ref<CDocImage> back = MakeRef<CDocImage>();
     ASSERT_TRUE(Import(FileBytes(path), *back));
-    ASSERT_EQ(back->objects.Count(), 4); // the empty layer is not an object
+    ASSERT_EQ(back->objects.Count(), 5); // the empty layer is not an object
     struct Want {
         const char* name;
         int x, y, w, h, transparency;
     } const want[] = {{"base", 0, 0, 40, 30, 0},
                       {"far shadow", 5, 4, 10, 8, 0},
                       {"far object", 10, 25, 12, 5, 0},
-                      {"wide", -3, -2, 300, 7, 77}};
-    for (int i = 0; i < 4; ++i) {
+                      {"wide", -3, -2, 300, 7, 77},
+                      {"too wide", 0, 29, 40, 1, 0}};
+    for (int i = 0; i < 5; ++i) {
         const CDrawObj& o = *back->objects.At(i);
         EXPECT_EQ(o.content->name, want[i].name) << i;
         EXPECT_EQ(o.x, want[i].x) << i;
