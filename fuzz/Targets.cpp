@@ -245,8 +245,10 @@ void RunRoundTrip(const std::uint8_t* d, std::size_t n) {
     }
     const std::uint64_t pixels =
         static_cast<std::uint64_t>(doc.width) * static_cast<std::uint64_t>(doc.height);
+    // In the fuzz build the canvas is held to the same quarter megapixel as the objects: every
+    // writer goes over every pixel of it, eleven times an input.
     if (doc.width < 1 || doc.height < 1 || doc.width > 65500 || doc.height > 65500 ||
-        pixels > PackedDib::kMaxPixels)
+        pixels > PackedDib::kMaxPixels || (kFuzzDocumentPixels && pixels > kFuzzDocumentPixels))
         return;
     // Large documents are the readers' business (budgets, refusals); here the point is that what
     // was read can be drawn and written, which a few megapixels show as well as a gigapixel.
