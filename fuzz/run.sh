@@ -5,7 +5,8 @@
 #   fuzz/run.sh fuzz BUILD TARGET SECS  fuzzes one target; findings land in BUILD/findings
 #
 # Seeds are our writers' files (zepho-fuzz-seeds) and other programs' (peer-seeds.py, when
-# ImageMagick or Pillow is there); fuzz/regressions/<target> holds every input that once failed.
+# ImageMagick or Pillow is there); fuzz/regressions/<target> holds every input that once failed,
+# and the round trip replays the native ones too.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 mode=${1:-}
@@ -41,6 +42,8 @@ replay)
     t=${exe##*/fuzz_}
     dirs=("$corpus/$t")
     [ -d "$here/regressions/$t" ] && dirs+=("$here/regressions/$t")
+    # A kept document that parses must also draw and write.
+    [ "$t" = roundtrip ] && dirs+=("$here/regressions/native")
     log=$build/replay-$t.log
     start=$SECONDS
     if "$exe" -runs=0 "${limits[@]}" -artifact_prefix="$build/replay-$t-" "${dirs[@]}" >"$log" 2>&1; then
@@ -60,7 +63,7 @@ fuzz)
   [ -x "$exe" ] || { echo "no fuzz target $target in $build" >&2; exit 2; }
   seeds "$build/corpus"
   mkdir -p "$build/findings"
-  args=(-max_total_time="$seconds" "${limits[@]}" -artifact_prefix="$build/findings/")
+  args=(-max_total_time="$seconds" "${limits[@]}" -artifact_prefix="$build/findings/$target-")
   dict=$(dict_of "$target")
   [ -n "$dict" ] && args+=(-dict="$dict")
   # The regressions are left out: most are huge documents that would slow every mutation of them.

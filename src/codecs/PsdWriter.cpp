@@ -1,6 +1,7 @@
 #include "codecs/PsdWriter.h"
 
 #include "codecs/PsdCodec.h"
+#include "codecs/PsdReader.h"
 #include "model/DibStream.h"
 #include "model/Frame.h"
 #include "platform/AnsiText.h"
@@ -77,40 +78,104 @@ std::vector<BYTE> PsdWriter::UnicodeName(const std::string& name) {
     return out;
 }
 
-bool PsdWriter::PlanLayer(const CDrawObj& obj, Layer& layer) {
+namespace {
+
+// A rectangle in 64-bit coordinates, empty when right <= left or bottom <= top.
+struct Box {
+    long long left = 0, top = 0, right = 0, bottom = 0;
+    bool Empty() const { return right <= left || bottom <= top; }
+    unsigned long long Area() const {
+        return Empty() ? 0
+                       : static_cast<unsigned long long>(right - left) *
+                             static_cast<unsigned long long>(bottom - top);
+    }
+    Box Union(const Box& o) const {
+        if (Empty()) return o;
+        if (o.Empty()) return *this;
+        return {std::min(left, o.left), std::min(top, o.top), std::max(right, o.right),
+                std::max(bottom, o.bottom)};
+    }
+    Box Intersect(const Box& o) const {
+        const Box b{std::max(left, o.left), std::max(top, o.top), std::min(right, o.right),
+                    std::min(bottom, o.bottom)};
+        return b.Empty() ? Box{} : b;
+    }
+};
+
+Box RasterBox(const CDrawObj& obj) {
+    const PackedDib& r = obj.content->raster;
+    return {obj.x, obj.y, 0LL + obj.x + r.Width(), 0LL + obj.y + r.Height()};
+}
+
+Box ShadowBox(const CDrawObj& obj) {
+    const CObjContent& c = *obj.content;
+    if (!c.shadowRaster.Is32()) return {};
+    const long long sx = 0LL + obj.x + c.shadowPosX, sy = 0LL + obj.y + c.shadowPosY;
+    return {sx, sy, sx + c.shadowRaster.Width(), sy + c.shadowRaster.Height()};
+}
+
+} // namespace
+
+void PsdWriter::PlanLayer(const CDrawObj& obj, int canvasWidth, int canvasHeight, Layer& layer) {
     layer.obj = &obj;
     layer.opacity = static_cast<BYTE>(255 - obj.transparency);
+    layer.clipped = false;
     const PackedDib* raster = obj.content ? &obj.content->raster : nullptr;
     layer.left = layer.right = obj.x;
     layer.top = layer.bottom = obj.y;
-    if (raster && *raster) {
-        // The rectangle of the image LayerImage() makes: the raster's, and with a shadow the
-        // union with the shadow's (the shadow's transparency is then baked into the pixels).
-        layer.right = layer.left + raster->Width();
-        layer.bottom = layer.top + raster->Height();
-        const PackedDib& shadow = obj.content->shadowRaster;
-        if (shadow.Is32()) {
-            const long long sx = 0LL + obj.x + obj.content->shadowPosX,
-                            sy = 0LL + obj.y + obj.content->shadowPosY;
-            layer.left = std::min(layer.left, sx);
-            layer.top = std::min(layer.top, sy);
-            layer.right = std::max(layer.right, sx + shadow.Width());
-            layer.bottom = std::max(layer.bottom, sy + shadow.Height());
-        }
-        if (obj.content->HasShadow()) layer.opacity = 255;
+    if (!raster || !*raster) return;
+    // The rectangle of the image LayerImage() makes: the raster's, and with a shadow the union
+    // with the shadow's (the shadow's transparency is then baked into the pixels).
+    const Box object = RasterBox(obj), shadow = ShadowBox(obj), canvas{0, 0, canvasWidth, canvasHeight};
+    Box box = object.Union(shadow);
+    const auto fits = [](long long v) { return FitsLong(v); };
+    const bool whole = fits(box.left) && fits(box.top) && fits(box.right) && fits(box.bottom) &&
+                       box.right - box.left <= PsdReader::kMaxSide &&
+                       box.bottom - box.top <= PsdReader::kMaxSide &&
+                       box.Area() <= object.Area() + shadow.Area() + canvas.Area();
+    if (!whole) {
+        // The parts the canvas shows; nothing shown leaves an empty layer at the canvas origin.
+        box = object.Intersect(canvas).Union(shadow.Intersect(canvas));
+        layer.clipped = true;
     }
-    return FitsLong(layer.left) && FitsLong(layer.top) && FitsLong(layer.right) && FitsLong(layer.bottom);
+    layer.left = box.left;
+    layer.top = box.top;
+    layer.right = box.right;
+    layer.bottom = box.bottom;
+    if (obj.content->HasShadow()) layer.opacity = 255;
 }
 
 PackedDib PsdWriter::BuildLayerImage(const Layer& layer) {
     const CDrawObj& obj = *layer.obj;
     const CObjContent& c = *obj.content;
     PackedDib image = c.raster.Is32() ? PackedDib() : ConvertTo32(c.raster);
+    const PackedDib& raster = image ? image : c.raster;
+    if (layer.clipped) {
+        // Only what lies inside the layer is drawn, and whatever lies inside it lies on the
+        // canvas, so its position fits 32 bits.
+        const Box box{layer.left, layer.top, layer.right, layer.bottom};
+        PackedDib out = CreateTransparentDIB(static_cast<int>(box.right - box.left),
+                                             static_cast<int>(box.bottom - box.top));
+        if (!out) return out;
+        const POINT origin{static_cast<LONG>(box.left), static_cast<LONG>(box.top)};
+        const Box shadow = ShadowBox(obj).Intersect(box), object = RasterBox(obj).Intersect(box);
+        if (c.HasShadow()) {
+            const Box s = ShadowBox(obj);
+            if (!shadow.Empty())
+                CopyLayer(out, origin, c.shadowRaster,
+                          POINT{static_cast<LONG>(s.left), static_cast<LONG>(s.top)},
+                          obj.ShadowTransparency());
+            if (!object.Empty()) CompositeOver(out, origin, raster, obj.Position(), obj.transparency);
+        } else if (!object.Empty()) {
+            // Without a shadow the layer's opacity carries the transparency, as for a whole layer.
+            CopyLayer(out, origin, raster, obj.Position(), 0);
+        }
+        return out;
+    }
     if (c.HasShadow()) {
         POINT pos{};
         image = MergeImages(c.shadowRaster, POINT{obj.x + c.shadowPosX, obj.y + c.shadowPosY},
-                            obj.ShadowTransparency(), image ? image : c.raster, obj.Position(),
-                            obj.transparency, pos);
+                            obj.ShadowTransparency(), raster, obj.Position(), obj.transparency, pos);
         if (image && (pos.x != layer.left || pos.y != layer.top)) image.Reset();
     }
     return image;
@@ -177,12 +242,13 @@ void PsdWriter::PatchCounts(ByteWriter& out, std::uint64_t pos, const std::vecto
 }
 
 bool PsdWriter::WriteLayerData(ByteWriter& out, Layer& layer) {
-    // An object without a raster gets an empty layer; a plain 32-bit raster is written as it is.
+    // An object without a raster, or of which the canvas shows nothing, gets an empty layer; a
+    // plain 32-bit raster is written as it is.
     const CObjContent* c = layer.obj->content.Get();
     PackedDib built;
     const PackedDib* image = nullptr;
-    if (c && c->raster) {
-        if (c->raster.Is32() && !c->HasShadow()) {
+    if (c && c->raster && layer.right > layer.left && layer.bottom > layer.top) {
+        if (c->raster.Is32() && !c->HasShadow() && !layer.clipped) {
             image = &c->raster;
         } else {
             built = BuildLayerImage(layer);
@@ -225,7 +291,7 @@ bool PsdWriter::Write(ByteWriter& out, const CDrawObjList& objects, const Packed
     layers_.assign(static_cast<std::size_t>(objects.Count()), Layer());
     if (layers_.size() > 0x7FFF) return false; // the layer count is a signed 16-bit number
     for (std::size_t i = 0; i < layers_.size(); ++i)
-        if (!PlanLayer(*objects.At(static_cast<int>(i)), layers_[i])) return false;
+        PlanLayer(*objects.At(static_cast<int>(i)), w, h, layers_[i]);
     stepsDone_ = 0;
     stepsTotal_ = std::max<std::uint64_t>(1, layers_.size() + 3ULL * static_cast<std::uint64_t>(h));
     lastPercent_ = -1;

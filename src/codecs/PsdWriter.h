@@ -45,14 +45,22 @@ private:
         const CDrawObj* obj = nullptr;
         long long left = 0, top = 0, right = 0, bottom = 0;
         BYTE opacity = 255;
+        // The rectangle is what the canvas shows of the object and its shadow, not all of them.
+        bool clipped = false;
         // Where the record's channel table starts, and the four channel lengths.
         std::uint64_t tablePos = 0;
         DWORD lengths[4] = {};
     };
 
-    static bool PlanLayer(const CDrawObj& obj, Layer& layer);
-    // The 32-bit image of an object whose raster is not 32-bit or that has a shadow: with a
-    // shadow, shadow and raster merged into one, each with its transparency. Empty on failure.
+    // A layer is the rectangle around the object and its shadow, whole, as long as that fits the
+    // format's 32-bit edges, its sides are ones readers take (PsdReader::kMaxSide) and it holds
+    // no more pixels than the object, its shadow and the canvas together (a shadow thrown far
+    // away would otherwise ask for a rectangle of billions of pixels). Past that, the layer is
+    // what the canvas shows of them: the rest cannot be seen.
+    static void PlanLayer(const CDrawObj& obj, int canvasWidth, int canvasHeight, Layer& layer);
+    // The 32-bit image of an object whose raster is not 32-bit, that has a shadow or that is
+    // clipped: with a shadow, shadow and raster merged into one, each with its transparency.
+    // Empty on failure.
     static PackedDib BuildLayerImage(const Layer& layer);
     void WriteRecord(ByteWriter& out, Layer& layer);
     bool WriteLayerData(ByteWriter& out, Layer& layer);

@@ -406,6 +406,68 @@ std::vector<LayerDef> HandMadeLayers() {
 
 } // namespace
 
+// A layer is the rectangle around an object and its shadow; when that rectangle is too large to
+// write (a shadow thrown hundreds of millions of pixels away), the layer keeps what the canvas
+// shows, so the file still holds every visible pixel. Ordinary layers reaching past the canvas
+// stay whole.
+TEST(PsdWrite, LayersTooLargeToWriteKeepWhatTheCanvasShows) {
+    Ref<CDocImage> doc = MakeRef<CDocImage>();
+    doc->width = 40;
+    doc->height = 30;
+    AddObject(*doc, Noise(40, 30, 7), 0, 0, 0, "base");
+    const auto shadowed = [&](PackedDib raster, int x, int y, int transparency, int shadowX, int shadowY,
+                              const char* name) {
+        Ref<CDrawObj> o = AddObject(*doc, std::move(raster), x, y, transparency, name);
+        o->content->shadowRaster = Noise(12, 9, 11);
+        o->content->shadowPosX = shadowX;
+        o->content->shadowPosY = shadowY;
+        o->content->shadowTransparency = 40;
+        return o;
+    };
+    // On the canvas, its shadow 838 million pixels to the right: the layer is the object alone.
+    shadowed(Noise(10, 8, 8), 5, 4, 20, 838'000'000, 2, "far shadow");
+    // Far off to the left, its shadow thrown back onto the canvas and past its bottom edge.
+    shadowed(Noise(6, 6, 9), -900'000'000, 10, 0, 900'000'010, 15, "far object");
+    // Object and shadow both far away: nothing to show, an empty layer.
+    shadowed(Noise(6, 6, 10), 2'000'000'000, 0, 0, -100'000'000, 0, "nothing shown");
+    // Past the canvas edges but small: written whole, as before.
+    AddObject(*doc, Noise(300, 7, 12), -3, -2, 77, "wide");
+    // Wider than readers take a layer: what the canvas shows of it.
+    AddObject(*doc, Noise(300'001, 1, 13), -5, 29, 0, "too wide");
+
+    const std::string path = TempPath("clipped.psd");
+    const COLORREF bg = RGB(10, 200, 30);
+    ASSERT_TRUE(ExportFile(*doc, path, 0, 0, nullptr, bg));
+    Ref<CDocImage> back = MakeRef<CDocImage>();
+    ASSERT_TRUE(Import(FileBytes(path), *back));
+    ASSERT_EQ(back->objects.Count(), 5); // the empty layer is not an object
+    struct Want {
+        const char* name;
+        int x, y, w, h, transparency;
+    } const want[] = {{"base", 0, 0, 40, 30, 0},
+                      {"far shadow", 5, 4, 10, 8, 0},
+                      {"far object", 10, 25, 12, 5, 0},
+                      {"wide", -3, -2, 300, 7, 77},
+                      {"too wide", 0, 29, 40, 1, 0}};
+    for (int i = 0; i < 5; ++i) {
+        const CDrawObj& o = *back->objects.At(i);
+        EXPECT_EQ(o.content->name, want[i].name) << i;
+        EXPECT_EQ(o.x, want[i].x) << i;
+        EXPECT_EQ(o.y, want[i].y) << i;
+        EXPECT_EQ(o.content->raster.Width(), want[i].w) << i;
+        EXPECT_EQ(o.content->raster.Height(), want[i].h) << i;
+        EXPECT_EQ(o.transparency, want[i].transparency) << i;
+    }
+    EXPECT_TRUE(SameImage(back->objects.At(3)->content->raster, doc->objects.At(4)->content->raster));
+    // Every pixel the canvas showed is in the layers: they draw the same picture again (the
+    // colours; a flattened picture's alpha is not stored).
+    const PackedDib again = FlattenForExport(*back, bg), before = FlattenForExport(*doc, bg);
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 40; ++x)
+            ASSERT_EQ(PixelOf(again, x, y) & 0xFFFFFFu, PixelOf(before, x, y) & 0xFFFFFFu) << x << "," << y;
+    std::remove(path.c_str());
+}
+
 TEST(PsdRead, LayersKeepPlaceOpacityAndVisibility) {
     const std::vector<LayerDef> layers = HandMadeLayers();
     const LayerDef& plain = layers[0];
