@@ -170,7 +170,18 @@ bool MainWindow::SaveDocumentAs(DocumentWindow* w, const QString& path) {
     COrvaneDoc& doc = w->Document();
     BusyScope busy(busy_);
     const std::uint64_t changes = doc.ChangeCount();
-    if (!doc.Image().SaveNative(path.toStdString(), &progress_)) {
+    // The file is written on a worker with the window's progress and Cancel; the document takes no
+    // input meanwhile. A cancelled save stops at its next write and leaves the file as it was.
+    const std::string file = path.toStdString();
+    const CDocImage& image = doc.Image();
+    bool saved = false;
+    const bool finished = RunWithProgress(
+        this, kAppTitle, [&](WorkProgress& progress) { saved = image.SaveNative(file, &progress) != 0; },
+        &progress_);
+    progress_.SetText({});
+    progress_.SetPos(0);
+    if (!finished) return false;
+    if (!saved) {
         // A file that may not be replaced (read-only, a folder) is said so, and Save As is offered.
         SaveRefusal refusal = SaveRefusal::None;
         const std::string target = ResolveSaveTarget(path.toStdString(), &refusal);

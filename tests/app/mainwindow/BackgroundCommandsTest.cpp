@@ -152,3 +152,33 @@ TEST(BackgroundCommands, CancelledExportLeavesTheFileAndAFinishedOneWritesIt) {
     EXPECT_EQ(back.pixel(1999, 0), QImage(s.dir.filePath("photo.png")).pixel(1999, 0));
     EXPECT_FALSE(w->Document().IsModified());
 }
+
+TEST(BackgroundCommands, CancelledSaveLeavesTheFileAndAFinishedOneWritesIt) {
+    TestApp();
+    test::ShellSession s;
+    test::ScriptedUiHost ui;
+    s.window.SetUiHost(&ui);
+    DocumentWindow* w = s.window.OpenDocument(WriteNoise(s.dir.filePath("photo.png"), 2000, 1500));
+    ASSERT_TRUE(w);
+    const QString target = s.dir.filePath("doc.qzi");
+    {
+        QFile f(target);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("the old document");
+    }
+    {
+        CancelPresser cancel;
+        EXPECT_FALSE(s.window.SaveDocumentAs(w, target));
+        EXPECT_TRUE(cancel.pressed);
+    }
+    EXPECT_TRUE(Contents(target) == "the old document") << "the file was replaced";
+    EXPECT_TRUE(QDir(s.dir.path()).entryList({"*zepho-tmp*"}, QDir::Files).isEmpty());
+    EXPECT_TRUE(ui.shown.empty()) << ui.shown[0].text;
+    EXPECT_TRUE(w->FilePath().isEmpty());
+
+    EXPECT_TRUE(s.window.SaveDocumentAs(w, target));
+    EXPECT_TRUE(ui.shown.empty()) << ui.shown[0].text;
+    EXPECT_EQ(Contents(target).substr(0, 7), "QZI 200");
+    EXPECT_EQ(w->FilePath(), QFileInfo(target).absoluteFilePath());
+    EXPECT_FALSE(w->Document().IsModified());
+}
