@@ -46,6 +46,9 @@ public:
     // The start-up's file: opened once the event loop runs (the window shows and paints first),
     // read on a worker with progress; `then` runs after it, whether it opened or not.
     void OpenWhenShown(const QString& path, std::function<void()> then = {});
+    // "Add Image(s)" and "Add AVI" with the chosen files: read on a worker with progress, then
+    // added in one undo step. True when anything was added.
+    bool AddImageFiles(DocumentWindow* window, const QStringList& files, bool video = false);
     bool SaveDocument(DocumentWindow* window);
     bool SaveDocumentAs(DocumentWindow* window, const QString& path);
     // Asks to save a modified document whose last window is closing; false means cancel.
@@ -116,6 +119,8 @@ private:
     void OnAbout();
     bool ReadInto(COrvaneDoc& doc, const QString& path, bool& cancelled);
     FileLoader FileLoaderWithQuestions();
+    // A loader whose questions (PSD layers, AVI messages) go to `host`.
+    FileLoader FileLoaderAsking(IUiHost& host);
 
     // Set while a file is read or written: the progress pump repaints, and a close request that
     // arrives then must wait for the file to be done.

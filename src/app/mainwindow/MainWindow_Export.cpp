@@ -83,10 +83,7 @@ void MainWindow::OnAddAvi() {
     if (!w || GestureInProgress() || busy_) return;
     VideoBrowserDialog dialog(app_.Settings(), QStringLiteral("Add AVI"), this);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return;
-    const std::string path = QFileInfo(dialog.selectedFiles().first()).absoluteFilePath().toStdString();
-    BusyScope busy(busy_);
-    CmdAddImageFiles(w->Document(), {path}, *uiHost_, FileLoaderWithQuestions(), true);
-    UpdateCommands();
+    AddImageFiles(w, {dialog.selectedFiles().first()}, true);
 }
 
 void MainWindow::OnAddImages() {
@@ -94,14 +91,7 @@ void MainWindow::OnAddImages() {
     if (!w || GestureInProgress() || busy_) return;
     ImageBrowserDialog dialog(app_.Settings(), QString::fromUtf8(kAddImagesTitle), true, this);
     if (dialog.exec() != QDialog::Accepted) return;
-    const QStringList files = dialog.selectedFiles();
-    if (files.isEmpty()) return;
-    std::vector<std::string> paths;
-    for (const QString& f : files)
-        paths.push_back(QFileInfo(f).absoluteFilePath().toStdString());
-    BusyScope busy(busy_);
-    CmdAddImageFiles(w->Document(), paths, *uiHost_, FileLoaderWithQuestions());
-    UpdateCommands();
+    AddImageFiles(w, dialog.selectedFiles());
 }
 
 } // namespace zepho

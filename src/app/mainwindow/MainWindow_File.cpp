@@ -8,6 +8,7 @@
 #include "app/mainwindow/ZephoApp.h"
 #include "app/services/BackgroundWork.h"
 #include "codecs/CodecStrings.h"
+#include "edit/document/CmdFiles.h"
 #include "model/FileStrings.h"
 #include "platform/Format.h"
 #include "platform/SaveTarget.h"
@@ -88,9 +89,28 @@ DocumentWindow* MainWindow::NewDocument() {
 
 // Opens files by extension, asking the PSD question through this window.
 FileLoader MainWindow::FileLoaderWithQuestions() {
-    return [this](CDocImage& image, const std::string& file, LoadFlags& flags, IProgress* progress) {
-        return OpenFileWith(image, file, flags, progress, OpenContext{uiHost_, &app_.Settings()});
-    };
+    return FileLoaderAsking(*uiHost_);
+}
+
+FileLoader MainWindow::FileLoaderAsking(IUiHost& host) {
+    CAppSettings* settings = &app_.Settings();
+    return
+        [&host, settings](CDocImage& image, const std::string& file, LoadFlags& flags, IProgress* progress) {
+            return OpenFileWith(image, file, flags, progress, OpenContext{&host, settings});
+        };
+}
+
+bool MainWindow::AddImageFiles(DocumentWindow* w, const QStringList& files, bool video) {
+    if (!w || files.isEmpty()) return false;
+    std::vector<std::string> paths;
+    for (const QString& f : files)
+        paths.push_back(QFileInfo(f).absoluteFilePath().toStdString());
+    BusyScope busy(busy_);
+    // The files are read on a worker; the reader's questions and messages come back here.
+    WorkerUiHost askHere(*uiHost_);
+    const bool added = CmdAddImageFiles(w->Document(), paths, *uiHost_, FileLoaderAsking(askHere), video);
+    UpdateCommands();
+    return added;
 }
 
 // Reads the file into the new document on a worker while the window repaints; the document is
@@ -99,11 +119,7 @@ FileLoader MainWindow::FileLoaderWithQuestions() {
 bool MainWindow::ReadInto(COrvaneDoc& doc, const QString& path, bool& cancelled) {
     BusyScope busy(busy_);
     WorkerUiHost askHere(*uiHost_);
-    CAppSettings* settings = &app_.Settings();
-    doc.SetFileLoader([&askHere, settings](CDocImage& image, const std::string& file, LoadFlags& flags,
-                                           IProgress* progress) {
-        return OpenFileWith(image, file, flags, progress, OpenContext{&askHere, settings});
-    });
+    doc.SetFileLoader(FileLoaderAsking(askHere));
     const std::string file = path.toStdString();
     bool ok = false;
     cancelled = !RunWithProgress(

@@ -2,6 +2,7 @@
 
 #include "codecs/CodecStrings.h"
 #include "edit/commands/CmdCommon.h"
+#include "edit/commands/LongWork.h"
 #include "edit/undo/UndoObjects.h"
 #include "platform/Format.h"
 
@@ -16,7 +17,11 @@ bool CmdAddImageFiles(COrvaneDoc& doc, const std::vector<std::string>& paths, IU
     for (const std::string& path : paths) {
         Ref<CDocImage> file = MakeRef<CDocImage>();
         LoadFlags flags;
-        if (!loader || !loader(*file, path, flags, nullptr)) {
+        // Each file is read apart from the document (on a worker in the shell); a cancelled read
+        // stops the loop quietly, and what earlier files added stays as after a failure.
+        bool loaded = false;
+        if (!RunLongWork([&] { loaded = loader && loader(*file, path, flags, nullptr); })) break;
+        if (!loaded) {
             ShowCommandMessage(ui, Format(strings::kLoadFileFailed, path.c_str()), MsgIcon::Warning);
             break;
         }

@@ -182,3 +182,32 @@ TEST(BackgroundCommands, CancelledSaveLeavesTheFileAndAFinishedOneWritesIt) {
     EXPECT_EQ(w->FilePath(), QFileInfo(target).absoluteFilePath());
     EXPECT_FALSE(w->Document().IsModified());
 }
+
+TEST(BackgroundCommands, AddedImagesAreReadOnAWorkerAndACancelAddsNothing) {
+    TestApp();
+    test::ShellSession s;
+    test::ScriptedUiHost ui;
+    s.window.SetUiHost(&ui);
+    DocumentWindow* w = s.window.OpenDocument(WriteNoise(s.dir.filePath("base.png"), 40, 30));
+    ASSERT_TRUE(w);
+    const QString big = WriteNoise(s.dir.filePath("big.png"), 2000, 1500);
+    {
+        CancelPresser cancel;
+        EXPECT_FALSE(s.window.AddImageFiles(w, {big}));
+        EXPECT_TRUE(cancel.pressed);
+    }
+    EXPECT_EQ(w->Document().Image().objects.Count(), 1);
+    EXPECT_TRUE(ui.shown.empty()) << ui.shown[0].text;
+
+    EXPECT_TRUE(s.window.AddImageFiles(w, {big, WriteNoise(s.dir.filePath("small.png"), 7, 5)}));
+    const CDrawObjList& objects = w->Document().Image().objects;
+    ASSERT_EQ(objects.Count(), 3);
+    EXPECT_EQ(objects.At(1)->content->raster.Width(), 2000);
+    EXPECT_EQ(objects.At(2)->content->raster.Width(), 7);
+    EXPECT_TRUE(ui.shown.empty()) << ui.shown[0].text;
+    // One step takes both away.
+    QAction* undo = s.Find("Undo Add image file(s)");
+    ASSERT_TRUE(undo);
+    undo->trigger();
+    EXPECT_EQ(objects.Count(), 1);
+}
