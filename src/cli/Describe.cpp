@@ -5,6 +5,7 @@
 #include "model/PolygonObj.h"
 #include "model/RectObj.h"
 #include "model/TextObj.h"
+#include "platform/AnsiText.h"
 
 #include <sstream>
 
@@ -31,33 +32,6 @@ const char* KindName(int kind) {
     }
 }
 
-std::string Utf8(const std::u16string& s) {
-    std::string out;
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        unsigned c = s[i];
-        if (c >= 0xD800 && c < 0xDC00 && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] < 0xE000)
-            c = 0x10000 + ((c - 0xD800) << 10) + (s[++i] - 0xDC00);
-        else if (c >= 0xD800 && c < 0xE000)
-            c = 0xFFFD;
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | (c >> 6));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | (c >> 12));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (c >> 18));
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return out;
-}
-
 void VectorPart(const CShapeObj& s, JsonWriter& j) {
     j.Field("fill", s.fill != 0).Field("strokeWidth", s.strokeWidth);
     j.Field("strokeColour", static_cast<long long>(s.paint.color1));
@@ -80,12 +54,16 @@ void DescribeShape(const CObjShape& shape, JsonWriter& j) {
         j.Field("width", r->width).Field("height", r->height).Field("roundCorner", r->roundCorner);
     if (auto* p = dynamic_cast<const CPolygonObj*>(&shape)) {
         j.Key("points").BeginArray();
-        for (const PointD& pt : p->points) j.BeginArray().Value(pt.x).Value(pt.y).EndArray();
+        for (const PointD& pt : p->points)
+            j.BeginArray().Value(pt.x).Value(pt.y).EndArray();
         j.EndArray();
     }
     if (auto* t = dynamic_cast<const CTextObj*>(&shape)) {
         j.Field("lineSpacing", t->lineSpacing).Field("alignment", t->alignment);
-        j.Field("scaleX", t->scaleX).Field("scaleY", t->scaleY).Field("width", t->width).Field("height", t->height);
+        j.Field("scaleX", t->scaleX)
+            .Field("scaleY", t->scaleY)
+            .Field("width", t->width)
+            .Field("height", t->height);
         j.Key("outline").BeginObject().Field("on", t->outline != 0);
         j.Field("colour", static_cast<long long>(t->outlineColor)).Field("thickness", t->outlineThickness);
         j.Field("transparency", t->outlineTransparency).Field("smooth", t->outlineSmooth).EndObject();
@@ -93,8 +71,10 @@ void DescribeShape(const CObjShape& shape, JsonWriter& j) {
         for (const CTextRun& r : t->runs) {
             j.BeginObject().Field("face", r.face).Field("size", r.size).Field("bold", r.bold != 0);
             j.Field("italic", r.italic != 0).Field("outlined", r.outlined != 0);
-            j.Field("baselineOffset", r.baselineOffset).Field("spacing", r.spacing).Field("charSet", r.charSet);
-            j.Field("lineEnd", r.lineEnd != 0).Field("text", Utf8(r.text)).EndObject();
+            j.Field("baselineOffset", r.baselineOffset)
+                .Field("spacing", r.spacing)
+                .Field("charSet", r.charSet);
+            j.Field("lineEnd", r.lineEnd != 0).Field("text", Utf16ToUtf8(r.text)).EndObject();
         }
         j.EndArray();
     }
@@ -105,10 +85,18 @@ void DescribeObject(const CDrawObj& o, int index, JsonWriter& j) {
     const CObjContent& c = *o.content;
     j.BeginObject();
     j.Field("index", index).Field("name", c.name).Field("kind", c.kind).Field("kindName", KindName(c.kind));
-    j.Field("filter", c.filter).Field("x", o.x).Field("y", o.y).Field("width", c.width).Field("height", c.height);
-    j.Field("visible", o.visible != 0).Field("locked", o.locked != 0).Field("transparency", int(o.transparency));
+    j.Field("filter", c.filter)
+        .Field("x", o.x)
+        .Field("y", o.y)
+        .Field("width", c.width)
+        .Field("height", c.height);
+    j.Field("visible", o.visible != 0)
+        .Field("locked", o.locked != 0)
+        .Field("transparency", int(o.transparency));
     j.Key("shadow").BeginObject();
-    j.Field("on", c.HasShadow()).Field("type", c.shadowType).Field("colour", static_cast<long long>(c.shadowColour));
+    j.Field("on", c.HasShadow())
+        .Field("type", c.shadowType)
+        .Field("colour", static_cast<long long>(c.shadowColour));
     j.Field("offsetX", c.shadowOffsetX).Field("offsetY", c.shadowOffsetY).Field("size", int(c.shadowSize));
     j.Field("transparency", int(c.shadowTransparency)).Field("smooth", int(c.shadowSmooth));
     j.Field("skew", int(c.shadowSkew)).Field("perspective", int(c.shadowPerspective));
@@ -121,9 +109,13 @@ void DescribeObject(const CDrawObj& o, int index, JsonWriter& j) {
 
 void DescribeDocument(const CDocImage& doc, const std::string& format, JsonWriter& j) {
     j.BeginObject();
-    j.Field("format", format).Field("width", doc.width).Field("height", doc.height).Field("delay", int(doc.delay));
+    j.Field("format", format)
+        .Field("width", doc.width)
+        .Field("height", doc.height)
+        .Field("delay", int(doc.delay));
     j.Field("matteColour", static_cast<long long>(doc.matteColour));
-    j.Field("gifBackgroundIndex", doc.gifBackgroundIndex).Field("gifTransparentIndex", int(doc.gifTransparentIndex));
+    j.Field("gifBackgroundIndex", doc.gifBackgroundIndex)
+        .Field("gifTransparentIndex", int(doc.gifTransparentIndex));
     j.Field("gifControlFlags", int(doc.gifControlFlags)).Field("gifImageFlags", int(doc.gifImageFlags));
     j.Key("objects").BeginArray();
     int i = 0;
@@ -138,9 +130,9 @@ std::string DescribeDocumentText(const CDocImage& doc, const std::string& format
     s << "format: " << format << "\n"
       << "canvas: " << doc.width << " x " << doc.height << "\n"
       << "delay: " << doc.delay << "\n"
-      << "gif: background " << doc.gifBackgroundIndex << ", transparent index " << int(doc.gifTransparentIndex)
-      << ", control flags 0x" << std::hex << int(doc.gifControlFlags) << ", image flags 0x"
-      << int(doc.gifImageFlags) << ", matte 0x" << doc.matteColour << std::dec << "\n"
+      << "gif: background " << doc.gifBackgroundIndex << ", transparent index "
+      << int(doc.gifTransparentIndex) << ", control flags 0x" << std::hex << int(doc.gifControlFlags)
+      << ", image flags 0x" << int(doc.gifImageFlags) << ", matte 0x" << doc.matteColour << std::dec << "\n"
       << "objects: " << doc.objects.Count() << "\n";
     int i = 0;
     for (const auto& ref : doc.objects) {
@@ -148,14 +140,14 @@ std::string DescribeDocumentText(const CDocImage& doc, const std::string& format
         if (!o.content) continue;
         const CObjContent& c = *o.content;
         s << "[" << i++ << "] \"" << c.name << "\" " << KindName(c.kind) << " (kind " << c.kind << ")"
-          << " at " << o.x << "," << o.y << " size " << c.width << " x " << c.height << ", filter " << c.filter
-          << (o.visible ? ", visible" : ", hidden") << (o.locked ? ", locked" : "") << ", transparency "
-          << int(o.transparency) << "\n";
+          << " at " << o.x << "," << o.y << " size " << c.width << " x " << c.height << ", filter "
+          << c.filter << (o.visible ? ", visible" : ", hidden") << (o.locked ? ", locked" : "")
+          << ", transparency " << int(o.transparency) << "\n";
         s << "    shadow " << (c.HasShadow() ? "on" : "off") << ": type " << c.shadowType << ", offset "
           << c.shadowOffsetX << "," << c.shadowOffsetY << ", size " << int(c.shadowSize) << "%, transparency "
           << int(c.shadowTransparency) << ", smooth " << int(c.shadowSmooth) << ", skew " << c.shadowSkew
-          << ", perspective " << c.shadowPerspective << ", colour 0x" << std::hex << c.shadowColour << std::dec
-          << "\n";
+          << ", perspective " << c.shadowPerspective << ", colour 0x" << std::hex << c.shadowColour
+          << std::dec << "\n";
         if (c.shape) {
             JsonWriter j;
             DescribeShape(*c.shape, j.BeginObject());

@@ -47,34 +47,18 @@ inline F4 Narrow(D4 v) {
 
 // L lines of n pixels, 4 floats each, side by side: each line's steps wait on its own sum only,
 // so the lines keep the processor busy together.
-template <int L> void BoxForwardLines(float* const* d, int n, int r, double norm) {
+// Forward walks each line from its first pixel to its last, backward the other way; pixels
+// past either end count as the end pixel.
+template <int L, bool Forward> void BoxLines(float* const* d, int n, int r, double norm) {
+    const auto at = [n](int t) { return Forward ? t : n - 1 - t; };
     D4 sum[L];
     for (int l = 0; l < L; ++l)
         sum[l] = D4{0, 0, 0, 0};
     for (int k = 0; k <= r; ++k)
         for (int l = 0; l < L; ++l)
-            sum[l] += Wide(Load(d[l] + 4 * std::min(k, n - 1)));
-    for (int i = 0; i < n; ++i) {
-        const int j = std::min(i + r + 1, n - 1);
-        for (int l = 0; l < L; ++l) {
-            float* p = d[l] + 4 * i;
-            const F4 prev = Load(p);
-            const F4 in = Load(d[l] + 4 * j);
-            Store(p, Narrow(sum[l] * norm));
-            sum[l] += Wide(in - prev);
-        }
-    }
-}
-
-template <int L> void BoxBackwardLines(float* const* d, int n, int r, double norm) {
-    D4 sum[L];
-    for (int l = 0; l < L; ++l)
-        sum[l] = D4{0, 0, 0, 0};
-    for (int k = 0; k <= r; ++k)
-        for (int l = 0; l < L; ++l)
-            sum[l] += Wide(Load(d[l] + 4 * std::max(n - 1 - k, 0)));
-    for (int i = n - 1; i >= 0; --i) {
-        const int j = std::max(i - r - 1, 0);
+            sum[l] += Wide(Load(d[l] + 4 * at(std::min(k, n - 1))));
+    for (int t = 0; t < n; ++t) {
+        const int i = at(t), j = at(std::min(t + r + 1, n - 1));
         for (int l = 0; l < L; ++l) {
             float* p = d[l] + 4 * i;
             const F4 prev = Load(p);
@@ -210,11 +194,11 @@ BOOL BlurShadowDIB(PackedDib& dib, double radius) {
                 ReadRow(dib.Row(static_cast<int>(y + l)), lines[l], w);
             }
             if (count == 2) {
-                BoxBackwardLines<2>(lines, w, r, norm);
-                BoxForwardLines<2>(lines, w, r, norm);
+                BoxLines<2, false>(lines, w, r, norm);
+                BoxLines<2, true>(lines, w, r, norm);
             } else {
-                BoxBackwardLines<1>(lines, w, r, norm);
-                BoxForwardLines<1>(lines, w, r, norm);
+                BoxLines<1, false>(lines, w, r, norm);
+                BoxLines<1, true>(lines, w, r, norm);
             }
         }
     });

@@ -576,20 +576,23 @@ void DrawWarped(PackedDib& target, const PackedDib& src, const CVorTransMatrix& 
         AffineDraw<ClampedInterpolator<agg::trans_affine>>(ras, target, src, toSource, filter, fill);
 }
 
+// Drawing an image into itself reads what it writes: the source to read from, a copy (kept in
+// `copy`) when it is the target. Null when the copy cannot be made.
+const PackedDib* SourceApart(const PackedDib& source, const PackedDib& target, PackedDib& copy) {
+    if (&source != &target) return &source;
+    copy = source.Clone();
+    return copy ? &copy : nullptr;
+}
+
 } // namespace
 
 BOOL TransformImage(PackedDib& target, const PackedDib& source, const CVorTransMatrix& matrix, double marginX,
                     double marginY, int filter) try {
     if (!vor::Drawable(target) || !source.Is32() || !matrix.IsUsable()) return 0;
     if (filter < 0 || filter >= kVorFilterCount) filter = 5;
-    // Drawing an image into itself reads what it writes; work from a copy.
     PackedDib copy;
-    const PackedDib* src = &source;
-    if (&source == &target) {
-        copy = source.Clone();
-        if (!copy) return 0;
-        src = &copy;
-    }
+    const PackedDib* src = SourceApart(source, target, copy);
+    if (!src) return 0;
     DrawWarped(target, *src, matrix, filter, nullptr);
     return 1;
 } catch (const std::bad_alloc&) {
@@ -628,12 +631,8 @@ BOOL BulidPerspective(PackedDib& target, const PackedDib& source, double x1, dou
     if (!toSource.quad_to_rect(quad, 0, 0, source.Width(), source.Height()) || !toSource.is_valid()) return 0;
 
     PackedDib copy;
-    const PackedDib* src = &source;
-    if (&source == &target) {
-        copy = source.Clone();
-        if (!copy) return 0;
-        src = &copy;
-    }
+    const PackedDib* src = SourceApart(source, target, copy);
+    if (!src) return 0;
     Rasterizer ras;
     ras.clip_box(0, 0, target.Width(), target.Height());
     AddQuad(ras, quad);

@@ -18,6 +18,8 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 using namespace zepho;
 
 QApplication& TestApp();
@@ -76,6 +78,11 @@ void AnswerExportDialog(const QString& path) {
     });
 }
 
+bool WriteBytes(const QString& path, const char* text) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(text) == static_cast<qint64>(std::strlen(text));
+}
+
 std::string Contents(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll().toStdString() : std::string("<none>");
@@ -127,11 +134,7 @@ TEST(BackgroundCommands, CancelledExportLeavesTheFileAndAFinishedOneWritesIt) {
     DocumentWindow* w = s.window.OpenDocument(WriteNoise(s.dir.filePath("photo.png"), 2000, 1500));
     ASSERT_TRUE(w);
     const QString target = s.dir.filePath("out.png");
-    {
-        QFile f(target);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("the old picture");
-    }
+    ASSERT_TRUE(WriteBytes(target, "the old picture"));
     QAction* png = s.Find("P&NG...");
     ASSERT_TRUE(png);
     {
@@ -161,11 +164,7 @@ TEST(BackgroundCommands, CancelledSaveLeavesTheFileAndAFinishedOneWritesIt) {
     DocumentWindow* w = s.window.OpenDocument(WriteNoise(s.dir.filePath("photo.png"), 2000, 1500));
     ASSERT_TRUE(w);
     const QString target = s.dir.filePath("doc.qzi");
-    {
-        QFile f(target);
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write("the old document");
-    }
+    ASSERT_TRUE(WriteBytes(target, "the old document"));
     {
         CancelPresser cancel;
         EXPECT_FALSE(s.window.SaveDocumentAs(w, target));
