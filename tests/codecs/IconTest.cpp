@@ -298,8 +298,8 @@ TEST(IconRead, DamagedAndLyingFilesFailFast) {
 
     // Every prefix fails and leaves an empty model; seeded byte flips never crash or hang.
     for (const auto& [good, isAni] : {std::pair{ico, false}, std::pair{ani, true}}) {
-        auto read = [&](const Bytes& b) {
-            return isAni ? ReadMem(ReadAni, b, doc) : ReadMem(ReadIcon, b, doc);
+        auto read = [&, asAni = isAni](const Bytes& b) {
+            return asAni ? ReadMem(ReadAni, b, doc) : ReadMem(ReadIcon, b, doc);
         };
         for (std::size_t n = 0; n < good.size(); ++n) {
             ASSERT_FALSE(read(Bytes(good.begin(), good.begin() + std::ptrdiff_t(n)))) << n;

@@ -195,8 +195,8 @@ TEST(Shadow, PlacementOfEveryType) {
         POINT p = ShadowPlacement(c, 100, 50, 108, 58);
         if (type >= 6) {
             const double a = 30 * 0.017453292519943295;
-            const long up = static_cast<long>(std::floor(std::sin(a) * 50 * 80 * 0.01 + 0.5)); // 20
-            const long over = static_cast<long>(std::floor(100 + std::cos(a) * 50 * 0.8 - 100 + 0.5)); // 35
+            const LONG up = static_cast<LONG>(std::floor(std::sin(a) * 50 * 80 * 0.01 + 0.5)); // 20
+            const LONG over = static_cast<LONG>(std::floor(100 + std::cos(a) * 50 * 0.8 - 100 + 0.5)); // 35
             POINT expect = type == 6 ? POINT{-(over + 4), 50 - 4 - up}
                          : type == 7 ? POINT{-4, 50 - 4 - up}
                          : type == 8 ? POINT{-(over + 4), 46}
