@@ -11,7 +11,9 @@ FUZZ_BUILD ?= build-fuzz
 FUZZ_TARGET ?= gif
 FUZZ_SECONDS ?= 60
 
-.PHONY: all deps configure build test run install bench fuzz fuzz-replay clean format
+TSAN_BUILD ?= build-tsan
+
+.PHONY: all deps configure build test run install bench fuzz fuzz-replay tsan clean format
 
 all: build
 
@@ -29,6 +31,7 @@ build: configure
 test: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 	$(MAKE) --no-print-directory fuzz-replay
+	$(MAKE) --no-print-directory tsan
 
 # The parsers and the fuzz targets once more, built by clang with ASan and UBSan (float casts
 # included), over every seed and kept regression. Only the layers the targets use are built.
@@ -40,6 +43,19 @@ $(FUZZ_BUILD)/build.ninja:
 	@./scripts/install-deps.sh
 	CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) -G $(GENERATOR) -DZEPHO_BUILD_FUZZ=ON \
 	  -DZEPHO_BUILD_APP=OFF -DZEPHO_BUILD_TESTS=OFF -DZEPHO_BUILD_BENCH=OFF
+
+# The layers below the shell and their suites once more, built by clang with ThreadSanitizer, and
+# the batch tool converting files on four threads; any report fails its test (tests/CMakeLists.txt
+# sets the sanitizer's options, tests/tsan holds its suppressions). Only the suites and the tool
+# are built.
+tsan: $(TSAN_BUILD)/build.ninja
+	cmake --build $(TSAN_BUILD) -j $(JOBS) --target zepho-tsan-all
+	ctest --test-dir $(TSAN_BUILD) --output-on-failure -j $(JOBS)
+
+$(TSAN_BUILD)/build.ninja:
+	@./scripts/install-deps.sh
+	CC=clang CXX=clang++ cmake -S . -B $(TSAN_BUILD) -G $(GENERATOR) -DZEPHO_BUILD_TSAN=ON \
+	  -DZEPHO_BUILD_APP=OFF -DZEPHO_BUILD_BENCH=OFF
 
 run: build
 	@if [ -z "$$DISPLAY" ] && [ -z "$$WAYLAND_DISPLAY" ]; then \
@@ -66,4 +82,4 @@ format:
 	find src tests bench fuzz -name '*.cpp' -o -name '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(FUZZ_BUILD) $(TSAN_BUILD)

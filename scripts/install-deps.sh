@@ -21,7 +21,8 @@ PACKAGES=(
   imagemagick gifsicle
   # independent decoders the tests read our WebP and AVIF files with (skipped when absent)
   webp libavif-bin python3-pil
-  # the sanitizer build of the parsers and the fuzzers (clang's ASan, UBSan and libFuzzer);
+  # the sanitizer builds: the parsers and the fuzzers (clang's ASan, UBSan and libFuzzer), the
+  # layers below the shell under ThreadSanitizer;
   # Pillow makes seeds in layouts our writers never produce
   clang libclang-rt-14-dev
   # the desktop files' validators, and the icon renderer (scripts/render-icons.sh)

@@ -1,16 +1,9 @@
 #include "platform/Parallel.h"
-
-#include <oneapi/tbb/blocked_range.h>
-#include <oneapi/tbb/info.h>
-#include <oneapi/tbb/parallel_for.h>
-#include <oneapi/tbb/task_arena.h>
+#include "platform/ParallelPool.h"
 
 #include <algorithm>
 #include <atomic>
 #include <cstdlib>
-#include <map>
-#include <memory>
-#include <mutex>
 
 namespace zepho {
 
@@ -18,7 +11,7 @@ namespace {
 
 // More threads than cores would only queue up behind each other.
 int Cores() {
-    return std::max(1, tbb::info::default_concurrency());
+    return pool::Cores();
 }
 
 int DefaultThreads() {
@@ -35,14 +28,15 @@ std::atomic<int>& Threads() {
     return threads;
 }
 
-// One arena per thread count in use; an arena bounds how many threads join its loops.
-tbb::task_arena& Arena(int threads) {
-    static std::mutex lock;
-    static std::map<int, std::unique_ptr<tbb::task_arena>> arenas;
-    std::lock_guard<std::mutex> hold(lock);
-    auto& arena = arenas[threads];
-    if (!arena) arena = std::make_unique<tbb::task_arena>(threads);
-    return *arena;
+// The pool takes a plain function and its context: no template of ours crosses into its file.
+template <class Piece>
+void RunOnPool(int threads, std::ptrdiff_t count, std::ptrdiff_t grain, const Piece& piece) {
+    pool::Run(
+        threads, count, grain,
+        [](const void* context, std::ptrdiff_t begin, std::ptrdiff_t end) {
+            (*static_cast<const Piece*>(context))(begin, end);
+        },
+        &piece);
 }
 
 thread_local ParallelWatch* currentWatch = nullptr;
@@ -87,10 +81,7 @@ void ParallelFor(std::ptrdiff_t count, std::ptrdiff_t grain,
             body(0, count);
             return;
         }
-        Arena(threads).execute([&] {
-            tbb::parallel_for(tbb::blocked_range<std::ptrdiff_t>(0, count, grain),
-                              [&](const tbb::blocked_range<std::ptrdiff_t>& r) { body(r.begin(), r.end()); });
-        });
+        RunOnPool(threads, count, grain, body);
         return;
     }
     watch->started_.fetch_add(count, std::memory_order_relaxed);
@@ -106,10 +97,7 @@ void ParallelFor(std::ptrdiff_t count, std::ptrdiff_t grain,
             piece(begin, std::min(count, begin + step));
         return;
     }
-    Arena(threads).execute([&] {
-        tbb::parallel_for(tbb::blocked_range<std::ptrdiff_t>(0, count, grain),
-                          [&](const tbb::blocked_range<std::ptrdiff_t>& r) { piece(r.begin(), r.end()); });
-    });
+    RunOnPool(threads, count, grain, piece);
 }
 
 } // namespace zepho

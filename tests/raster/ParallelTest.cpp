@@ -11,12 +11,24 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <random>
 #include <stdexcept>
+#include <string>
 #include <thread>
 #include <vector>
+
+#if defined(__SANITIZE_THREAD__)
+#define ZEPHO_UNDER_TSAN 1
+#elif defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define ZEPHO_UNDER_TSAN 1
+#endif
+#endif
 
 using namespace zepho;
 
@@ -111,6 +123,97 @@ TEST(Parallel, EveryItemOnceAndFailuresReachTheCaller) {
     });
     EXPECT_EQ(pieces, 1);
 }
+
+namespace {
+
+// Plain vectors handed to the pieces and back: through one loop, a loop inside a piece, and a
+// loop that throws (what the other pieces wrote is there once it has thrown).
+bool HandsItsDataOver(int seed, bool watched) {
+    ParallelWatch watch;
+    ParallelWatchScope scope(watched ? &watch : nullptr);
+    std::vector<int> in(20000), out(in.size(), 0);
+    for (std::size_t i = 0; i < in.size(); ++i)
+        in[i] = static_cast<int>(i) * seed;
+    std::atomic<bool> innerGood{true};
+    ParallelFor(static_cast<std::ptrdiff_t>(in.size()), 100, [&](std::ptrdiff_t b, std::ptrdiff_t e) {
+        for (std::ptrdiff_t i = b; i < e; ++i)
+            out[static_cast<std::size_t>(i)] = in[static_cast<std::size_t>(i)] + 1;
+        if (b % 5000 == 0) {
+            std::vector<int> inner(1000, seed);
+            ParallelFor(1000, 10, [&](std::ptrdiff_t ib, std::ptrdiff_t ie) {
+                for (std::ptrdiff_t j = ib; j < ie; ++j)
+                    inner[static_cast<std::size_t>(j)] += 1;
+            });
+            if (std::count(inner.begin(), inner.end(), seed + 1) != 1000) innerGood = false;
+        }
+    });
+    for (std::size_t i = 0; i < in.size(); ++i)
+        if (out[i] != in[i] + 1) return false;
+    std::vector<int> marks(in.size(), 0);
+    try {
+        ParallelFor(static_cast<std::ptrdiff_t>(marks.size()), 100, [&](std::ptrdiff_t b, std::ptrdiff_t e) {
+            for (std::ptrdiff_t i = b; i < e; ++i)
+                marks[static_cast<std::size_t>(i)] = 1;
+            if (b <= 10000 && 10000 < e) throw std::runtime_error("piece");
+        });
+        return false;
+    } catch (const std::runtime_error&) {
+    }
+    return innerGood && marks[10000] == 1;
+}
+
+} // namespace
+
+// Several threads start loops at once on the shared pool, as the batch tool's jobs do; under
+// ThreadSanitizer a hand-off or join it cannot see is reported here.
+TEST(Parallel, LoopsStartedFromSeveralThreadsAtOnceHandTheirDataOver) {
+    std::atomic<int> good{0};
+    std::vector<std::thread> callers;
+    for (int t = 0; t < 4; ++t)
+        callers.emplace_back([&good, t] { good += HandsItsDataOver(t + 2, t % 2 == 1); });
+    const bool mine = HandsItsDataOver(1, false);
+    for (std::thread& c : callers)
+        c.join();
+    EXPECT_TRUE(mine);
+    EXPECT_EQ(good.load(), 4);
+}
+
+#ifdef ZEPHO_UNDER_TSAN
+namespace {
+
+// Two pieces on different threads write one variable without a lock. The first piece on each
+// thread waits (a while at most) for a second thread to take part; relaxed atomics order nothing.
+void RacingPieces() {
+    static std::atomic<int> threadsIn{0};
+    static thread_local bool counted = false;
+    long shared = 0;
+    ParallelFor(64, 1, [&](std::ptrdiff_t b, std::ptrdiff_t e) {
+        if (!counted) {
+            counted = true;
+            threadsIn.fetch_add(1, std::memory_order_relaxed);
+            for (int i = 0; i < 5000 && threadsIn.load(std::memory_order_relaxed) < 2; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        shared += e - b;
+    });
+    std::printf("%ld\n", shared);
+}
+
+} // namespace
+
+// The annotations that show the sanitizer oneTBB's hand-offs must not hide a race between the
+// pieces themselves.
+TEST(ParallelDeathTest, ARaceBetweenPiecesIsReported) {
+    if (ParallelThreads() < 2) GTEST_SKIP() << "one thread: no piece can race another";
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    // The child must stop at the report rather than finish the statement.
+    const char* given = std::getenv("TSAN_OPTIONS");
+    const std::string options = given ? given : "";
+    setenv("TSAN_OPTIONS", (options + " halt_on_error=1").c_str(), 1);
+    EXPECT_DEATH(RacingPieces(), "ThreadSanitizer: data race");
+    setenv("TSAN_OPTIONS", options.c_str(), 1);
+}
+#endif
 
 // Each threaded kernel on odd-sized images, with one, two and three threads.
 TEST(Parallel, KernelsGiveTheSameBytesOnAnyNumberOfThreads) {
