@@ -3,8 +3,8 @@
 #include "codecs/AviCodec.h"
 #include "codecs/AvifCodec.h"
 #include "codecs/CodecStrings.h"
-#include "codecs/IconCodec.h"
 #include "codecs/FileTypes.h"
+#include "codecs/IconCodec.h"
 #include "codecs/OpenExport.h"
 #include "codecs/WebpCodec.h"
 #include "model/AppSettings.h"
@@ -49,28 +49,6 @@ bool MakeDir(const std::string& dir) {
         return stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
     }
     return false;
-}
-
-// Moves a finished temporary file onto its final name; without `replace` an existing file (even
-// one that appeared while we worked) is never touched.
-bool Place(const std::string& temp, const std::string& out, bool replace, std::string& why) {
-    auto failed = [&](int err) {
-        why = err == EEXIST ? out + " already exists (--force replaces it)"
-                            : "cannot write " + out + ": " + std::strerror(err);
-        unlink(temp.c_str());
-        return false;
-    };
-    if (replace) return rename(temp.c_str(), out.c_str()) == 0 || failed(errno);
-    if (renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, out.c_str(), RENAME_NOREPLACE) == 0) return true;
-    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return failed(errno);
-    // File systems without an exclusive rename: a hard link refuses an existing name as well.
-    if (link(temp.c_str(), out.c_str()) == 0) {
-        unlink(temp.c_str());
-        return true;
-    }
-    if (errno == EEXIST) return failed(EEXIST);
-    if (Exists(out)) return failed(EEXIST);
-    return rename(temp.c_str(), out.c_str()) == 0 || failed(errno);
 }
 
 // The bar and the error lines share stderr; one thread writes at a time.
@@ -125,11 +103,12 @@ std::uint64_t gMaxPixels = 0;
 bool gPsdComposite = false;
 
 std::string CannotWrite(const std::string& path, const char* what) {
-    SaveRefusal refusal = SaveRefusal::None;
-    const std::string target = ResolveSaveTarget(path, &refusal);
-    if (refusal == SaveRefusal::None) refusal = CheckSaveTarget(target);
+    const SaveRefusal refusal = SaveRefusalOf(path);
     std::string text = std::string("cannot write ") + what;
-    if (refusal != SaveRefusal::None) text += std::string(": ") + SaveRefusalText(refusal);
+    if (refusal != SaveRefusal::None)
+        text += std::string(": ") + SaveRefusalText(refusal);
+    else if (LastSaveErrno() != 0)
+        text += ": " + LastSaveError();
     return text;
 }
 
@@ -198,8 +177,9 @@ bool LoadUnbudgeted(const std::string& path, CDocImage& doc, std::string& format
         if (!OpenFileWith(doc, path, flags, progress, OpenContext{&notes, &settings, gMaxPixels})) {
             // A video fails the same way when FFmpeg is not installed: say so rather than blame the file.
             if (kind == FileKind::Avi && !CanDecodeVideo(&why)) return false;
-            why = !flags.problem.empty() ? flags.problem
-                                         : "cannot read the image (damaged or unsupported " + format + " file)";
+            why = !flags.problem.empty()
+                      ? flags.problem
+                      : "cannot read the image (damaged or unsupported " + format + " file)";
             return false;
         }
         // As the editor's Open: default names, the bottom frame visible; or every frame.
@@ -253,6 +233,7 @@ bool CheckOutputType(const std::string& outPath, const ConvertOptions& opts, std
 bool WriteDocument(const CDocImage& doc, const std::string& out, const ConvertOptions& opts,
                    IProgress* progress, std::string& why) {
     const FileKind kind = FileKindOf(out);
+    ResetSaveError();
     if (progress) progress->SetText("Saving file " + BaseName(out));
     if (kind == FileKind::Native) {
         if (doc.SaveNative(out, progress)) return true;
@@ -340,11 +321,10 @@ int ConvertMany(const std::vector<std::string>& inputs, const std::string& outDi
 
     BatchReport report(static_cast<int>(n));
     std::atomic<std::size_t> next{0};
-    // Hidden names that differ between runs sharing the folder, on this machine or another.
-    char host[256] = {};
-    gethostname(host, sizeof host - 1);
-    const std::string tempTag = "." + std::string(host) + "-" + std::to_string(getpid()) + ".zepho-cli.";
     auto work = [&] {
+        // An existing output, even one that appears while we work, is only replaced with --force:
+        // the writers' final rename refuses it otherwise.
+        SetSaveNoReplace(!opts.force);
         for (std::size_t i; (i = next.fetch_add(1)) < n;) {
             std::string reason = clash[i];
             bool ok = reason.empty();
@@ -356,17 +336,15 @@ int ConvertMany(const std::vector<std::string>& inputs, const std::string& outDi
                 CDocImage doc;
                 std::string format;
                 ok = LoadDocument(inputs[i], doc, format, reason, nullptr, opts.animate);
-                // Written under a hidden name first, so a failure never leaves a partial output
-                // and an existing file is only replaced with --force.
-                const std::string temp = outDir + "/." + BaseName(outputs[i]) + tempTag + ext;
-                if (ok) ok = WriteDocument(doc, temp, opts, nullptr, reason);
-                if (ok)
-                    ok = Place(temp, outputs[i], opts.force, reason);
-                else
-                    unlink(temp.c_str());
+                if (ok && !WriteDocument(doc, outputs[i], opts, nullptr, reason)) {
+                    ok = false;
+                    if (LastSaveErrno() == EEXIST)
+                        reason = outputs[i] + " already exists (--force replaces it)";
+                }
             }
             report.Done(inputs[i], ok, reason);
         }
+        SetSaveNoReplace(false);
     };
     jobs = std::clamp<int>(jobs, 1, static_cast<int>(std::max<std::size_t>(n, 1)));
     std::vector<std::thread> threads;

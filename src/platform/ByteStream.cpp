@@ -9,6 +9,7 @@
 #include <random>
 
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -365,14 +366,56 @@ std::vector<BYTE> MemoryWriter::Take() {
 
 namespace {
 thread_local const std::atomic<bool>* tSaveCancel = nullptr;
+thread_local bool tNoReplace = false;
+thread_local int tSaveErrno = 0;
 
 bool SaveCancelled() {
     return tSaveCancel && tSaveCancel->load(std::memory_order_relaxed);
+}
+
+// Puts `temp` at `target` unless a file is there already (EEXIST).
+bool RenameNoReplace(const std::string& temp, const std::string& target) {
+    if (renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return false;
+    // File systems without an exclusive rename: a hard link refuses an existing name as well.
+    if (link(temp.c_str(), target.c_str()) == 0) {
+        unlink(temp.c_str());
+        return true;
+    }
+    if (errno == EEXIST) return false;
+    struct stat st {};
+    if (lstat(target.c_str(), &st) == 0) {
+        errno = EEXIST;
+        return false;
+    }
+    return rename(temp.c_str(), target.c_str()) == 0;
 }
 } // namespace
 
 void SetSaveCancelFlag(const std::atomic<bool>* flag) {
     tSaveCancel = flag;
+}
+
+void SetSaveNoReplace(bool on) {
+    tNoReplace = on;
+}
+
+void ResetSaveError() {
+    tSaveErrno = 0;
+}
+
+int LastSaveErrno() {
+    return tSaveErrno;
+}
+
+std::string LastSaveError() {
+    return tSaveErrno ? std::strerror(tSaveErrno) : std::string();
+}
+
+bool FileWriter::Failure(int err) {
+    if (tSaveErrno == 0 && err != 0) tSaveErrno = err;
+    Fail();
+    return false;
 }
 
 FileWriter::FileWriter(std::string target) {
@@ -384,6 +427,7 @@ FileWriter::FileWriter(std::string target) {
     }
     struct stat old {};
     const bool hadTarget = stat(target_.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+    RemoveStaleTemporariesSometimes(FolderOf(target_));
 
     // O_EXCL makes the name ours whatever the generator gives; the seed only has to differ
     // between writers racing for the same target.
@@ -397,28 +441,36 @@ FileWriter::FileWriter(std::string target) {
     std::mt19937_64 rng(seed);
     static constexpr char kChars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
 
+    const std::string prefix = TempNamePrefix(target_);
+    int err = EEXIST;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string name = target_ + kTempMarker;
-        for (int i = 0; i < 6; ++i)
+        std::string name = prefix;
+        for (int i = 0; i < kTempSuffixLength; ++i)
             name += kChars[rng() % (sizeof(kChars) - 1)];
         // 0666 so the umask applies as for any new file (mkstemp would force 0600).
-        const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        const int fd = OpenLocked(name, true, O_WRONLY, 0666);
         if (fd < 0) {
-            if (errno == EEXIST) continue;
+            err = errno;
+            // Taken, or removed by a cleaner in the instant before the lock: another name.
+            if (err == EEXIST || err == ESTALE || err == EWOULDBLOCK) continue;
             break;
         }
         if (hadTarget) fchmod(fd, old.st_mode & 07777); // best effort
-        file_ = fdopen(fd, "wb");
+        lockFd_ = dup(fd);
+        file_ = lockFd_ >= 0 ? fdopen(fd, "wb") : nullptr;
         if (!file_) {
-            close(fd);
+            err = errno;
             unlink(name.c_str());
+            close(fd);
+            if (lockFd_ >= 0) close(lockFd_);
+            lockFd_ = -1;
             break;
         }
         tempPath_ = std::move(name);
         RegisterTempFile(tempPath_);
         return;
     }
-    Fail();
+    Failure(err);
 }
 
 FileWriter::~FileWriter() {
@@ -426,31 +478,41 @@ FileWriter::~FileWriter() {
 }
 
 bool FileWriter::WriteAt(std::uint64_t pos, const void* src, std::size_t n) {
-    if (SaveCancelled()) return false;
-    if (!file_ || !SeekFile(file_, pos, filePos_)) return false;
+    if (SaveCancelled()) return Failure(ECANCELED);
+    if (!file_) return false;
+    if (!SeekFile(file_, pos, filePos_)) return Failure(errno);
+    errno = 0;
     const std::size_t put = std::fwrite(src, 1, n, file_);
     filePos_ += put;
-    return put == n;
+    return put == n || Failure(errno ? errno : EIO);
+}
+
+void FileWriter::ReleaseTemp(bool removeFile) {
+    if (removeFile) unlink(tempPath_.c_str());
+    UnregisterTempFile(tempPath_);
+    tempPath_.clear();
+    if (lockFd_ >= 0) close(lockFd_);
+    lockFd_ = -1;
 }
 
 bool FileWriter::Commit(Sync sync) {
     if (!file_) return committed_;
-    bool ok = !Failed() && !SaveCancelled();
-    ok = ok && std::fflush(file_) == 0;
-    ok = ok && (sync == Sync::Deferred || fsync(fileno(file_)) == 0);
-    if (std::fclose(file_) != 0) ok = false;
+    bool ok = !Failed();
+    if (ok && SaveCancelled()) ok = Failure(ECANCELED);
+    if (ok && std::fflush(file_) != 0) ok = Failure(errno);
+    if (ok && sync == Sync::Now && fsync(fileno(file_)) != 0) ok = Failure(errno);
+    if (std::fclose(file_) != 0 && ok) ok = Failure(errno);
     file_ = nullptr;
-    ok = ok && std::rename(tempPath_.c_str(), target_.c_str()) == 0;
+    if (ok && !(tNoReplace ? RenameNoReplace(tempPath_, target_)
+                           : std::rename(tempPath_.c_str(), target_.c_str()) == 0))
+        ok = Failure(errno);
     if (!ok) {
-        unlink(tempPath_.c_str());
-        UnregisterTempFile(tempPath_);
-        tempPath_.clear();
+        ReleaseTemp(true);
         Fail();
         return false;
     }
     committed_ = true;
-    UnregisterTempFile(tempPath_);
-    tempPath_.clear();
+    ReleaseTemp(false);
     if (sync == Sync::Now) SyncFolder(FolderOf(target_));
     return true;
 }
@@ -480,9 +542,7 @@ void FileWriter::Abandon() {
     if (file_) {
         std::fclose(file_);
         file_ = nullptr;
-        unlink(tempPath_.c_str());
-        UnregisterTempFile(tempPath_);
-        tempPath_.clear();
+        ReleaseTemp(true);
     }
     Fail();
 }

@@ -165,13 +165,28 @@ private:
 // and the target as it was. Null (the start) turns it off for the thread.
 void SetSaveCancelFlag(const std::atomic<bool>* flag);
 
+// While set on a thread, the FileWriters of that thread never replace an existing file: Commit
+// fails with EEXIST instead, and the temporary file goes.
+void SetSaveNoReplace(bool on);
+
+// Why the latest save on this thread failed, in the system's words: the errno of the first call
+// of a FileWriter that failed (creating the temporary file, a write, the flush, the close, the
+// rename), or 0 when none did (an encoder's own failure, a refused target). Reset before a save
+// whose reason is wanted; a FileWriter that fails sets it.
+void ResetSaveError();
+int LastSaveErrno();
+// strerror of LastSaveErrno ("No space left on device"), empty when it is 0.
+std::string LastSaveError();
+
 // Writes a file without ever putting the previous one at risk: the bytes go to a temporary
-// file "<target>.zepho-tmp-XXXXXX" in the same folder, and only Commit() puts them in place with
-// a rename. A writer destroyed before Commit() removes its temporary file and leaves the target
-// as it was. The new file keeps the old one's permissions, or gets the usual ones (0666 less
-// the umask) when there was none. A path that is a symbolic link saves to the file it links to
-// (the link stays); a read-only file is not replaced: the writer does not open and Refusal()
-// says why.
+// file "<target>.zepho-tmp-XXXXXX" in the same folder (see TempNamePrefix), and only Commit()
+// puts them in place with a rename. A writer destroyed before Commit() removes its temporary file
+// and leaves the target as it was. The writer holds an flock on its temporary file until then, so
+// that temporaries left by writers that died can be told apart and removed
+// (RemoveStaleTemporaries), which every writer does for its folder from time to time. The new file keeps the
+// old one's permissions, or gets the usual ones (0666 less the umask) when there was none. A path that is a
+// symbolic link saves to the file it links to (the link stays); a read-only file is not replaced: the writer
+// does not open and Refusal() says why.
 class FileWriter final : public ByteWriter {
 public:
     explicit FileWriter(std::string target);
@@ -197,10 +212,17 @@ protected:
     bool WriteAt(std::uint64_t pos, const void* src, std::size_t n) override;
 
 private:
+    // Records errno as the reason when this writer has none yet; returns false.
+    bool Failure(int err);
+    void ReleaseTemp(bool removeFile);
+
     std::string target_;
     std::string tempPath_;
     SaveRefusal refusal_ = SaveRefusal::None;
     std::FILE* file_ = nullptr;
+    // Another descriptor of the temporary file that keeps its lock after file_ is closed, until
+    // the rename is done.
+    int lockFd_ = -1;
     std::uint64_t filePos_ = 0;
     bool committed_ = false;
 };

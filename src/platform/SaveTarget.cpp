@@ -1,12 +1,19 @@
 #include "platform/SaveTarget.h"
 
+#include <algorithm>
 #include <atomic>
+#include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <csignal>
 #include <cstring>
+#include <map>
 #include <mutex>
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -67,6 +74,12 @@ SaveRefusal CheckSaveTarget(const std::string& resolved) {
     return SaveRefusal::None;
 }
 
+SaveRefusal SaveRefusalOf(const std::string& path) {
+    SaveRefusal refusal = SaveRefusal::None;
+    const std::string target = ResolveSaveTarget(path, &refusal);
+    return refusal == SaveRefusal::None ? CheckSaveTarget(target) : refusal;
+}
+
 const char* SaveRefusalText(SaveRefusal refusal) {
     switch (refusal) {
     case SaveRefusal::ReadOnly:
@@ -78,6 +91,112 @@ const char* SaveRefusalText(SaveRefusal refusal) {
     default:
         return "";
     }
+}
+
+std::string TempNamePrefix(const std::string& target) {
+    const std::string folder = FolderPart(target);
+    std::string name = target.substr(folder.size());
+    long limit = pathconf(folder.empty() ? "." : folder.c_str(), _PC_NAME_MAX);
+    if (limit <= 0) limit = NAME_MAX;
+    const std::size_t room = static_cast<std::size_t>(
+        std::max<long>(1, limit - static_cast<long>(std::strlen(kTempMarker)) - kTempSuffixLength));
+    if (name.size() > room) {
+        std::size_t cut = room;
+        // Not in the middle of a UTF-8 sequence: the name stays readable in a file manager.
+        while (cut > 1 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80)
+            --cut;
+        name.resize(cut);
+    }
+    return folder + name + kTempMarker;
+}
+
+int OpenLocked(const std::string& path, bool create, int flags, mode_t mode) {
+    const int fd = open(path.c_str(), flags | O_CLOEXEC | (create ? O_CREAT | O_EXCL : 0), mode);
+    if (fd < 0) return -1;
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int err = errno;
+        close(fd);
+        errno = err;
+        return -1;
+    }
+    struct stat mine {
+    }, named{};
+    if (fstat(fd, &mine) != 0 || lstat(path.c_str(), &named) != 0 || mine.st_dev != named.st_dev ||
+        mine.st_ino != named.st_ino) {
+        close(fd);
+        errno = ESTALE;
+        return -1;
+    }
+    return fd;
+}
+
+namespace {
+
+// "<anything>.zepho-tmp-XXXXXX": the names our writers give their temporaries.
+bool IsTempName(const char* name) {
+    const std::size_t n = std::strlen(name), marker = std::strlen(kTempMarker);
+    if (n <= marker + kTempSuffixLength) return false;
+    if (std::memcmp(name + n - kTempSuffixLength - marker, kTempMarker, marker) != 0) return false;
+    for (std::size_t i = n - kTempSuffixLength; i < n; ++i)
+        if (!std::isalnum(static_cast<unsigned char>(name[i]))) return false;
+    return true;
+}
+
+} // namespace
+
+namespace {
+
+// Removes the stale temporaries of `folder`; `seen` counts the folder's entries.
+int RemoveStale(const std::string& folder, std::size_t& seen) {
+    seen = 0;
+    DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
+    if (!dir) return 0;
+    const std::string base = folder.empty() || folder.back() == '/' ? folder : folder + "/";
+    int removed = 0;
+    while (const dirent* e = readdir(dir)) {
+        ++seen;
+        if (!IsTempName(e->d_name)) continue;
+        const std::string path = base + e->d_name;
+        // Only a plain file nobody holds: a writer that runs keeps its lock until the rename.
+        const int fd = OpenLocked(path, false, O_RDONLY | O_NOFOLLOW | O_NONBLOCK, 0);
+        if (fd < 0) continue;
+        struct stat st {};
+        if (fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && unlink(path.c_str()) == 0) ++removed;
+        close(fd);
+    }
+    closedir(dir);
+    return removed;
+}
+
+} // namespace
+
+int RemoveStaleTemporaries(const std::string& folder) {
+    std::size_t seen = 0;
+    return RemoveStale(folder, seen);
+}
+
+void RemoveStaleTemporariesSometimes(const std::string& folder) {
+    using Clock = std::chrono::steady_clock;
+    struct Scan {
+        Clock::time_point when;
+        std::size_t entries = 0;
+    };
+    static std::mutex lock;
+    static std::map<std::string, Scan> scans;
+    // Reading a folder of a few thousand names costs less than writing the smallest file.
+    constexpr std::size_t kBigFolder = 2000;
+    const Clock::time_point now = Clock::now();
+    {
+        std::lock_guard<std::mutex> guard(lock);
+        auto it = scans.find(folder);
+        if (it != scans.end() && it->second.entries > kBigFolder &&
+            now - it->second.when < std::chrono::minutes(10))
+            return;
+    }
+    std::size_t seen = 0;
+    RemoveStale(folder, seen);
+    std::lock_guard<std::mutex> guard(lock);
+    scans[folder] = Scan{now, seen};
 }
 
 void RegisterTempFile(const std::string& path) {
@@ -103,6 +222,9 @@ void UnregisterTempFile(const std::string& path) {
 void InstallSaveCleanupOnSignals() {
     static std::once_flag once;
     std::call_once(once, [] {
+        // A write past the file-size limit (ulimit -f) then fails with EFBIG, which the save
+        // reports, instead of killing the process with the user's work.
+        std::signal(SIGXFSZ, SIG_IGN);
         for (int sig : kSignals) {
             struct sigaction sa {};
             sa.sa_handler = &RemoveTempFilesAndDie;

@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include <sys/types.h>
+
 namespace zepho {
 
 // Why a file cannot be saved at a path.
@@ -25,6 +27,9 @@ std::string ResolveSaveTarget(const std::string& path, SaveRefusal* refusal = nu
 // access counts as read-only even for a user who could override them.
 SaveRefusal CheckSaveTarget(const std::string& resolved);
 
+// ResolveSaveTarget and CheckSaveTarget in one: why a save to `path` would be refused.
+SaveRefusal SaveRefusalOf(const std::string& path);
+
 // The user's words for a refusal ("the file is read-only", ...); empty for None.
 const char* SaveRefusalText(SaveRefusal refusal);
 
@@ -33,10 +38,37 @@ const char* SaveRefusalText(SaveRefusal refusal);
 // file writer; a process that kills itself with SIGKILL leaves the file, whose name ends in
 // kTempMarker and six random characters.
 constexpr const char* kTempMarker = ".zepho-tmp-";
+// The random part after kTempMarker.
+constexpr int kTempSuffixLength = 6;
+
+// The start of the temporary names of a save of `target`: "<folder>/<name>.zepho-tmp-", the name
+// cut (at a character boundary) so that a whole temporary name stays within the folder's limit
+// on name length. It only has to be unique within the folder (the random part and O_EXCL see to
+// that) and recognisable.
+std::string TempNamePrefix(const std::string& target);
+
+// A writer holds an exclusive flock on its temporary file from the moment it creates it until it
+// has renamed it; the kernel drops the lock when the process ends, however it ends. A temporary
+// nobody holds is left over from a writer that is gone.
+//
+// Removes such leftovers in `folder` (the names of our temporaries only) and returns how many.
+int RemoveStaleTemporaries(const std::string& folder);
+// The same, done by every save before it creates its temporary file. A folder of many thousand
+// names is read again only when its last clean is ten minutes old, so that saving many files into
+// one big folder does not read it each time.
+void RemoveStaleTemporariesSometimes(const std::string& folder);
+
+// Opens (creating with O_EXCL when `create`) `path` and takes an exclusive flock on it without
+// waiting, making sure that the lock is on the file that has that name now (a cleaner may have
+// removed the name between the open and the lock). -1 with errno set when the file exists and
+// someone holds it (EWOULDBLOCK), or on any other failure.
+int OpenLocked(const std::string& path, bool create, int flags, mode_t mode);
+
 void RegisterTempFile(const std::string& path);
 void UnregisterTempFile(const std::string& path);
 // Installs the handlers once; they remove the registered files and then end the process the way
-// the signal would have (the default action, re-raised).
+// the signal would have (the default action, re-raised). SIGXFSZ is ignored from then on, so that
+// a file too large for the user's limit fails to save instead of ending the process.
 void InstallSaveCleanupOnSignals();
 
 } // namespace zepho

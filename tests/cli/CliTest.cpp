@@ -3,6 +3,7 @@
 #include "extlib/PngFile.h"
 #include "model/DocImage.h"
 #include "model/TextObj.h"
+#include "platform/SaveTarget.h"
 #include "raster/Dib.h"
 #include "support/AviWriter.h"
 #include "support/ImageMagick.h"
@@ -717,4 +718,45 @@ TEST(Cli, LongAccentedNamesStayValidText) {
     for (int i = 0; i < 48; ++i)
         want += "\u00e9";
     EXPECT_EQ(objects[0].name, want);
+}
+
+// Names as long as the file system allows convert one by one and in a batch; a failed write says
+// why; what a killed run left in the output folder is gone after the next one.
+TEST(CliBatch, LongNamesReasonsAndLeftovers) {
+    const std::string in = FreshDir("cli_long_in"), out = FreshDir("cli_long_out");
+    const std::string longName = std::string(246, 'l');
+    ASSERT_TRUE(WritePngRgba(in + "/" + longName + ".png", CreateSolidDIB(30, 20, RGB(9, 99, 199), 255)));
+    ASSERT_TRUE(WritePngRgba(in + "/small.png", CreateSolidDIB(30, 20, RGB(200, 10, 10), 255)));
+    // A run killed in the middle of a save left its temporary file, which nobody holds.
+    const std::string left = out + "/small.webp" + kTempMarker + "Xy12Zq";
+    std::ofstream(left) << "half a file";
+
+    CliRun run =
+        Cli("convert " + in + "/" + longName + ".png " + in + "/small.png --out-dir " + out + " --to webp");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(ListDir(out), (std::vector<std::string>{longName + ".webp", "small.webp"}));
+    // One input to a name of 255 bytes, twice (the second replaces the first).
+    const std::string longest = out + "/" + std::string(251, 'x') + ".qzi";
+    for (int i = 0; i < 2; ++i) {
+        run = Cli("convert " + out + "/small.webp " + longest);
+        EXPECT_EQ(run.status, 0) << run.err;
+    }
+    EXPECT_EQ(Cli("info " + longest).status, 0);
+    EXPECT_EQ(ListDir(out).size(), 3u);
+
+    // The system's reason: a folder that is not there, a name too long, a disk too full (a
+    // file-size limit stands in for it).
+    run = Cli("convert " + in + "/small.png " + out + "/none/x.png");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("cannot write the image: No such file or directory"), std::string::npos)
+        << run.err;
+    run = Cli("convert " + in + "/small.png " + out + "/" + std::string(260, 'y') + ".png");
+    EXPECT_NE(run.err.find("cannot write the image: File name too long"), std::string::npos) << run.err;
+    run = Cli("convert " + in + "/small.png " + out + "/big.bmp", "ulimit -f 1;");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("cannot write the image: File too large"), std::string::npos) << run.err;
+    run = Cli("convert " + in + "/small.png --out-dir " + out + " --to bmp", "ulimit -f 1;");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("cannot write the image: File too large"), std::string::npos) << run.err;
+    EXPECT_EQ(ListDir(out).size(), 3u); // and nothing half written
 }

@@ -1,7 +1,10 @@
 #include "platform/ByteStream.h"
 
+#include "support/FileSizeLimit.h"
+
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -263,6 +266,80 @@ TEST_F(ByteFiles, StoppedSavesLeaveNoTemporaryFile) {
             EXPECT_EQ(files[1].rfind(std::string("doc.qzi") + kTempMarker, 0), 0u) << files[1];
         }
     }
+    // The next save into the folder removes what the killed writer left, but never the
+    // temporary file of a save still being written.
+    FileWriter running(target);
+    ASSERT_TRUE(running.IsOpen() && running.Write("slow", 4));
+    FileWriter next(target);
+    ASSERT_TRUE(next.IsOpen() && next.Write("next", 4) && next.Commit());
+    std::vector<std::string> files = Listing();
+    ASSERT_EQ(files.size(), 2u);
+    EXPECT_EQ(PathOf(files[1]), running.TempPath());
+    EXPECT_EQ(RemoveStaleTemporaries(dir_.string()), 0);
+    ASSERT_TRUE(running.Commit());
+    EXPECT_EQ(Listing(), std::vector<std::string>{"doc.qzi"});
+    EXPECT_EQ(Get(target), "slow");
+}
+
+// Names up to the file system's limit save and are replaced: the temporary name is cut to fit,
+// at a character boundary.
+TEST_F(ByteFiles, NamesUpToTheLimitSave) {
+    std::string accents;
+    while (accents.size() + 2 <= 251)
+        accents += "\xC3\xA9"; // é
+    for (const std::string& name : {std::string(235, 'a') + ".qzi", std::string(246, 'b') + ".png",
+                                    std::string(251, 'c') + ".qzi", accents + ".qzi"}) {
+        SCOPED_TRACE(name.size());
+        const std::string target = PathOf(name);
+        for (const char* text : {"first", "second"}) {
+            FileWriter w(target);
+            ASSERT_TRUE(w.IsOpen()) << LastSaveError();
+            const std::string temp = fs::path(w.TempPath()).filename().string();
+            EXPECT_LE(temp.size(), 255u);
+            const std::size_t marker = temp.rfind(kTempMarker);
+            ASSERT_NE(marker, std::string::npos);
+            EXPECT_EQ(name.compare(0, marker, temp, 0, marker), 0);
+            // Not cut inside a character.
+            EXPECT_NE(static_cast<unsigned char>(name[marker]) & 0xC0, 0x80);
+            ASSERT_TRUE(w.Write(text, std::strlen(text)) && w.Commit());
+            EXPECT_EQ(Get(target), text);
+        }
+        EXPECT_EQ(Listing(), std::vector<std::string>{name});
+        fs::remove(target);
+    }
+}
+
+// A failed save says why, in the system's words, and leaves the target as it was.
+TEST_F(ByteFiles, FailedSavesKeepTheSystemsReason) {
+    const std::string kept = PathOf("kept.bin");
+    Put(kept, "old");
+    const std::string big(100000, 'x');
+    struct Case {
+        const char* what;
+        std::string path;
+        const char* reason;
+    };
+    for (const Case& c :
+         {Case{"a folder that is not there", PathOf("nowhere/x.bin"), "No such file or directory"},
+          Case{"a name too long", PathOf(std::string(256, 'n')), "File name too long"},
+          Case{"a full disk", kept, "File too large"}, Case{"an existing file kept", kept, "File exists"}}) {
+        SCOPED_TRACE(c.what);
+        ResetSaveError();
+        {
+            test::FileSizeLimit limit(std::string(c.reason) == "File too large" ? 4096 : RLIM_INFINITY);
+            SetSaveNoReplace(std::string(c.reason) == "File exists");
+            FileWriter w(c.path);
+            EXPECT_FALSE(w.Write(big.data(), big.size()) && w.Commit());
+            SetSaveNoReplace(false);
+        }
+        EXPECT_EQ(LastSaveError(), c.reason);
+        EXPECT_EQ(Get(kept), "old");
+        EXPECT_EQ(Listing(), std::vector<std::string>{"kept.bin"});
+    }
+    // Without the no-replace rule the same file is replaced.
+    FileWriter w(kept);
+    ASSERT_TRUE(w.Write("new", 3) && w.Commit());
+    EXPECT_EQ(Get(kept), "new");
 }
 
 // Reads jumping between two far parts of a file, across the reader's windows and past their

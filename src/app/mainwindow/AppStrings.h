@@ -4,6 +4,8 @@
 namespace zepho {
 
 inline constexpr const char kAppTitle[] = "Quarnix Zepho Image";
+// Autosave failed twice in a row: the folder and the system's reason.
+inline constexpr const char kAutosaveFailed[] = "Autosave could not write to %s: %s";
 inline constexpr const char kOrganisation[] = "Quarnix";
 inline constexpr const char kApplicationKey[] = "Zepho Image";
 inline constexpr const char kWorkspaceGroup[] = "XWorkspace";

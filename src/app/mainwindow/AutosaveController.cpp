@@ -2,11 +2,15 @@
 
 #include "app/canvas/DocumentWindow.h"
 #include "app/dialogs/RecoveryDialog.h"
+#include "app/mainwindow/AppStrings.h"
 #include "app/mainwindow/MainWindow.h"
 #include "model/AppSettings.h"
+#include "platform/Format.h"
 
+#include <QDir>
 #include <QGuiApplication>
 #include <QSessionManager>
+#include <QStatusBar>
 
 #include <chrono>
 
@@ -19,6 +23,8 @@ AutosaveController::AutosaveController(MainWindow& window, const CAppSettings& s
     : QObject(parent), window_(window), settings_(settings),
       writer_(folder.empty() ? AutosaveFolder() : std::move(folder)) {
     lock_.Acquire(writer_.Folder());
+    // What killed instances left half written, and their locks.
+    RemoveStaleAutosaveFiles(writer_.Folder());
     // A cheap beat: drops the copies of saved or closed documents at once, and starts an
     // autosave when the interval (which the preferences may change at any time) has passed.
     heartbeat_.setInterval(250);
@@ -62,7 +68,13 @@ AutosaveController::Tracked& AutosaveController::Track(const std::shared_ptr<COr
     Tracked t;
     t.doc = doc;
     t.key = doc.get();
-    t.entry = std::to_string(::getpid()) + "-" + std::to_string(++serial_);
+    // Not the name of an entry already there (a restored one may carry this pid from an earlier
+    // process that had it).
+    const QDir folder(QString::fromStdString(Folder()));
+    do
+        t.entry = std::to_string(::getpid()) + "-" + std::to_string(++serial_);
+    while (folder.exists(QString::fromStdString(t.entry + ".ini")) ||
+           folder.exists(QString::fromStdString(t.entry + ".qzi")));
     tracked_.push_back(std::move(t));
     return tracked_.back();
 }
@@ -75,21 +87,76 @@ std::string AutosaveController::EntryOf(const COrvaneDoc* doc) const {
 
 void AutosaveController::AutosaveDocument(const std::shared_ptr<COrvaneDoc>& doc, const QString& title) {
     Tracked& t = Track(doc);
-    if (!doc->IsModified() || (t.onDisk && t.changeCount == doc->ChangeCount())) return;
+    const std::uint64_t changes = doc->ChangeCount();
+    if (!doc->IsModified() || (t.onDisk && t.writtenCount == changes) ||
+        (t.pendingSerial && t.pendingCount == changes))
+        return;
     const auto start = std::chrono::steady_clock::now();
     CAutosaveSnapshot snap = TakeAutosaveSnapshot(*doc, title.toStdString());
     lastSnapshotMs =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     if (!snap.image) return; // out of memory: try again at the next beat
-    t.changeCount = snap.changeCount;
-    t.onDisk = true;
-    writer_.Write(t.entry, std::move(snap), [this](bool ok, double ms) {
-        lastWriteMs = ms;
-        if (ok) ++writesDone;
-    });
+    // Counted as written only when the writer says so: a failed copy is tried again at the next
+    // interval, changed or not.
+    t.pendingSerial = ++writeSerial_;
+    t.pendingCount = snap.changeCount;
+    writer_.Write(
+        t.entry, std::move(snap),
+        [this, entry = t.entry, serial = t.pendingSerial](const CAutosaveWriteResult& r) {
+            lastWriteMs = r.ms;
+            if (r.ok) ++writesDone;
+            std::lock_guard<std::mutex> lock(resultsLock_);
+            results_.push_back(Result{entry, serial, r});
+        },
+        t.replaces);
+}
+
+void AutosaveController::TakeResults() {
+    std::vector<Result> results;
+    {
+        std::lock_guard<std::mutex> lock(resultsLock_);
+        results.swap(results_);
+    }
+    for (const Result& r : results) {
+        if (r.result.ok) {
+            failuresInARow_ = 0;
+            if (told_) window_.statusBar()->clearMessage();
+            told_ = false;
+        } else {
+            ++failuresInARow_;
+            lastFailure_ = r.result.why;
+        }
+        for (Tracked& t : tracked_) {
+            // A write that a removal has overtaken since (the document was saved or closed) no
+            // longer speaks for the document.
+            if (t.entry != r.entry || t.pendingSerial != r.serial) continue;
+            t.pendingSerial = 0;
+            if (r.result.ok) {
+                t.onDisk = true;
+                t.writtenCount = t.pendingCount;
+                t.replaces.clear();
+            }
+        }
+    }
+    // Once per run of failures, and not in the middle of a drag.
+    if (failuresInARow_ >= kTellAfterFailures && !told_ && !window_.GestureInProgress())
+        TellFailure(lastFailure_);
+}
+
+void AutosaveController::TellFailure(const std::string& why) {
+    told_ = true; // before the message: its event loop runs the heartbeat
+    const std::string text = Format(kAutosaveFailed, Folder().c_str(), why.c_str());
+    window_.statusBar()->showMessage(QString::fromStdString(text));
+    window_.Ui().MessageBox(text, kAppTitle, MsgIcon::Warning);
+}
+
+void AutosaveController::Flush() {
+    writer_.Flush();
+    TakeResults();
 }
 
 void AutosaveController::AutosaveNow() {
+    TakeResults();
     sinceLast_.restart();
     std::vector<const COrvaneDoc*> done;
     for (DocumentWindow* w : window_.DocumentWindows()) {
@@ -106,13 +173,21 @@ void AutosaveController::AutosaveBeforeEnd() {
     Flush();
 }
 
+void AutosaveController::Drop(Tracked& t) {
+    if (t.onDisk || t.pendingSerial) writer_.Remove(t.entry);
+    if (!t.replaces.empty()) writer_.Remove(t.replaces);
+    t.onDisk = false;
+    t.pendingSerial = 0;
+    t.replaces.clear();
+}
+
 void AutosaveController::Sweep() {
+    TakeResults();
     for (auto it = tracked_.begin(); it != tracked_.end();) {
         const std::shared_ptr<COrvaneDoc> doc = it->doc.lock();
         // Closed (whatever the user chose), or saved: the copy has served.
         if (!doc || !doc->IsModified()) {
-            if (it->onDisk) writer_.Remove(it->entry);
-            it->onDisk = false;
+            Drop(*it);
             if (!doc) {
                 it = tracked_.erase(it);
                 continue;
@@ -124,7 +199,7 @@ void AutosaveController::Sweep() {
 
 void AutosaveController::DiscardAll() {
     for (Tracked& t : tracked_)
-        if (t.onDisk) writer_.Remove(t.entry);
+        Drop(t);
     tracked_.clear();
     writer_.Flush();
 }
@@ -134,10 +209,20 @@ bool AutosaveController::Restore(const AutosaveEntry& entry) {
     if (!RestoreAutosave(entry, *doc)) return false;
     DocumentWindow* w = window_.AddRestoredDocument(doc);
     if (!w) return false;
-    // The copy becomes this instance's before the old one goes, so there is never a moment
-    // without one.
+    // The entry already holds exactly this document: it becomes this instance's by a new
+    // description, with no copy to write, so that a disk too full for a second copy keeps the
+    // first.
+    Tracked& t = Track(doc);
+    if (AdoptAutosave(Folder(), entry.entry, AutosaveInfoOf(*doc, w->DocumentTitle().toStdString()))) {
+        t.entry = entry.entry;
+        t.onDisk = true;
+        t.writtenCount = doc->ChangeCount();
+        return true;
+    }
+    // Not even that could be written: the old entry stays (offered again at the next start)
+    // until a copy of ours replaces it.
+    t.replaces = entry.entry;
     AutosaveDocument(doc, w->DocumentTitle());
-    writer_.Remove(entry.entry);
     return true;
 }
 
@@ -161,7 +246,7 @@ void AutosaveController::OfferRecovery(const QString& answer) {
         else if (choice == RecoveryDialog::Delete)
             Delete(e);
     }
-    writer_.Flush();
+    Flush();
 }
 
 } // namespace zepho

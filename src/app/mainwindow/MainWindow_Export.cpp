@@ -12,7 +12,11 @@
 #include "codecs/OpenExport.h"
 #include "edit/document/CmdFiles.h"
 #include "model/FileStrings.h"
+#include "platform/ByteStream.h"
 #include "platform/Format.h"
+#include "platform/SaveTarget.h"
+
+#include <cctype>
 
 #include <QDir>
 #include <QFileInfo>
@@ -56,20 +60,28 @@ void MainWindow::OnExport(int formatIndex) {
     const DWORD option = dialog.Option(), extra = dialog.Extra();
     const bool bmp = format.id == ExportFormat::Bmp;
     bool ok = false;
+    std::string reason;
     const bool finished = RunWithProgress(
         this, kAppTitle,
         [&](WorkProgress& progress) {
+            ResetSaveError();
             progress.SetText(status);
             progress.SetPos(0);
             ok = bmp ? ExportBmp(image, file, static_cast<int>(option), &progress, background,
                                  (extra & kExportKeepAlpha) != 0)
                      : ExportFile(image, file, option, extra, &progress, background);
+            if (!ok) reason = LastSaveError();
         },
         &progress_);
     progress_.SetText({});
     progress_.SetPos(0);
-    if (finished && !ok)
-        uiHost_->MessageBox(Format(strings::kSaveFailed, file.c_str()), kAppTitle, MsgIcon::Error);
+    if (finished && !ok) {
+        // A file that may not be replaced says why as well.
+        if (reason.empty()) reason = SaveRefusalText(SaveRefusalOf(file));
+        if (!reason.empty())
+            reason[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(reason[0])));
+        uiHost_->MessageBox(strings::SaveFailedText(file, reason), kAppTitle, MsgIcon::Error);
+    }
 }
 
 void MainWindow::OnOpenAvi() {

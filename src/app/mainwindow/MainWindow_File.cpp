@@ -10,6 +10,7 @@
 #include "codecs/CodecStrings.h"
 #include "edit/document/CmdFiles.h"
 #include "model/FileStrings.h"
+#include "platform/ByteStream.h"
 #include "platform/Format.h"
 #include "platform/SaveTarget.h"
 
@@ -191,23 +192,28 @@ bool MainWindow::SaveDocumentAs(DocumentWindow* w, const QString& path) {
     const std::string file = path.toStdString();
     const CDocImage& image = doc.Image();
     bool saved = false;
+    std::string reason;
     const bool finished = RunWithProgress(
-        this, kAppTitle, [&](WorkProgress& progress) { saved = image.SaveNative(file, &progress) != 0; },
+        this, kAppTitle,
+        [&](WorkProgress& progress) {
+            ResetSaveError();
+            saved = image.SaveNative(file, &progress) != 0;
+            if (!saved) reason = LastSaveError();
+        },
         &progress_);
     progress_.SetText({});
     progress_.SetPos(0);
     if (!finished) return false;
     if (!saved) {
         // A file that may not be replaced (read-only, a folder) is said so, and Save As is offered.
-        SaveRefusal refusal = SaveRefusal::None;
-        const std::string target = ResolveSaveTarget(path.toStdString(), &refusal);
-        if (refusal == SaveRefusal::None) refusal = CheckSaveTarget(target);
-        std::string text = Format(strings::kSaveFailed, path.toUtf8().constData());
+        const SaveRefusal refusal = SaveRefusalOf(file);
+        std::string text = strings::SaveFailedText(path.toUtf8().constData(), reason);
         if (refusal == SaveRefusal::None) {
             uiHost_->MessageBox(text, kAppTitle, MsgIcon::Error);
             return false;
         }
-        text += std::string("\n") + SaveRefusalText(refusal) + ". " + kSaveElsewhere;
+        text = Format(strings::kSaveFailed, path.toUtf8().constData()) + "\n" + SaveRefusalText(refusal) +
+               ". " + kSaveElsewhere;
         if (!uiHost_->AskYesNo(text, kAppTitle)) return false;
         const QString other = AskSavePath(w);
         return !other.isEmpty() && other != path && SaveDocumentAs(w, other);

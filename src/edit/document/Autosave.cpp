@@ -1,6 +1,8 @@
 #include "edit/document/Autosave.h"
 
 #include "edit/document/OrvaneDoc.h"
+#include "platform/ByteStream.h"
+#include "platform/SaveTarget.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -8,6 +10,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
@@ -56,22 +59,14 @@ std::string Unescape(const std::string& s) {
     return out;
 }
 
-bool WriteFileAtomically(const std::string& path, const std::string& bytes) {
-    const std::string tmp = path + ".tmp";
-    const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0) return false;
-    std::size_t done = 0;
-    bool ok = true;
-    while (ok && done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        ok = n > 0;
-        if (ok) done += static_cast<std::size_t>(n);
-    }
-    ok = ok && ::fsync(fd) == 0;
-    ok = ::close(fd) == 0 && ok;
-    if (ok && ::rename(tmp.c_str(), path.c_str()) == 0) return true;
-    ::unlink(tmp.c_str());
+// The description is small and replaced as a whole, through a temporary file like any save.
+bool WriteText(const std::string& path, const std::string& text) {
+    FileWriter out(path);
+    return out.IsOpen() && out.Write(text.data(), text.size()) && out.Commit();
+}
+
+bool Failed(std::string* why, std::string reason) {
+    if (why) *why = reason.empty() ? "the copy could not be written" : std::move(reason);
     return false;
 }
 
@@ -164,28 +159,48 @@ Ref<CDocImage> CloneDocImage(const CDocImage& image) {
     return copy;
 }
 
+AutosaveInfo AutosaveInfoOf(const COrvaneDoc& doc, const std::string& title) {
+    AutosaveInfo info;
+    info.originalPath = doc.filePath;
+    info.title = title;
+    info.importedFrom = doc.importedFrom;
+    info.time = static_cast<std::int64_t>(std::time(nullptr));
+    info.pid = static_cast<int>(::getpid());
+    for (int i = 0; i < 5; ++i)
+        info.counters[i] = doc.counters[i];
+    return info;
+}
+
 CAutosaveSnapshot TakeAutosaveSnapshot(const COrvaneDoc& doc, const std::string& title) {
     CAutosaveSnapshot snap;
     snap.image = CloneDocImage(doc.Image());
     snap.changeCount = doc.ChangeCount();
-    snap.info.originalPath = doc.filePath;
-    snap.info.title = title;
-    snap.info.importedFrom = doc.importedFrom;
-    snap.info.time = static_cast<std::int64_t>(std::time(nullptr));
-    snap.info.pid = static_cast<int>(::getpid());
-    for (int i = 0; i < 5; ++i)
-        snap.info.counters[i] = doc.counters[i];
+    snap.info = AutosaveInfoOf(doc, title);
     return snap;
 }
 
-bool WriteAutosave(const std::string& folder, const std::string& entry, const CAutosaveSnapshot& snap) {
-    if (folder.empty() || !snap.image) return false;
+bool WriteAutosave(const std::string& folder, const std::string& entry, const CAutosaveSnapshot& snap,
+                   std::string* why) {
+    if (folder.empty())
+        return Failed(why, "no folder for the copies (neither XDG_STATE_HOME nor HOME is set)");
+    if (!snap.image) return Failed(why, std::strerror(ENOMEM));
     std::error_code ec;
     fs::create_directories(folder, ec);
-    if (!fs::is_directory(folder, ec)) return false;
+    if (ec || !fs::is_directory(folder, ec)) return Failed(why, ec ? ec.message() : std::strerror(ENOTDIR));
+    ResetSaveError();
     // The document first: the description makes the entry complete.
-    if (!snap.image->SaveNative(EntryFile(folder, entry, ".qzi"), nullptr)) return false;
-    return WriteFileAtomically(EntryFile(folder, entry, ".ini"), InfoText(snap.info));
+    if (!snap.image->SaveNative(EntryFile(folder, entry, ".qzi"), nullptr))
+        return Failed(why, LastSaveError());
+    if (!WriteText(EntryFile(folder, entry, ".ini"), InfoText(snap.info)))
+        return Failed(why, LastSaveError());
+    return true;
+}
+
+bool AdoptAutosave(const std::string& folder, const std::string& entry, const AutosaveInfo& info,
+                   std::string* why) {
+    if (folder.empty() || entry.empty()) return Failed(why, std::strerror(ENOENT));
+    ResetSaveError();
+    return WriteText(EntryFile(folder, entry, ".ini"), InfoText(info)) || Failed(why, LastSaveError());
 }
 
 void RemoveAutosave(const std::string& folder, const std::string& entry) {
@@ -204,6 +219,29 @@ bool AutosaveOwnerAlive(const std::string& folder, int pid) {
     const bool held = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
     ::close(fd); // also drops a lock we took
     return held;
+}
+
+int RemoveStaleAutosaveFiles(const std::string& folder) {
+    std::error_code ec;
+    if (folder.empty() || !fs::is_directory(folder, ec)) return 0;
+    int removed = RemoveStaleTemporaries(folder);
+    for (const fs::directory_entry& f : fs::directory_iterator(folder, ec)) {
+        const std::string name = f.path().filename().string();
+        const std::string path = f.path().string();
+        if (f.path().extension() == ".lock") {
+            // A lock nobody holds: its instance is gone.
+            const int fd = OpenLocked(path, false, O_RDONLY | O_NOFOLLOW | O_NONBLOCK, 0);
+            if (fd < 0) continue;
+            if (::unlink(path.c_str()) == 0) ++removed;
+            ::close(fd);
+        } else if (name.size() > 8 && name.compare(name.size() - 8, 8, ".ini.tmp") == 0) {
+            // Descriptions half written by earlier versions, which named them so: the entry's name
+            // starts with the writer's pid.
+            if (!AutosaveOwnerAlive(folder, std::atoi(name.c_str())) && ::unlink(path.c_str()) == 0)
+                ++removed;
+        }
+    }
+    return removed;
 }
 
 std::vector<AutosaveEntry> FindOrphanAutosaves(const std::string& folder) {
@@ -250,13 +288,15 @@ bool CAutosaveLock::Acquire(const std::string& folder) {
     if (folder.empty()) return false;
     fs::create_directories(folder, ec);
     path_ = LockFile(folder, static_cast<int>(::getpid()));
-    fd_ = ::open(path_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd_ < 0) return false;
-    if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
-        ::close(fd_);
-        fd_ = -1;
-        return false;
+    // A cleaner at another start may remove a lock file in the instant between its creation and
+    // its lock (it takes it for a dead instance's): OpenLocked notices, and we try again. A file
+    // of our pid that is already there was left by a dead process that had it before.
+    for (int attempt = 0; attempt < 20 && fd_ < 0; ++attempt) {
+        fd_ = OpenLocked(path_, true, O_RDWR, 0600);
+        if (fd_ < 0 && errno == EEXIST) fd_ = OpenLocked(path_, false, O_RDWR, 0600);
+        if (fd_ < 0 && errno != EEXIST && errno != ESTALE && errno != ENOENT) break;
     }
+    if (fd_ < 0) return false;
     const std::string pid = std::to_string(::getpid()) + "\n";
     if (::ftruncate(fd_, 0) != 0 || ::write(fd_, pid.data(), pid.size()) < 0) {
         // The lock itself is what matters; the text only helps a reader.
@@ -285,7 +325,7 @@ CAutosaveWriter::~CAutosaveWriter() {
 }
 
 void CAutosaveWriter::Write(const std::string& entry, CAutosaveSnapshot snap,
-                            std::function<void(bool, double)> done) {
+                            std::function<void(const CAutosaveWriteResult&)> done, std::string replaces) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         // A waiting write of the same entry is out of date; a removal waiting after it is not
@@ -293,8 +333,9 @@ void CAutosaveWriter::Write(const std::string& entry, CAutosaveSnapshot snap,
         if (!jobs_.empty() && jobs_.back().entry == entry && !jobs_.back().remove) {
             jobs_.back().snap = std::move(snap);
             jobs_.back().done = std::move(done);
+            if (!replaces.empty()) jobs_.back().replaces = std::move(replaces);
         } else {
-            jobs_.push_back(Job{entry, false, std::move(snap), std::move(done)});
+            jobs_.push_back(Job{entry, false, std::move(snap), std::move(done), std::move(replaces)});
         }
     }
     wake_.notify_all();
@@ -303,7 +344,7 @@ void CAutosaveWriter::Write(const std::string& entry, CAutosaveSnapshot snap,
 void CAutosaveWriter::Remove(const std::string& entry) {
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        jobs_.push_back(Job{entry, true, {}, {}});
+        jobs_.push_back(Job{entry, true, {}, {}, {}});
     }
     wake_.notify_all();
 }
@@ -328,12 +369,16 @@ void CAutosaveWriter::Run() {
             RemoveAutosave(folder_, job.entry);
         } else {
             const auto start = std::chrono::steady_clock::now();
-            const bool ok = WriteAutosave(folder_, job.entry, job.snap);
-            const double ms =
+            CAutosaveWriteResult result;
+            result.ok = WriteAutosave(folder_, job.entry, job.snap, &result.why);
+            result.ms =
                 std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+            // The older copy goes only once the new one is complete on disk.
+            if (result.ok && !job.replaces.empty() && job.replaces != job.entry)
+                RemoveAutosave(folder_, job.replaces);
             // The copy goes on this thread, not on the one that took it.
             job.snap.image.Reset();
-            if (job.done) job.done(ok, ms);
+            if (job.done) job.done(result);
         }
         {
             std::lock_guard<std::mutex> lock(mutex_);

@@ -49,6 +49,9 @@ struct CAutosaveSnapshot {
     std::uint64_t changeCount = 0;
 };
 
+// What an entry of `doc` records now; `title` is what the window shows.
+AutosaveInfo AutosaveInfoOf(const COrvaneDoc& doc, const std::string& title);
+
 // An independent copy of the content: every raster, shadow and shape is copied, so the document
 // may change while the copy is written. Null when memory runs out.
 Ref<CDocImage> CloneDocImage(const CDocImage& image);
@@ -56,8 +59,16 @@ Ref<CDocImage> CloneDocImage(const CDocImage& image);
 CAutosaveSnapshot TakeAutosaveSnapshot(const COrvaneDoc& doc, const std::string& title);
 
 // Writes `<folder>/<entry>.qzi` and its `.ini`, each through a temporary file (the folder is
-// created when missing). False when anything fails; a previous entry then stays as it was.
-bool WriteAutosave(const std::string& folder, const std::string& entry, const CAutosaveSnapshot& snap);
+// created when missing). False when anything fails, with the system's reason in `why` ("No space
+// left on device"); a previous entry then stays as it was.
+bool WriteAutosave(const std::string& folder, const std::string& entry, const CAutosaveSnapshot& snap,
+                   std::string* why = nullptr);
+// Makes an entry left by another process this process's own without copying its document: only
+// its description is rewritten with `info` (this process's pid, the window's title), which takes
+// a few hundred bytes where a new copy could need more room than a full disk has. False (and the
+// entry as it was) when that fails.
+bool AdoptAutosave(const std::string& folder, const std::string& entry, const AutosaveInfo& info,
+                   std::string* why = nullptr);
 // Removes both files of an entry (missing files are not an error).
 void RemoveAutosave(const std::string& folder, const std::string& entry);
 
@@ -94,6 +105,20 @@ private:
 // True while the process of `pid` runs and holds its lock in the folder.
 bool AutosaveOwnerAlive(const std::string& folder, int pid);
 
+// What killed instances leave besides their entries: half-written temporary files (their writer
+// no longer holds them) and `<pid>.lock` files nobody holds. Removes them; entries stay. Returns
+// how many files went.
+int RemoveStaleAutosaveFiles(const std::string& folder);
+
+// How a write of the writer ended.
+struct CAutosaveWriteResult {
+    bool ok = false;
+    // The time the write took (ms).
+    double ms = 0;
+    // The system's reason when it failed.
+    std::string why;
+};
+
 // The writer thread: writes and removals run in the order they were asked for, so a removal
 // after a save is never undone by a write still in flight. A newer write of an entry that is
 // still waiting replaces the older one.
@@ -105,9 +130,10 @@ public:
     CAutosaveWriter& operator=(const CAutosaveWriter&) = delete;
 
     const std::string& Folder() const { return folder_; }
-    // `done` runs on the writer thread with the result and the time the write took (ms).
+    // `done` runs on the writer thread with the result. Once the copy is complete on disk, the
+    // entry `replaces` (an older copy of the same document) is removed; a failed write leaves it.
     void Write(const std::string& entry, CAutosaveSnapshot snap,
-               std::function<void(bool ok, double ms)> done = {});
+               std::function<void(const CAutosaveWriteResult&)> done = {}, std::string replaces = {});
     void Remove(const std::string& entry);
     // Waits until everything asked so far is done.
     void Flush();
@@ -117,7 +143,8 @@ private:
         std::string entry;
         bool remove = false;
         CAutosaveSnapshot snap;
-        std::function<void(bool, double)> done;
+        std::function<void(const CAutosaveWriteResult&)> done;
+        std::string replaces;
     };
     void Run();
 

@@ -3,6 +3,7 @@
 #include "app/panels/ColorButton.h"
 #include "codecs/CodecStrings.h"
 #include "codecs/OpenExport.h"
+#include "support/FileSizeLimit.h"
 #include "support/ScriptedUiHost.h"
 
 #include <QApplication>
@@ -126,7 +127,18 @@ TEST(ExportDialog, ExportThenOpenTheImageAsANewDocument) {
     s.Find("P&NG...")->trigger();
     ASSERT_EQ(ui.shown.size(), 1u);
     EXPECT_EQ(ui.shown[0].text.rfind("Save to file ", 0), 0u);
-    EXPECT_NE(ui.shown[0].text.find("missing/x.png fail!"), std::string::npos) << ui.shown[0].text;
+    EXPECT_NE(ui.shown[0].text.find("missing/x.png fail!\nNo such file or directory."), std::string::npos)
+        << ui.shown[0].text;
+    // A disk too full for the file: the reason, and no half-written file.
+    const QString big = s.dir.filePath("big.jpg");
+    {
+        test::FileSizeLimit full(512);
+        AnswerExportDialog(big, nullptr);
+        jpg->trigger();
+    }
+    ASSERT_EQ(ui.shown.size(), 2u);
+    EXPECT_EQ(ui.shown[1].text, "Save to file " + big.toStdString() + " fail!\nFile too large.");
+    EXPECT_FALSE(QFileInfo::exists(big));
 }
 
 #include "app/dialogs/ImageBrowser.h"

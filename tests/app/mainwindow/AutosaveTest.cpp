@@ -8,6 +8,7 @@
 #include "edit/commands/CmdImageOps.h"
 #include "model/DocDump.h"
 #include "raster/Dib.h"
+#include "support/FileSizeLimit.h"
 #include "support/ScriptedUiHost.h"
 
 #include <QApplication>
@@ -19,6 +20,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -26,6 +28,10 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <memory>
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace zepho;
 
@@ -69,6 +75,15 @@ QByteArray Bytes(const QString& path) {
 
 QStringList EntryFiles(const QString& folder) {
     return QDir(folder).entryList({"*.qzi", "*.ini"}, QDir::Files, QDir::Name);
+}
+
+// A pid that certainly runs no longer.
+int DeadPid() {
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(0);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return static_cast<int>(child);
 }
 
 // Answers the next "Save changes?" question with Discard.
@@ -142,6 +157,104 @@ TEST(AutosaveShell, ChangedDocumentsAreCopiedAndTheCopyGoesOnSaveAndOnClose) {
     EXPECT_TRUE(EntryFiles(folder).isEmpty());
     // The saved file holds the first change only.
     EXPECT_NE(Bytes(file), userBytes);
+}
+
+// A crashed instance's copy is restored on a disk with no room for a second copy, then edited:
+// the copy stays recoverable throughout, failed autosaves are tried again at each interval, the
+// user is told once, and the first write that fits replaces the copy.
+TEST(AutosaveShell, FullDiskNeverLosesTheRecoveryCopy) {
+    test::ShellSession s;
+    // However the test ends, the windows close without a question.
+    struct Unmodify {
+        MainWindow& window;
+        ~Unmodify() {
+            for (DocumentWindow* w : window.DocumentWindows())
+                w->Document().SetModifiedFlag(false);
+        }
+    } unmodify{s.window};
+    test::ScriptedUiHost ui;
+    s.window.SetUiHost(&ui);
+    const QString file = s.dir.filePath("pic.qzi");
+    WritePictureFile(file);
+    // Room for the few hundred bytes of a description, and then for nothing at all.
+    for (rlim_t room : {rlim_t(2048), rlim_t(0)}) {
+        SCOPED_TRACE(room);
+        ui.shown.clear();
+        const QString folder = s.dir.filePath(QString("state%1").arg(room));
+        std::string crashedCopy;
+        {
+            COrvaneDoc crashed;
+            ASSERT_TRUE(crashed.Image().ReadNativeAnyVersion(file.toStdString(), nullptr));
+            // A photo's worth of detail, that no compression makes small.
+            Ref<CDrawObj> photo = Picture(64, 48, RGB(0, 0, 0), 5, 5, "Photo");
+            std::uint32_t seed = 12345;
+            for (int y = 0; y < 48; ++y)
+                for (int x = 0; x < 64; ++x)
+                    for (int c = 0; c < 3; ++c)
+                        photo->content->raster.Pixel32(x, y)[c] =
+                            static_cast<BYTE>((seed = seed * 1664525 + 1013904223) >> 24);
+            crashed.Image().objects.AddTail(photo);
+            Negate(crashed, ui);
+            CAutosaveSnapshot snap = TakeAutosaveSnapshot(crashed, "pic.qzi");
+            snap.info.originalPath = QFileInfo(file).absoluteFilePath().toStdString();
+            snap.info.pid = DeadPid();
+            ASSERT_TRUE(WriteAutosave(folder.toStdString(), "77-1", snap));
+            crashedCopy = DumpDocument(crashed.Image(), DumpOptions{false});
+        }
+        const QString copy = folder + "/77-1.qzi";
+        const QByteArray copyBytes = Bytes(copy);
+
+        auto autosave =
+            std::make_unique<AutosaveController>(s.window, s.app.Settings(), folder.toStdString());
+        autosave->SetIntervalSeconds(0);
+        auto full = std::make_unique<test::FileSizeLimit>(room);
+        autosave->OfferRecovery("restore");
+        DocumentWindow* w = s.window.ActiveDocumentWindow();
+        ASSERT_TRUE(w);
+        EXPECT_EQ(DumpDocument(w->Document().Image(), DumpOptions{false}), crashedCopy);
+        EXPECT_EQ(Bytes(copy), copyBytes);
+        // With room for its description the copy is now this instance's; without, it stays the
+        // crashed one's and is still offered.
+        // (Without, the restored document was also copied at once, in vain.)
+        EXPECT_EQ(autosave->Orphans().size(), room ? 0u : 1u);
+        const int before = autosave->FailuresInARow();
+        EXPECT_EQ(before, room ? 0 : 1);
+
+        Negate(w->Document(), ui);
+        for (int attempt = 1; attempt <= 3; ++attempt) {
+            autosave->AutosaveNow(); // the interval passed; unchanged since the last attempt after the first
+            autosave->Flush();
+            EXPECT_EQ(autosave->FailuresInARow(), before + attempt);
+            EXPECT_EQ(Bytes(copy), copyBytes);
+            EXPECT_EQ(QDir(folder).entryList({"*.qzi"}, QDir::Files), QStringList{"77-1.qzi"});
+            EXPECT_EQ(QDir(folder).entryList({"*zepho-tmp*"}, QDir::Files), QStringList());
+            // Told after the second failure, and only once.
+            ASSERT_EQ(ui.shown.size(), before + attempt < 2 ? 0u : 1u);
+        }
+        const std::string told = "Autosave could not write to " + folder.toStdString() + ": File too large";
+        EXPECT_EQ(ui.shown[0].text, told);
+        EXPECT_EQ(s.window.statusBar()->currentMessage().toStdString(), told);
+
+        // Room again: the next interval writes the edited document, in place of the old copy.
+        full.reset();
+        autosave->AutosaveNow();
+        autosave->Flush();
+        EXPECT_EQ(autosave->FailuresInARow(), 0);
+        EXPECT_TRUE(s.window.statusBar()->currentMessage().isEmpty());
+        const std::string entry = autosave->EntryOf(&w->Document());
+        EXPECT_EQ(entry == "77-1", room != 0);
+        EXPECT_EQ(QDir(folder).entryList({"*.qzi"}, QDir::Files),
+                  QStringList{QString::fromStdString(entry) + ".qzi"});
+        // The editor dies here: the next start finds the edited document.
+        autosave.reset();
+        const auto orphans = FindOrphanAutosaves(folder.toStdString());
+        ASSERT_EQ(orphans.size(), 1u);
+        EXPECT_EQ(DumpFile(QString::fromStdString(orphans[0].documentPath)),
+                  DumpDocument(w->Document().Image(), DumpOptions{false}));
+        w->Document().SetModifiedFlag(false);
+        qobject_cast<QMdiSubWindow*>(w->parentWidget())->close();
+        QApplication::processEvents();
+    }
 }
 
 TEST(AutosaveShell, RecoveryDialogListsEntriesWithThumbnailsAndTicks) {

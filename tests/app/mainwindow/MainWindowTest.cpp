@@ -6,10 +6,12 @@
 #include "app/mainwindow/ZephoApp.h"
 #include "app/panels/ColorButton.h"
 #include "edit/undo/UndoObjects.h"
+#include "support/FileSizeLimit.h"
 #include "support/ScriptedUiHost.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -102,7 +104,7 @@ TEST(Shell, SaveCloseReopenAndUndoLabels) {
         EXPECT_EQ(window.OpenDocument(path), w);
         EXPECT_EQ(window.DocumentWindows().size(), 1);
     }
-    // A save that cannot be done reports the path.
+    // A save that cannot be done reports the path and why.
     MainWindow window(app);
     test::ScriptedUiHost ui;
     window.SetUiHost(&ui);
@@ -111,7 +113,18 @@ TEST(Shell, SaveCloseReopenAndUndoLabels) {
     const QString bad = dir.filePath("missing/dir/x.qzi");
     EXPECT_FALSE(window.SaveDocumentAs(w, bad));
     ASSERT_EQ(ui.shown.size(), 1u);
-    EXPECT_EQ(ui.shown[0].text, "Save to file " + bad.toStdString() + " fail!");
+    EXPECT_EQ(ui.shown[0].text, "Save to file " + bad.toStdString() + " fail!\nNo such file or directory.");
+    // So does one that runs out of room (a file-size limit stands in for a full disk).
+    const QString full = dir.filePath("full.qzi");
+    {
+        test::FileSizeLimit limit(1024);
+        EXPECT_FALSE(window.SaveDocumentAs(w, full));
+    }
+    ASSERT_EQ(ui.shown.size(), 2u);
+    EXPECT_EQ(ui.shown[1].text, "Save to file " + full.toStdString() + " fail!\nFile too large.");
+    EXPECT_FALSE(QFileInfo::exists(full));
+    EXPECT_EQ(QDir(dir.path()).entryList({"*zepho-tmp*"}, QDir::Files), QStringList());
+    w->Document().SetModifiedFlag(false);
 }
 
 TEST(Shell, SettingsWrittenAtExitAreReadAtNextStart) {

@@ -3,9 +3,12 @@
 #include "edit/UndoTestUtil.h"
 #include "model/DocDump.h"
 #include "model/RectObj.h"
+#include "platform/SaveTarget.h"
+#include "support/FileSizeLimit.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -107,9 +110,10 @@ TEST(Autosave, SnapshotIsWrittenOnTheWriterAndRestoresEqualWithoutTouchingTheUse
     bool written = false;
     {
         CAutosaveWriter writer(folder);
-        writer.Write("42-1", std::move(snap), [&](bool ok, double ms) {
-            written = ok;
-            EXPECT_GE(ms, 0.0);
+        writer.Write("42-1", std::move(snap), [&](const CAutosaveWriteResult& r) {
+            written = r.ok;
+            EXPECT_GE(r.ms, 0.0);
+            EXPECT_EQ(r.why, "");
         });
         writer.Flush();
     }
@@ -181,6 +185,22 @@ TEST(Autosave, EntriesOfARunningInstanceAreNotOfferedAndBrokenOnesAreSkipped) {
     EXPECT_EQ(found[0].entry, "crashed");
     EXPECT_EQ(found[1].entry, "mine");
 
+    // What killed instances leave besides entries goes at the next start: locks nobody holds,
+    // temporary files nobody writes (this one's name as earlier versions gave it, that one's as
+    // a save gives it). Entries and the lock of a running instance stay.
+    ASSERT_TRUE(lock.Acquire(folder));
+    std::ofstream(folder + "/crashed.ini.tmp") << "[Autos";
+    std::ofstream(folder + "/crashed.qzi" + kTempMarker + "AbC123") << "QZI 2";
+    const std::string ours = std::to_string(::getpid()) + ".lock";
+    EXPECT_EQ(RemoveStaleAutosaveFiles(folder), 3);
+    std::vector<std::string> left;
+    for (const auto& f : fs::directory_iterator(folder))
+        left.push_back(f.path().filename().string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{ours, "crashed.ini", "crashed.qzi", "lonely.ini", "mine.ini",
+                                              "mine.qzi", "torn.ini", "torn.qzi"}));
+    lock.Release();
+
     // A document that does not read back is refused, and the target stays empty.
     std::ofstream(found[1].documentPath, std::ios::trunc) << "not a document";
     COrvaneDoc broken;
@@ -215,6 +235,45 @@ TEST(Autosave, WriterKeepsTheOrderOfWritesAndRemovals) {
     ASSERT_EQ(found.size(), 2u);
     COrvaneDoc restored;
     ASSERT_TRUE(RestoreAutosave(found[0].entry == "f" ? found[0] : found[1], restored));
+    EXPECT_EQ(Dump(restored), Dump(doc));
+}
+
+// An older copy that a new one replaces goes only once the new one is complete: on a full disk
+// the old copy is all there is.
+TEST(Autosave, ReplacedCopyStaysUntilItsSuccessorIsOnDisk) {
+    TempFolder tmp;
+    const std::string folder = tmp / "a";
+    COrvaneDoc doc;
+    FillDocument(doc);
+    CAutosaveSnapshot old = TakeAutosaveSnapshot(doc, "old");
+    old.info.pid = DeadPid();
+    ASSERT_TRUE(WriteAutosave(folder, "old", old));
+    const std::string oldBytes = ReadBytes(folder + "/old.qzi");
+    doc.Image().objects.At(0)->x = 21;
+
+    CAutosaveWriter writer(folder);
+    CAutosaveWriteResult result;
+    auto keep = [&](const CAutosaveWriteResult& r) { result = r; };
+    {
+        FileSizeLimit full(512);
+        writer.Write("new", TakeAutosaveSnapshot(doc, "new"), keep, "old");
+        writer.Flush();
+    }
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.why, "File too large");
+    EXPECT_EQ(ReadBytes(folder + "/old.qzi"), oldBytes);
+    std::vector<AutosaveEntry> found = FindOrphanAutosaves(folder);
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].entry, "old");
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 2); // no temporaries
+
+    writer.Write("new", TakeAutosaveSnapshot(doc, "new"), keep, "old");
+    writer.Flush();
+    EXPECT_TRUE(result.ok);
+    EXPECT_FALSE(fs::exists(folder + "/old.qzi"));
+    EXPECT_FALSE(fs::exists(folder + "/old.ini"));
+    COrvaneDoc restored;
+    ASSERT_TRUE(RestoreAutosave({"new", folder + "/new.qzi", {}}, restored));
     EXPECT_EQ(Dump(restored), Dump(doc));
 }
 
