@@ -144,10 +144,12 @@ void AutosaveController::TakeResults() {
 }
 
 void AutosaveController::TellFailure(const std::string& why) {
-    told_ = true; // before the message: its event loop runs the heartbeat
+    told_ = true;
     const std::string text = Format(kAutosaveFailed, Folder().c_str(), why.c_str());
     window_.statusBar()->showMessage(QString::fromStdString(text));
-    window_.Ui().MessageBox(text, kAppTitle, MsgIcon::Warning);
+    // Once the heartbeat that found the failure has returned: a timer does not fire again while
+    // its handler runs, and the attempts must go on while the message is open.
+    QTimer::singleShot(0, this, [this, text] { window_.Ui().MessageBox(text, kAppTitle, MsgIcon::Warning); });
 }
 
 void AutosaveController::Flush() {

@@ -224,6 +224,7 @@ TEST(AutosaveShell, FullDiskNeverLosesTheRecoveryCopy) {
         for (int attempt = 1; attempt <= 3; ++attempt) {
             autosave->AutosaveNow(); // the interval passed; unchanged since the last attempt after the first
             autosave->Flush();
+            QApplication::processEvents();
             EXPECT_EQ(autosave->FailuresInARow(), before + attempt);
             EXPECT_EQ(Bytes(copy), copyBytes);
             EXPECT_EQ(QDir(folder).entryList({"*.qzi"}, QDir::Files), QStringList{"77-1.qzi"});
