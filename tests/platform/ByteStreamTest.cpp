@@ -1,6 +1,6 @@
 #include "platform/ByteStream.h"
 
-#include "support/FileSizeLimit.h"
+#include "support/Mishaps.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 #include "app/panels/ColorButton.h"
 #include "codecs/CodecStrings.h"
 #include "codecs/OpenExport.h"
-#include "support/FileSizeLimit.h"
+#include "support/Mishaps.h"
 #include "support/ScriptedUiHost.h"
 
 #include <QApplication>

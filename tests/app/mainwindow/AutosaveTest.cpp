@@ -8,7 +8,7 @@
 #include "edit/commands/CmdImageOps.h"
 #include "model/DocDump.h"
 #include "raster/Dib.h"
-#include "support/FileSizeLimit.h"
+#include "support/Mishaps.h"
 #include "support/ScriptedUiHost.h"
 
 #include <QApplication>
@@ -75,15 +75,6 @@ QByteArray Bytes(const QString& path) {
 
 QStringList EntryFiles(const QString& folder) {
     return QDir(folder).entryList({"*.qzi", "*.ini"}, QDir::Files, QDir::Name);
-}
-
-// A pid that certainly runs no longer.
-int DeadPid() {
-    const pid_t child = ::fork();
-    if (child == 0) ::_exit(0);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return static_cast<int>(child);
 }
 
 // Answers the next "Save changes?" question with Discard.
@@ -197,7 +188,7 @@ TEST(AutosaveShell, FullDiskNeverLosesTheRecoveryCopy) {
             Negate(crashed, ui);
             CAutosaveSnapshot snap = TakeAutosaveSnapshot(crashed, "pic.qzi");
             snap.info.originalPath = QFileInfo(file).absoluteFilePath().toStdString();
-            snap.info.pid = DeadPid();
+            snap.info.pid = test::DeadPid();
             ASSERT_TRUE(WriteAutosave(folder.toStdString(), "77-1", snap));
             crashedCopy = DumpDocument(crashed.Image(), DumpOptions{false});
         }

@@ -6,7 +6,7 @@
 #include "app/mainwindow/ZephoApp.h"
 #include "app/panels/ColorButton.h"
 #include "edit/undo/UndoObjects.h"
-#include "support/FileSizeLimit.h"
+#include "support/Mishaps.h"
 #include "support/ScriptedUiHost.h"
 
 #include <QAction>

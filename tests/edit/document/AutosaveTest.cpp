@@ -4,7 +4,7 @@
 #include "model/DocDump.h"
 #include "model/RectObj.h"
 #include "platform/SaveTarget.h"
-#include "support/FileSizeLimit.h"
+#include "support/Mishaps.h"
 
 #include <gtest/gtest.h>
 
@@ -68,15 +68,6 @@ void FillDocument(COrvaneDoc& doc) {
 
 std::string Dump(const COrvaneDoc& doc) {
     return DumpDocument(doc.Image(), DumpOptions{false});
-}
-
-// A pid that certainly runs no longer.
-int DeadPid() {
-    const pid_t child = ::fork();
-    if (child == 0) ::_exit(0);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return static_cast<int>(child);
 }
 
 } // namespace
