@@ -9,7 +9,7 @@ PACKAGES=(
   # core libraries
   libagg-dev libpixman-1-dev libpng-dev libjpeg-dev libtiff-dev libimagequant-dev
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev zlib1g-dev libtbb-dev
-  libfreetype-dev libfontconfig-dev libharfbuzz-dev libwebp-dev libavif-dev
+  libfreetype-dev libfontconfig-dev libharfbuzz-dev libwebp-dev libavif-dev liblcms2-dev
   fonts-dejavu-core fonts-liberation2
   # shell
   qt6-base-dev libxcb1-dev libxcb-shape0-dev libxcb-xfixes0-dev xvfb xauth

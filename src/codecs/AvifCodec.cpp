@@ -2,6 +2,7 @@
 #include "codecs/OpenExport.h"
 
 #include "extlib/ImageIOUtil.h"
+#include "extlib/PhotoLook.h"
 #include "platform/ByteStream.h"
 
 #include <avif/avif.h>
@@ -78,6 +79,14 @@ PackedDib DecodeAvif(std::span<const BYTE> file) {
     rgb.rowBytes = static_cast<std::uint32_t>(dib.Stride());
     if (avifImageYUVToRGB(image, &rgb) != AVIF_RESULT_OK) return {};
     FlipRows(dib);
+    if (image->icc.size > 0) NoteProfileOutcome(ConvertToSrgb(dib, {image->icc.data, image->icc.size}));
+    // The container's turn (anticlockwise quarters), then its mirror, as the picture is seen.
+    if (image->transformFlags & AVIF_TRANSFORM_IROT) {
+        static constexpr int kTurn[4] = {1, 8, 3, 6};
+        dib = ApplyOrientation(std::move(dib), kTurn[image->irot.angle & 3]);
+    }
+    if (image->transformFlags & AVIF_TRANSFORM_IMIR)
+        dib = ApplyOrientation(std::move(dib), image->imir.mode ? 2 : 4);
     return dib;
 }
 

@@ -8,9 +8,11 @@
 #include "codecs/PsdCodec.h"
 #include "codecs/WebpCodec.h"
 #include "extlib/ImageIO.h"
+#include "extlib/PhotoLook.h"
 #include "extlib/PngFile.h"
 #include "model/AppSettings.h"
 #include "model/Frame.h"
+#include "model/ModelStrings.h"
 #include "platform/PixelBudget.h"
 #include "raster/ColorReduce.h"
 #include "raster/Dib.h"
@@ -136,7 +138,11 @@ bool OpenFileWith(CDocImage& doc, const std::string& path, LoadFlags& flags, IPr
     if (limit == 0 && context.settings)
         limit = static_cast<std::uint64_t>(std::max(context.settings->MaxDocumentMegapixels, 1)) << 20;
     PixelBudgetScope budget(limit);
+    TakeProfileUnusableNote(); // a note of an earlier read on this thread is not this file's
     bool ok = ReadByKind(doc, path, flags, progress, context);
+    // The picture opened, but not in the colours its file meant: said once, whatever the reader.
+    if (TakeProfileUnusableNote() && ok && context.ui)
+        context.ui->MessageBox(kProfileUnusable, strings::kAppTitle, MsgIcon::Warning);
     // A document that opens must also be drawable: its canvas comes on top of its objects.
     if (ok && !budget.Allows(doc.width, doc.height)) ok = false;
     // A reader that went on after a refused raster (a shadow or an outline dropped) has not read

@@ -3,6 +3,7 @@
 
 #include "codecs/ExportFrames.h"
 #include "extlib/ImageIOUtil.h"
+#include "extlib/PhotoLook.h"
 #include "platform/ByteStream.h"
 
 #include <webp/decode.h>
@@ -216,11 +217,35 @@ bool EncodeAnimation(const std::vector<const PackedDib*>& frames, int frameMs, c
 
 } // namespace
 
+namespace {
+
+// A still as its container says it is seen: in sRGB (the ICCP chunk) and upright (the EXIF one).
+PackedDib Upright(PackedDib dib, std::span<const BYTE> file) {
+    if (!dib) return dib;
+    WebPData data{file.data(), file.size()};
+    WebPDemuxer* demux = WebPDemux(&data);
+    if (!demux) return dib;
+    WebPChunkIterator it;
+    if (WebPDemuxGetChunk(demux, "ICCP", 1, &it)) {
+        NoteProfileOutcome(ConvertToSrgb(dib, {it.chunk.bytes, it.chunk.size}));
+        WebPDemuxReleaseChunkIterator(&it);
+    }
+    int orientation = 1;
+    if (WebPDemuxGetChunk(demux, "EXIF", 1, &it)) {
+        orientation = ExifOrientation({it.chunk.bytes, it.chunk.size});
+        WebPDemuxReleaseChunkIterator(&it);
+    }
+    WebPDemuxDelete(demux);
+    return ApplyOrientation(std::move(dib), orientation);
+}
+
+} // namespace
+
 bool ReadWebp(CDocImage& doc, std::span<const BYTE> file, IProgress* progress) {
     WebPBitstreamFeatures f;
     if (WebPGetFeatures(file.data(), file.size(), &f) != VP8_STATUS_OK) return false;
     if (f.has_animation) return ReadAnimation(doc, file, progress);
-    PackedDib dib = DecodeStill(file, f);
+    PackedDib dib = Upright(DecodeStill(file, f), file);
     if (!AppendSingleImage(doc, std::move(dib))) return false;
     if (progress) progress->SetPos(100);
     return true;
@@ -234,7 +259,7 @@ bool ReadWebpFile(CDocImage& doc, const std::string& path, IProgress* progress) 
 PackedDib DecodeWebpFirstFrame(std::span<const BYTE> file) {
     WebPBitstreamFeatures f;
     if (WebPGetFeatures(file.data(), file.size(), &f) != VP8_STATUS_OK) return {};
-    if (!f.has_animation) return DecodeStill(file, f);
+    if (!f.has_animation) return Upright(DecodeStill(file, f), file);
     WebPAnimInfo info{};
     AnimDecoder dec = OpenAnimation(file, info);
     std::uint8_t* canvas = nullptr;

@@ -3,10 +3,12 @@
 // live in the caller.
 #include "extlib/ImageIOCodecs.h"
 #include "extlib/ImageIOUtil.h"
+#include "extlib/PhotoLook.h"
 
 #include <algorithm>
 #include <csetjmp>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -94,11 +96,27 @@ struct ReadPlan {
     JDIMENSION width = 0, height = 0;
     Output output = Output::Bgr;
     bool invertedCmyk = false;
+    // The embedded colour profile (malloc'd by libjpeg; the caller frees it) and the Exif block
+    // (inside libjpeg's saved markers).
+    JOCTET* icc = nullptr;
+    unsigned iccSize = 0;
+    const BYTE* exif = nullptr;
+    std::size_t exifSize = 0;
+    const CCmykToSrgb* cmyk = nullptr;
 };
 
 bool ReadHeader(jpeg_decompress_struct* cinfo, ErrorManager* err, ReadPlan* plan, std::size_t fileSize) {
     if (setjmp(err->jump)) return false;
+    jpeg_save_markers(cinfo, JPEG_APP0 + 1, 0xFFFF);
+    jpeg_save_markers(cinfo, JPEG_APP0 + 2, 0xFFFF);
     jpeg_read_header(cinfo, TRUE);
+    if (!jpeg_read_icc_profile(cinfo, &plan->icc, &plan->iccSize)) plan->icc = nullptr, plan->iccSize = 0;
+    for (jpeg_saved_marker_ptr m = cinfo->marker_list; m; m = m->next)
+        if (m->marker == JPEG_APP0 + 1 && m->data_length > 6 && std::memcmp(m->data, "Exif\0\0", 6) == 0) {
+            plan->exif = m->data;
+            plan->exifSize = m->data_length;
+            break;
+        }
     if (cinfo->jpeg_color_space == JCS_GRAYSCALE) {
         cinfo->out_color_space = JCS_GRAYSCALE;
         plan->output = Output::Gray;
@@ -128,22 +146,7 @@ bool ReadRows(jpeg_decompress_struct* cinfo, ErrorManager* err, BYTE** rows, BYT
         const JDIMENSION y = cinfo->output_scanline;
         JSAMPROW row = plan->output == Output::Cmyk ? cmykRow : rows[y];
         if (jpeg_read_scanlines(cinfo, &row, 1) != 1) return false;
-        if (plan->output == Output::Cmyk) {
-            BYTE* out = rows[y];
-            for (JDIMENSION x = 0; x < plan->width; ++x) {
-                int c = cmykRow[4 * x], m = cmykRow[4 * x + 1], yy = cmykRow[4 * x + 2],
-                    k = cmykRow[4 * x + 3];
-                if (!plan->invertedCmyk) {
-                    c = 255 - c;
-                    m = 255 - m;
-                    yy = 255 - yy;
-                    k = 255 - k;
-                }
-                out[3 * x] = static_cast<BYTE>(yy * k / 255);
-                out[3 * x + 1] = static_cast<BYTE>(m * k / 255);
-                out[3 * x + 2] = static_cast<BYTE>(c * k / 255);
-            }
-        }
+        if (plan->output == Output::Cmyk) plan->cmyk->Row(cmykRow, rows[y], static_cast<int>(plan->width));
         progress->Update(std::uint64_t{y} + 1);
     }
     return true;
@@ -246,8 +249,11 @@ PackedDib DecodeJpeg(std::span<const BYTE> file, IProgress* progress) {
 
     PackedDib dib;
     ReadPlan plan;
+    int orientation = 1;
+    ProfileOutcome profile = ProfileOutcome::None;
     if (ReadHeader(&cinfo, &err, &plan, file.size()) && plan.width > 0 && plan.height > 0 &&
         plan.width <= 0x7FFFFFFF && plan.height <= 0x7FFFFFFF) {
+        const std::span<const BYTE> icc(plan.icc, plan.iccSize);
         const int w = static_cast<int>(plan.width), h = static_cast<int>(plan.height);
         dib = PackedDib::Create(w, h, plan.output == Output::Gray ? 8 : 24);
         if (dib) {
@@ -256,12 +262,21 @@ PackedDib DecodeJpeg(std::span<const BYTE> file, IProgress* progress) {
             for (int y = 0; y < h; ++y)
                 rows[static_cast<std::size_t>(y)] = dib.Row(y);
             std::vector<BYTE> cmykRow(plan.output == Output::Cmyk ? 4 * static_cast<std::size_t>(w) : 0);
+            const CCmykToSrgb cmyk(plan.output == Output::Cmyk ? icc : std::span<const BYTE>(),
+                                   plan.invertedCmyk);
+            plan.cmyk = &cmyk;
             RowProgress steps(progress, plan.height);
-            if (!ReadRows(&cinfo, &err, rows.data(), cmykRow.data(), &plan, &steps)) dib.Reset();
+            if (!ReadRows(&cinfo, &err, rows.data(), cmykRow.data(), &plan, &steps))
+                dib.Reset();
+            else
+                profile = plan.output == Output::Cmyk ? cmyk.Outcome() : ConvertToSrgb(dib, icc);
         }
+        orientation = ExifOrientation({plan.exif, plan.exifSize});
     }
+    std::free(plan.icc);
     jpeg_destroy_decompress(&cinfo);
-    return dib;
+    NoteProfileOutcome(profile);
+    return ApplyOrientation(std::move(dib), orientation);
 }
 
 bool EncodeJpeg(const PackedDib& dib, int quality, ByteWriter& out, IProgress* progress) {

@@ -1,5 +1,7 @@
 #include "extlib/PngFile.h"
 
+#include "extlib/PhotoLook.h"
+
 #include "extlib/ImageIOUtil.h"
 #include "extlib/PngEncoder.h"
 #include "platform/ByteStream.h"
@@ -69,11 +71,21 @@ struct ReadPlan {
     int passes = 1;
     png_size_t rowBytes = 0;
     png_color palette[256] = {};
+    // The colour profile and the Exif block, inside libpng's info until it is destroyed.
+    png_bytep icc = nullptr;
+    png_uint_32 iccSize = 0;
+    png_bytep exif = nullptr;
+    png_uint_32 exifSize = 0;
 };
 
 bool ReadHeader(png_structp png, png_infop info, ReadPlan* plan, std::size_t fileSize) {
     if (setjmp(png_jmpbuf(png))) return false;
     png_read_info(png, info);
+    png_charp name = nullptr;
+    int method = 0;
+    if (!png_get_iCCP(png, info, &name, &method, &plan->icc, &plan->iccSize))
+        plan->icc = nullptr, plan->iccSize = 0;
+    if (!png_get_eXIf_1(png, info, &plan->exifSize, &plan->exif)) plan->exif = nullptr, plan->exifSize = 0;
     int depth = 0, type = 0, interlace = 0;
     png_get_IHDR(png, info, &plan->width, &plan->height, &depth, &type, &interlace, nullptr, nullptr);
     const int channels = png_get_channels(png, info);
@@ -233,12 +245,14 @@ PackedDib DecodePng(std::span<const BYTE> file, IProgress* progress) {
     }
     Source src{file.data(), file.size(), 0};
     png_set_read_fn(png, &src, &ReadData);
-    // Only the header, the palette and the transparency chunk are used; the other chunks are
-    // skipped unread. Read, a text chunk that claims 2 GB in an 81-byte file has libpng allocate
-    // and clear 2 GB before it finds the file short.
-    static const png_byte kSkipped[] = "bKGD\0cHRM\0eXIf\0gAMA\0hIST\0iCCP\0iTXt\0oFFs\0pCAL\0pHYs\0"
+    // Only the header, the palette, the transparency, the colour profile and the Exif chunk are
+    // used; the other chunks are skipped unread. Read, a text chunk that claims 2 GB in an 81-byte
+    // file has libpng allocate and clear 2 GB before it finds the file short; the two that are
+    // read may hold at most 16 MB (a larger one is dropped, and the picture still opens).
+    static const png_byte kSkipped[] = "bKGD\0cHRM\0gAMA\0hIST\0iTXt\0oFFs\0pCAL\0pHYs\0"
                                        "sBIT\0sCAL\0sPLT\0sRGB\0tEXt\0tIME\0zTXt";
     png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, kSkipped, static_cast<int>(sizeof kSkipped / 5));
+    png_set_chunk_malloc_max(png, 16u << 20);
 
     PackedDib dib;
     ReadPlan plan;
@@ -262,11 +276,15 @@ PackedDib DecodePng(std::span<const BYTE> file, IProgress* progress) {
             for (int y = 0; y < h; ++y)
                 rows[static_cast<std::size_t>(y)] = dib.Row(y);
             RowProgress steps(progress, static_cast<std::uint64_t>(h) * plan.passes);
-            if (!ReadRows(png, rows.data(), h, plan.passes, &steps)) dib.Reset();
+            if (!ReadRows(png, rows.data(), h, plan.passes, &steps))
+                dib.Reset();
+            else
+                NoteProfileOutcome(ConvertToSrgb(dib, {plan.icc, plan.iccSize}));
         }
     }
+    const int orientation = ExifOrientation({plan.exif, plan.exifSize});
     png_destroy_read_struct(&png, &info, nullptr);
-    return dib;
+    return ApplyOrientation(std::move(dib), orientation);
 }
 
 bool EncodePng(const PackedDib& dib, ByteWriter& out, IProgress* progress) {

@@ -9,6 +9,7 @@
 // image as colour; alpha is dropped. An unknown code writes without compression.
 #include "extlib/ImageIOCodecs.h"
 #include "extlib/ImageIOUtil.h"
+#include "extlib/PhotoLook.h"
 
 #include <tiffio.h>
 
@@ -197,7 +198,10 @@ BYTE Unpremultiply(int c, int a) {
     return static_cast<BYTE>(a ? std::min(255, (c * 255 + a / 2) / a) : 0);
 }
 
-PackedDib ReadThroughRgba(TIFF* tif, int w, int h, bool alpha, IProgress* progress) {
+// The pixels as stored, in the file's own orientation: asked for that orientation, libtiff turns
+// nothing (it would only mirror, never turn a quarter).
+PackedDib ReadThroughRgba(TIFF* tif, int w, int h, bool alpha, std::uint16_t orientation,
+                          IProgress* progress) {
     RowProgress steps(progress, 1);
     // The result first: a size it refuses is refused before the library decodes anything.
     PackedDib dib = PackedDib::Create(w, h, alpha ? 32 : 24);
@@ -208,8 +212,9 @@ PackedDib ReadThroughRgba(TIFF* tif, int w, int h, bool alpha, IProgress* progre
     } catch (const std::bad_alloc&) {
         return {};
     }
-    if (!TIFFReadRGBAImageOriented(tif, static_cast<std::uint32_t>(w), static_cast<std::uint32_t>(h),
-                                   raster.data(), ORIENTATION_TOPLEFT, 1))
+    if (!TIFFReadRGBAImageOriented(
+            tif, static_cast<std::uint32_t>(w), static_cast<std::uint32_t>(h), raster.data(),
+            orientation >= 1 && orientation <= 8 ? orientation : ORIENTATION_TOPLEFT, 1))
         return {};
     for (int y = 0; y < h; ++y) {
         const std::uint32_t* src = &raster[static_cast<std::size_t>(y) * w];
@@ -247,7 +252,11 @@ PackedDib DecodeTiff(std::span<const BYTE> file, IProgress* progress) {
     TIFF* tif = c.tif;
     if (!tif || losses > 0) return {};
     PackedDib dib = DecodeOpened(tif, file, progress);
-    if (losses > 0) return {};
+    if (losses > 0 || !dib) return {};
+    std::uint32_t iccSize = 0;
+    const BYTE* icc = nullptr;
+    if (TIFFGetField(tif, TIFFTAG_ICCPROFILE, &iccSize, &icc) && icc)
+        NoteProfileOutcome(ConvertToSrgb(dib, {icc, iccSize}));
     return dib;
 }
 
@@ -287,8 +296,10 @@ PackedDib DecodeOpened(TIFF* tif, std::span<const BYTE> file, IProgress* progres
                         (grayOrPalette || rgb) && scanline <= 0x7FFFFFFF;
     if (!simple) {
         if (static_cast<std::uint64_t>(width) * height * 4 > PackedDib::kMaxBytes) return {};
-        return ReadThroughRgba(
-            tif, w, h, extraCount > 0 || (photometric == PHOTOMETRIC_MINISBLACK && spp == 2), progress);
+        return ApplyOrientation(
+            ReadThroughRgba(tif, w, h, extraCount > 0 || (photometric == PHOTOMETRIC_MINISBLACK && spp == 2),
+                            orientation, progress),
+            orientation);
     }
 
     const bool alpha = rgb && spp >= 4;

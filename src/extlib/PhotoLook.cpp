@@ -1,0 +1,371 @@
+#include "extlib/PhotoLook.h"
+
+#include "platform/Parallel.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <list>
+#include <mutex>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include <lcms2.h>
+
+namespace zepho {
+
+// ---- Orientation
+
+namespace {
+
+std::uint32_t Get(const BYTE* p, int n, bool little) {
+    std::uint32_t v = 0;
+    for (int i = 0; i < n; ++i)
+        v |= static_cast<std::uint32_t>(p[little ? i : n - 1 - i]) << (8 * i);
+    return v;
+}
+
+} // namespace
+
+int ExifOrientation(std::span<const BYTE> exif) {
+    if (exif.size() >= 6 && std::memcmp(exif.data(), "Exif\0\0", 6) == 0) exif = exif.subspan(6);
+    if (exif.size() < 8) return 1;
+    const BYTE* b = exif.data();
+    bool little;
+    if (b[0] == 'I' && b[1] == 'I')
+        little = true;
+    else if (b[0] == 'M' && b[1] == 'M')
+        little = false;
+    else
+        return 1;
+    if (Get(b + 2, 2, little) != 42) return 1;
+    // IFD0 only: the orientation of the main image lives there.
+    const std::uint64_t ifd = Get(b + 4, 4, little);
+    if (ifd + 2 > exif.size()) return 1;
+    const std::uint32_t count = Get(b + ifd, 2, little);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const std::uint64_t at = ifd + 2 + 12 * std::uint64_t{i};
+        if (at + 12 > exif.size()) return 1;
+        if (Get(b + at, 2, little) != 0x0112) continue;
+        // SHORT, one value, stored in the first two bytes of the value field.
+        if (Get(b + at + 2, 2, little) != 3 || Get(b + at + 4, 4, little) < 1) return 1;
+        const std::uint32_t v = Get(b + at + 8, 2, little);
+        return v >= 1 && v <= 8 ? static_cast<int>(v) : 1;
+    }
+    return 1;
+}
+
+namespace {
+
+// Pixel (x, y) of a DIB of `bits` per pixel below 8: the index it holds.
+inline int SubBytePixel(const BYTE* row, int x, int bits) {
+    const int perByte = 8 / bits;
+    return (row[x / perByte] >> (8 - bits - (x % perByte) * bits)) & ((1 << bits) - 1);
+}
+
+inline void SetSubBytePixel(BYTE* row, int x, int bits, int v) {
+    const int perByte = 8 / bits, shift = 8 - bits - (x % perByte) * bits;
+    BYTE& b = row[x / perByte];
+    b = static_cast<BYTE>((b & ~(((1 << bits) - 1) << shift)) | (v << shift));
+}
+
+} // namespace
+
+PackedDib ApplyOrientation(PackedDib dib, int orientation) {
+    if (!dib || orientation <= 1 || orientation > 8) return dib;
+    const int w = dib.Width(), h = dib.Height(), bits = dib.BitCount();
+    const bool swap = orientation >= 5;
+    const int ow = swap ? h : w, oh = swap ? w : h;
+    PackedDib out = PackedDib::Create(ow, oh, bits, dib.Header()->biClrUsed, dib.Header()->biCompression);
+    if (!out) return {};
+    // Header extras (colour table, channel masks) come over as they are.
+    std::memcpy(reinterpret_cast<BYTE*>(out.Header()) + sizeof(BITMAPINFOHEADER),
+                reinterpret_cast<const BYTE*>(dib.Header()) + sizeof(BITMAPINFOHEADER),
+                static_cast<std::size_t>(dib.Bits() - dib.Data()) - sizeof(BITMAPINFOHEADER));
+    out.Header()->biXPelsPerMeter = swap ? dib.Header()->biYPelsPerMeter : dib.Header()->biXPelsPerMeter;
+    out.Header()->biYPelsPerMeter = swap ? dib.Header()->biXPelsPerMeter : dib.Header()->biYPelsPerMeter;
+
+    // The stored pixel that output pixel (x, y) shows: sx = ax*x + bx*y + cx, sy likewise.
+    int ax = 0, bx = 0, cx = 0, ay = 0, by = 0, cy = 0;
+    switch (orientation) {
+    case 2:
+        ax = -1, cx = w - 1, by = 1;
+        break;
+    case 3:
+        ax = -1, cx = w - 1, by = -1, cy = h - 1;
+        break;
+    case 4:
+        ax = 1, by = -1, cy = h - 1;
+        break;
+    case 5:
+        bx = 1, ay = 1;
+        break;
+    case 6:
+        bx = 1, ay = -1, cy = h - 1;
+        break;
+    case 7:
+        bx = -1, cx = w - 1, ay = -1, cy = h - 1;
+        break;
+    default:
+        bx = -1, cx = w - 1, ay = 1;
+        break; // 8
+    }
+    const int bytes = bits >= 8 ? bits / 8 : 0;
+    // Square tiles keep both the rows read and the rows written in the cache when turning.
+    constexpr int kTile = 64;
+    const int tilesDown = (oh + kTile - 1) / kTile;
+    ParallelFor(tilesDown, 1, [&](std::ptrdiff_t t0, std::ptrdiff_t t1) {
+        for (std::ptrdiff_t t = t0; t < t1; ++t) {
+            const int y0 = static_cast<int>(t) * kTile, y1 = std::min(oh, y0 + kTile);
+            for (int x0 = 0; x0 < ow; x0 += kTile) {
+                const int x1 = std::min(ow, x0 + kTile);
+                for (int y = y0; y < y1; ++y) {
+                    BYTE* row = out.Row(y);
+                    for (int x = x0; x < x1; ++x) {
+                        const int sx = ax * x + bx * y + cx, sy = ay * x + by * y + cy;
+                        const BYTE* src = dib.Row(sy);
+                        if (bytes == 4)
+                            std::memcpy(row + 4 * static_cast<std::size_t>(x),
+                                        src + 4 * static_cast<std::size_t>(sx), 4);
+                        else if (bytes == 3)
+                            std::memcpy(row + 3 * static_cast<std::size_t>(x),
+                                        src + 3 * static_cast<std::size_t>(sx), 3);
+                        else if (bytes > 0)
+                            std::memcpy(row + bytes * static_cast<std::size_t>(x),
+                                        src + bytes * static_cast<std::size_t>(sx),
+                                        static_cast<std::size_t>(bytes));
+                        else
+                            SetSubBytePixel(row, x, bits, SubBytePixel(src, sx, bits));
+                    }
+                }
+            }
+        }
+    });
+    return out;
+}
+
+// ---- Colour profiles
+
+namespace {
+
+struct ProfileCloser {
+    cmsHPROFILE p;
+    ~ProfileCloser() {
+        if (p) cmsCloseProfile(p);
+    }
+};
+
+// Whether an RGB profile is sRGB in all but name: the same primaries and tone curves, so that
+// converting would only add rounding.
+bool IsSrgbLike(cmsHPROFILE p) {
+    if (cmsGetColorSpace(p) != cmsSigRgbData) return false;
+    ProfileCloser srgb{cmsCreate_sRGBProfile()};
+    const cmsTagSignature colorants[] = {cmsSigRedColorantTag, cmsSigGreenColorantTag, cmsSigBlueColorantTag};
+    const cmsTagSignature curves[] = {cmsSigRedTRCTag, cmsSigGreenTRCTag, cmsSigBlueTRCTag};
+    for (int i = 0; i < 3; ++i) {
+        const auto* a = static_cast<const cmsCIEXYZ*>(cmsReadTag(p, colorants[i]));
+        const auto* b = static_cast<const cmsCIEXYZ*>(cmsReadTag(srgb.p, colorants[i]));
+        if (!a || !b || std::fabs(a->X - b->X) > 0.002 || std::fabs(a->Y - b->Y) > 0.002 ||
+            std::fabs(a->Z - b->Z) > 0.002)
+            return false;
+        const auto* ca = static_cast<const cmsToneCurve*>(cmsReadTag(p, curves[i]));
+        const auto* cb = static_cast<const cmsToneCurve*>(cmsReadTag(srgb.p, curves[i]));
+        if (!ca || !cb) return false;
+        for (int k = 0; k <= 32; ++k) {
+            const float v = static_cast<float>(k) / 32.0f;
+            if (std::fabs(cmsEvalToneCurveFloat(ca, v) - cmsEvalToneCurveFloat(cb, v)) > 0.002f) return false;
+        }
+    }
+    return true;
+}
+
+// Transforms made once per profile and pixel layout, kept for the next image of the same camera.
+// cmsFLAGS_NOCACHE makes one transform safe to run on several threads at once.
+class TransformCache {
+public:
+    ~TransformCache() {
+        for (Entry& e : entries_)
+            if (e.transform) cmsDeleteTransform(e.transform);
+    }
+    // Null with `srgb` set when the profile is sRGB already; null otherwise when unusable.
+    cmsHTRANSFORM Get(std::span<const BYTE> icc, cmsUInt32Number inFormat, cmsColorSpaceSignature space,
+                      cmsUInt32Number outFormat, bool& srgb) {
+        const std::string_view key(reinterpret_cast<const char*>(icc.data()), icc.size());
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (auto it = entries_.begin(); it != entries_.end(); ++it)
+            if (it->inFormat == inFormat && it->outFormat == outFormat && it->icc == key) {
+                entries_.splice(entries_.begin(), entries_, it);
+                srgb = it->srgb;
+                return it->transform;
+            }
+        Entry e;
+        e.icc.assign(key);
+        e.inFormat = inFormat;
+        e.outFormat = outFormat;
+        ProfileCloser in{cmsOpenProfileFromMem(icc.data(), static_cast<cmsUInt32Number>(icc.size()))};
+        if (in.p && cmsGetColorSpace(in.p) == space) {
+            e.srgb = IsSrgbLike(in.p);
+            if (!e.srgb) {
+                ProfileCloser out{cmsCreate_sRGBProfile()};
+                // Perceptual where the profile has tables for it, else lcms falls back to
+                // relative colorimetric; black point compensation as image editors do.
+                e.transform = cmsCreateTransform(in.p, inFormat, out.p, outFormat, INTENT_PERCEPTUAL,
+                                                 cmsFLAGS_NOCACHE | cmsFLAGS_BLACKPOINTCOMPENSATION |
+                                                     (T_EXTRA(inFormat) ? cmsFLAGS_COPY_ALPHA : 0));
+            }
+        }
+        srgb = e.srgb;
+        cmsHTRANSFORM t = e.transform;
+        entries_.push_front(std::move(e));
+        if (entries_.size() > kKeep) {
+            if (entries_.back().transform) cmsDeleteTransform(entries_.back().transform);
+            entries_.pop_back();
+        }
+        return t;
+    }
+
+private:
+    struct Entry {
+        std::string icc;
+        cmsUInt32Number inFormat = 0, outFormat = 0;
+        bool srgb = false;
+        cmsHTRANSFORM transform = nullptr;
+    };
+    static constexpr std::size_t kKeep = 8;
+    std::mutex mutex_;
+    std::list<Entry> entries_;
+};
+
+TransformCache& Cache() {
+    static TransformCache cache;
+    return cache;
+}
+
+// A profile claims its own size in its first four bytes; a block shorter than the header or
+// than that claim is damaged.
+bool PlausibleProfile(std::span<const BYTE> icc) {
+    if (icc.size() < 132) return false;
+    const std::uint32_t claimed = Get(icc.data(), 4, false);
+    return claimed >= 132 && claimed <= icc.size();
+}
+
+} // namespace
+
+ProfileOutcome ConvertToSrgb(PackedDib& dib, std::span<const BYTE> icc) {
+    if (icc.empty() || !dib) return ProfileOutcome::None;
+    if (!PlausibleProfile(icc)) return ProfileOutcome::Unusable;
+    const int bits = dib.BitCount();
+    if (bits > 8 && bits != 24 && bits != 32) return ProfileOutcome::None;
+    cmsColorSpaceSignature space;
+    {
+        ProfileCloser probe{cmsOpenProfileFromMem(icc.data(), static_cast<cmsUInt32Number>(icc.size()))};
+        if (!probe.p) return ProfileOutcome::Unusable;
+        space = cmsGetColorSpace(probe.p);
+    }
+    bool srgb = false;
+    if (space == cmsSigGrayData) {
+        // Grey pixels (a grey ramp, or grey stored as RGB): 256 levels are all there is to convert.
+        cmsHTRANSFORM t = Cache().Get(icc, TYPE_GRAY_8, cmsSigGrayData, TYPE_BGR_8, srgb);
+        if (!t) return ProfileOutcome::Unusable;
+        std::array<BYTE, 256> levels;
+        std::array<BYTE, 3 * 256> lut;
+        for (int i = 0; i < 256; ++i)
+            levels[static_cast<std::size_t>(i)] = static_cast<BYTE>(i);
+        cmsDoTransform(t, levels.data(), lut.data(), 256);
+        if (bits <= 8) {
+            RGBQUAD* table = dib.ColorTable();
+            for (int i = 0; table && i < dib.ColorCount(); ++i) {
+                const BYTE* c = &lut[3 * static_cast<std::size_t>(table[i].rgbGreen)];
+                table[i].rgbBlue = c[0], table[i].rgbGreen = c[1], table[i].rgbRed = c[2];
+            }
+            return ProfileOutcome::Converted;
+        }
+        const int w = dib.Width(), step = bits / 8;
+        ParallelFor(dib.Height(), RowGrain(w), [&](std::ptrdiff_t y0, std::ptrdiff_t y1) {
+            for (std::ptrdiff_t y = y0; y < y1; ++y) {
+                BYTE* p = dib.Row(static_cast<int>(y));
+                for (int x = 0; x < w; ++x, p += step)
+                    std::memcpy(p, &lut[3 * static_cast<std::size_t>(p[1])], 3);
+            }
+        });
+        return ProfileOutcome::Converted;
+    }
+    if (space != cmsSigRgbData) return ProfileOutcome::Unusable;
+    if (bits <= 8) {
+        // A palette image: its colour table is all there is to convert.
+        RGBQUAD* table = dib.ColorTable();
+        cmsHTRANSFORM t = Cache().Get(icc, TYPE_BGRA_8, cmsSigRgbData, TYPE_BGRA_8, srgb);
+        if (srgb) return ProfileOutcome::None;
+        if (!t) return ProfileOutcome::Unusable;
+        if (table) cmsDoTransform(t, table, table, static_cast<cmsUInt32Number>(dib.ColorCount()));
+        return ProfileOutcome::Converted;
+    }
+    const cmsUInt32Number format = bits == 32 ? TYPE_BGRA_8 : TYPE_BGR_8;
+    cmsHTRANSFORM t = Cache().Get(icc, format, cmsSigRgbData, format, srgb);
+    if (srgb) return ProfileOutcome::None;
+    if (!t) return ProfileOutcome::Unusable;
+    const int w = dib.Width();
+    ParallelFor(dib.Height(), RowGrain(w), [&](std::ptrdiff_t y0, std::ptrdiff_t y1) {
+        for (std::ptrdiff_t y = y0; y < y1; ++y) {
+            BYTE* row = dib.Row(static_cast<int>(y));
+            cmsDoTransform(t, row, row, static_cast<cmsUInt32Number>(w));
+        }
+    });
+    return ProfileOutcome::Converted;
+}
+
+CCmykToSrgb::CCmykToSrgb(std::span<const BYTE> icc, bool inverted) : inverted_(inverted) {
+    if (icc.empty()) return;
+    bool srgb = false;
+    // Adobe's inverted CMYK is what lcms calls "reversed" (1 is no ink).
+    const cmsUInt32Number in = inverted ? (TYPE_CMYK_8 | FLAVOR_SH(1)) : TYPE_CMYK_8;
+    transform_ = PlausibleProfile(icc) ? Cache().Get(icc, in, cmsSigCmykData, TYPE_BGR_8, srgb) : nullptr;
+    outcome_ = transform_ ? ProfileOutcome::Converted : ProfileOutcome::Unusable;
+}
+
+CCmykToSrgb::~CCmykToSrgb() = default; // the cache owns the transform
+
+void CCmykToSrgb::Row(const BYTE* cmyk, BYTE* bgr, int width) const {
+    if (transform_) {
+        cmsDoTransform(static_cast<cmsHTRANSFORM>(transform_), cmyk, bgr,
+                       static_cast<cmsUInt32Number>(width));
+        return;
+    }
+    for (int x = 0; x < width; ++x) {
+        int c = cmyk[4 * x], m = cmyk[4 * x + 1], y = cmyk[4 * x + 2], k = cmyk[4 * x + 3];
+        if (!inverted_) {
+            c = 255 - c;
+            m = 255 - m;
+            y = 255 - y;
+            k = 255 - k;
+        }
+        bgr[3 * x] = static_cast<BYTE>(y * k / 255);
+        bgr[3 * x + 1] = static_cast<BYTE>(m * k / 255);
+        bgr[3 * x + 2] = static_cast<BYTE>(c * k / 255);
+    }
+}
+
+namespace {
+thread_local bool tProfileUnusable = false;
+}
+
+void NoteProfileOutcome(ProfileOutcome outcome) {
+    if (outcome == ProfileOutcome::Unusable) tProfileUnusable = true;
+}
+
+bool TakeProfileUnusableNote() {
+    return std::exchange(tProfileUnusable, false);
+}
+
+std::string ProfileDescription(std::span<const BYTE> icc) {
+    if (!PlausibleProfile(icc)) return {};
+    ProfileCloser p{cmsOpenProfileFromMem(icc.data(), static_cast<cmsUInt32Number>(icc.size()))};
+    if (!p.p) return {};
+    char text[256] = {};
+    cmsGetProfileInfoASCII(p.p, cmsInfoDescription, "en", "US", text, sizeof text);
+    return text;
+}
+
+} // namespace zepho
