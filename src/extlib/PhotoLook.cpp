@@ -113,6 +113,7 @@ PackedDib ApplyOrientation(PackedDib dib, int orientation) {
         break; // 8
     }
     const int bytes = bits >= 8 ? bits / 8 : 0;
+    const std::ptrdiff_t stride = static_cast<std::ptrdiff_t>(dib.Stride());
     // Square tiles keep both the rows read and the rows written in the cache when turning.
     constexpr int kTile = 64;
     const int tilesDown = (oh + kTile - 1) / kTile;
@@ -123,22 +124,26 @@ PackedDib ApplyOrientation(PackedDib dib, int orientation) {
                 const int x1 = std::min(ow, x0 + kTile);
                 for (int y = y0; y < y1; ++y) {
                     BYTE* row = out.Row(y);
-                    for (int x = x0; x < x1; ++x) {
-                        const int sx = ax * x + bx * y + cx, sy = ay * x + by * y + cy;
-                        const BYTE* src = dib.Row(sy);
-                        if (bytes == 4)
-                            std::memcpy(row + 4 * static_cast<std::size_t>(x),
-                                        src + 4 * static_cast<std::size_t>(sx), 4);
-                        else if (bytes == 3)
-                            std::memcpy(row + 3 * static_cast<std::size_t>(x),
-                                        src + 3 * static_cast<std::size_t>(sx), 3);
-                        else if (bytes > 0)
-                            std::memcpy(row + bytes * static_cast<std::size_t>(x),
-                                        src + bytes * static_cast<std::size_t>(sx),
-                                        static_cast<std::size_t>(bytes));
-                        else
-                            SetSubBytePixel(row, x, bits, SubBytePixel(src, sx, bits));
+                    int sx = ax * x0 + bx * y + cx, sy = ay * x0 + by * y + cy;
+                    if (bytes == 0) {
+                        for (int x = x0; x < x1; ++x, sx += ax, sy += ay)
+                            SetSubBytePixel(row, x, bits, SubBytePixel(dib.Row(sy), sx, bits));
+                        continue;
                     }
+                    // Along an output row the source moves by a fixed step: a pixel, or a row up or
+                    // down (rows are stored bottom-up).
+                    const BYTE* src = dib.Row(sy) + static_cast<std::ptrdiff_t>(sx) * bytes;
+                    const std::ptrdiff_t step = static_cast<std::ptrdiff_t>(ax) * bytes - ay * stride;
+                    BYTE* dst = row + static_cast<std::size_t>(x0) * bytes;
+                    if (bytes == 4)
+                        for (int x = x0; x < x1; ++x, src += step, dst += 4)
+                            std::memcpy(dst, src, 4);
+                    else if (bytes == 3)
+                        for (int x = x0; x < x1; ++x, src += step, dst += 3)
+                            dst[0] = src[0], dst[1] = src[1], dst[2] = src[2];
+                    else
+                        for (int x = x0; x < x1; ++x, src += step, dst += bytes)
+                            std::memcpy(dst, src, static_cast<std::size_t>(bytes));
                 }
             }
         }
