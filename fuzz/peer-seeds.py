@@ -165,6 +165,21 @@ def pillow_seeds(out):
     frames = [pal, pal.rotate(90, expand=True)]
     save("gif", "pil-anim.gif", frames[0], "GIF", save_all=True, append_images=frames[1:], duration=50, loop=0,
          disposal=2)
+    # Photos as cameras and phones write them: a colour profile and an Exif orientation.
+    exif = Image.Exif()
+    exif[0x0112] = 6
+    exif = exif.tobytes()
+    try:
+        from PIL import ImageCms
+        icc = ImageCms.ImageCmsProfile(ImageCms.createProfile("sRGB")).tobytes()
+    except Exception:
+        icc = None
+    if icc:
+        save("jpeg", "pil-icc-exif.jpg", rgb, "JPEG", icc_profile=icc, exif=exif)
+        save("jpeg", "pil-cmyk-icc.jpg", convert(rgb, "CMYK"), "JPEG", icc_profile=icc)
+        save("png", "pil-icc-exif.png", rgb, "PNG", icc_profile=icc, exif=exif)
+        save("tiff", "pil-icc.tif", rgb, "TIFF", icc_profile=icc)
+        save("webp", "pil-icc-exif.webp", rgb, "WEBP", icc_profile=icc, exif=exif, lossless=True)
     save("tga", "pil-rle.tga", rgba, "TGA", compression="tga_rle")
     save("bmp", "pil-palette.bmp", pal, "BMP")
     save("pcx", "pil-rgb.pcx", rgb, "PCX")
