@@ -5,6 +5,7 @@
 #include "codecs/CodecStrings.h"
 #include "codecs/FileTypes.h"
 #include "codecs/IconCodec.h"
+#include "codecs/JxlCodec.h"
 #include "codecs/OpenExport.h"
 #include "codecs/WebpCodec.h"
 #include "model/AppSettings.h"
@@ -280,6 +281,10 @@ bool WriteDocument(const CDocImage& doc, const std::string& out, const ConvertOp
         case FileKind::Avif:
             word = AvifOption(opts.quality > 0 ? opts.quality : kAvifDefaultQuality,
                               opts.speed >= 0 ? opts.speed : kAvifDefaultSpeed);
+            break;
+        case FileKind::Jxl:
+            word = static_cast<DWORD>(opts.quality > 0 ? opts.quality : kJxlDefaultQuality) |
+                   (opts.lossless ? kJxlLossless : 0);
             break;
         default:
             break;

@@ -14,9 +14,9 @@ namespace zepho::cli {
 struct ConvertOptions {
     long option = -1;           // --option: the writer's option word as is
     long background = 0xFFFFFF; // --background, RRGGBB
-    int quality = -1;           // --quality: JPEG, WebP, AVIF
+    int quality = -1;           // --quality: JPEG, WebP, AVIF, JPEG XL
     int speed = -1;             // --speed: AVIF encoder speed 0..10
-    bool lossless = false;      // --lossless: WebP
+    bool lossless = false;      // --lossless: WebP, JPEG XL
     bool keepAlpha = false;     // --keep-alpha: PNG, TIFF, TGA, BMP keep the transparency
     bool animate = false;       // --animate: one frame per visible object
     bool force = false;         // --force: replace existing outputs (several inputs only)
@@ -33,7 +33,7 @@ extern bool gPsdComposite;
 // Reads a document or an image within the pixel budget; on failure false with the reason. What
 // the readers tell on the way (a video cut short, objects left out as too large) goes to stderr
 // as notes. `progress` may be null. The
-// frames of an animation (GIF, WebP, ANI, AVI, icon images) come in as the editor opens them, the
+// frames of an animation (GIF, WebP, JPEG XL, ANI, AVI, icon images) come in as the editor opens them, the
 // first one visible, or with `allFrames` all visible; documents and PSD layers keep their own.
 bool LoadDocument(const std::string& path, CDocImage& doc, std::string& format, std::string& why,
                   IProgress* progress, bool allFrames = false);

@@ -22,14 +22,15 @@ inline constexpr const char kAviCutMany[] =
 inline constexpr const char kOpenFilter[] =
     "All Supported "
     "Format|*.qzi;*.gif;*.bmp;*.dib;*.jpg;*.jpeg;*.pcx;*.png;*.tga;*.tiff;*.tif;*psd;*.ico;*cur;*ani;*.webp;*"
-    ".avif|"
+    ".avif;*.heic;*.heif;*.jxl|"
     "QZI (Quarnix Zepho Image)|*.qzi|BMP (Windows Bitmap)|*.bmp;*.dib|JPG (JPEG File Interchange "
     "Format)|*.jpg;*.jpeg|"
     "GIF (Graphics Interchange Format)|*.gif|PCX (PC Paintbrush)|*.pcx|PNG (Portable Network Graphics)|*.png|"
     "TIFF (Tag Image File Format)|*.tif;*tiff|TGA Files (Targa File Format)|*.tga|PSD (Photoshop File "
     "Format)|*.psd|"
     "ICO (Windows Icons)|*.ico|CUR (Windows Cursors)|*.cur|ANI (Windows Animator Cursors)|*.ani|"
-    "WEBP (WebP Image)|*.webp|AVIF (AV1 Image File Format)|*.avif||";
+    "WEBP (WebP Image)|*.webp|AVIF (AV1 Image File Format)|*.avif|HEIF (High Efficiency Image File "
+    "Format)|*.heic;*.heif|JXL (JPEG XL Image)|*.jxl||";
 
 inline constexpr const char kFilterJpg[] = "JPG (JPEG File Interchange Format)|*.jpg;*.jpeg||";
 inline constexpr const char kFilterGif[] = "GIF (Graphics Interchange Format)|*.gif||";
@@ -44,6 +45,7 @@ inline constexpr const char kFilterPsd[] = "PSD (Photoshop File Format)|*.psd||"
 inline constexpr const char kFilterBmp[] = "BMP (Windows Bitmap)|*.bmp;*.dib||";
 inline constexpr const char kFilterWebp[] = "WEBP (WebP Image)|*.webp||";
 inline constexpr const char kFilterAvif[] = "AVIF (AV1 Image File Format)|*.avif||";
+inline constexpr const char kFilterJxl[] = "JXL (JPEG XL Image)|*.jxl||";
 inline constexpr const char kFilterAvi[] = "Microsoft AVI Files(*.avi)|*.avi||";
 
 } // namespace zepho::strings

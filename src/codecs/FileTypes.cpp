@@ -17,6 +17,7 @@ FileKind FileKindOf(const std::string& path) {
         {"JPG", FileKind::Jpg},   {"JPEG", FileKind::Jpg},  {"PCX", FileKind::Pcx},
         {"PNG", FileKind::Png},   {"TGA", FileKind::Tga},   {"TIF", FileKind::Tiff},
         {"TIFF", FileKind::Tiff}, {"WEBP", FileKind::Webp}, {"AVIF", FileKind::Avif},
+        {"HEIC", FileKind::Heif}, {"HEIF", FileKind::Heif}, {"JXL", FileKind::Jxl},
     };
     const std::string ext = UpperExtension(path);
     for (const Entry& e : kTable)
@@ -43,7 +44,9 @@ bool CanOpen(FileKind kind) {
 }
 
 bool CanExport(FileKind kind) {
-    return kind != FileKind::None && kind != FileKind::Avi && kind != FileKind::Native;
+    // HEIF is read only: HEVC encoding is left to the camera.
+    return kind != FileKind::None && kind != FileKind::Avi && kind != FileKind::Native &&
+           kind != FileKind::Heif;
 }
 
 bool CanKeepAlpha(FileKind kind) {
@@ -51,7 +54,7 @@ bool CanKeepAlpha(FileKind kind) {
 }
 
 bool CanAnimate(FileKind kind) {
-    return kind == FileKind::Webp || kind == FileKind::Gif || kind == FileKind::Ani;
+    return kind == FileKind::Webp || kind == FileKind::Gif || kind == FileKind::Ani || kind == FileKind::Jxl;
 }
 
 std::span<const SaveAsType> SaveAsTypes() {
@@ -62,7 +65,7 @@ std::span<const SaveAsType> SaveAsTypes() {
         {FileKind::Tga, strings::kFilterTga, "tga"},    {FileKind::Pcx, strings::kFilterPcx, "pcx"},
         {FileKind::Icon, strings::kFilterIco, "ico"},   {FileKind::Cursor, strings::kFilterCur, "cur"},
         {FileKind::Ani, strings::kFilterAni, "ani"},    {FileKind::Webp, strings::kFilterWebp, "webp"},
-        {FileKind::Avif, strings::kFilterAvif, "avif"},
+        {FileKind::Avif, strings::kFilterAvif, "avif"}, {FileKind::Jxl, strings::kFilterJxl, "jxl"},
     };
     return kTypes;
 }

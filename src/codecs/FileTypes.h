@@ -22,7 +22,9 @@ enum class FileKind {
     Tga,
     Tiff,
     Webp,
-    Avif
+    Avif,
+    Heif,
+    Jxl
 };
 
 // The kind the upper-cased extension names; None without an extension or for an unknown one.

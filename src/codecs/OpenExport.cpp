@@ -4,7 +4,9 @@
 #include "codecs/AvifCodec.h"
 #include "codecs/FileTypes.h"
 #include "codecs/GifCodec.h"
+#include "codecs/HeifCodec.h"
 #include "codecs/IconCodec.h"
+#include "codecs/JxlCodec.h"
 #include "codecs/PsdCodec.h"
 #include "codecs/WebpCodec.h"
 #include "extlib/ImageIO.h"
@@ -124,6 +126,10 @@ bool ReadByKind(CDocImage& doc, const std::string& path, LoadFlags& flags, IProg
         return ReadWebpFile(doc, path, progress);
     case FileKind::Avif:
         return ReadAvifFile(doc, path, progress);
+    case FileKind::Heif:
+        return ReadHeifFile(doc, path, progress);
+    case FileKind::Jxl:
+        return ReadJxlFile(doc, path, progress);
     default:
         return IsLibraryFormat(kind) && AppendSingleImage(doc, LoadWithLibrary(kind, path, progress));
     }
@@ -231,6 +237,8 @@ bool ExportFile(const CDocImage& doc, const std::string& path, DWORD option, DWO
         return ExportWebp(doc, path, option, (extra & kExportAnimate) != 0, progress);
     case FileKind::Avif:
         return ExportAvif(doc, path, option, progress);
+    case FileKind::Jxl:
+        return ExportJxl(doc, path, option, (extra & kExportAnimate) != 0, progress);
     default:
         if (!IsLibraryFormat(kind)) return false;
         break;
@@ -288,6 +296,10 @@ PackedDib LoadPreviewUnbudgeted(const std::string& path) {
         return LoadWebpPreview(path);
     case FileKind::Avif:
         return LoadAvifPreview(path);
+    case FileKind::Heif:
+        return LoadHeifPreview(path);
+    case FileKind::Jxl:
+        return LoadJxlPreview(path);
     default:
         return IsLibraryFormat(kind) ? LoadWithLibrary(kind, path, nullptr) : PackedDib();
     }

@@ -57,7 +57,7 @@ bool OpenFileWith(CDocImage& doc, const std::string& path, LoadFlags& flags, IPr
 // PNG, TIFF, TGA and BMP: the visible objects are flattened keeping their transparency (no
 // background) and written as 32 bits with alpha.
 constexpr DWORD kExportKeepAlpha = 1;
-// GIF and WebP: one frame per visible object, from the bottom up (see ExportGifAnimation).
+// GIF, WebP and JPEG XL: one frame per visible object, from the bottom up (see ExportGifAnimation).
 constexpr DWORD kExportAnimate = 2;
 
 // What an open does after the reader, in the editor and in the batch tool alike: unless a native
@@ -71,9 +71,9 @@ void ShowBottomUnlessKept(CDocImage& doc, const LoadFlags& flags);
 // Writes the visible objects, flattened over the background colour, in the format the extension
 // names. `option` goes to the writer unchanged (JPEG quality, TIFF compression code, TGA bits, the
 // hot spot of a cursor; for GIF non-zero interlaces; for WebP quality and kWebpLossless, for AVIF
-// AvifOption(quality, speed)); `extra` holds the kExport bits above. WebP and AVIF always keep
-// the transparency; an ANI file always gets one frame per visible object. Never changes the document. False
-// on failure.
+// AvifOption(quality, speed), for JPEG XL quality and kJxlLossless); `extra` holds the kExport
+// bits above. WebP, AVIF and JPEG XL always keep the transparency; an ANI file always gets one frame per
+// visible object. Never changes the document. False on failure.
 bool ExportFile(const CDocImage& doc, const std::string& path, DWORD option, DWORD extra, IProgress* progress,
                 COLORREF background);
 

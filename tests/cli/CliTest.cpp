@@ -201,7 +201,7 @@ TEST(Cli, ConvertBetweenDocumentsAndImages) {
     ASSERT_EQ(bmpInfo.status, 0) << bmpInfo.err;
     EXPECT_NE(bmpInfo.out.find("canvas: 20 x 10"), std::string::npos) << bmpInfo.out;
 
-    EXPECT_EQ(Cli("convert " + doc + " " + dir + "/x.jxl").status, 1);
+    EXPECT_EQ(Cli("convert " + doc + " " + dir + "/x.heic").status, 1); // read only
     EXPECT_EQ(Cli("convert " + doc + " " + dir + "/x.png --background green").status, 2);
     EXPECT_EQ(Cli("convert " + doc + " " + dir + "/x.png --option").status, 2);
     CliRun missingDir = Cli("convert " + doc + " /nonexistent/dir/x.png");
@@ -759,4 +759,65 @@ TEST(CliBatch, LongNamesReasonsAndLeftovers) {
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("cannot write the image: File too large"), std::string::npos) << run.err;
     EXPECT_EQ(ListDir(out).size(), 3u); // and nothing half written
+}
+
+// JPEG XL is written with the quality, lossless and animation options and read back by libjxl's
+// own djxl; HEIF files open but are not written.
+TEST(CliBatch, JpegXlWrittenAndHeifRead) {
+    const std::string doc = MakeDocument();
+    const std::string dir = testing::TempDir() + "/cli_jxl_";
+    const bool djxl = std::system("command -v djxl >/dev/null 2>&1") == 0;
+    int w = 0, h = 0;
+    std::vector<unsigned char> px;
+    struct Case {
+        const char* name;
+        const char* options;
+        int objects;
+    };
+    for (const Case& c : {Case{"q80.jxl", "--quality 80", 1}, Case{"lossless.jxl", "--lossless", 1},
+                          Case{"anim.jxl", "--animate --lossless", 2}}) {
+        SCOPED_TRACE(c.name);
+        const std::string out = dir + c.name;
+        CliRun run = Cli("convert " + doc + " " + out + " " + c.options);
+        ASSERT_EQ(run.status, 0) << run.err;
+        CliRun info = Cli("info " + out + " --json");
+        EXPECT_NE(info.out.find("\"format\":\"jxl\""), std::string::npos) << info.out;
+        EXPECT_NE(info.out.find("\"index\":" + std::to_string(c.objects - 1)), std::string::npos) << info.out;
+        EXPECT_EQ(info.out.find("\"index\":" + std::to_string(c.objects)), std::string::npos) << info.out;
+        if (djxl && c.objects == 1) {
+            ASSERT_EQ(std::system(("djxl '" + out + "' '" + out + ".png' >/dev/null 2>&1").c_str()), 0);
+            ASSERT_TRUE(ReadPng(out + ".png", w, h, px));
+            EXPECT_EQ(w, 20);
+            // (0, 0): the half transparent red of the bottom object, kept over no background.
+            EXPECT_NEAR(px[0], 255, 4);
+            EXPECT_NEAR(px[3], 128, 4);
+            EXPECT_EQ(px[4 * 19 + 3], 0);
+        }
+    }
+    EXPECT_EQ(Cli("convert " + doc + " " + dir + "x.jxl --quality 0").status, 2);
+    CliRun heic = Cli("convert " + doc + " " + dir + "x.heic");
+    EXPECT_EQ(heic.status, 1);
+    EXPECT_FALSE(std::ifstream(dir + "x.heic").good());
+
+    if (std::system("command -v heif-enc >/dev/null 2>&1") != 0) {
+        std::printf("heif-enc not installed (libheif-examples): HEIF input not checked\n");
+        return;
+    }
+    ASSERT_EQ(Cli("convert " + doc + " " + dir + "in.png --keep-alpha").status, 0);
+    ASSERT_EQ(
+        std::system(("heif-enc -q 90 -o '" + dir + "in.heic' '" + dir + "in.png' >/dev/null 2>&1").c_str()),
+        0);
+    CliRun run = Cli("convert " + dir + "in.heic " + dir + "from_heic.png --keep-alpha");
+    ASSERT_EQ(run.status, 0) << run.err;
+    ASSERT_TRUE(ReadPng(dir + "from_heic.png", w, h, px));
+    EXPECT_EQ(w, 20);
+    EXPECT_NEAR(px[3], 128, 4);
+    EXPECT_EQ(px[4 * 19 + 3], 0);
+    // A cut one fails with the file named, the tool does not crash.
+    std::ifstream in(dir + "in.heic", std::ios::binary);
+    const std::string whole{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::ofstream(dir + "bad.heic", std::ios::binary) << whole.substr(0, whole.size() / 2);
+    run = Cli("convert " + dir + "bad.heic " + dir + "bad.png");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("bad.heic"), std::string::npos) << run.err;
 }

@@ -44,17 +44,20 @@ TEST(FileTypes, ChosenByTheExtensionAlone) {
     EXPECT_EQ(FileKindOf("dir.png/noext"), FileKind::None); // a dot in a folder name is not an extension
     EXPECT_EQ(FileKindOf("x.WebP"), FileKind::Webp);
     EXPECT_EQ(FileKindOf("x.avif"), FileKind::Avif);
-    EXPECT_EQ(FileKindOf("x.jxl"), FileKind::None);
+    EXPECT_EQ(FileKindOf("x.jxl"), FileKind::Jxl);
+    EXPECT_EQ(FileKindOf("x.heic"), FileKind::Heif);
     // Every Save As entry is written by the dispatch and named by its own extension and filter.
-    ASSERT_EQ(SaveAsTypes().size(), 13u);
+    ASSERT_EQ(SaveAsTypes().size(), 14u);
     for (const SaveAsType& t : SaveAsTypes()) {
         EXPECT_EQ(FileKindOf(std::string("x.") + t.extension), t.kind) << t.extension;
         EXPECT_TRUE(CanExport(t.kind)) << t.extension;
         EXPECT_NE(std::string(t.filter).find(std::string("*.") + t.extension), std::string::npos) << t.filter;
     }
     const std::string open = strings::kOpenFilter;
-    EXPECT_NE(open.find("*.webp;*.avif|"), std::string::npos);
-    EXPECT_NE(open.find("|WEBP (WebP Image)|*.webp|AVIF (AV1 Image File Format)|*.avif||"),
+    EXPECT_NE(open.find("*.webp;*.avif;*.heic;*.heif;*.jxl|"), std::string::npos);
+    EXPECT_NE(open.find("|AVIF (AV1 Image File Format)|*.avif|HEIF (High Efficiency Image File "
+                        "Format)|*.heic;*.heif|JXL (JPEG XL "
+                        "Image)|*.jxl||"),
               std::string::npos);
 }
 

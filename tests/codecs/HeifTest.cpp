@@ -1,0 +1,254 @@
+// HEIF opening: files written by libheif's own encoder (heif-enc) read as its converter reads
+// them, upright when the file says it is turned, in sRGB when it carries a profile; damaged and
+// oversized files refused without harm.
+#include "CodecTestUtil.h"
+#include "codecs/FileTypes.h"
+#include "codecs/HeifCodec.h"
+#include "codecs/OpenExport.h"
+#include "raster/Dib.h"
+
+#include <gtest/gtest.h>
+#include <lcms2.h>
+#include <zlib.h>
+
+#include <cstdlib>
+#include <cstring>
+
+using namespace zepho;
+using namespace zepho::test;
+
+namespace {
+
+using Bytes = std::vector<BYTE>;
+
+std::string TempPath(const std::string& name) {
+    return testing::TempDir() + "zepho_heif_" + name;
+}
+
+bool RunQuiet(const std::string& cmd) {
+    return std::system((cmd + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+bool HaveHeifTools() {
+    return RunQuiet("command -v heif-enc") && RunQuiet("command -v heif-convert");
+}
+
+// Red and green ramps over blue, alpha falling off to the right when asked.
+PackedDib Picture(int w, int h, bool withAlpha) {
+    PackedDib d = CreateSolidDIB(w, h, 0, 255);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            BYTE* p = d.Pixel32(x, y);
+            p[0] = 200;
+            p[1] = static_cast<BYTE>(y * 255 / (h - 1));
+            p[2] = static_cast<BYTE>(x * 255 / (w - 1));
+            p[3] = withAlpha ? static_cast<BYTE>(255 - x * 200 / (w - 1)) : 255;
+        }
+    return d;
+}
+
+Ref<CDocImage> Open(const std::string& path, LoadFlags* out = nullptr) {
+    Ref<CDocImage> doc = MakeRef<CDocImage>();
+    LoadFlags flags;
+    const bool ok = OpenFile(*doc, path, flags, nullptr);
+    if (out) *out = flags;
+    return ok ? doc : Ref<CDocImage>();
+}
+
+const PackedDib& RasterOf(const CDocImage& doc) {
+    return doc.objects.At(0)->content->raster;
+}
+
+// The largest difference of any channel (alpha included) between two images of one size.
+int MaxDiff(const PackedDib& a, const PackedDib& b) {
+    if (a.Width() != b.Width() || a.Height() != b.Height()) return 256;
+    int worst = 0;
+    for (int y = 0; y < a.Height(); ++y)
+        for (int x = 0; x < a.Width(); ++x)
+            for (int c = 0; c < 4; ++c)
+                worst = std::max(worst, std::abs(a.Pixel32(x, y)[c] - b.Pixel32(x, y)[c]));
+    return worst;
+}
+
+// Our PNG of `pic`, encoded by heif-enc (lossless 4:4:4) into `heic`.
+bool EncodeWithHeifEnc(const PackedDib& pic, const std::string& heic, const Bytes& icc = {}) {
+    const std::string png = heic + ".png";
+    if (!ExportFile(*DocWith(pic.Clone()), png, 0, kExportKeepAlpha, nullptr, 0)) return false;
+    if (!icc.empty()) {
+        // An iCCP chunk right after IHDR (8 bytes of signature, 25 of IHDR).
+        Bytes png8 = FileBytes(png);
+        uLongf zlen = compressBound(static_cast<uLong>(icc.size()));
+        Bytes z(zlen);
+        if (compress2(z.data(), &zlen, icc.data(), static_cast<uLong>(icc.size()), 9) != Z_OK) return false;
+        Bytes chunk = {'i', 'C', 'C', 'P', 't', 'e', 's', 't', 0, 0};
+        chunk.insert(chunk.end(), z.begin(), z.begin() + static_cast<std::ptrdiff_t>(zlen));
+        const uLong crc = crc32(0, chunk.data(), static_cast<uInt>(chunk.size()));
+        const std::uint32_t len = static_cast<std::uint32_t>(chunk.size() - 4);
+        Bytes out(png8.begin(), png8.begin() + 33);
+        for (int s = 24; s >= 0; s -= 8)
+            out.push_back(static_cast<BYTE>(len >> s));
+        out.insert(out.end(), chunk.begin(), chunk.end());
+        for (int s = 24; s >= 0; s -= 8)
+            out.push_back(static_cast<BYTE>(crc >> s));
+        out.insert(out.end(), png8.begin() + 33, png8.end());
+        PutFile(png, out);
+    }
+    const bool ok = RunQuiet("heif-enc -L -p chroma=444 -o '" + heic + "' '" + png + "'");
+    std::remove(png.c_str());
+    return ok;
+}
+
+// What libheif's own converter makes of a file, read back through our PNG reader.
+PackedDib HeifConvert(const std::string& heic) {
+    const std::string png = heic + ".out.png";
+    if (!RunQuiet("heif-convert '" + heic + "' '" + png + "'")) return {};
+    Ref<CDocImage> doc = Open(png);
+    std::remove(png.c_str());
+    return doc ? RasterOf(*doc).Clone() : PackedDib();
+}
+
+// A matrix profile whose red and blue primaries are swapped, with a linear curve.
+Bytes SwappedProfile() {
+    cmsCIExyY white;
+    cmsWhitePointFromTemp(&white, 6504);
+    const cmsCIExyYTRIPLE primaries = {{0.15, 0.06, 1.0}, {0.30, 0.60, 1.0}, {0.64, 0.33, 1.0}};
+    cmsToneCurve* linear = cmsBuildGamma(nullptr, 1.0);
+    cmsToneCurve* curves[3] = {linear, linear, linear};
+    cmsHPROFILE p = cmsCreateRGBProfile(&white, &primaries, curves);
+    cmsFreeToneCurve(linear);
+    cmsUInt32Number size = 0;
+    cmsSaveProfileToMem(p, nullptr, &size);
+    Bytes icc(size);
+    cmsSaveProfileToMem(p, icc.data(), &size);
+    cmsCloseProfile(p);
+    return icc;
+}
+
+// Replaces the first property box of `type` by an irot of the same size (libheif skips the
+// padding), so that the picture is stored turned.
+bool TurnStored(Bytes& file, const char* type, BYTE quarterTurns) {
+    for (std::size_t i = 4; i + 5 <= file.size(); ++i)
+        if (std::memcmp(file.data() + i, type, 4) == 0) {
+            std::memcpy(file.data() + i, "irot", 4);
+            const std::size_t size =
+                std::size_t(file[i - 4]) << 24 | file[i - 3] << 16 | file[i - 2] << 8 | file[i - 1];
+            for (std::size_t k = i + 4; k < i - 4 + size; ++k)
+                file[k] = 0;
+            file[i + 4] = quarterTurns;
+            return true;
+        }
+    return false;
+}
+
+} // namespace
+
+TEST(Heif, OpensWhatLibheifWritesAsItsConverterDoes) {
+    EXPECT_EQ(FileKindOf("x.HEIC"), FileKind::Heif);
+    EXPECT_EQ(FileKindOf("x.heif"), FileKind::Heif);
+    EXPECT_TRUE(CanOpen(FileKind::Heif));
+    EXPECT_FALSE(CanExport(FileKind::Heif));
+    if (!HaveHeifTools()) GTEST_SKIP() << "heif-enc or heif-convert missing (libheif-examples)";
+
+    struct Case {
+        const char* name;
+        bool alpha;
+        // A property of the colour image replaced by a quarter turn anticlockwise, or none (the
+        // alpha image keeps its own properties, so only an opaque picture is turned).
+        const char* turnIn;
+    };
+    const Case cases[] = {
+        {"opaque.heic", false, nullptr}, {"alpha.heif", true, nullptr}, {"turned.heic", false, "pixi"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = TempPath(c.name);
+        const PackedDib pic = Picture(40, 30, c.alpha);
+        ASSERT_TRUE(EncodeWithHeifEnc(pic, path));
+        if (c.turnIn) {
+            Bytes file = FileBytes(path);
+            ASSERT_TRUE(TurnStored(file, c.turnIn, 1));
+            PutFile(path, file);
+        }
+        Ref<CDocImage> doc = Open(path);
+        ASSERT_TRUE(doc);
+        ASSERT_EQ(doc->objects.Count(), 1);
+        const PackedDib& got = RasterOf(*doc);
+        const PackedDib want = HeifConvert(path);
+        ASSERT_TRUE(want);
+        EXPECT_EQ(got.Width(), c.turnIn ? 30 : 40);
+        EXPECT_EQ(doc->width, got.Width());
+        EXPECT_LE(MaxDiff(want, got), 1);
+        // Lossless coding: close to what went in, alpha exact.
+        if (!c.turnIn) {
+            EXPECT_LE(MaxDiff(pic, got), 3);
+        } else {
+            // A quarter turn anticlockwise: the stored top-right corner is now the top-left.
+            const BYTE* tl = got.Pixel32(0, 0);
+            const BYTE* storedTr = pic.Pixel32(39, 0);
+            EXPECT_NEAR(tl[2], storedTr[2], 3);
+            EXPECT_EQ(tl[3], storedTr[3]);
+        }
+        PackedDib preview = LoadPreviewImage(path);
+        EXPECT_LE(MaxDiff(preview, got), 0);
+        std::remove(path.c_str());
+    }
+}
+
+TEST(Heif, EmbeddedProfileIsConvertedToSrgb) {
+    if (!HaveHeifTools()) GTEST_SKIP() << "heif-enc missing (libheif-examples)";
+    const std::string path = TempPath("profile.heic");
+    // Pure red in a space whose red is sRGB's blue.
+    ASSERT_TRUE(EncodeWithHeifEnc(CreateSolidDIB(16, 16, RGB(255, 0, 0), 255), path, SwappedProfile()));
+    if (RunQuiet("heif-info '" + path + "' | grep -q 'color profile: no'"))
+        GTEST_SKIP() << "this heif-enc does not carry a PNG's profile over";
+    Ref<CDocImage> doc = Open(path);
+    ASSERT_TRUE(doc);
+    const BYTE* p = RasterOf(*doc).Pixel32(8, 8);
+    EXPECT_GT(p[0], 200) << "blue";
+    EXPECT_LT(p[2], 60) << "red";
+    std::remove(path.c_str());
+}
+
+TEST(Heif, DamagedTruncatedAndOversizedFilesFailCleanly) {
+    EXPECT_FALSE(DecodeHeif({}));
+    const Bytes junk(200, 0x5A);
+    EXPECT_FALSE(DecodeHeif(junk));
+    if (!HaveHeifTools()) GTEST_SKIP() << "heif-enc missing (libheif-examples)";
+    const std::string path = TempPath("whole.heic");
+    ASSERT_TRUE(EncodeWithHeifEnc(Picture(40, 30, true), path));
+    const Bytes whole = FileBytes(path);
+    ASSERT_TRUE(DecodeHeif(whole));
+
+    const std::string cut = TempPath("cut.heic");
+    for (std::size_t n :
+         {std::size_t{12}, std::size_t{40}, whole.size() / 3, whole.size() / 2, whole.size() - 20}) {
+        PutFile(cut, Bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(n)));
+        LoadFlags flags;
+        CDocImage doc;
+        EXPECT_FALSE(OpenFile(doc, cut, flags, nullptr)) << n << " bytes";
+    }
+    // Bytes changed all over the file: whatever opens, nothing may crash.
+    for (std::size_t at = 0; at < whole.size(); at += 7) {
+        Bytes bad = whole;
+        bad[at] ^= 0xA5;
+        DecodeHeif(bad);
+    }
+
+    // A file that claims 50000 x 50000 pixels is refused before anything of that size exists.
+    Bytes big = whole;
+    int claims = 0;
+    for (std::size_t i = 0; i + 16 <= big.size(); ++i)
+        if (std::memcmp(big.data() + i, "ispe", 4) == 0) {
+            for (int side = 0; side < 2; ++side) {
+                BYTE* v = big.data() + i + 8 + 4 * side;
+                v[0] = 0, v[1] = 0, v[2] = 0xC3, v[3] = 0x50;
+            }
+            ++claims;
+        }
+    ASSERT_GT(claims, 0);
+    PutFile(cut, big);
+    LoadFlags flags;
+    EXPECT_FALSE(Open(cut, &flags));
+    EXPECT_NE(flags.refusal.find("50000"), std::string::npos) << flags.refusal;
+    std::remove(cut.c_str());
+    std::remove(path.c_str());
+}
