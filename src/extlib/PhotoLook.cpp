@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstring>
 #include <list>
+#include <memory>
 #include <mutex>
 #include <string_view>
 #include <utility>
@@ -186,6 +187,90 @@ bool IsSrgbLike(cmsHPROFILE p) {
     return true;
 }
 
+// A matrix-shaper profile (three tone curves and a 3 x 3 matrix, as cameras and most RGB spaces
+// are) to sRGB, in integers: curves to linear light in 14 bits, the matrix between the two
+// spaces' colorants, and the inverse sRGB curve from a table. Within a level of what Little CMS
+// computes for the same pair, several times faster than its general pipeline.
+class MatrixShaper {
+public:
+    static std::unique_ptr<MatrixShaper> Make(std::span<const BYTE> icc) {
+        ProfileCloser in{cmsOpenProfileFromMem(icc.data(), static_cast<cmsUInt32Number>(icc.size()))};
+        if (!in.p || cmsGetColorSpace(in.p) != cmsSigRgbData || !cmsIsMatrixShaper(in.p)) return {};
+        ProfileCloser srgb{cmsCreate_sRGBProfile()};
+        const cmsTagSignature colorants[] = {cmsSigRedColorantTag, cmsSigGreenColorantTag,
+                                             cmsSigBlueColorantTag};
+        const cmsTagSignature curves[] = {cmsSigRedTRCTag, cmsSigGreenTRCTag, cmsSigBlueTRCTag};
+        double from[3][3], to[3][3]; // columns: the colorants' XYZ
+        auto fast = std::make_unique<MatrixShaper>();
+        for (int c = 0; c < 3; ++c) {
+            const auto* a = static_cast<const cmsCIEXYZ*>(cmsReadTag(in.p, colorants[c]));
+            const auto* b = static_cast<const cmsCIEXYZ*>(cmsReadTag(srgb.p, colorants[c]));
+            const auto* curve = static_cast<const cmsToneCurve*>(cmsReadTag(in.p, curves[c]));
+            if (!a || !b || !curve) return {};
+            from[0][c] = a->X, from[1][c] = a->Y, from[2][c] = a->Z;
+            to[0][c] = b->X, to[1][c] = b->Y, to[2][c] = b->Z;
+            for (int v = 0; v < 256; ++v)
+                fast->linear_[c][v] = static_cast<std::int32_t>(
+                    std::lround(std::clamp(cmsEvalToneCurveFloat(curve, v / 255.0f), 0.0f, 1.0f) * kOne));
+        }
+        // to^-1 * from, by the adjugate.
+        const double det = to[0][0] * (to[1][1] * to[2][2] - to[1][2] * to[2][1]) -
+                           to[0][1] * (to[1][0] * to[2][2] - to[1][2] * to[2][0]) +
+                           to[0][2] * (to[1][0] * to[2][1] - to[1][1] * to[2][0]);
+        if (std::fabs(det) < 1e-9) return {};
+        double inv[3][3];
+        for (int r = 0; r < 3; ++r)
+            for (int c = 0; c < 3; ++c) {
+                const int r1 = (c + 1) % 3, r2 = (c + 2) % 3, c1 = (r + 1) % 3, c2 = (r + 2) % 3;
+                inv[r][c] = (to[r1][c1] * to[r2][c2] - to[r1][c2] * to[r2][c1]) / det;
+            }
+        for (int r = 0; r < 3; ++r)
+            for (int c = 0; c < 3; ++c) {
+                double m = 0;
+                for (int k = 0; k < 3; ++k)
+                    m += inv[r][k] * from[k][c];
+                if (std::fabs(m) >= 8) return {};
+                fast->matrix_[r][c] = static_cast<std::int32_t>(std::lround(m * (1 << kMatrixBits)));
+            }
+        const auto* srgbCurve = static_cast<const cmsToneCurve*>(cmsReadTag(srgb.p, cmsSigRedTRCTag));
+        cmsToneCurve* inverse = srgbCurve ? cmsReverseToneCurve(srgbCurve) : nullptr;
+        if (!inverse) return {};
+        for (int v = 0; v <= kOne; ++v)
+            fast->encode_[v] = static_cast<BYTE>(std::lround(
+                std::clamp(cmsEvalToneCurveFloat(inverse, static_cast<float>(v) / kOne), 0.0f, 1.0f) * 255));
+        cmsFreeToneCurve(inverse);
+        return fast;
+    }
+
+    // B, G, R pixels `step` bytes apart (3 or 4; a fourth byte stays as it is).
+    void Row(BYTE* p, int width, int step) const {
+        // In locals: the byte stores below may alias anything, members would be read again.
+        const std::int32_t m00 = matrix_[0][0], m01 = matrix_[0][1], m02 = matrix_[0][2], m10 = matrix_[1][0],
+                           m11 = matrix_[1][1], m12 = matrix_[1][2], m20 = matrix_[2][0], m21 = matrix_[2][1],
+                           m22 = matrix_[2][2];
+        const std::int32_t *lr = linear_[0], *lg = linear_[1], *lb = linear_[2];
+        const BYTE* encode = encode_;
+        auto at = [encode](std::int32_t v) {
+            const std::int32_t i = (v + (1 << (kMatrixBits - 1))) >> kMatrixBits;
+            return encode[i < 0 ? 0 : i > kOne ? kOne : i];
+        };
+        for (int x = 0; x < width; ++x, p += step) {
+            const std::int32_t r = lr[p[2]], g = lg[p[1]], b = lb[p[0]];
+            const BYTE nr = at(m00 * r + m01 * g + m02 * b), ng = at(m10 * r + m11 * g + m12 * b),
+                       nb = at(m20 * r + m21 * g + m22 * b);
+            p[0] = nb, p[1] = ng, p[2] = nr;
+        }
+    }
+
+private:
+    // Linear light in 14 bits, the matrix in 12: three products stay inside 32 bits for
+    // any matrix between real colour spaces (entries below 8 in size).
+    static constexpr int kBits = 14, kOne = 1 << kBits, kMatrixBits = 12;
+    std::int32_t linear_[3][256] = {};
+    std::int32_t matrix_[3][3] = {};
+    BYTE encode_[kOne + 1] = {};
+};
+
 // Transforms made once per profile and pixel layout, kept for the next image of the same camera.
 // cmsFLAGS_NOCACHE makes one transform safe to run on several threads at once.
 class TransformCache {
@@ -196,13 +281,15 @@ public:
     }
     // Null with `srgb` set when the profile is sRGB already; null otherwise when unusable.
     cmsHTRANSFORM Get(std::span<const BYTE> icc, cmsUInt32Number inFormat, cmsColorSpaceSignature space,
-                      cmsUInt32Number outFormat, bool& srgb) {
+                      cmsUInt32Number outFormat, bool& srgb,
+                      std::shared_ptr<const MatrixShaper>* fast = nullptr) {
         const std::string_view key(reinterpret_cast<const char*>(icc.data()), icc.size());
         std::lock_guard<std::mutex> lock(mutex_);
         for (auto it = entries_.begin(); it != entries_.end(); ++it)
             if (it->inFormat == inFormat && it->outFormat == outFormat && it->icc == key) {
                 entries_.splice(entries_.begin(), entries_, it);
                 srgb = it->srgb;
+                if (fast) *fast = it->fast;
                 return it->transform;
             }
         Entry e;
@@ -221,7 +308,11 @@ public:
                                                      (T_EXTRA(inFormat) ? cmsFLAGS_COPY_ALPHA : 0));
             }
         }
+        // Pixels in their own order, RGB to RGB: the integer path where the profile allows it.
+        if (e.transform && inFormat == outFormat && (inFormat == TYPE_BGR_8 || inFormat == TYPE_BGRA_8))
+            e.fast = MatrixShaper::Make(icc);
         srgb = e.srgb;
+        if (fast) *fast = e.fast;
         cmsHTRANSFORM t = e.transform;
         entries_.push_front(std::move(e));
         if (entries_.size() > kKeep) {
@@ -237,6 +328,7 @@ private:
         cmsUInt32Number inFormat = 0, outFormat = 0;
         bool srgb = false;
         cmsHTRANSFORM transform = nullptr;
+        std::shared_ptr<const MatrixShaper> fast;
     };
     static constexpr std::size_t kKeep = 8;
     std::mutex mutex_;
@@ -308,14 +400,18 @@ ProfileOutcome ConvertToSrgb(PackedDib& dib, std::span<const BYTE> icc) {
         return ProfileOutcome::Converted;
     }
     const cmsUInt32Number format = bits == 32 ? TYPE_BGRA_8 : TYPE_BGR_8;
-    cmsHTRANSFORM t = Cache().Get(icc, format, cmsSigRgbData, format, srgb);
+    std::shared_ptr<const MatrixShaper> fast;
+    cmsHTRANSFORM t = Cache().Get(icc, format, cmsSigRgbData, format, srgb, &fast);
     if (srgb) return ProfileOutcome::None;
     if (!t) return ProfileOutcome::Unusable;
     const int w = dib.Width();
     ParallelFor(dib.Height(), RowGrain(w), [&](std::ptrdiff_t y0, std::ptrdiff_t y1) {
         for (std::ptrdiff_t y = y0; y < y1; ++y) {
             BYTE* row = dib.Row(static_cast<int>(y));
-            cmsDoTransform(t, row, row, static_cast<cmsUInt32Number>(w));
+            if (fast)
+                fast->Row(row, w, bits / 8);
+            else
+                cmsDoTransform(t, row, row, static_cast<cmsUInt32Number>(w));
         }
     });
     return ProfileOutcome::Converted;

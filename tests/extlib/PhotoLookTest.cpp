@@ -175,6 +175,39 @@ TEST(PhotoLook, OrientedFilesOpenUpright) {
     }
 }
 
+// The integer path for matrix-shaper profiles gives what Little CMS gives, within a level, over
+// the whole cube of colours (every fifth level of each channel), alpha untouched.
+TEST(PhotoLook, MatrixShaperPathMatchesLittleCms) {
+    cmsHPROFILE wide = WideProfile();
+    cmsUInt32Number n = 0;
+    cmsSaveProfileToMem(wide, nullptr, &n);
+    std::vector<BYTE> icc(n);
+    cmsSaveProfileToMem(wide, icc.data(), &n);
+    cmsHPROFILE srgb = cmsCreate_sRGBProfile();
+    cmsHTRANSFORM reference = cmsCreateTransform(wide, TYPE_BGRA_8, srgb, TYPE_BGRA_8, INTENT_PERCEPTUAL,
+                                                 cmsFLAGS_BLACKPOINTCOMPENSATION | cmsFLAGS_COPY_ALPHA);
+    ASSERT_TRUE(reference);
+    PackedDib dib = PackedDib::Create(52 * 52, 52, 32);
+    for (int b = 0; b < 52; ++b)
+        for (int g = 0; g < 52; ++g)
+            for (int r = 0; r < 52; ++r) {
+                BYTE* p = dib.Pixel32(g * 52 + r, b);
+                p[0] = BYTE(b * 5), p[1] = BYTE(g * 5), p[2] = BYTE(r * 5), p[3] = BYTE(r + g);
+            }
+    PackedDib want = dib.Clone();
+    for (int y = 0; y < want.Height(); ++y)
+        cmsDoTransform(reference, want.Row(y), want.Row(y), static_cast<cmsUInt32Number>(want.Width()));
+    ASSERT_EQ(ConvertToSrgb(dib, icc), ProfileOutcome::Converted);
+    int most = 0;
+    for (int y = 0; y < dib.Height(); ++y)
+        for (int i = 0; i < 4 * dib.Width(); ++i)
+            most = std::max(most, std::abs(int(dib.Row(y)[i]) - int(want.Row(y)[i])));
+    EXPECT_LE(most, 1);
+    cmsDeleteTransform(reference);
+    cmsCloseProfile(srgb);
+    cmsCloseProfile(wide);
+}
+
 // Pixels stored in a wide gamut come out in sRGB within two levels of ImageMagick's conversion,
 // whatever the format carries the profile in; a profile that is sRGB changes nothing; a damaged
 // one leaves the pixels as stored and leaves a note to tell the user.
