@@ -299,7 +299,11 @@ public:
         ProfileCloser in{cmsOpenProfileFromMem(icc.data(), static_cast<cmsUInt32Number>(icc.size()))};
         if (in.p && cmsGetColorSpace(in.p) == space) {
             e.srgb = IsSrgbLike(in.p);
-            if (!e.srgb) {
+            // Pixels in their own order, RGB to RGB: the integer path where the profile allows
+            // it, and then no general transform to build (its tables cost more than the pixels).
+            if (!e.srgb && inFormat == outFormat && (inFormat == TYPE_BGR_8 || inFormat == TYPE_BGRA_8))
+                e.fast = MatrixShaper::Make(icc);
+            if (!e.srgb && !e.fast) {
                 ProfileCloser out{cmsCreate_sRGBProfile()};
                 // Perceptual where the profile has tables for it, else lcms falls back to
                 // relative colorimetric; black point compensation as image editors do.
@@ -308,9 +312,6 @@ public:
                                                      (T_EXTRA(inFormat) ? cmsFLAGS_COPY_ALPHA : 0));
             }
         }
-        // Pixels in their own order, RGB to RGB: the integer path where the profile allows it.
-        if (e.transform && inFormat == outFormat && (inFormat == TYPE_BGR_8 || inFormat == TYPE_BGRA_8))
-            e.fast = MatrixShaper::Make(icc);
         srgb = e.srgb;
         if (fast) *fast = e.fast;
         cmsHTRANSFORM t = e.transform;
@@ -393,17 +394,21 @@ ProfileOutcome ConvertToSrgb(PackedDib& dib, std::span<const BYTE> icc) {
     if (bits <= 8) {
         // A palette image: its colour table is all there is to convert.
         RGBQUAD* table = dib.ColorTable();
-        cmsHTRANSFORM t = Cache().Get(icc, TYPE_BGRA_8, cmsSigRgbData, TYPE_BGRA_8, srgb);
+        std::shared_ptr<const MatrixShaper> fast;
+        cmsHTRANSFORM t = Cache().Get(icc, TYPE_BGRA_8, cmsSigRgbData, TYPE_BGRA_8, srgb, &fast);
         if (srgb) return ProfileOutcome::None;
-        if (!t) return ProfileOutcome::Unusable;
-        if (table) cmsDoTransform(t, table, table, static_cast<cmsUInt32Number>(dib.ColorCount()));
+        if (!t && !fast) return ProfileOutcome::Unusable;
+        if (table && fast)
+            fast->Row(reinterpret_cast<BYTE*>(table), dib.ColorCount(), 4);
+        else if (table)
+            cmsDoTransform(t, table, table, static_cast<cmsUInt32Number>(dib.ColorCount()));
         return ProfileOutcome::Converted;
     }
     const cmsUInt32Number format = bits == 32 ? TYPE_BGRA_8 : TYPE_BGR_8;
     std::shared_ptr<const MatrixShaper> fast;
     cmsHTRANSFORM t = Cache().Get(icc, format, cmsSigRgbData, format, srgb, &fast);
     if (srgb) return ProfileOutcome::None;
-    if (!t) return ProfileOutcome::Unusable;
+    if (!t && !fast) return ProfileOutcome::Unusable;
     const int w = dib.Width();
     ParallelFor(dib.Height(), RowGrain(w), [&](std::ptrdiff_t y0, std::ptrdiff_t y1) {
         for (std::ptrdiff_t y = y0; y < y1; ++y) {
