@@ -10,6 +10,7 @@ PACKAGES=(
   libagg-dev libpixman-1-dev libpng-dev libjpeg-dev libtiff-dev libimagequant-dev
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev zlib1g-dev libtbb-dev
   libfreetype-dev libfontconfig-dev libharfbuzz-dev libwebp-dev libavif-dev liblcms2-dev
+  libexiv2-dev
   fonts-dejavu-core fonts-liberation2
   # shell
   qt6-base-dev libxcb1-dev libxcb-shape0-dev libxcb-xfixes0-dev xvfb xauth
@@ -19,6 +20,8 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev valgrind libgif-dev
   # an independent reader of every file our writers make
   imagemagick gifsicle
+  # reads the photo information our exports carry (skipped when absent)
+  libimage-exiftool-perl
   # independent decoders the tests read our WebP and AVIF files with (skipped when absent)
   webp libavif-bin python3-pil
   # the sanitizer builds: the parsers and the fuzzers (clang's ASan, UBSan and libFuzzer), the

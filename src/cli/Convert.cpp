@@ -256,7 +256,9 @@ bool WriteDocument(const CDocImage& doc, const std::string& out, const ConvertOp
     // Images are stored top-down in RGB order: the background is given as RRGGBB.
     const long bgWord = opts.background;
     const COLORREF bg = RGB((bgWord >> 16) & 0xFF, (bgWord >> 8) & 0xFF, bgWord & 0xFF);
-    const DWORD extra = (opts.keepAlpha ? kExportKeepAlpha : 0) | (opts.animate ? kExportAnimate : 0);
+    const DWORD extra = (opts.keepAlpha ? kExportKeepAlpha : 0) | (opts.animate ? kExportAnimate : 0) |
+                        (opts.stripLocation ? kExportStripLocation : 0) |
+                        (opts.stripMetadata ? kExportStripMetadata : 0);
     bool ok;
     if (kind == FileKind::Bmp) {
         const int colours = opts.option < 0 ? ExportTrueColors : static_cast<int>(opts.option);

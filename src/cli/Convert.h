@@ -20,6 +20,8 @@ struct ConvertOptions {
     bool keepAlpha = false;     // --keep-alpha: PNG, TIFF, TGA, BMP keep the transparency
     bool animate = false;       // --animate: one frame per visible object
     bool force = false;         // --force: replace existing outputs (several inputs only)
+    bool stripLocation = false; // --strip-location: the photo information without GPS
+    bool stripMetadata = false; // --strip-metadata: no photo information at all
 };
 
 // "cannot write ...", with the reason when the target refuses to be replaced (read-only, ...).

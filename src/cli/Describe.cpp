@@ -1,5 +1,6 @@
 #include "cli/Describe.h"
 
+#include "codecs/PhotoInfoIo.h"
 #include "model/BitmapObj.h"
 #include "model/EllipseObj.h"
 #include "model/PolygonObj.h"
@@ -105,6 +106,23 @@ void DescribeObject(const CDrawObj& o, int index, JsonWriter& j) {
     j.EndObject();
 }
 
+// The photo's main fields, those it has; "location" says only whether it holds coordinates.
+void DescribePhoto(const CPhotoInfo& info, JsonWriter& j) {
+    const PhotoSummary p = SummarizePhotoInfo(info);
+    j.Key("photo").BeginObject();
+    const std::pair<const char*, const std::string*> texts[] = {{"make", &p.make},
+                                                                {"model", &p.model},
+                                                                {"lens", &p.lens},
+                                                                {"dateTaken", &p.dateTaken},
+                                                                {"exposureTime", &p.exposureTime},
+                                                                {"fNumber", &p.fNumber}};
+    for (const auto& [key, value] : texts)
+        if (!value->empty()) j.Field(key, *value);
+    if (p.iso > 0) j.Field("iso", static_cast<long long>(p.iso));
+    j.Field("location", p.hasLocation);
+    j.EndObject();
+}
+
 } // namespace
 
 void DescribeDocument(const CDocImage& doc, const std::string& format, JsonWriter& j) {
@@ -117,6 +135,7 @@ void DescribeDocument(const CDocImage& doc, const std::string& format, JsonWrite
     j.Field("gifBackgroundIndex", doc.gifBackgroundIndex)
         .Field("gifTransparentIndex", int(doc.gifTransparentIndex));
     j.Field("gifControlFlags", int(doc.gifControlFlags)).Field("gifImageFlags", int(doc.gifImageFlags));
+    if (!doc.photoInfo.Empty()) DescribePhoto(doc.photoInfo, j);
     j.Key("objects").BeginArray();
     int i = 0;
     for (const auto& o : doc.objects)
@@ -134,6 +153,12 @@ std::string DescribeDocumentText(const CDocImage& doc, const std::string& format
       << int(doc.gifTransparentIndex) << ", control flags 0x" << std::hex << int(doc.gifControlFlags)
       << ", image flags 0x" << int(doc.gifImageFlags) << ", matte 0x" << doc.matteColour << std::dec << "\n"
       << "objects: " << doc.objects.Count() << "\n";
+    if (!doc.photoInfo.Empty()) {
+        JsonWriter j;
+        DescribePhoto(doc.photoInfo, j.BeginObject());
+        j.EndObject();
+        s << "photo information: " << j.Take() << "\n";
+    }
     int i = 0;
     for (const auto& ref : doc.objects) {
         const CDrawObj& o = *ref;

@@ -52,6 +52,10 @@ const char kUsage[] =
     "1), 1 to interlace a GIF (default 0), a cursor's hot spot as Y * 65536 + X (default 0), or the\n"
     "BMP colours (0 = 256, 1 = 16, 2 = black and white, 3 = high, 4 = true (default), 5 = 16 grays,\n"
     "6 = 256 grays).\n"
+    "A photo's information (camera, date, title, location: Exif, XMP, IPTC) read from a JPEG, PNG,\n"
+    "TIFF, WebP, AVIF, HEIF or JPEG XL FILE goes out again in .jpg .png .tif .webp outputs, with\n"
+    "orientation 1, the written size and no thumbnail; --strip-location leaves out the GPS\n"
+    "coordinates, --strip-metadata all of it.\n"
     "--max-pixels N (any command) is the most pixels a file's images may hold at once while it is\n"
     "read and drawn (default 1073741824, 4 GB at 32 bits; never more than half the memory).\n";
 
@@ -177,11 +181,14 @@ int Convert(const std::vector<std::string>& args) {
     bool batch = false;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& a = args[i];
-        if (a == "--keep-alpha" || a == "--animate" || a == "--lossless" || a == "--force") {
-            (a == "--keep-alpha" ? opts.keepAlpha
-             : a == "--animate"  ? opts.animate
-             : a == "--lossless" ? opts.lossless
-                                 : opts.force) = true;
+        if (a == "--keep-alpha" || a == "--animate" || a == "--lossless" || a == "--force" ||
+            a == "--strip-location" || a == "--strip-metadata") {
+            (a == "--keep-alpha"       ? opts.keepAlpha
+             : a == "--animate"        ? opts.animate
+             : a == "--lossless"       ? opts.lossless
+             : a == "--strip-location" ? opts.stripLocation
+             : a == "--strip-metadata" ? opts.stripMetadata
+                                       : opts.force) = true;
             continue;
         }
         if (a.empty() || a[0] != '-') {

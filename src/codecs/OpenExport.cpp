@@ -7,9 +7,12 @@
 #include "codecs/HeifCodec.h"
 #include "codecs/IconCodec.h"
 #include "codecs/JxlCodec.h"
+#include "codecs/PhotoInfoIo.h"
 #include "codecs/PsdCodec.h"
 #include "codecs/WebpCodec.h"
 #include "extlib/ImageIO.h"
+#include "extlib/ImageIOCodecs.h"
+#include "extlib/ImageIOUtil.h"
 #include "extlib/PhotoLook.h"
 #include "extlib/PngFile.h"
 #include "model/AppSettings.h"
@@ -146,6 +149,9 @@ bool OpenFileWith(CDocImage& doc, const std::string& path, LoadFlags& flags, IPr
     PixelBudgetScope budget(limit);
     TakeProfileUnusableNote(); // a note of an earlier read on this thread is not this file's
     bool ok = ReadByKind(doc, path, flags, progress, context);
+    // Only a document that is the photo itself keeps its information: frames and layers are not.
+    if (ok && doc.objects.Count() == 1 && ReadsPhotoInfo(FileKindOf(path)))
+        doc.photoInfo = ReadPhotoInfo(path);
     // The picture opened, but not in the colours its file meant: said once, whatever the reader.
     if (TakeProfileUnusableNote() && ok && context.ui)
         context.ui->MessageBox(kProfileUnusable, strings::kAppTitle, MsgIcon::Warning);
@@ -218,9 +224,56 @@ bool MoreThan256Colours(const CDocImage& doc, COLORREF background) {
 
 } // namespace
 
+namespace {
+
+// The picture encoded in memory as ExportFile would write it, for the photo information to be
+// put in before anything reaches the disk.
+bool EncodeForPhotoExport(const CDocImage& doc, FileKind kind, DWORD option, DWORD extra, IProgress* progress,
+                          COLORREF background, std::vector<BYTE>& bytes) {
+    if (kind == FileKind::Webp) {
+        const PackedDib flat = doc.CompositeVisible(doc.width, doc.height);
+        return flat && EncodeWebp({&flat}, 10, option, bytes, progress);
+    }
+    PackedDib image;
+    if ((extra & kExportKeepAlpha) && CanKeepAlpha(kind)) {
+        image = doc.CompositeVisible(doc.width, doc.height);
+    } else {
+        image = ConvertTo24(FlattenForExport(doc, background));
+        if (PackedDib exact = image ? MakeExactPalette(image) : PackedDib()) image = std::move(exact);
+    }
+    if (!image || !imageio::Writable(image)) return false;
+    MemoryWriter out;
+    bool ok = false;
+    if (kind == FileKind::Jpg)
+        ok = EncodeJpeg(image, static_cast<int>(std::clamp<DWORD>(option, 1, 100)), out, progress);
+    else if (kind == FileKind::Png)
+        ok = EncodePng(image, out, progress);
+    else if (kind == FileKind::Tiff)
+        ok = EncodeTiff(image, option, out, progress);
+    if (!ok || out.Failed()) return false;
+    bytes = out.Take();
+    return true;
+}
+
+bool ExportWithPhotoInfo(const CDocImage& doc, const std::string& path, FileKind kind, DWORD option,
+                         DWORD extra, IProgress* progress, COLORREF background) {
+    std::vector<BYTE> bytes;
+    if (!EncodeForPhotoExport(doc, kind, option, extra, progress, background, bytes)) return false;
+    // Should exiv2 refuse the blocks, the picture still goes out, as it would without them.
+    EmbedPhotoInfo(bytes, doc.photoInfo,
+                   PhotoInfoOut{doc.width, doc.height, (extra & kExportStripLocation) != 0});
+    FileWriter out(path);
+    return out.IsOpen() && out.Write(bytes.data(), bytes.size()) && out.Commit();
+}
+
+} // namespace
+
 bool ExportFile(const CDocImage& doc, const std::string& path, DWORD option, DWORD extra, IProgress* progress,
                 COLORREF background) {
     const FileKind kind = FileKindOf(path);
+    if (!doc.photoInfo.Empty() && !(extra & kExportStripMetadata) && WritesPhotoInfo(kind) &&
+        !(kind == FileKind::Webp && (extra & kExportAnimate)))
+        return ExportWithPhotoInfo(doc, path, kind, option, extra, progress, background);
     switch (kind) {
     case FileKind::Gif:
         if (extra & kExportAnimate) return ExportGifAnimation(doc, path, progress, option != 0);

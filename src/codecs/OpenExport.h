@@ -59,6 +59,10 @@ bool OpenFileWith(CDocImage& doc, const std::string& path, LoadFlags& flags, IPr
 constexpr DWORD kExportKeepAlpha = 1;
 // GIF, WebP and JPEG XL: one frame per visible object, from the bottom up (see ExportGifAnimation).
 constexpr DWORD kExportAnimate = 2;
+// JPEG, PNG, TIFF and WebP carry the photo information of the document (see PhotoInfoIo.h);
+// these leave out its GPS coordinates, or all of it.
+constexpr DWORD kExportStripLocation = 4;
+constexpr DWORD kExportStripMetadata = 8;
 
 // What an open does after the reader, in the editor and in the batch tool alike: unless a native
 // document was read, every object gets the default name of its kind from nameFor, bottom to top;

@@ -22,6 +22,7 @@ void CDocImage::Clear() {
     matteColour = 0;
     gifBackgroundIndex = 0;
     delay = 20;
+    photoInfo.Clear();
 }
 
 void CDocImage::ShowFirstObjectOnly() {

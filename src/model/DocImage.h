@@ -3,6 +3,7 @@
 
 #include "model/DrawObjList.h"
 #include "model/FrameView.h"
+#include "model/PhotoInfo.h"
 #include "platform/Services.h"
 
 #include <string>
@@ -23,6 +24,8 @@ public:
     COLORREF matteColour = 0;
     std::int32_t gifBackgroundIndex = 0;
     std::uint16_t delay = 20;
+    // Camera, date, title and location of a photo opened from a single-image file.
+    CPhotoInfo photoInfo;
 
     // Disposal method 2 in bits 2-4.
     static constexpr std::uint8_t kDefaultGifControlFlags = 2 << 2;

@@ -1,0 +1,274 @@
+#include "codecs/PhotoInfoIo.h"
+
+#include "extlib/ImageIOUtil.h"
+
+#include <exiv2/exiv2.hpp>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <mutex>
+
+namespace zepho {
+
+namespace {
+
+// exiv2 keeps global state (its XMP toolkit, the tag registries) that is not safe to share
+// between the batch tool's threads; its work is small next to encoding, so it runs one at a time.
+std::mutex& Exiv2Lock() {
+    static std::mutex lock;
+    return lock;
+}
+
+void Exiv2Quiet(int, const char*) {}
+
+void InitExiv2() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
+        Exiv2::LogMsg::setHandler(&Exiv2Quiet);
+        Exiv2::XmpParser::initialize();
+        Exiv2::enableBMFF(true);
+    });
+}
+
+bool StartsWith(const std::string& s, const char* prefix) {
+    return s.compare(0, std::strlen(prefix), prefix) == 0;
+}
+
+// IFD0 tags that describe how the file stored its pixels, not the photo: the layout of the
+// pixels, how they were coded, the colours they were stored in (the pixels are sRGB now, so the
+// profile goes too), and the XMP, IPTC and Photoshop blocks, which are kept on their own.
+constexpr std::uint16_t kStorageTags[] = {
+    0x00FE, 0x00FF, 0x0100, 0x0101, 0x0102, 0x0103, 0x0106, 0x0107, 0x0108, 0x0109, 0x010A,
+    0x0111, 0x0115, 0x0116, 0x0117, 0x0118, 0x0119, 0x011C, 0x011E, 0x011F, 0x0129, 0x012D,
+    0x013D, 0x013E, 0x013F, 0x0142, 0x0143, 0x0144, 0x0145, 0x014A, 0x0152, 0x0153, 0x0201,
+    0x0202, 0x0211, 0x0212, 0x0214, 0x02BC, 0x83BB, 0x8649, 0x8773};
+
+bool DescribesStorage(std::uint16_t tag) {
+    return std::find(std::begin(kStorageTags), std::end(kStorageTags), tag) != std::end(kStorageTags);
+}
+
+// Only the photo's own IFDs travel: no thumbnail (IFD1), no sub-images.
+bool KeepExif(const Exiv2::Exifdatum& d) {
+    const std::string group = d.groupName();
+    if (group == "Thumbnail" || StartsWith(group, "SubImage") || StartsWith(group, "SubThumb") ||
+        group == "Image2" || group == "Image3")
+        return false;
+    return !(group == "Image" && DescribesStorage(d.tag()));
+}
+
+bool IsLocation(const Exiv2::Xmpdatum& d) {
+    return StartsWith(d.key(), "Xmp.exif.GPS");
+}
+
+// Whether a kept tag says anything of the photo: orientation and resolution alone, which every
+// writer puts in, are not worth carrying.
+bool TellsOfPhoto(const Exiv2::Exifdatum& d) {
+    if (d.groupName() != "Image") return true;
+    const std::uint16_t tag = d.tag();
+    return tag != 0x0112 && tag != 0x011A && tag != 0x011B && tag != 0x0128;
+}
+
+CPhotoInfo Capture(Exiv2::Image& image) {
+    CPhotoInfo info;
+    image.readMetadata();
+    Exiv2::ExifData exif;
+    bool tells = false;
+    for (const Exiv2::Exifdatum& d : image.exifData())
+        if (KeepExif(d)) {
+            exif.add(d);
+            tells = tells || TellsOfPhoto(d);
+        }
+    if (tells) {
+        Exiv2::Blob blob;
+        const Exiv2::ByteOrder order =
+            image.byteOrder() == Exiv2::bigEndian ? Exiv2::bigEndian : Exiv2::littleEndian;
+        Exiv2::ExifParser::encode(blob, order, exif);
+        if (blob.size() <= kMaxPhotoInfoBlock) info.exif.assign(blob.begin(), blob.end());
+    }
+    if (!image.xmpPacket().empty() && image.xmpPacket().size() <= kMaxPhotoInfoBlock)
+        info.xmp = image.xmpPacket();
+    if (!image.iptcData().empty()) {
+        const Exiv2::DataBuf buf = Exiv2::IptcParser::encode(image.iptcData());
+        if (buf.size_ > 0 && static_cast<std::size_t>(buf.size_) <= kMaxPhotoInfoBlock)
+            info.iptc.assign(buf.pData_, buf.pData_ + buf.size_);
+    }
+    return info;
+}
+
+void SetIfPresent(Exiv2::ExifData& exif, const char* key, std::uint16_t value) {
+    auto it = exif.findKey(Exiv2::ExifKey(key));
+    if (it != exif.end()) exif[key] = value;
+}
+
+void SetIfPresent(Exiv2::XmpData& xmp, const char* key, const std::string& value) {
+    auto it = xmp.findKey(Exiv2::XmpKey(key));
+    if (it != xmp.end()) it->setValue(value);
+}
+
+// The Exif block as the written file must say it.
+Exiv2::ExifData ExifOut(const CPhotoInfo& info, const PhotoInfoOut& out) {
+    Exiv2::ExifData exif;
+    if (info.exif.empty() || info.exif.size() > kMaxPhotoInfoBlock) return exif;
+    Exiv2::ExifParser::decode(exif, info.exif.data(), static_cast<std::uint32_t>(info.exif.size()));
+    for (auto it = exif.begin(); it != exif.end();) {
+        if (!KeepExif(*it) || (out.stripLocation && it->groupName() == "GPSInfo"))
+            it = exif.erase(it);
+        else
+            ++it;
+    }
+    if (out.stripLocation) {
+        auto it = exif.findKey(Exiv2::ExifKey("Exif.Image.GPSTag"));
+        if (it != exif.end()) exif.erase(it);
+    }
+    if (exif.empty()) return exif;
+    SetIfPresent(exif, "Exif.Image.Orientation", 1);
+    SetIfPresent(exif, "Exif.Photo.ColorSpace", 1);
+    exif["Exif.Photo.PixelXDimension"] = static_cast<std::uint32_t>(out.width);
+    exif["Exif.Photo.PixelYDimension"] = static_cast<std::uint32_t>(out.height);
+    return exif;
+}
+
+Exiv2::XmpData XmpOut(const CPhotoInfo& info, const PhotoInfoOut& out) {
+    Exiv2::XmpData xmp;
+    if (info.xmp.empty() || Exiv2::XmpParser::decode(xmp, info.xmp) != 0) return {};
+    for (auto it = xmp.begin(); it != xmp.end();) {
+        if ((out.stripLocation && IsLocation(*it)) || StartsWith(it->key(), "Xmp.xmp.Thumbnails"))
+            it = xmp.erase(it);
+        else
+            ++it;
+    }
+    SetIfPresent(xmp, "Xmp.tiff.Orientation", "1");
+    SetIfPresent(xmp, "Xmp.exif.PixelXDimension", std::to_string(out.width));
+    SetIfPresent(xmp, "Xmp.exif.PixelYDimension", std::to_string(out.height));
+    SetIfPresent(xmp, "Xmp.tiff.ImageWidth", std::to_string(out.width));
+    SetIfPresent(xmp, "Xmp.tiff.ImageLength", std::to_string(out.height));
+    return xmp;
+}
+
+} // namespace
+
+bool ReadsPhotoInfo(FileKind kind) {
+    switch (kind) {
+    case FileKind::Jpg:
+    case FileKind::Png:
+    case FileKind::Tiff:
+    case FileKind::Webp:
+    case FileKind::Avif:
+    case FileKind::Heif:
+    case FileKind::Jxl:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool WritesPhotoInfo(FileKind kind) {
+    return kind == FileKind::Jpg || kind == FileKind::Png || kind == FileKind::Tiff || kind == FileKind::Webp;
+}
+
+CPhotoInfo ReadPhotoInfo(const std::vector<BYTE>& file) {
+    if (file.empty() || file.size() > 0x7FFFFFFF) return {};
+    std::lock_guard<std::mutex> hold(Exiv2Lock());
+    InitExiv2();
+    try {
+        Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(file.data(), static_cast<long>(file.size()));
+        if (!image.get()) return {};
+        return Capture(*image);
+    } catch (const Exiv2::AnyError&) {
+    } catch (const std::exception&) {
+    }
+    // A damaged or lying block costs the information, never the picture.
+    return {};
+}
+
+CPhotoInfo ReadPhotoInfo(const std::string& path) {
+    std::vector<BYTE> bytes;
+    if (!imageio::ReadWholeFile(path, bytes)) return {};
+    return ReadPhotoInfo(bytes);
+}
+
+bool EmbedPhotoInfo(std::vector<BYTE>& file, const CPhotoInfo& info, const PhotoInfoOut& out) {
+    if (file.empty() || file.size() > 0x7FFFFFFF) return false;
+    std::lock_guard<std::mutex> hold(Exiv2Lock());
+    InitExiv2();
+    try {
+        Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(file.data(), static_cast<long>(file.size()));
+        if (!image.get()) return false;
+        image->readMetadata();
+        image->setExifData(ExifOut(info, out));
+        image->setXmpData(XmpOut(info, out));
+        Exiv2::IptcData iptc;
+        if (!info.iptc.empty() && info.iptc.size() <= kMaxPhotoInfoBlock &&
+            Exiv2::IptcParser::decode(iptc, info.iptc.data(), static_cast<std::uint32_t>(info.iptc.size())) !=
+                0)
+            iptc.clear();
+        image->setIptcData(iptc);
+        image->writeMetadata();
+        Exiv2::BasicIo& io = image->io();
+        if (io.open() != 0) return false;
+        const long size = static_cast<long>(io.size());
+        std::vector<BYTE> written(static_cast<std::size_t>(size));
+        io.seek(0, Exiv2::BasicIo::beg);
+        const long got = size > 0 ? io.read(written.data(), size) : 0;
+        io.close();
+        if (got != size || size <= 0) return false;
+        file = std::move(written);
+        return true;
+    } catch (const Exiv2::AnyError&) {
+    } catch (const std::exception&) {
+    }
+    return false;
+}
+
+PhotoSummary SummarizePhotoInfo(const CPhotoInfo& info) {
+    PhotoSummary s;
+    if (info.Empty()) return s;
+    std::lock_guard<std::mutex> hold(Exiv2Lock());
+    InitExiv2();
+    try {
+        Exiv2::ExifData exif;
+        if (!info.exif.empty())
+            Exiv2::ExifParser::decode(exif, info.exif.data(), static_cast<std::uint32_t>(info.exif.size()));
+        Exiv2::XmpData xmp;
+        if (!info.xmp.empty() && Exiv2::XmpParser::decode(xmp, info.xmp) != 0) xmp.clear();
+        auto text = [&](std::initializer_list<const char*> keys) -> std::string {
+            for (const char* key : keys) {
+                if (StartsWith(key, "Xmp.")) {
+                    auto it = xmp.findKey(Exiv2::XmpKey(key));
+                    if (it != xmp.end() && !it->toString().empty()) return it->toString();
+                } else {
+                    auto it = exif.findKey(Exiv2::ExifKey(key));
+                    if (it != exif.end() && !it->toString().empty()) return it->toString();
+                }
+            }
+            return {};
+        };
+        s.make = text({"Exif.Image.Make", "Xmp.tiff.Make"});
+        s.model = text({"Exif.Image.Model", "Xmp.tiff.Model"});
+        s.lens = text({"Exif.Photo.LensModel", "Xmp.exifEX.LensModel", "Xmp.aux.Lens"});
+        s.dateTaken = text({"Exif.Photo.DateTimeOriginal", "Xmp.exif.DateTimeOriginal",
+                            "Xmp.photoshop.DateCreated", "Exif.Image.DateTime"});
+        s.exposureTime = text({"Exif.Photo.ExposureTime", "Xmp.exif.ExposureTime"});
+        auto f = exif.findKey(Exiv2::ExifKey("Exif.Photo.FNumber"));
+        if (f != exif.end() && f->count() > 0 && f->toFloat() > 0) {
+            char buf[32];
+            std::snprintf(buf, sizeof buf, "%.3g", std::round(f->toFloat() * 10) / 10);
+            s.fNumber = buf;
+        }
+        auto iso = exif.findKey(Exiv2::ExifKey("Exif.Photo.ISOSpeedRatings"));
+        if (iso != exif.end() && iso->count() > 0) s.iso = iso->toLong();
+        for (const Exiv2::Exifdatum& d : exif)
+            if (d.groupName() == "GPSInfo" && (d.tag() == 2 || d.tag() == 4)) s.hasLocation = true;
+        for (const Exiv2::Xmpdatum& d : xmp)
+            if (d.key() == "Xmp.exif.GPSLatitude" || d.key() == "Xmp.exif.GPSLongitude") s.hasLocation = true;
+    } catch (const Exiv2::AnyError&) {
+    } catch (const std::exception&) {
+    }
+    return s;
+}
+
+} // namespace zepho

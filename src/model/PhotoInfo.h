@@ -1,0 +1,26 @@
+// A photo's information blocks (Exif, XMP, IPTC) as the file carried them, kept with the document
+// so that an export can write them back out. The codecs layer reads and writes them; here they
+// are plain bytes.
+#pragma once
+
+#include "platform/WinTypes.h"
+
+#include <string>
+#include <vector>
+
+namespace zepho {
+
+struct CPhotoInfo {
+    // The Exif block as a TIFF structure ("II*\0" or "MM\0*" and its IFDs), without the APP1
+    // "Exif\0\0" prefix.
+    std::vector<BYTE> exif;
+    // The XMP packet, UTF-8.
+    std::string xmp;
+    // IPTC-IIM records (0x1C datasets), without the Photoshop resource around them.
+    std::vector<BYTE> iptc;
+
+    bool Empty() const { return exif.empty() && xmp.empty() && iptc.empty(); }
+    void Clear() { *this = CPhotoInfo{}; }
+};
+
+} // namespace zepho
