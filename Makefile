@@ -77,7 +77,7 @@ bench: build
 	$(BUILD)/bench/zepho-bench $(BENCH_ARGS)
 
 # make fuzz FUZZ_TARGET=psd FUZZ_SECONDS=300 (targets: native clipboard roundtrip gif gifpreview
-# icon ani psd bmp jpeg tiff tga pcx png avi webp avif); findings land in $(FUZZ_BUILD)/findings.
+# icon ani psd bmp jpeg tiff tga pcx png avi webp avif heif jxl); findings land in $(FUZZ_BUILD)/findings.
 fuzz: $(FUZZ_BUILD)/build.ninja
 	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_$(FUZZ_TARGET) zepho-fuzz-seeds
 	fuzz/run.sh fuzz $(FUZZ_BUILD) $(FUZZ_TARGET) $(FUZZ_SECONDS)

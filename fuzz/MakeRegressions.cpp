@@ -2,6 +2,7 @@
 // a reader crash, hang or ask for gigabytes. Run by hand when one is added:
 //   zepho-fuzz-regressions fuzz/regressions
 // and commit the files; the test run replays them through their targets.
+#include "codecs/JxlCodec.h"
 #include "extlib/ImageIOCodecs.h"
 #include "extlib/PngFile.h"
 #include "model/ObjContent.h"
@@ -186,6 +187,42 @@ Bytes PcxWithCutPalette() {
     return b;
 }
 
+// A small JPEG XL codestream whose size header claims side x side pixels: the header's bits are
+// rewritten (least significant first, as the format packs them) and the rest follows unchanged.
+Bytes JxlClaiming(std::uint32_t side) {
+    const PackedDib pic = CreateSolidDIB(16, 8, RGB(10, 200, 30), 255);
+    Bytes file;
+    if (!EncodeJxl({&pic}, 100, 90, file, nullptr)) return {};
+    static constexpr int kBits[4] = {9, 13, 18, 30};
+    std::size_t in = 0;
+    const auto read = [&](int n) {
+        std::uint32_t v = 0;
+        for (int i = 0; i < n; ++i, ++in)
+            v |= std::uint32_t((file[in / 8] >> (in % 8)) & 1) << i;
+        return v;
+    };
+    Bytes out;
+    std::size_t at = 0;
+    const auto write = [&](std::uint32_t v, int n) {
+        for (int i = 0; i < n; ++i, ++at) {
+            if (at / 8 >= out.size()) out.push_back(0);
+            out[at / 8] |= static_cast<BYTE>(((v >> i) & 1) << (at % 8));
+        }
+    };
+    write(read(16), 16);
+    if (read(1)) {
+        read(5);
+        if (read(3) == 0) read(5);
+    } else {
+        read(kBits[read(2)]);
+        if (read(3) == 0) read(kBits[read(2)]);
+    }
+    write(0, 1), write(3, 2), write(side - 1, 30), write(0, 3), write(3, 2), write(side - 1, 30);
+    while (in < 8 * file.size())
+        write(read(1), 1);
+    return out;
+}
+
 bool Save(const std::filesystem::path& dir, const char* target, const char* name, const Bytes& bytes) {
     if (bytes.empty()) {
         std::fprintf(stderr, "could not make %s/%s\n", target, name);
@@ -232,5 +269,6 @@ int main(int argc, char** argv) {
     ok &= Save(dir, "png", "bilevel-30000-square.png", BlankBitPng(30000));
     ok &= Save(dir, "tiff", "palette-cut-before-colour-map.tif", TiffWithoutColourMap());
     ok &= Save(dir, "pcx", "palette-8-bit-cut.pcx", PcxWithCutPalette());
+    ok &= Save(dir, "jxl", "size-claims-50000-square.jxl", JxlClaiming(50000));
     return ok ? 0 : 1;
 }

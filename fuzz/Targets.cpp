@@ -4,8 +4,10 @@
 #include "codecs/AvifCodec.h"
 #include "codecs/GifCodec.h"
 #include "codecs/GifReader.h"
+#include "codecs/HeifCodec.h"
 #include "codecs/IconCodec.h"
 #include "codecs/IconReader.h"
+#include "codecs/JxlCodec.h"
 #include "codecs/OpenExport.h"
 #include "codecs/PsdCodec.h"
 #include "codecs/WebpCodec.h"
@@ -383,6 +385,39 @@ void RunAvif(const std::uint8_t* d, std::size_t n) {
 Seeds SeedAvif() {
     return Of({Exported("avif", AvifOption(50, 10)), Exported("avif", AvifOption(100, 10))});
 }
+void RunHeif(const std::uint8_t* d, std::size_t n) {
+    DecodeHeif(Span(d, n));
+}
+Seeds SeedHeif() {
+    // We write no HEIF: libheif's own encoder makes the seeds when it is installed, lossy and
+    // lossless, with alpha. The file-type box alone starts the parser otherwise.
+    Seeds out;
+    const std::string base = "/tmp/zepho_fuzz_seed_" + std::to_string(getpid());
+    const Bytes png = Exported("png", 0, kExportKeepAlpha);
+    std::ofstream(base + ".png", std::ios::binary)
+        .write(reinterpret_cast<const char*>(png.data()), static_cast<std::streamsize>(png.size()));
+    for (const char* options : {"-q 50", "-L -p chroma=444"}) {
+        const std::string cmd =
+            std::string("heif-enc ") + options + " -o " + base + ".heic " + base + ".png >/dev/null 2>&1";
+        if (!png.empty() && std::system(cmd.c_str()) == 0) out.push_back(ReadAll(base + ".heic"));
+        std::remove((base + ".heic").c_str());
+    }
+    std::remove((base + ".png").c_str());
+    static constexpr char kFtyp[] = "\0\0\0\x18"
+                                    "ftypheic\0\0\0\0mif1heic";
+    out.push_back(Bytes(kFtyp, kFtyp + sizeof kFtyp - 1));
+    return out;
+}
+void RunJxl(const std::uint8_t* d, std::size_t n) {
+    CDocImage doc;
+    ReadJxl(doc, Span(d, n), nullptr);
+    DecodeJxlFirstFrame(Span(d, n));
+}
+Seeds SeedJxl() {
+    // Lossy and lossless stills with alpha, and animations.
+    return Of({Exported("jxl", 60), Exported("jxl", 80 | kJxlLossless), Exported("jxl", 50, kExportAnimate),
+               Exported("jxl", kJxlLossless, kExportAnimate)});
+}
 Seeds SeedRoundTrip() {
     return SeedNative();
 }
@@ -426,6 +461,8 @@ const std::vector<Target>& Targets() {
         {"roundtrip", &RunRoundTrip, &SeedRoundTrip},
         {"webp", &RunWebp, &SeedWebp},
         {"avif", &RunAvif, &SeedAvif},
+        {"heif", &RunHeif, &SeedHeif},
+        {"jxl", &RunJxl, &SeedJxl},
     };
     return targets;
 }

@@ -4,7 +4,8 @@ CMYK and progressive JPEG, interlaced PNG and GIF, RLE BMP and TGA, PSD with Zip
 
     fuzz/peer-seeds.py DIR      # writes DIR/<target>/peer-<name>
 
-Uses ImageMagick (recognised by its -version banner) and Pillow, each when present; prints what
+Uses ImageMagick (recognised by its -version banner) and Pillow, each when present, and with
+ImageMagick's picture heif-enc and cjxl for HEIF and JPEG XL; prints what
 it made and what it skipped, and never fails for want of either.
 """
 import io
@@ -126,7 +127,30 @@ def magick_seeds(out, convert):
     except (OSError, subprocess.SubprocessError):
         out.put("psd", "layered-zip.psd", None)
     make("icon", "sizes.ico", ["-define", "icon:auto-resize=32,16"])
+    tool_seeds(out, tmp, base)
     shutil.rmtree(tmp, ignore_errors=True)
+
+
+def tool_seeds(out, tmp, base):
+    """HEIF and JPEG XL as their reference tools write them, from the odd-sized gradient."""
+    def run(target, name, cmd):
+        path = os.path.join(tmp, name)
+        if not shutil.which(cmd[0]):
+            out.put(target, name, None)
+            return
+        try:
+            subprocess.run(cmd + [path] if cmd[0] == "cjxl" else cmd[:1] + ["-o", path] + cmd[1:],
+                           check=True, capture_output=True, timeout=120)
+            with open(path, "rb") as f:
+                out.put(target, name, f.read())
+        except (OSError, subprocess.SubprocessError):
+            out.put(target, name, None)
+
+    run("heif", "lossy.heic", ["heif-enc", "-q", "40", base])
+    run("heif", "lossless-444.heic", ["heif-enc", "-L", "-p", "chroma=444", base])
+    run("heif", "no-alpha.heic", ["heif-enc", "--no-alpha", "-q", "70", base])
+    run("jxl", "cjxl-lossy.jxl", ["cjxl", base, "-d", "2"])
+    run("jxl", "cjxl-lossless.jxl", ["cjxl", base, "-d", "0"])
 
 
 def pillow_seeds(out):

@@ -10,6 +10,7 @@ PACKAGES=(
   libagg-dev libpixman-1-dev libpng-dev libjpeg-dev libtiff-dev libimagequant-dev
   libavformat-dev libavcodec-dev libswscale-dev libavutil-dev zlib1g-dev libtbb-dev
   libfreetype-dev libfontconfig-dev libharfbuzz-dev libwebp-dev libavif-dev liblcms2-dev
+  libheif-dev libjxl-dev
   libexiv2-dev
   fonts-dejavu-core fonts-liberation2
   # shell
@@ -22,8 +23,9 @@ PACKAGES=(
   imagemagick gifsicle
   # reads the photo information our exports carry (skipped when absent)
   libimage-exiftool-perl
-  # independent decoders the tests read our WebP and AVIF files with (skipped when absent)
-  webp libavif-bin python3-pil
+  # independent decoders the tests read our WebP, AVIF and JPEG XL files with, and the HEIF
+  # encoder that makes the tests' inputs (skipped when absent)
+  webp libavif-bin python3-pil libjxl-tools libheif-examples
   # the sanitizer builds: the parsers and the fuzzers (clang's ASan, UBSan and libFuzzer), the
   # layers below the shell under ThreadSanitizer;
   # Pillow makes seeds in layouts our writers never produce

@@ -92,9 +92,11 @@ PackedDib Decode(std::span<const BYTE> file) {
     std::unique_ptr<const heif_image_handle, HandleDeleter> handle(raw);
     const int w = heif_image_handle_get_width(raw), h = heif_image_handle_get_height(raw);
     if (w <= 0 || h <= 0 || w > kMaxSide || h > kMaxSide) return {};
-    // The sizes are counted before libheif allocates anything of the picture.
+    // The sizes are counted before libheif allocates anything of the picture, and a picture no
+    // raster could hold is not decoded at all.
     if (!PixelBudgetScope::CurrentAllows(w, h, 1 + kWorkPlanes) ||
-        !PlausibleCanvas(std::uint64_t(w) * std::uint64_t(h), file.size()))
+        !PlausibleCanvas(std::uint64_t(w) * std::uint64_t(h), file.size()) ||
+        std::uint64_t(w) * std::uint64_t(h) > PackedDib::kMaxPixels)
         return {};
     PixelCharge work(w, h, kWorkPlanes);
     if (!work.Ok()) return {};

@@ -98,9 +98,10 @@ template <typename OnFrame> bool Decode(std::span<const BYTE> file, bool firstOn
             if (sw == 0 || sh == 0 || sw > 0x7FFFFFFF || sh > 0x7FFFFFFF) return false;
             w = static_cast<int>(sw);
             h = static_cast<int>(sh);
-            // Counted before libjxl allocates anything of the picture.
+            // Counted before libjxl allocates anything of the picture; a picture no raster could
+            // hold is not decoded at all.
             if (!PixelBudgetScope::CurrentAllows(w, h, 1 + kWorkPlanes) ||
-                !PlausibleCanvas(sw * sh, file.size()))
+                !PlausibleCanvas(sw * sh, file.size()) || sw * sh > PackedDib::kMaxPixels)
                 return false;
             work = std::make_unique<PixelCharge>(w, h, kWorkPlanes);
             if (!work->Ok()) return false;

@@ -41,7 +41,8 @@ fi
 # The launcher offers every type we open, our own documents first.
 for type in application/x-zepho-image image/png image/jpeg image/bmp image/gif image/tiff \
             image/x-tga image/x-pcx image/vnd.adobe.photoshop image/vnd.microsoft.icon \
-            image/x-win-bitmap application/x-navi-animation video/x-msvideo image/webp image/avif; do
+            image/x-win-bitmap application/x-navi-animation video/x-msvideo image/webp image/avif \
+            image/heic image/heif image/jxl; do
   grep -q "^MimeType=.*$type;" "$DESKTOP" || fail "zepho.desktop does not list $type"
 done
 grep -q '^Icon=zepho$' "$DESKTOP" || fail "zepho.desktop does not name the zepho icon"
