@@ -20,7 +20,7 @@ bool HaveExiftool() {
     return std::system("command -v exiftool >/dev/null 2>&1") == 0;
 }
 
-std::string Run(const std::string& cmd) {
+std::string Shell(const std::string& cmd) {
     std::string out;
     FILE* p = popen(cmd.c_str(), "r");
     if (!p) return out;
@@ -34,9 +34,9 @@ std::string Run(const std::string& cmd) {
 
 // exiftool's JSON of the tags we look at, numbers as numbers.
 std::string Tags(const std::string& file) {
-    return Run("exiftool -j -n -Make -Model -LensModel -DateTimeOriginal -Orientation -ExifImageWidth "
-               "-ExifImageHeight -GPSLatitude -ThumbnailImage -Title '" +
-               file + "' 2>/dev/null");
+    return Shell("exiftool -j -n -Make -Model -LensModel -DateTimeOriginal -Orientation -ExifImageWidth "
+                 "-ExifImageHeight -GPSLatitude -ThumbnailImage -Title '" +
+                 file + "' 2>/dev/null");
 }
 
 bool Has(const std::string& json, const std::string& field) {
@@ -131,6 +131,14 @@ TEST(PhotoInfoCli, CarriedThroughEveryFormat) {
             EXPECT_FALSE(Has(none, "Orientation")) << none;
         }
     }
+
+    // What described the TIFF's own pixels (strips, depth, its palette) never follows the photo on.
+    ASSERT_EQ(Cli("convert " + dir + "kept.tif " + dir + "chain.jpg").status, 0);
+    const std::string ifd0 = Shell("exiftool -a -s -IFD0:all '" + dir + "chain.jpg'");
+    EXPECT_TRUE(Has(ifd0, "Make")) << ifd0;
+    for (const char* tag :
+         {"StripOffsets", "BitsPerSample", "ColorMap", "Compression", "PhotometricInterpretation"})
+        EXPECT_FALSE(Has(ifd0, tag)) << tag << "\n" << ifd0;
 
     // A batch run takes the same options.
     const std::string outDir = dir + "batch";
