@@ -150,6 +150,43 @@ Exiv2::XmpData XmpOut(const CPhotoInfo& info, const PhotoInfoOut& out) {
     return xmp;
 }
 
+std::uint32_t Be32(const BYTE* p) {
+    return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | p[3];
+}
+
+std::uint32_t Le32(const BYTE* p) {
+    return p[0] | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
+}
+
+// Whether a PNG or WebP file holds a text or metadata chunk over the limit. exiv2 would copy it
+// whole before looking at it, so such a file is not handed to it at all. JPEG segments cannot be
+// that large; TIFF and the ISO containers are bounded by the file.
+bool ClaimsOversizedBlock(const std::vector<BYTE>& file) {
+    static const BYTE kPng[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    if (file.size() >= 8 && std::memcmp(file.data(), kPng, 8) == 0) {
+        for (std::size_t pos = 8; pos + 8 <= file.size();) {
+            const std::uint32_t length = Be32(&file[pos]);
+            const BYTE* type = &file[pos + 4];
+            const bool info = std::memcmp(type, "tEXt", 4) == 0 || std::memcmp(type, "zTXt", 4) == 0 ||
+                              std::memcmp(type, "iTXt", 4) == 0 || std::memcmp(type, "eXIf", 4) == 0;
+            if (info && length > kMaxPhotoInfoBlock) return true;
+            pos += 12 + std::size_t(length);
+        }
+        return false;
+    }
+    if (file.size() >= 12 && std::memcmp(file.data(), "RIFF", 4) == 0 &&
+        std::memcmp(&file[8], "WEBP", 4) == 0) {
+        for (std::size_t pos = 12; pos + 8 <= file.size();) {
+            const std::uint32_t length = Le32(&file[pos + 4]);
+            const bool info =
+                std::memcmp(&file[pos], "EXIF", 4) == 0 || std::memcmp(&file[pos], "XMP ", 4) == 0;
+            if (info && length > kMaxPhotoInfoBlock) return true;
+            pos += 8 + std::size_t(length) + (length & 1);
+        }
+    }
+    return false;
+}
+
 } // namespace
 
 bool ReadsPhotoInfo(FileKind kind) {
@@ -172,7 +209,7 @@ bool WritesPhotoInfo(FileKind kind) {
 }
 
 CPhotoInfo ReadPhotoInfo(const std::vector<BYTE>& file) {
-    if (file.empty() || file.size() > 0x7FFFFFFF) return {};
+    if (file.empty() || file.size() > 0x7FFFFFFF || ClaimsOversizedBlock(file)) return {};
     std::lock_guard<std::mutex> hold(Exiv2Lock());
     InitExiv2();
     try {
