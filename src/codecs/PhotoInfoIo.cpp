@@ -3,12 +3,14 @@
 #include "extlib/ImageIOUtil.h"
 
 #include <exiv2/exiv2.hpp>
+#include <libheif/heif.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <memory>
 #include <mutex>
 
 namespace zepho {
@@ -73,23 +75,27 @@ bool TellsOfPhoto(const Exiv2::Exifdatum& d) {
     return tag != 0x0112 && tag != 0x011A && tag != 0x011B && tag != 0x0128;
 }
 
-CPhotoInfo Capture(Exiv2::Image& image) {
-    CPhotoInfo info;
-    image.readMetadata();
+// The photo's own part of an Exif block, as a TIFF structure; empty when nothing in it tells of
+// the photo.
+std::vector<BYTE> KeptExif(const Exiv2::ExifData& all, Exiv2::ByteOrder order) {
     Exiv2::ExifData exif;
     bool tells = false;
-    for (const Exiv2::Exifdatum& d : image.exifData())
+    for (const Exiv2::Exifdatum& d : all)
         if (KeepExif(d)) {
             exif.add(d);
             tells = tells || TellsOfPhoto(d);
         }
-    if (tells) {
-        Exiv2::Blob blob;
-        const Exiv2::ByteOrder order =
-            image.byteOrder() == Exiv2::bigEndian ? Exiv2::bigEndian : Exiv2::littleEndian;
-        Exiv2::ExifParser::encode(blob, order, exif);
-        if (blob.size() <= kMaxPhotoInfoBlock) info.exif.assign(blob.begin(), blob.end());
-    }
+    if (!tells) return {};
+    Exiv2::Blob blob;
+    Exiv2::ExifParser::encode(blob, order == Exiv2::bigEndian ? Exiv2::bigEndian : Exiv2::littleEndian, exif);
+    if (blob.size() > kMaxPhotoInfoBlock) return {};
+    return {blob.begin(), blob.end()};
+}
+
+CPhotoInfo Capture(Exiv2::Image& image) {
+    CPhotoInfo info;
+    image.readMetadata();
+    info.exif = KeptExif(image.exifData(), image.byteOrder());
     if (!image.xmpPacket().empty() && image.xmpPacket().size() <= kMaxPhotoInfoBlock)
         info.xmp = image.xmpPacket();
     if (!image.iptcData().empty()) {
@@ -187,6 +193,46 @@ bool ClaimsOversizedBlock(const std::vector<BYTE>& file) {
     return false;
 }
 
+// HEIF keeps its blocks as items of the primary image, which exiv2 0.27 does not find in every
+// file (grids, for one, as phones write them); libheif does. The Exif item starts with the offset
+// of its TIFF header.
+CPhotoInfo CaptureHeif(const std::vector<BYTE>& file) {
+    CPhotoInfo info;
+    std::unique_ptr<heif_context, decltype(&heif_context_free)> ctx(heif_context_alloc(), &heif_context_free);
+    if (!ctx ||
+        heif_context_read_from_memory_without_copy(ctx.get(), file.data(), file.size(), nullptr).code !=
+            heif_error_Ok)
+        return info;
+    heif_image_handle* raw = nullptr;
+    if (heif_context_get_primary_image_handle(ctx.get(), &raw).code != heif_error_Ok) return info;
+    std::unique_ptr<heif_image_handle, decltype(&heif_image_handle_release)> handle(
+        raw, &heif_image_handle_release);
+    const int n = heif_image_handle_get_number_of_metadata_blocks(raw, nullptr);
+    std::vector<heif_item_id> ids(static_cast<std::size_t>(std::clamp(n, 0, 64)));
+    const int got = heif_image_handle_get_list_of_metadata_block_IDs(raw, nullptr, ids.data(),
+                                                                     static_cast<int>(ids.size()));
+    for (int i = 0; i < got; ++i) {
+        const std::size_t size = heif_image_handle_get_metadata_size(raw, ids[i]);
+        if (size == 0 || size > kMaxPhotoInfoBlock) continue;
+        std::vector<BYTE> block(size);
+        if (heif_image_handle_get_metadata(raw, ids[i], block.data()).code != heif_error_Ok) continue;
+        const std::string type = heif_image_handle_get_metadata_type(raw, ids[i]);
+        const char* contentType = heif_image_handle_get_metadata_content_type(raw, ids[i]);
+        if (type == "Exif" && info.exif.empty() && size > 4) {
+            const std::size_t start = 4 + std::size_t(Be32(block.data()));
+            if (start >= size) continue;
+            Exiv2::ExifData exif;
+            const Exiv2::ByteOrder order = Exiv2::ExifParser::decode(
+                exif, block.data() + start, static_cast<std::uint32_t>(size - start));
+            info.exif = KeptExif(exif, order);
+        } else if (type == "mime" && contentType && std::string(contentType) == "application/rdf+xml" &&
+                   info.xmp.empty()) {
+            info.xmp.assign(block.begin(), block.end());
+        }
+    }
+    return info;
+}
+
 } // namespace
 
 bool ReadsPhotoInfo(FileKind kind) {
@@ -213,6 +259,10 @@ CPhotoInfo ReadPhotoInfo(const std::vector<BYTE>& file) {
     std::lock_guard<std::mutex> hold(Exiv2Lock());
     InitExiv2();
     try {
+        if (file.size() > 12 && std::memcmp(&file[4], "ftyp", 4) == 0) {
+            CPhotoInfo heif = CaptureHeif(file);
+            if (!heif.Empty()) return heif;
+        }
         Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(file.data(), static_cast<long>(file.size()));
         if (!image.get()) return {};
         return Capture(*image);

@@ -177,3 +177,30 @@ TEST(PhotoInfoCli, PlainPicturesGetNoInformation) {
             EXPECT_EQ(bytes.find(m), std::string::npos) << m;
     }
 }
+
+// HEIC (libheif's items, grids included) and AVIF (exiv2) photos bring their information along
+// to the formats that can hold it.
+TEST(PhotoInfoCli, ReadFromHeifAndAvif) {
+    if (!HaveExiftool()) GTEST_SKIP() << "exiftool missing (libimage-exiftool-perl)";
+    const std::string dir = testing::TempDir() + "/photo_iso_";
+    PlainJpeg(dir + "in.jpg");
+    ASSERT_EQ(Cli("convert " + dir + "in.jpg " + dir + "in.png").status, 0);
+    ASSERT_EQ(Cli("convert " + dir + "in.jpg " + dir + "in.avif").status, 0);
+    std::vector<std::string> inputs{dir + "in.avif"};
+    if (std::system(("heif-enc -q 90 -o '" + dir + "in.heic' '" + dir + "in.png' >/dev/null 2>&1").c_str()) ==
+        0)
+        inputs.push_back(dir + "in.heic");
+    else
+        std::fprintf(stderr, "note: heif-enc missing (libheif-examples), HEIC left out\n");
+    for (const std::string& in : inputs) {
+        SCOPED_TRACE(in);
+        ASSERT_EQ(std::system(("exiftool -q -overwrite_original -Make=Acme -Model=Iso '" + in + "'").c_str()),
+                  0);
+        CliRun info = Cli("info " + in + " --json");
+        EXPECT_TRUE(Has(info.out, "\"make\":\"Acme\",\"model\":\"Iso\"")) << info.out;
+        ASSERT_EQ(Cli("convert " + in + " " + dir + "out.jpg").status, 0);
+        const std::string tags = Tags(dir + "out.jpg");
+        EXPECT_TRUE(Has(tags, "\"Model\": \"Iso\"")) << tags;
+        EXPECT_TRUE(Has(tags, "\"ExifImageWidth\": 64,")) << tags;
+    }
+}
