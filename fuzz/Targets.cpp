@@ -9,6 +9,7 @@
 #include "codecs/IconReader.h"
 #include "codecs/JxlCodec.h"
 #include "codecs/OpenExport.h"
+#include "codecs/PhotoInfoIo.h"
 #include "codecs/PsdCodec.h"
 #include "codecs/WebpCodec.h"
 #include "extlib/ImageIOCodecs.h"
@@ -418,6 +419,53 @@ Seeds SeedJxl() {
     return Of({Exported("jxl", 60), Exported("jxl", 80 | kJxlLossless), Exported("jxl", 50, kExportAnimate),
                Exported("jxl", kJxlLossless, kExportAnimate)});
 }
+// A photo's information read from any file, written back into a JPEG and summarised.
+void RunPhotoInfo(const std::uint8_t* d, std::size_t n) {
+    const CPhotoInfo info = ReadPhotoInfo(Bytes(d, d + n));
+    if (info.Empty()) return;
+    static const Bytes jpeg = Exported("jpg", 90);
+    Bytes out = jpeg;
+    EmbedPhotoInfo(out, info, PhotoInfoOut{24, 16, n % 2 == 0});
+    SummarizePhotoInfo(info);
+}
+Seeds SeedPhotoInfo() {
+    // IFD0 with make, orientation and the Exif IFD, which holds the date taken.
+    Bytes exif{'I', 'I', 42, 0};
+    auto le = [&exif](unsigned v, int n) {
+        for (int i = 0; i < n; ++i)
+            exif.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+    };
+    auto entry = [&le](unsigned tag, unsigned type, unsigned count, unsigned value) {
+        le(tag, 2), le(type, 2), le(count, 4), le(value, 4);
+    };
+    le(8, 4);
+    le(3, 2);
+    entry(0x010F, 2, 5, 50);
+    entry(0x0112, 3, 1, 6);
+    entry(0x8769, 4, 1, 56);
+    le(0, 4);
+    for (const char c : std::string("Acme\0\0", 6)) // the IFD after it starts on an even offset
+        exif.push_back(static_cast<std::uint8_t>(c));
+    le(1, 2);
+    entry(0x9003, 2, 20, 74);
+    le(0, 4);
+    for (const char c : std::string("2024:05:06 07:08:09", 20))
+        exif.push_back(static_cast<std::uint8_t>(c));
+    Ref<CDocImage> doc = SampleDocument();
+    doc->photoInfo.exif = exif;
+    doc->photoInfo.xmp =
+        "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/"
+        "22-rdf-syntax-ns#\"><rdf:Description rdf:about=\"\" xmlns:dc=\"http://purl.org/dc/"
+        "elements/1.1/\" dc:format=\"image/jpeg\"/></rdf:RDF></x:xmpmeta>";
+    doc->photoInfo.iptc = {0x1C, 0x02, 0x78, 0x00, 0x02, 'H', 'i'};
+    Seeds out;
+    for (const char* ext : {"jpg", "png", "webp", "tif"}) {
+        const std::string path = "/tmp/zepho_fuzz_seed_" + std::to_string(getpid()) + "." + ext;
+        if (ExportFile(*doc, path, 90, 0, nullptr, RGB(255, 255, 255))) out.push_back(ReadAll(path));
+        std::remove(path.c_str());
+    }
+    return out;
+}
 Seeds SeedRoundTrip() {
     return SeedNative();
 }
@@ -463,6 +511,7 @@ const std::vector<Target>& Targets() {
         {"avif", &RunAvif, &SeedAvif},
         {"heif", &RunHeif, &SeedHeif},
         {"jxl", &RunJxl, &SeedJxl},
+        {"photoinfo", &RunPhotoInfo, &SeedPhotoInfo},
     };
     return targets;
 }
