@@ -100,6 +100,9 @@ const E kEntries[] = {
     // Later additions.
     {"GifAnimation", &S::GifAnimation, 0, E::Range, 0, 1, 0},
     {"AutosaveMinutes", &S::AutosaveMinutes, 2, E::Range, 0, 120, 2},
+    {"JXLQuality", &S::JXLQuality, 90, E::Range, 1, 100, 90},
+    {"JXLLossless", &S::JXLLossless, 0, E::Range, 0, 1, 0},
+    {"JXLAnimate", &S::JXLAnimate, 0, E::Range, 0, 1, 0},
 };
 
 int Checked(const E& e, int v) {

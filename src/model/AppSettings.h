@@ -81,12 +81,15 @@ public:
     COLORREF TextOutlineColor = 0;
     int HorizontalOffset = 1;
     int VerticalOffset = 1;
-    // WebP and AVIF export, and "Keep transparency" of the formats that can hold it.
+    // WebP, AVIF and JPEG XL export, and "Keep transparency" of the formats that can hold it.
     int WebPQuality = 75;
     int WebPLossless = 0;
     int WebPAnimate = 0;
     int AVIFQuality = 60;
     int AVIFSpeed = 6;
+    int JXLQuality = 90;
+    int JXLLossless = 0;
+    int JXLAnimate = 0;
     int PNGKeepAlpha = 0;
     int TIFFKeepAlpha = 0;
     int TGAKeepAlpha = 0;

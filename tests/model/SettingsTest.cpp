@@ -106,13 +106,19 @@ TEST(Settings, RangeRules) {
     EXPECT_EQ(LoadOne("AutosaveMinutes", 120).AutosaveMinutes, 120);
     EXPECT_EQ(LoadOne("AutosaveMinutes", -1).AutosaveMinutes, 2);
     EXPECT_EQ(LoadOne("AutosaveMinutes", 121).AutosaveMinutes, 2);
+    // JPEG XL export.
+    EXPECT_EQ(CAppSettings{}.JXLQuality, 90);
+    EXPECT_EQ(LoadOne("JXLQuality", 0).JXLQuality, 90);
+    EXPECT_EQ(LoadOne("JXLQuality", 100).JXLQuality, 100);
+    EXPECT_EQ(LoadOne("JXLLossless", 2).JXLLossless, 0);
+    EXPECT_EQ(LoadOne("JXLAnimate", 1).JXLAnimate, 1);
 }
 
 TEST(Settings, ReadingOrderAndEntryNames) {
     OrderStore store;
     CAppSettings s;
     s.Load(store);
-    ASSERT_EQ(store.read.size(), 81u);
+    ASSERT_EQ(store.read.size(), 84u);
     EXPECT_EQ(store.read.front(), "PreviewPic");
     EXPECT_EQ(store.read[4], "UndoMaxTimes");
     EXPECT_EQ(store.read[33], "BannderGradientColor2");

@@ -5,6 +5,7 @@
 #include "codecs/AvifCodec.h"
 #include "codecs/CodecStrings.h"
 #include "codecs/IconCodec.h"
+#include "codecs/JxlCodec.h"
 #include "codecs/OpenExport.h"
 #include "codecs/WebpCodec.h"
 #include "platform/Format.h"
@@ -52,6 +53,7 @@ const std::vector<ExportFormat>& ExportFormats() {
         {ExportFormat::Ani, "&ANI...", strings::kFilterAni, "ani"},
         {ExportFormat::Webp, "&WebP...", strings::kFilterWebp, "webp"},
         {ExportFormat::Avif, "A&VIF...", strings::kFilterAvif, "avif"},
+        {ExportFormat::Jxl, "JPEG &XL...", strings::kFilterJxl, "jxl"},
     };
     return formats;
 }
@@ -103,7 +105,7 @@ ExportDialog::ExportDialog(const ExportFormat& format, const CAppSettings& setti
     row->setContentsMargins(0, 0, 0, 0);
     auto* options = new QVBoxLayout;
     row->addLayout(options, 1);
-    // A quality box 1..100 (WebP, AVIF).
+    // A quality box 1..100 (WebP, AVIF, JPEG XL).
     const auto addQuality = [&](int value) {
         auto* line = new QHBoxLayout;
         line->addWidget(new QLabel(QString::fromUtf8(kQualityLabel), panel));
@@ -124,6 +126,11 @@ ExportDialog::ExportDialog(const ExportFormat& format, const CAppSettings& setti
         addQuality(settings.WebPQuality);
         addCheck(lossless, kLossless, settings.WebPLossless);
         addCheck(animate, kSaveAnimation, settings.WebPAnimate);
+        break;
+    case ExportFormat::Jxl:
+        addQuality(settings.JXLQuality);
+        addCheck(lossless, kLossless, settings.JXLLossless);
+        addCheck(animate, kSaveAnimation, settings.JXLAnimate);
         break;
     case ExportFormat::Avif: {
         addQuality(settings.AVIFQuality);
@@ -239,10 +246,10 @@ ExportDialog::ExportDialog(const ExportFormat& format, const CAppSettings& setti
         break;
     }
     // A GIF keeps transparency, so it has no colour to flatten over.
-    // Nor do WebP and AVIF, which always keep it.
+    // Nor do WebP, AVIF and JPEG XL, which always keep it.
     if (format.id != ExportFormat::Gif && format.id != ExportFormat::Psd && format.id != ExportFormat::Ico &&
         format.id != ExportFormat::Cur && format.id != ExportFormat::Ani && format.id != ExportFormat::Webp &&
-        format.id != ExportFormat::Avif) {
+        format.id != ExportFormat::Avif && format.id != ExportFormat::Jxl) {
         fill = new ColorButton(settings.DefaultBackgroundColor, panel);
         fill->setText(QString::fromUtf8(kFillColor));
         fill->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
@@ -293,11 +300,15 @@ void ExportDialog::Store(CAppSettings& settings) const {
     if (quality && format_.id == ExportFormat::Jpg) settings.JPGQuality = quality->value();
     if (quality && format_.id == ExportFormat::Webp) settings.WebPQuality = quality->value();
     if (quality && format_.id == ExportFormat::Avif) settings.AVIFQuality = quality->value();
+    if (quality && format_.id == ExportFormat::Jxl) settings.JXLQuality = quality->value();
     if (speed) settings.AVIFSpeed = speed->value();
-    if (lossless) settings.WebPLossless = lossless->isChecked() ? 1 : 0;
+    if (lossless)
+        (format_.id == ExportFormat::Jxl ? settings.JXLLossless : settings.WebPLossless) =
+            lossless->isChecked() ? 1 : 0;
     if (animate)
-        (format_.id == ExportFormat::Gif ? settings.GifAnimation : settings.WebPAnimate) =
-            animate->isChecked() ? 1 : 0;
+        (format_.id == ExportFormat::Gif   ? settings.GifAnimation
+         : format_.id == ExportFormat::Jxl ? settings.JXLAnimate
+                                           : settings.WebPAnimate) = animate->isChecked() ? 1 : 0;
     if (keepAlpha) {
         const int on = keepAlpha->isChecked() ? 1 : 0;
         if (format_.id == ExportFormat::Png) settings.PNGKeepAlpha = on;
@@ -332,6 +343,8 @@ DWORD ExportDialog::Option() const {
         return static_cast<DWORD>(quality->value()) | (lossless->isChecked() ? kWebpLossless : 0);
     case ExportFormat::Avif:
         return AvifOption(quality->value(), speed->value());
+    case ExportFormat::Jxl:
+        return static_cast<DWORD>(quality->value()) | (lossless->isChecked() ? kJxlLossless : 0);
     case ExportFormat::Png:
     case ExportFormat::Pcx:
         break;

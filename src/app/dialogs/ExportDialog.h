@@ -23,7 +23,7 @@ class ColorButton;
 QStringList QtNameFilters(const char* filter);
 
 struct ExportFormat {
-    enum Id { Jpg, Gif, Bmp, Psd, Png, Tiff, Tga, Pcx, Ico, Cur, Ani, Webp, Avif };
+    enum Id { Jpg, Gif, Bmp, Psd, Png, Tiff, Tga, Pcx, Ico, Cur, Ani, Webp, Avif, Jxl };
     Id id;
     const char* menuText;
     const char* filter;

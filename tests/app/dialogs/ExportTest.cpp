@@ -42,7 +42,7 @@ void AnswerExportDialog(const QString& path, std::function<void(ExportDialog&)> 
 TEST(ExportDialog, FiltersAndOptionWords) {
     TestApp();
     EXPECT_EQ(QtNameFilters(strings::kFilterTiff), QStringList{"TIFF (Tag Image File Format) (*.tif *tiff)"});
-    EXPECT_EQ(QtNameFilters(strings::kOpenFilter).size(), 15);
+    EXPECT_EQ(QtNameFilters(strings::kOpenFilter).size(), 17);
 
     CAppSettings s;
     s.TIFFEncodeMode = 5;
@@ -120,6 +120,19 @@ TEST(ExportDialog, ExportThenOpenTheImageAsANewDocument) {
     EXPECT_EQ(opened->windowTitle(), QString("shot.jpg"));
     EXPECT_EQ(opened->Document().Image().width, w->Document().Image().width);
     ASSERT_EQ(opened->Document().Image().objects.Count(), 1);
+
+    // JPEG XL from the menu, lossless, and back as a document of the same size.
+    const QString jxlPath = s.dir.filePath("shot.jxl");
+    AnswerExportDialog(jxlPath, [](ExportDialog& d) { d.lossless->setChecked(true); });
+    QAction* jxl = s.Find("JPEG &XL...");
+    ASSERT_TRUE(jxl);
+    jxl->trigger();
+    EXPECT_TRUE(ui.shown.empty()) << ui.shown[0].text;
+    EXPECT_EQ(s.app.Settings().JXLLossless, 1);
+    DocumentWindow* fromJxl = s.window.OpenDocument(jxlPath);
+    ASSERT_TRUE(fromJxl);
+    EXPECT_EQ(fromJxl->Document().Image().width, w->Document().Image().width);
+    EXPECT_EQ(fromJxl->Document().Image().objects.Count(), 1);
 
     // A failed export names the path.
     const QString bad = s.dir.filePath("missing/x.png");
@@ -267,6 +280,7 @@ TEST(Shell, MainToolbarHoldsTheCommandsInOrder) {
 }
 
 #include "codecs/AvifCodec.h"
+#include "codecs/JxlCodec.h"
 #include "codecs/OpenExport.h"
 #include "codecs/WebpCodec.h"
 #include "raster/ColorReduce.h"
@@ -317,6 +331,21 @@ TEST(ExportDialog, TransparencyAnimationWebpAvifAndLargeIcons) {
     avif.quality->setValue(70);
     avif.speed->setValue(3);
     EXPECT_EQ(avif.Option(), AvifOption(70, 3));
+    // JPEG XL: quality, lossless and animation of its own, remembered apart from WebP's.
+    ExportDialog jxl(Format(ExportFormat::Jxl), s, "x.jxl", QImage());
+    EXPECT_EQ(jxl.fill, nullptr);
+    EXPECT_FALSE(jxl.lossless->isChecked());
+    EXPECT_EQ(jxl.Option(), DWORD(kJxlDefaultQuality));
+    jxl.quality->setValue(40);
+    jxl.animate->setChecked(true);
+    EXPECT_EQ(jxl.Option(), 40u);
+    EXPECT_EQ(jxl.Extra(), kExportAnimate);
+    jxl.Store(s);
+    EXPECT_EQ(s.JXLQuality, 40);
+    EXPECT_EQ(s.JXLAnimate, 1);
+    EXPECT_EQ(s.WebPQuality, 90);
+    EXPECT_EQ(s.WebPLossless, 1);
+    EXPECT_EQ(s.WebPAnimate, 0);
 
     // An icon larger than 256 x 256 says how it will be scaled.
     ExportDialog small(Format(ExportFormat::Ico), s, "x.ico", QImage(64, 48, QImage::Format_ARGB32));
