@@ -1,6 +1,6 @@
 #include "codecs/PhotoInfoIo.h"
 
-#include "extlib/ImageIOUtil.h"
+#include "platform/ByteStream.h"
 
 #include <exiv2/exiv2.hpp>
 #include <libheif/heif.h>
@@ -164,47 +164,45 @@ std::uint32_t Le32(const BYTE* p) {
     return p[0] | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 | std::uint32_t(p[3]) << 24;
 }
 
+const BYTE kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+
 // Whether a PNG or WebP file holds a text or metadata chunk over the limit. exiv2 would copy it
 // whole before looking at it, so such a file is not handed to it at all. JPEG segments cannot be
-// that large; TIFF and the ISO containers are bounded by the file.
-bool ClaimsOversizedBlock(const std::vector<BYTE>& file) {
-    static const BYTE kPng[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
-    if (file.size() >= 8 && std::memcmp(file.data(), kPng, 8) == 0) {
-        for (std::size_t pos = 8; pos + 8 <= file.size();) {
-            const std::uint32_t length = Be32(&file[pos]);
-            const BYTE* type = &file[pos + 4];
-            const bool info = std::memcmp(type, "tEXt", 4) == 0 || std::memcmp(type, "zTXt", 4) == 0 ||
-                              std::memcmp(type, "iTXt", 4) == 0 || std::memcmp(type, "eXIf", 4) == 0;
-            if (info && length > kMaxPhotoInfoBlock) return true;
-            pos += 12 + std::size_t(length);
-        }
-        return false;
-    }
-    if (file.size() >= 12 && std::memcmp(file.data(), "RIFF", 4) == 0 &&
-        std::memcmp(&file[8], "WEBP", 4) == 0) {
-        for (std::size_t pos = 12; pos + 8 <= file.size();) {
-            const std::uint32_t length = Le32(&file[pos + 4]);
-            const bool info =
-                std::memcmp(&file[pos], "EXIF", 4) == 0 || std::memcmp(&file[pos], "XMP ", 4) == 0;
-            if (info && length > kMaxPhotoInfoBlock) return true;
-            pos += 8 + std::size_t(length) + (length & 1);
-        }
+// that large; TIFF and the ISO containers are bounded by the file. Only the chunk heads are read.
+bool ClaimsOversizedBlock(ByteReader& in) {
+    BYTE head[12] = {};
+    if (!in.Seek(0) || !in.Read(head, sizeof head)) return false;
+    const bool png = std::memcmp(head, kPngSignature, 8) == 0;
+    const bool webp = std::memcmp(head, "RIFF", 4) == 0 && std::memcmp(head + 8, "WEBP", 4) == 0;
+    if (!png && !webp) return false;
+    for (std::uint64_t pos = png ? 8 : 12; pos + 8 <= in.Size();) {
+        BYTE chunk[8];
+        if (!in.Seek(pos) || !in.Read(chunk, sizeof chunk)) return false;
+        const BYTE* type = png ? chunk + 4 : chunk;
+        const std::uint32_t length = png ? Be32(chunk) : Le32(chunk + 4);
+        const bool info = png ? std::memcmp(type, "tEXt", 4) == 0 || std::memcmp(type, "zTXt", 4) == 0 ||
+                                    std::memcmp(type, "iTXt", 4) == 0 || std::memcmp(type, "eXIf", 4) == 0
+                              : std::memcmp(type, "EXIF", 4) == 0 || std::memcmp(type, "XMP ", 4) == 0;
+        if (info && length > kMaxPhotoInfoBlock) return true;
+        pos += png ? 12 + std::uint64_t(length) : 8 + std::uint64_t(length) + (length & 1);
     }
     return false;
+}
+
+bool IsIsoContainer(ByteReader& in) {
+    BYTE head[8] = {};
+    return in.Seek(0) && in.Read(head, sizeof head) && std::memcmp(head + 4, "ftyp", 4) == 0;
 }
 
 // HEIF keeps its blocks as items of the primary image, which exiv2 0.27 does not find in every
 // file (grids, for one, as phones write them); libheif does. The Exif item starts with the offset
 // of its TIFF header.
-CPhotoInfo CaptureHeif(const std::vector<BYTE>& file) {
+using HeifContext = std::unique_ptr<heif_context, decltype(&heif_context_free)>;
+
+CPhotoInfo CaptureHeif(const HeifContext& ctx) {
     CPhotoInfo info;
-    std::unique_ptr<heif_context, decltype(&heif_context_free)> ctx(heif_context_alloc(), &heif_context_free);
-    if (!ctx ||
-        heif_context_read_from_memory_without_copy(ctx.get(), file.data(), file.size(), nullptr).code !=
-            heif_error_Ok)
-        return info;
     heif_image_handle* raw = nullptr;
-    if (heif_context_get_primary_image_handle(ctx.get(), &raw).code != heif_error_Ok) return info;
+    if (!ctx || heif_context_get_primary_image_handle(ctx.get(), &raw).code != heif_error_Ok) return info;
     std::unique_ptr<heif_image_handle, decltype(&heif_image_handle_release)> handle(
         raw, &heif_image_handle_release);
     const int n = heif_image_handle_get_number_of_metadata_blocks(raw, nullptr);
@@ -254,16 +252,25 @@ bool WritesPhotoInfo(FileKind kind) {
     return kind == FileKind::Jpg || kind == FileKind::Png || kind == FileKind::Tiff || kind == FileKind::Webp;
 }
 
-CPhotoInfo ReadPhotoInfo(const std::vector<BYTE>& file) {
-    if (file.empty() || file.size() > 0x7FFFFFFF || ClaimsOversizedBlock(file)) return {};
+namespace {
+
+// What the blocks of a file hold, from a reader of its bytes; `open` reads them into exiv2 and
+// `readHeif` into libheif.
+template <class OpenExiv2, class ReadHeif>
+CPhotoInfo ReadWith(ByteReader& in, OpenExiv2 open, ReadHeif readHeif) {
+    if (in.Failed() || in.Size() == 0 || ClaimsOversizedBlock(in)) return {};
+    const bool iso = IsIsoContainer(in);
     std::lock_guard<std::mutex> hold(Exiv2Lock());
     InitExiv2();
     try {
-        if (file.size() > 12 && std::memcmp(&file[4], "ftyp", 4) == 0) {
-            CPhotoInfo heif = CaptureHeif(file);
-            if (!heif.Empty()) return heif;
+        if (iso) {
+            HeifContext ctx(heif_context_alloc(), &heif_context_free);
+            if (ctx && readHeif(ctx.get()).code == heif_error_Ok) {
+                CPhotoInfo heif = CaptureHeif(ctx);
+                if (!heif.Empty()) return heif;
+            }
         }
-        Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(file.data(), static_cast<long>(file.size()));
+        Exiv2::Image::AutoPtr image = open();
         if (!image.get()) return {};
         return Capture(*image);
     } catch (const Exiv2::AnyError&) {
@@ -273,10 +280,25 @@ CPhotoInfo ReadPhotoInfo(const std::vector<BYTE>& file) {
     return {};
 }
 
+} // namespace
+
+CPhotoInfo ReadPhotoInfo(const std::vector<BYTE>& file) {
+    if (file.size() > 0x7FFFFFFF) return {};
+    MemoryReader in(file.data(), file.size());
+    return ReadWith(
+        in, [&] { return Exiv2::ImageFactory::open(file.data(), static_cast<long>(file.size())); },
+        [&](heif_context* ctx) {
+            return heif_context_read_from_memory_without_copy(ctx, file.data(), file.size(), nullptr);
+        });
+}
+
+// exiv2 and libheif read the file themselves, the parts they need: a large TIFF or PNG is not
+// copied into memory once more.
 CPhotoInfo ReadPhotoInfo(const std::string& path) {
-    std::vector<BYTE> bytes;
-    if (!imageio::ReadWholeFile(path, bytes)) return {};
-    return ReadPhotoInfo(bytes);
+    FileReader in(path);
+    return ReadWith(
+        in, [&] { return Exiv2::ImageFactory::open(path); },
+        [&](heif_context* ctx) { return heif_context_read_from_file(ctx, path.c_str(), nullptr); });
 }
 
 bool EmbedPhotoInfo(std::vector<BYTE>& file, const CPhotoInfo& info, const PhotoInfoOut& out) {
