@@ -122,8 +122,9 @@ PackedDib Decode(std::span<const BYTE> file) {
     const heif_color_profile_type profile = heif_image_handle_get_color_profile_type(raw);
     if (profile == heif_color_profile_type_prof || profile == heif_color_profile_type_rICC) {
         std::vector<BYTE> icc(heif_image_handle_get_raw_color_profile_size(raw));
-        if (!icc.empty() && heif_image_handle_get_raw_color_profile(raw, icc.data()).code == heif_error_Ok)
-            ConvertToSrgb(dib, icc);
+        const bool read =
+            !icc.empty() && heif_image_handle_get_raw_color_profile(raw, icc.data()).code == heif_error_Ok;
+        NoteProfileOutcome(read ? ConvertToSrgb(dib, icc) : ProfileOutcome::Unusable);
     }
     return dib;
 }

@@ -154,7 +154,7 @@ template <typename OnFrame> bool Decode(std::span<const BYTE> file, bool firstOn
         case JXL_DEC_FULL_IMAGE: {
             if (!dib) return false;
             RgbaToDib(dib);
-            if (!icc.empty()) ConvertToSrgb(dib, icc);
+            if (!icc.empty()) NoteProfileOutcome(ConvertToSrgb(dib, icc));
             const int ms = msPerTick < 0 ? -1 : static_cast<int>(std::min(durationTicks * msPerTick, 1e9));
             ++frames;
             if (!frame(std::move(dib), w, h, ms)) return false;

@@ -5,6 +5,7 @@
 #include "codecs/FileTypes.h"
 #include "codecs/HeifCodec.h"
 #include "codecs/OpenExport.h"
+#include "extlib/PhotoLook.h"
 #include "raster/Dib.h"
 
 #include <gtest/gtest.h>
@@ -205,6 +206,31 @@ TEST(Heif, EmbeddedProfileIsConvertedToSrgb) {
     const BYTE* p = RasterOf(*doc).Pixel32(8, 8);
     EXPECT_GT(p[0], 200) << "blue";
     EXPECT_LT(p[2], 60) << "red";
+
+    // A profile of a space the pixels are not in: the picture opens as stored, and the user is
+    // told once.
+    Bytes file = FileBytes(path);
+    std::size_t colr = 0;
+    for (std::size_t i = 0; i + 32 <= file.size() && !colr; ++i)
+        if (std::memcmp(file.data() + i, "colrprof", 8) == 0) colr = i;
+    ASSERT_NE(colr, 0u);
+    std::memcpy(file.data() + colr + 8 + 16, "CMYK", 4);
+    PutFile(path, file);
+    struct Recorder : IUiHost {
+        std::vector<std::string> shown;
+        void MessageBox(const std::string& text, const std::string&, MsgIcon) override {
+            shown.push_back(text);
+        }
+        bool AskYesNo(const std::string&, const std::string&) override { return false; }
+    } ui;
+    CDocImage stored;
+    LoadFlags flags;
+    OpenContext context;
+    context.ui = &ui;
+    ASSERT_TRUE(OpenFileWith(stored, path, flags, nullptr, context));
+    EXPECT_GE(stored.objects.At(0)->content->raster.Pixel32(8, 8)[2], 250) << "red as stored";
+    ASSERT_EQ(ui.shown.size(), 1u);
+    EXPECT_EQ(ui.shown[0], kProfileUnusable);
     std::remove(path.c_str());
 }
 
