@@ -4,10 +4,9 @@
 #include "extlib/ImageIOCodecs.h"
 #include "extlib/PhotoLook.h"
 #include "raster/Dib.h"
+#include "support/Profiles.h"
 
 #include <benchmark/benchmark.h>
-
-#include <lcms2.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -40,21 +39,6 @@ PackedDib Photo() {
     return d;
 }
 
-std::vector<BYTE> WideProfile() {
-    const cmsCIExyY white = {0.3457, 0.3585, 1.0};
-    const cmsCIExyYTRIPLE primaries = {{0.7347, 0.2653, 1.0}, {0.1596, 0.8404, 1.0}, {0.0366, 0.0001, 1.0}};
-    cmsToneCurve* gamma = cmsBuildGamma(nullptr, 1.8);
-    cmsToneCurve* curves[3] = {gamma, gamma, gamma};
-    cmsHPROFILE p = cmsCreateRGBProfile(&white, &primaries, curves);
-    cmsFreeToneCurve(gamma);
-    cmsUInt32Number n = 0;
-    cmsSaveProfileToMem(p, nullptr, &n);
-    std::vector<BYTE> bytes(n);
-    cmsSaveProfileToMem(p, bytes.data(), &n);
-    cmsCloseProfile(p);
-    return bytes;
-}
-
 void BM_PhotoJpegDecode(benchmark::State& state) {
     MemoryWriter out;
     EncodeJpeg(Photo(), 90, out, nullptr);
@@ -65,7 +49,7 @@ void BM_PhotoJpegDecode(benchmark::State& state) {
 BENCHMARK(BM_PhotoJpegDecode)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime()->UseRealTime();
 
 void BM_PhotoProfileToSrgb(benchmark::State& state) {
-    const std::vector<BYTE> icc = WideProfile();
+    const std::vector<BYTE> icc = test::ProfileBytes(test::WideGamutProfile());
     const PackedDib photo = Photo();
     for (auto _ : state) {
         state.PauseTiming();

@@ -1,7 +1,10 @@
 #include "codecs/ExportFrames.h"
 
+#include "platform/ByteStream.h"
 #include "raster/Blend.h"
 #include "raster/Dib.h"
+
+#include <algorithm>
 
 namespace zepho {
 
@@ -31,6 +34,26 @@ std::vector<PackedDib> AnimationFrames(const CDocImage& doc) {
         frames.push_back(std::move(frame));
     }
     return frames;
+}
+
+bool ExportFramesWith(const CDocImage& doc, const std::string& path, bool animate,
+                      const FrameEncoder& encode) {
+    std::vector<PackedDib> images;
+    if (animate) {
+        images = AnimationFrames(doc);
+    } else if (PackedDib flat = doc.CompositeVisible(doc.width, doc.height)) {
+        images.push_back(std::move(flat));
+    }
+    if (images.empty()) return false;
+    std::vector<const PackedDib*> frames;
+    for (const PackedDib& f : images)
+        frames.push_back(&f);
+    // The document's delay is in hundredths of a second; a zero delay still has to advance.
+    const int frameMs = std::max(10 * static_cast<int>(doc.delay), 10);
+    std::vector<BYTE> bytes;
+    if (!encode(frames, frameMs, bytes)) return false;
+    FileWriter out(path);
+    return out.IsOpen() && out.Write(bytes.data(), bytes.size()) && out.Commit();
 }
 
 } // namespace zepho

@@ -291,22 +291,11 @@ bool EncodeWebp(const std::vector<const PackedDib*>& frames, int frameMs, DWORD 
 
 bool ExportWebp(const CDocImage& doc, const std::string& path, DWORD option, bool animate,
                 IProgress* progress) {
-    std::vector<PackedDib> images;
-    if (animate) {
-        images = AnimationFrames(doc);
-    } else if (PackedDib flat = doc.CompositeVisible(doc.width, doc.height)) {
-        images.push_back(std::move(flat));
-    }
-    if (images.empty()) return false;
-    std::vector<const PackedDib*> frames;
-    for (const PackedDib& f : images)
-        frames.push_back(&f);
-    // The document's delay is in hundredths of a second; a zero delay still has to advance.
-    const int frameMs = std::max(10 * static_cast<int>(doc.delay), 10);
-    std::vector<BYTE> bytes;
-    if (!EncodeWebp(frames, frameMs, option, bytes, progress)) return false;
-    FileWriter out(path);
-    return out.IsOpen() && out.Write(bytes.data(), bytes.size()) && out.Commit();
+    return ExportFramesWith(
+        doc, path, animate,
+        [&](const std::vector<const PackedDib*>& frames, int frameMs, std::vector<BYTE>& out) {
+            return EncodeWebp(frames, frameMs, option, out, progress);
+        });
 }
 
 } // namespace zepho

@@ -1,9 +1,12 @@
 // Pieces the codec tests share: files as bytes, a document of one object, a failing sink.
 #pragma once
 
+#include "codecs/OpenExport.h"
 #include "model/DocImage.h"
 #include "platform/ByteStream.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -35,6 +38,34 @@ inline Ref<CDocImage> DocWith(PackedDib raster, int w = -1, int h = -1, int x = 
     o->visible = visible ? 1 : 0;
     doc->objects.AddTail(o);
     return doc;
+}
+
+// A shell command's success, with its output dropped.
+inline bool RunQuiet(const std::string& cmd) {
+    return std::system((cmd + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+// The file opened as the editor opens it; null when it does not open.
+inline Ref<CDocImage> OpenDoc(const std::string& path, LoadFlags* out = nullptr) {
+    Ref<CDocImage> doc = MakeRef<CDocImage>();
+    LoadFlags flags;
+    const bool ok = OpenFile(*doc, path, flags, nullptr);
+    if (out) *out = flags;
+    return ok ? doc : Ref<CDocImage>();
+}
+
+inline const PackedDib& RasterOf(const CDocImage& doc, int i = 0) {
+    return doc.objects.At(i)->content->raster;
+}
+
+// What another program's decoder makes of a file (`tool FILE OUT.png`), read back through our
+// PNG reader; empty when it fails.
+inline PackedDib ReadBackWith(const std::string& tool, const std::string& file) {
+    const std::string png = file + ".out.png";
+    if (!RunQuiet(tool + " '" + file + "' '" + png + "'")) return {};
+    Ref<CDocImage> doc = OpenDoc(png);
+    std::remove(png.c_str());
+    return doc ? RasterOf(*doc).Clone() : PackedDib();
 }
 
 // A sink that accepts `limit` bytes, then refuses.

@@ -8,6 +8,7 @@
 #include "extlib/PhotoLook.h"
 #include "raster/Dib.h"
 
+#include "support/Profiles.h"
 #include <gtest/gtest.h>
 #include <lcms2.h>
 #include <zlib.h>
@@ -26,10 +27,6 @@ std::string TempPath(const std::string& name) {
     return testing::TempDir() + "zepho_heif_" + name;
 }
 
-bool RunQuiet(const std::string& cmd) {
-    return std::system((cmd + " >/dev/null 2>&1").c_str()) == 0;
-}
-
 bool HaveHeifTools() {
     return RunQuiet("command -v heif-enc") && RunQuiet("command -v heif-convert");
 }
@@ -46,18 +43,6 @@ PackedDib Picture(int w, int h, bool withAlpha) {
             p[3] = withAlpha ? static_cast<BYTE>(255 - x * 200 / (w - 1)) : 255;
         }
     return d;
-}
-
-Ref<CDocImage> Open(const std::string& path, LoadFlags* out = nullptr) {
-    Ref<CDocImage> doc = MakeRef<CDocImage>();
-    LoadFlags flags;
-    const bool ok = OpenFile(*doc, path, flags, nullptr);
-    if (out) *out = flags;
-    return ok ? doc : Ref<CDocImage>();
-}
-
-const PackedDib& RasterOf(const CDocImage& doc) {
-    return doc.objects.At(0)->content->raster;
 }
 
 // The largest difference of any channel (alpha included) between two images of one size.
@@ -97,32 +82,6 @@ bool EncodeWithHeifEnc(const PackedDib& pic, const std::string& heic, const Byte
     const bool ok = RunQuiet("heif-enc -L -p chroma=444 -o '" + heic + "' '" + png + "'");
     std::remove(png.c_str());
     return ok;
-}
-
-// What libheif's own converter makes of a file, read back through our PNG reader.
-PackedDib HeifConvert(const std::string& heic) {
-    const std::string png = heic + ".out.png";
-    if (!RunQuiet("heif-convert '" + heic + "' '" + png + "'")) return {};
-    Ref<CDocImage> doc = Open(png);
-    std::remove(png.c_str());
-    return doc ? RasterOf(*doc).Clone() : PackedDib();
-}
-
-// A matrix profile whose red and blue primaries are swapped, with a linear curve.
-Bytes SwappedProfile() {
-    cmsCIExyY white;
-    cmsWhitePointFromTemp(&white, 6504);
-    const cmsCIExyYTRIPLE primaries = {{0.15, 0.06, 1.0}, {0.30, 0.60, 1.0}, {0.64, 0.33, 1.0}};
-    cmsToneCurve* linear = cmsBuildGamma(nullptr, 1.0);
-    cmsToneCurve* curves[3] = {linear, linear, linear};
-    cmsHPROFILE p = cmsCreateRGBProfile(&white, &primaries, curves);
-    cmsFreeToneCurve(linear);
-    cmsUInt32Number size = 0;
-    cmsSaveProfileToMem(p, nullptr, &size);
-    Bytes icc(size);
-    cmsSaveProfileToMem(p, icc.data(), &size);
-    cmsCloseProfile(p);
-    return icc;
 }
 
 // Replaces the first property box of `type` by an irot of the same size (libheif skips the
@@ -169,11 +128,11 @@ TEST(Heif, OpensWhatLibheifWritesAsItsConverterDoes) {
             ASSERT_TRUE(TurnStored(file, c.turnIn, 1));
             PutFile(path, file);
         }
-        Ref<CDocImage> doc = Open(path);
+        Ref<CDocImage> doc = OpenDoc(path);
         ASSERT_TRUE(doc);
         ASSERT_EQ(doc->objects.Count(), 1);
         const PackedDib& got = RasterOf(*doc);
-        const PackedDib want = HeifConvert(path);
+        const PackedDib want = ReadBackWith("heif-convert", path);
         ASSERT_TRUE(want);
         EXPECT_EQ(got.Width(), c.turnIn ? 30 : 40);
         EXPECT_EQ(doc->width, got.Width());
@@ -201,7 +160,7 @@ TEST(Heif, EmbeddedProfileIsConvertedToSrgb) {
     ASSERT_TRUE(EncodeWithHeifEnc(CreateSolidDIB(16, 16, RGB(255, 0, 0), 255), path, SwappedProfile()));
     if (RunQuiet("heif-info '" + path + "' | grep -q 'color profile: no'"))
         GTEST_SKIP() << "this heif-enc does not carry a PNG's profile over";
-    Ref<CDocImage> doc = Open(path);
+    Ref<CDocImage> doc = OpenDoc(path);
     ASSERT_TRUE(doc);
     const BYTE* p = RasterOf(*doc).Pixel32(8, 8);
     EXPECT_GT(p[0], 200) << "blue";
@@ -273,7 +232,7 @@ TEST(Heif, DamagedTruncatedAndOversizedFilesFailCleanly) {
     ASSERT_GT(claims, 0);
     PutFile(cut, big);
     LoadFlags flags;
-    EXPECT_FALSE(Open(cut, &flags));
+    EXPECT_FALSE(OpenDoc(cut, &flags));
     EXPECT_NE(flags.refusal.find("50000"), std::string::npos) << flags.refusal;
     std::remove(cut.c_str());
     std::remove(path.c_str());

@@ -5,8 +5,8 @@
 #include "extlib/PngFile.h"
 #include "platform/ByteStream.h"
 #include "raster/Dib.h"
-#include "support/ImageMagick.h"
 #include "support/IconFiles.h"
+#include "support/ImageMagick.h"
 
 #include <gtest/gtest.h>
 
@@ -33,9 +33,6 @@ std::uint32_t PixelOf(const PackedDib& d, int x, int y) {
     std::uint32_t v;
     std::memcpy(&v, d.Pixel32(x, y), 4);
     return v;
-}
-const PackedDib& RasterOf(const CDocImage& doc, int i) {
-    return doc.objects.At(i)->content->raster;
 }
 
 template <typename ReadFn> bool ReadMem(ReadFn read, const Bytes& bytes, Ref<CDocImage>& doc) {

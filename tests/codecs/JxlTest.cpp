@@ -8,6 +8,7 @@
 #include "codecs/OpenExport.h"
 #include "raster/Dib.h"
 
+#include "support/Profiles.h"
 #include <gtest/gtest.h>
 #include <jxl/encode.h>
 #include <lcms2.h>
@@ -27,10 +28,6 @@ std::string TempPath(const std::string& name) {
     return testing::TempDir() + "zepho_jxl_" + name;
 }
 
-bool RunQuiet(const std::string& cmd) {
-    return std::system((cmd + " >/dev/null 2>&1").c_str()) == 0;
-}
-
 // Colour ramps with every alpha from 0 to 255.
 PackedDib Ramp(int w, int h, bool withAlpha, int seed = 0) {
     PackedDib d = CreateSolidDIB(w, h, 0, 255);
@@ -43,18 +40,6 @@ PackedDib Ramp(int w, int h, bool withAlpha, int seed = 0) {
             p[3] = withAlpha ? static_cast<BYTE>((x * 7 + y * 13 + seed * 50) & 0xFF) : 255;
         }
     return d;
-}
-
-Ref<CDocImage> Open(const std::string& path, LoadFlags* out = nullptr) {
-    Ref<CDocImage> doc = MakeRef<CDocImage>();
-    LoadFlags flags;
-    const bool ok = OpenFile(*doc, path, flags, nullptr);
-    if (out) *out = flags;
-    return ok ? doc : Ref<CDocImage>();
-}
-
-const PackedDib& RasterOf(const CDocImage& doc, int i = 0) {
-    return doc.objects.At(i)->content->raster;
 }
 
 struct Diff {
@@ -81,32 +66,6 @@ Diff Compare(const PackedDib& want, const PackedDib& got) {
         }
     d.colourMean = n ? double(sum) / n : 0;
     return d;
-}
-
-// What libjxl's own decoder makes of a file, read back through our PNG reader.
-PackedDib Djxl(const std::string& jxl) {
-    const std::string png = jxl + ".out.png";
-    if (!RunQuiet("djxl '" + jxl + "' '" + png + "'")) return {};
-    Ref<CDocImage> doc = Open(png);
-    std::remove(png.c_str());
-    return doc ? RasterOf(*doc).Clone() : PackedDib();
-}
-
-// A matrix profile whose red and blue primaries are swapped, with a linear curve.
-Bytes SwappedProfile() {
-    cmsCIExyY white;
-    cmsWhitePointFromTemp(&white, 6504);
-    const cmsCIExyYTRIPLE primaries = {{0.15, 0.06, 1.0}, {0.30, 0.60, 1.0}, {0.64, 0.33, 1.0}};
-    cmsToneCurve* linear = cmsBuildGamma(nullptr, 1.0);
-    cmsToneCurve* curves[3] = {linear, linear, linear};
-    cmsHPROFILE p = cmsCreateRGBProfile(&white, &primaries, curves);
-    cmsFreeToneCurve(linear);
-    cmsUInt32Number size = 0;
-    cmsSaveProfileToMem(p, nullptr, &size);
-    Bytes icc(size);
-    cmsSaveProfileToMem(p, icc.data(), &size);
-    cmsCloseProfile(p);
-    return icc;
 }
 
 // A lossless RGB file of `pic` as another program would write it: stored with an orientation
@@ -233,7 +192,7 @@ TEST(Jxl, ExportedFilesReadBackByDjxlAndByUs) {
         const std::string path = TempPath(c.name);
         const PackedDib pic = Ramp(64, 48, c.alpha);
         ASSERT_TRUE(ExportFile(*DocWith(pic.Clone()), path, c.option, 0, nullptr, RGB(255, 255, 255)));
-        Ref<CDocImage> doc = Open(path);
+        Ref<CDocImage> doc = OpenDoc(path);
         ASSERT_TRUE(doc);
         ASSERT_EQ(doc->objects.Count(), 1);
         EXPECT_TRUE(doc->objects.At(0)->visible);
@@ -243,7 +202,7 @@ TEST(Jxl, ExportedFilesReadBackByDjxlAndByUs) {
         EXPECT_LE(ours.colourMean, c.colourMean);
         EXPECT_LE(ours.alphaMax, c.colourMax == 0 ? 0 : 8) << "alpha";
         if (djxl) {
-            const PackedDib theirs = Djxl(path);
+            const PackedDib theirs = ReadBackWith("djxl", path);
             ASSERT_TRUE(theirs) << "djxl could not read our file";
             const Diff d = Compare(RasterOf(*doc), theirs);
             EXPECT_LE(d.colourMax, 1);
@@ -274,7 +233,7 @@ TEST(Jxl, AnimationIsOneObjectPerFrameBothWays) {
     ASSERT_EQ(want.size(), 3u);
     const std::string path = TempPath("anim.jxl");
     ASSERT_TRUE(ExportFile(*doc, path, kJxlLossless, kExportAnimate, nullptr, 0));
-    Ref<CDocImage> back = Open(path);
+    Ref<CDocImage> back = OpenDoc(path);
     ASSERT_TRUE(back);
     ASSERT_EQ(back->objects.Count(), 3);
     EXPECT_EQ(back->delay, 7);
@@ -301,7 +260,7 @@ TEST(Jxl, TurnedAndProfiledFilesComeInUprightAndInSrgb) {
     ASSERT_FALSE(turned.empty());
     const std::string path = TempPath("turned.jxl");
     PutFile(path, turned);
-    Ref<CDocImage> doc = Open(path);
+    Ref<CDocImage> doc = OpenDoc(path);
     ASSERT_TRUE(doc);
     const PackedDib& got = RasterOf(*doc);
     ASSERT_EQ(got.Width(), 30);
@@ -310,7 +269,7 @@ TEST(Jxl, TurnedAndProfiledFilesComeInUprightAndInSrgb) {
     EXPECT_EQ(std::memcmp(got.Pixel32(0, 0), pic.Pixel32(0, 29), 4), 0);
     EXPECT_EQ(std::memcmp(got.Pixel32(29, 0), pic.Pixel32(0, 0), 4), 0);
     if (RunQuiet("command -v djxl")) {
-        EXPECT_EQ(Compare(Djxl(path), got).colourMax, 0);
+        EXPECT_EQ(Compare(ReadBackWith("djxl", path), got).colourMax, 0);
     }
 
     // Pure red in a space whose red is sRGB's blue.
@@ -318,7 +277,7 @@ TEST(Jxl, TurnedAndProfiledFilesComeInUprightAndInSrgb) {
         ForeignJxl(CreateSolidDIB(8, 8, RGB(255, 0, 0), 255), JXL_ORIENT_IDENTITY, SwappedProfile());
     ASSERT_FALSE(profiled.empty());
     PutFile(path, profiled);
-    doc = Open(path);
+    doc = OpenDoc(path);
     ASSERT_TRUE(doc);
     const BYTE* p = RasterOf(*doc).Pixel32(4, 4);
     EXPECT_GT(p[0], 200) << "blue";
@@ -354,7 +313,7 @@ TEST(Jxl, DamagedTruncatedAndOversizedFilesFailCleanly) {
     const Bytes big = ClaimSize(whole, 50000);
     PutFile(path, big);
     LoadFlags flags;
-    EXPECT_FALSE(Open(path, &flags));
+    EXPECT_FALSE(OpenDoc(path, &flags));
     EXPECT_NE(flags.refusal.find("50000"), std::string::npos) << flags.refusal;
     EXPECT_FALSE(DecodeJxlFirstFrame(big));
     std::remove(path.c_str());

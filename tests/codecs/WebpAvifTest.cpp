@@ -113,10 +113,6 @@ Diff Compare(const PackedDib& want, const PackedDib& got, int alphaSlack = 0) {
     return d;
 }
 
-const PackedDib& RasterOf(const CDocImage& doc, int i) {
-    return doc.objects.At(i)->content->raster;
-}
-
 bool Tool(const char* name) {
     return std::system(("command -v " + std::string(name) + " >/dev/null 2>&1").c_str()) == 0;
 }
@@ -124,10 +120,6 @@ bool Tool(const char* name) {
 // ImageMagick proper, not whatever else answers to `convert` on the path.
 bool HaveMagick() {
     return std::system("/usr/bin/convert -version 2>/dev/null | grep -q ImageMagick") == 0;
-}
-
-bool RunQuiet(const std::string& cmd) {
-    return std::system((cmd + " >/dev/null 2>&1").c_str()) == 0;
 }
 
 // A picture from raw RGBA rows (top row first).
@@ -194,13 +186,6 @@ std::vector<PackedDib> PillowFrames(const std::string& path, int w, int h) {
     return frames;
 }
 
-Ref<CDocImage> Open(const std::string& path) {
-    Ref<CDocImage> doc = MakeRef<CDocImage>();
-    LoadFlags flags;
-    if (!OpenFile(*doc, path, flags, nullptr)) return {};
-    return doc;
-}
-
 } // namespace
 
 TEST(WebpRoundTrip, StillsKeepAlphaAndLosslessKeepsEveryByte) {
@@ -209,7 +194,7 @@ TEST(WebpRoundTrip, StillsKeepAlphaAndLosslessKeepsEveryByte) {
     const std::string path = TempPath("still.webp");
 
     ASSERT_TRUE(ExportFile(*doc, path, 60 | kWebpLossless, 0, nullptr, RGB(255, 255, 255)));
-    Ref<CDocImage> back = Open(path);
+    Ref<CDocImage> back = OpenDoc(path);
     ASSERT_TRUE(back);
     EXPECT_EQ(back->width, 37);
     EXPECT_EQ(back->height, 23);
@@ -225,7 +210,7 @@ TEST(WebpRoundTrip, StillsKeepAlphaAndLosslessKeepsEveryByte) {
     int index = 0;
     for (const DWORD quality : {30u, 95u}) {
         ASSERT_TRUE(ExportFile(*doc, path, quality, 0, nullptr, 0));
-        back = Open(path);
+        back = OpenDoc(path);
         ASSERT_TRUE(back);
         const Diff lossy = Compare(src, RasterOf(*back, 0));
         EXPECT_EQ(lossy.alphaMismatches, 0) << quality;
@@ -248,7 +233,7 @@ TEST(WebpRoundTrip, AnimationHasOneFramePerVisibleObjectFromTheBottomUp) {
     const std::string path = TempPath("anim.webp");
     ASSERT_TRUE(ExportFile(*doc, path, 80 | kWebpLossless, kExportAnimate, nullptr, 0));
 
-    Ref<CDocImage> back = Open(path);
+    Ref<CDocImage> back = OpenDoc(path);
     ASSERT_TRUE(back);
     EXPECT_EQ(back->width, 40);
     EXPECT_EQ(back->height, 30);
@@ -267,7 +252,7 @@ TEST(WebpRoundTrip, AnimationHasOneFramePerVisibleObjectFromTheBottomUp) {
 
     // Lossy animation: same frames within the loss; the preview is the first frame.
     ASSERT_TRUE(ExportFile(*doc, path, 90, kExportAnimate, nullptr, 0));
-    back = Open(path);
+    back = OpenDoc(path);
     ASSERT_TRUE(back);
     ASSERT_EQ(back->objects.Count(), 3);
     for (int i = 0; i < 3; ++i) {
@@ -281,7 +266,7 @@ TEST(WebpRoundTrip, AnimationHasOneFramePerVisibleObjectFromTheBottomUp) {
 
     // Without the animation bit: one still picture of the whole stack, transparency kept.
     ASSERT_TRUE(ExportFile(*doc, path, 100 | kWebpLossless, 0, nullptr, RGB(0, 255, 0)));
-    back = Open(path);
+    back = OpenDoc(path);
     ASSERT_TRUE(back);
     ASSERT_EQ(back->objects.Count(), 1);
     const Diff still = Compare(doc->CompositeVisible(40, 30), RasterOf(*back, 0));
@@ -304,7 +289,7 @@ TEST(WebpInterop, IndependentDecodersReadOurStillsAndAnimations) {
         // A lossy file: dwebp and our open see the same picture.
         ASSERT_TRUE(ExportFile(*DocWith(src.Clone()), still, 40, 0, nullptr, 0));
         ASSERT_TRUE(RunQuiet("dwebp '" + still + "' -pam -o '" + pam + "'"));
-        const Ref<CDocImage> ours = Open(still);
+        const Ref<CDocImage> ours = OpenDoc(still);
         ASSERT_TRUE(ours);
         const Diff lossy = Compare(RasterOf(*ours, 0), ReadPam(pam));
         EXPECT_EQ(lossy.alphaMismatches, 0);
@@ -336,7 +321,7 @@ TEST(WebpInterop, IndependentDecodersReadOurStillsAndAnimations) {
         const std::string lossy = TempPath("interop_lossy.webp");
         ASSERT_TRUE(ExportFile(*doc, lossy, 60, kExportAnimate, nullptr, 0));
         const std::vector<PackedDib> theirs = PillowFrames(lossy, 40, 30);
-        const Ref<CDocImage> ours = Open(lossy);
+        const Ref<CDocImage> ours = OpenDoc(lossy);
         ASSERT_TRUE(ours);
         ASSERT_EQ(theirs.size(), 3u);
         ASSERT_EQ(ours->objects.Count(), 3);
@@ -365,7 +350,7 @@ TEST(AvifRoundTrip, QualityHundredIsExactAndLowerQualityStaysClose) {
     const std::string path = TempPath("still.avif"), png = path + ".png";
 
     ASSERT_TRUE(ExportFile(*doc, path, AvifOption(100, 8), 0, nullptr, RGB(255, 255, 255)));
-    Ref<CDocImage> back = Open(path);
+    Ref<CDocImage> back = OpenDoc(path);
     ASSERT_TRUE(back);
     EXPECT_EQ(back->width, 41);
     ASSERT_EQ(back->objects.Count(), 1);
@@ -374,7 +359,7 @@ TEST(AvifRoundTrip, QualityHundredIsExactAndLowerQualityStaysClose) {
     EXPECT_EQ(d.colourMax, 0);
     if (Tool("avifdec")) {
         ASSERT_TRUE(RunQuiet("avifdec '" + path + "' '" + png + "'"));
-        Ref<CDocImage> theirs = Open(png);
+        Ref<CDocImage> theirs = OpenDoc(png);
         ASSERT_TRUE(theirs);
         d = Compare(src, RasterOf(*theirs, 0));
         EXPECT_EQ(d.alphaMismatches, 0);
@@ -385,7 +370,7 @@ TEST(AvifRoundTrip, QualityHundredIsExactAndLowerQualityStaysClose) {
     int index = 0;
     for (const int quality : {40, 90}) {
         ASSERT_TRUE(ExportFile(*doc, path, AvifOption(quality, 9), 0, nullptr, 0));
-        back = Open(path);
+        back = OpenDoc(path);
         ASSERT_TRUE(back);
         d = Compare(src, RasterOf(*back, 0), 1);
         EXPECT_EQ(d.alphaMismatches, 0) << quality; // alpha is coded losslessly
@@ -393,7 +378,7 @@ TEST(AvifRoundTrip, QualityHundredIsExactAndLowerQualityStaysClose) {
         meanAt[index++] = d.colourMean;
         if (Tool("avifdec")) {
             ASSERT_TRUE(RunQuiet("avifdec '" + path + "' '" + png + "'"));
-            Ref<CDocImage> theirs = Open(png);
+            Ref<CDocImage> theirs = OpenDoc(png);
             ASSERT_TRUE(theirs);
             const Diff t = Compare(RasterOf(*back, 0), RasterOf(*theirs, 0), 1);
             EXPECT_EQ(t.alphaMismatches, 0);
@@ -403,7 +388,7 @@ TEST(AvifRoundTrip, QualityHundredIsExactAndLowerQualityStaysClose) {
     EXPECT_LT(meanAt[1], meanAt[0]);
     // An opaque picture has no alpha plane and comes back opaque.
     ASSERT_TRUE(ExportFile(*DocWith(CreateSolidDIB(9, 9, RGB(10, 120, 240), 255)), path, 0, 0, nullptr, 0));
-    back = Open(path);
+    back = OpenDoc(path);
     ASSERT_TRUE(back);
     EXPECT_EQ(RasterOf(*back, 0).Pixel32(4, 4)[3], 255);
     const PackedDib preview = LoadPreviewImage(path);
@@ -446,11 +431,11 @@ TEST(WebpAvifHostile, DamagedTruncatedAndOverclaimingFilesFailCleanly) {
         claim.push_back(static_cast<BYTE>(bits >> (8 * i)));
     claim.resize(38, 0);
     PutFile(webp, claim);
-    EXPECT_FALSE(Open(webp));
+    EXPECT_FALSE(OpenDoc(webp));
     EXPECT_FALSE(LoadPreviewImage(webp));
     PutFile(avif, {'G', 'I', 'F', '8', '9', 'a'});
-    EXPECT_FALSE(Open(avif));
-    EXPECT_FALSE(Open(TempPath("missing.avif")));
+    EXPECT_FALSE(OpenDoc(avif));
+    EXPECT_FALSE(OpenDoc(TempPath("missing.avif")));
     std::remove(webp.c_str());
     std::remove(avif.c_str());
     std::remove(anim.c_str());
@@ -467,7 +452,7 @@ TEST(KeepTransparency, PngTiffTgaBmpKeepAlphaOnlyWhenAsked) {
                         : ExportFile(*doc, path, std::string(ext) == "tif" ? 5 : 1, kExportKeepAlpha, nullptr,
                                      RGB(0, 0, 255)))
             << ext;
-        Ref<CDocImage> back = Open(path);
+        Ref<CDocImage> back = OpenDoc(path);
         ASSERT_TRUE(back) << ext;
         Diff d = Compare(want, RasterOf(*back, 0));
         EXPECT_EQ(d.alphaMismatches, 0) << ext;
@@ -482,7 +467,7 @@ TEST(KeepTransparency, PngTiffTgaBmpKeepAlphaOnlyWhenAsked) {
         // Off (the default): flattened over the fill colour, opaque.
         ASSERT_TRUE(bmp ? ExportBmp(*doc, path, ExportTrueColors, nullptr, RGB(0, 0, 255))
                         : ExportFile(*doc, path, 1, 0, nullptr, RGB(0, 0, 255)));
-        back = Open(path);
+        back = OpenDoc(path);
         ASSERT_TRUE(back) << ext;
         const BYTE* corner = RasterOf(*back, 0).Pixel32(25, 13);
         EXPECT_TRUE(corner[0] == 255 && corner[1] == 0 && corner[2] == 0 && corner[3] == 255) << ext;
@@ -493,7 +478,7 @@ TEST(KeepTransparency, PngTiffTgaBmpKeepAlphaOnlyWhenAsked) {
     const std::string jpg = TempPath("keep.jpg"), bmp8 = TempPath("keep8.bmp");
     ASSERT_TRUE(ExportFile(*doc, jpg, 90, kExportKeepAlpha, nullptr, RGB(0, 0, 255)));
     ASSERT_TRUE(ExportBmp(*doc, bmp8, ExportColors256, nullptr, RGB(0, 0, 255), true));
-    Ref<CDocImage> back = Open(bmp8);
+    Ref<CDocImage> back = OpenDoc(bmp8);
     ASSERT_TRUE(back);
     EXPECT_EQ(RasterOf(*back, 0).Pixel32(25, 13)[3], 255);
     std::remove(jpg.c_str());
@@ -510,7 +495,7 @@ TEST(ParallelDocuments, IndependentOpensAndExportsOnThreadsMatchOneAtATime) {
         if (!ExportFile(*doc, path, std::string(exts[i]) == "avif" ? AvifOption(70, 10) : 85, 0, nullptr, 0))
             return;
         written = FileBytes(path);
-        if (Ref<CDocImage> back = Open(path)) {
+        if (Ref<CDocImage> back = OpenDoc(path)) {
             const PackedDib flat = back->CompositeVisible(back->width, back->height);
             reread.assign(flat.Data(), flat.Data() + flat.Size());
         }

@@ -4,6 +4,7 @@
 #include "extlib/ImageIOCodecs.h"
 #include "extlib/PngFile.h"
 #include "support/ImageMagick.h"
+#include "support/Profiles.h"
 
 #include <gtest/gtest.h>
 
@@ -89,17 +90,6 @@ bool SaveProfile(cmsHPROFILE p, const std::string& path) {
     return ok;
 }
 
-// A wide-gamut RGB profile: ProPhoto's primaries and its 1.8 gamma.
-cmsHPROFILE WideProfile() {
-    const cmsCIExyY white = {0.3457, 0.3585, 1.0};
-    const cmsCIExyYTRIPLE primaries = {{0.7347, 0.2653, 1.0}, {0.1596, 0.8404, 1.0}, {0.0366, 0.0001, 1.0}};
-    cmsToneCurve* gamma = cmsBuildGamma(nullptr, 1.8);
-    cmsToneCurve* curves[3] = {gamma, gamma, gamma};
-    cmsHPROFILE p = cmsCreateRGBProfile(&white, &primaries, curves);
-    cmsFreeToneCurve(gamma);
-    return p;
-}
-
 } // namespace
 
 // The orientation is read from well-formed blocks only: anything short or lying reads as 1.
@@ -178,11 +168,8 @@ TEST(PhotoLook, OrientedFilesOpenUpright) {
 // The integer path for matrix-shaper profiles gives what Little CMS gives, within a level, over
 // the whole cube of colours (every fifth level of each channel), alpha untouched.
 TEST(PhotoLook, MatrixShaperPathMatchesLittleCms) {
-    cmsHPROFILE wide = WideProfile();
-    cmsUInt32Number n = 0;
-    cmsSaveProfileToMem(wide, nullptr, &n);
-    std::vector<BYTE> icc(n);
-    cmsSaveProfileToMem(wide, icc.data(), &n);
+    cmsHPROFILE wide = WideGamutProfile();
+    const std::vector<BYTE> icc = ProfileBytes(WideGamutProfile());
     cmsHPROFILE srgb = cmsCreate_sRGBProfile();
     cmsHTRANSFORM reference = cmsCreateTransform(wide, TYPE_BGRA_8, srgb, TYPE_BGRA_8, INTENT_PERCEPTUAL,
                                                  cmsFLAGS_BLACKPOINTCOMPENSATION | cmsFLAGS_COPY_ALPHA);
@@ -215,7 +202,7 @@ TEST(PhotoLook, EmbeddedProfilesConvertToSrgb) {
     if (ImageMagickConvert().empty()) GTEST_SKIP() << kNoImageMagick;
     TempDir dir;
     ASSERT_TRUE(SaveProfile(cmsCreate_sRGBProfile(), dir / "srgb.icc"));
-    ASSERT_TRUE(SaveProfile(WideProfile(), dir / "wide.icc"));
+    ASSERT_TRUE(SaveProfile(WideGamutProfile(), dir / "wide.icc"));
     ASSERT_TRUE(ImageMagickRun("-size 48x32 gradient:'rgb(0,200,0)-rgb(200,30,90)' -depth 8 PNG24:" +
                                dir / "base.png"));
     for (const char* ext : {"jpg", "png", "tif"}) {
