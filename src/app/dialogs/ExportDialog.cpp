@@ -256,6 +256,7 @@ ExportDialog::ExportDialog(const ExportFormat& format, const CAppSettings& setti
         options->addWidget(fill, 0, Qt::AlignLeft);
     }
     options->addStretch(1);
+    options_ = options;
 
     previewLabel_ = new QLabel(panel);
     previewLabel_->setFixedSize(160, 120);
@@ -356,7 +357,32 @@ DWORD ExportDialog::Extra() const {
     DWORD extra = 0;
     if (keepAlpha && keepAlpha->isEnabled() && keepAlpha->isChecked()) extra |= kExportKeepAlpha;
     if (animate && animate->isChecked()) extra |= kExportAnimate;
+    if (keepPhotoInfo && !keepPhotoInfo->isChecked()) extra |= kExportStripMetadata;
+    if (keepPhotoInfo && keepPhotoInfo->isChecked() && removeLocation->isChecked())
+        extra |= kExportStripLocation;
     return extra;
+}
+
+void ExportDialog::OfferPhotoInfo() {
+    if (keepPhotoInfo || !options_) return;
+    switch (format_.id) {
+    case ExportFormat::Jpg:
+    case ExportFormat::Png:
+    case ExportFormat::Tiff:
+    case ExportFormat::Webp:
+        break;
+    default:
+        return; // the others cannot carry it
+    }
+    QWidget* panel = options_->parentWidget();
+    keepPhotoInfo = new QCheckBox(QString::fromUtf8(kKeepPhotoInfo), panel);
+    keepPhotoInfo->setChecked(true);
+    removeLocation = new QCheckBox(QString::fromUtf8(kRemoveLocation), panel);
+    // Before the stretch that ends the column.
+    const int at = std::max(0, options_->count() - 1);
+    options_->insertWidget(at, keepPhotoInfo);
+    options_->insertWidget(at + 1, removeLocation);
+    connect(keepPhotoInfo, &QCheckBox::toggled, removeLocation, &QWidget::setEnabled);
 }
 
 } // namespace zepho

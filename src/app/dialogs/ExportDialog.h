@@ -11,6 +11,7 @@
 class QAbstractButton;
 class QButtonGroup;
 class QCheckBox;
+class QVBoxLayout;
 class QLabel;
 class QSlider;
 class QSpinBox;
@@ -46,8 +47,12 @@ public:
     void Store(CAppSettings& settings) const;
     // The option word the writer gets; for BMP the colour choice (0..6).
     DWORD Option() const;
-    // ExportFile's extra bits: kExportKeepAlpha, kExportAnimate.
+    // ExportFile's extra bits: kExportKeepAlpha, kExportAnimate, kExportStripMetadata,
+    // kExportStripLocation.
     DWORD Extra() const;
+    // The document carries a photo's information: formats that can hold it offer to keep it (on
+    // by default) and to remove the location.
+    void OfferPhotoInfo();
 
     // The panel's controls, for tests.
     QSpinBox* quality = nullptr;
@@ -62,12 +67,15 @@ public:
     QCheckBox* keepAlpha = nullptr;
     QCheckBox* animate = nullptr;
     QCheckBox* lossless = nullptr;
+    QCheckBox* keepPhotoInfo = nullptr;
+    QCheckBox* removeLocation = nullptr;
     QSpinBox* speed = nullptr;
     // Icons larger than 256 x 256 say that they will be scaled down.
     QLabel* iconNote = nullptr;
 
 private:
     void ShowPreview();
+    QVBoxLayout* options_ = nullptr;
     const ExportFormat& format_;
     QImage image_;
     QLabel* previewLabel_ = nullptr;

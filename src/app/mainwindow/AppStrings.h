@@ -57,6 +57,9 @@ inline constexpr const char kBestQuality[] = "Best quality";
 inline constexpr const char kFillColor[] = "Fill Color";
 inline constexpr const char kInterlace[] = "Interlace";
 inline constexpr const char kKeepTransparency[] = "Keep transparency";
+// Export panels of the formats that carry a photo's information, when the document has some.
+inline constexpr const char kKeepPhotoInfo[] = "Keep photo information";
+inline constexpr const char kRemoveLocation[] = "Remove location";
 inline constexpr const char kSaveAnimation[] = "Save as animation (one frame per visible object)";
 inline constexpr const char kLossless[] = "Lossless";
 inline constexpr const char kEncoderSpeed[] = "Speed (0 slowest, 10 fastest):";

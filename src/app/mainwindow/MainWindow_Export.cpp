@@ -44,6 +44,7 @@ void MainWindow::OnExport(int formatIndex) {
     const QString dir = DocumentFolder(*w);
     const QImage preview = ToQImage(FlattenForExport(doc.Image(), settings.DefaultBackgroundColor));
     ExportDialog dialog(format, settings, QDir(dir).filePath(base), preview, this);
+    if (!doc.Image().photoInfo.Empty()) dialog.OfferPhotoInfo();
     if (dialog.exec() != QDialog::Accepted) return;
     const QString path = dialog.ChosenPath();
     if (path.isEmpty()) return;

@@ -1,8 +1,11 @@
 #include "app/ShellTestUtil.h"
+#include "app/canvas/DocumentWindow.h"
 #include "app/dialogs/ExportDialog.h"
 #include "app/panels/ColorButton.h"
 #include "codecs/CodecStrings.h"
+#include "codecs/CodecTestUtil.h"
 #include "codecs/OpenExport.h"
+#include "raster/Dib.h"
 #include "support/Mishaps.h"
 #include "support/ScriptedUiHost.h"
 
@@ -13,6 +16,9 @@
 #include <QSpinBox>
 #include <QTimer>
 #include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
 
 using namespace zepho;
 
@@ -154,6 +160,64 @@ TEST(ExportDialog, ExportThenOpenTheImageAsANewDocument) {
     EXPECT_FALSE(QFileInfo::exists(big));
 }
 
+// A photo's information goes out with its export unless the panel says otherwise; the location
+// alone can be left out. Read back by exiftool.
+TEST(ExportDialog, PhotoInformationKeptOrLeftOut) {
+    if (std::system("command -v exiftool >/dev/null 2>&1") != 0) GTEST_SKIP() << "exiftool is not installed";
+    test::ShellSession s;
+    test::ScriptedUiHost ui;
+    s.window.SetUiHost(&ui);
+    const std::string photo = s.dir.filePath("photo.jpg").toStdString();
+    ASSERT_TRUE(ExportFile(*test::DocWith(CreateSolidDIB(40, 30, RGB(20, 120, 220), 255)), photo, 90, 0,
+                           nullptr, RGB(255, 255, 255)));
+    ASSERT_EQ(
+        std::system(
+            ("exiftool -q -overwrite_original -Make=Zcam -GPSLatitude=48.1 -GPSLatitudeRef=N '" + photo + "'")
+                .c_str()),
+        0);
+    auto tags = [](const QString& path) {
+        std::string out;
+        if (FILE* p =
+                popen(("exiftool -s3 -Make -GPSLatitudeRef '" + path.toStdString() + "'").c_str(), "r")) {
+            char buf[256];
+            while (std::fgets(buf, sizeof buf, p))
+                out += buf;
+            pclose(p);
+        }
+        return out;
+    };
+    DocumentWindow* w = s.window.OpenDocument(QString::fromStdString(photo));
+    ASSERT_TRUE(w);
+    QAction* jpg = s.Find("&JPG...");
+    const struct {
+        const char* name;
+        bool keep, removeLocation;
+        const char* tags;
+    } cases[] = {{"all.jpg", true, false, "Zcam\nNorth\n"},
+                 {"no-gps.jpg", true, true, "Zcam\n"},
+                 {"nothing.jpg", false, true, ""}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString out = s.dir.filePath(c.name);
+        AnswerExportDialog(out, [&](ExportDialog& d) {
+            ASSERT_TRUE(d.keepPhotoInfo && d.removeLocation);
+            EXPECT_TRUE(d.keepPhotoInfo->isChecked());
+            d.removeLocation->setChecked(c.removeLocation);
+            d.keepPhotoInfo->setChecked(c.keep);
+            EXPECT_EQ(d.removeLocation->isEnabled(), c.keep);
+        });
+        jpg->trigger();
+        EXPECT_EQ(tags(out), c.tags);
+    }
+    EXPECT_TRUE(ui.shown.empty());
+    // A picture without information is not asked about.
+    s.app.skipNewImageDialog = true;
+    ASSERT_TRUE(s.window.NewDocument());
+    AnswerExportDialog(s.dir.filePath("plain.jpg"),
+                       [](ExportDialog& d) { EXPECT_EQ(d.keepPhotoInfo, nullptr); });
+    jpg->trigger();
+}
+
 #include "app/dialogs/ImageBrowser.h"
 #include "raster/Dib.h"
 
@@ -279,11 +343,14 @@ TEST(Shell, MainToolbarHoldsTheCommandsInOrder) {
     EXPECT_TRUE(tips.mid(0, expected.size()) == expected) << tips.join(", ").toStdString();
 }
 
+#include "app/canvas/DocumentWindow.h"
 #include "codecs/AvifCodec.h"
+#include "codecs/CodecTestUtil.h"
 #include "codecs/JxlCodec.h"
 #include "codecs/OpenExport.h"
 #include "codecs/WebpCodec.h"
 #include "raster/ColorReduce.h"
+#include "raster/Dib.h"
 
 TEST(ExportDialog, TransparencyAnimationWebpAvifAndLargeIcons) {
     TestApp();
