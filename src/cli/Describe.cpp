@@ -106,6 +106,11 @@ void DescribeObject(const CDrawObj& o, int index, JsonWriter& j) {
     j.EndObject();
 }
 
+// Whether the file said anything of the photo: information, a profile, an orientation.
+bool HasPhotoLook(const CPhotoInfo& info) {
+    return !info.Empty() || !info.profile.empty() || info.orientation != 1;
+}
+
 // The photo's main fields, those it has; "location" says only whether it holds coordinates.
 void DescribePhoto(const CPhotoInfo& info, JsonWriter& j) {
     const PhotoSummary p = SummarizePhotoInfo(info);
@@ -120,6 +125,8 @@ void DescribePhoto(const CPhotoInfo& info, JsonWriter& j) {
         if (!value->empty()) j.Field(key, *value);
     if (p.iso > 0) j.Field("iso", static_cast<long long>(p.iso));
     j.Field("location", p.hasLocation);
+    j.Field("orientation", p.orientation);
+    if (!info.profile.empty()) j.Field("profile", info.profile);
     j.EndObject();
 }
 
@@ -135,7 +142,7 @@ void DescribeDocument(const CDocImage& doc, const std::string& format, JsonWrite
     j.Field("gifBackgroundIndex", doc.gifBackgroundIndex)
         .Field("gifTransparentIndex", int(doc.gifTransparentIndex));
     j.Field("gifControlFlags", int(doc.gifControlFlags)).Field("gifImageFlags", int(doc.gifImageFlags));
-    if (!doc.photoInfo.Empty()) DescribePhoto(doc.photoInfo, j);
+    if (HasPhotoLook(doc.photoInfo)) DescribePhoto(doc.photoInfo, j);
     j.Key("objects").BeginArray();
     int i = 0;
     for (const auto& o : doc.objects)
@@ -153,7 +160,7 @@ std::string DescribeDocumentText(const CDocImage& doc, const std::string& format
       << int(doc.gifTransparentIndex) << ", control flags 0x" << std::hex << int(doc.gifControlFlags)
       << ", image flags 0x" << int(doc.gifImageFlags) << ", matte 0x" << doc.matteColour << std::dec << "\n"
       << "objects: " << doc.objects.Count() << "\n";
-    if (!doc.photoInfo.Empty()) {
+    if (HasPhotoLook(doc.photoInfo)) {
         JsonWriter j;
         DescribePhoto(doc.photoInfo, j.BeginObject());
         j.EndObject();

@@ -147,11 +147,16 @@ bool OpenFileWith(CDocImage& doc, const std::string& path, LoadFlags& flags, IPr
     if (limit == 0 && context.settings)
         limit = static_cast<std::uint64_t>(std::max(context.settings->MaxDocumentMegapixels, 1)) << 20;
     PixelBudgetScope budget(limit);
-    TakeProfileUnusableNote(); // a note of an earlier read on this thread is not this file's
+    // Notes of an earlier read on this thread are not this file's.
+    TakeProfileUnusableNote();
+    TakeProfileSeen();
+    TakeOrientationSeen();
     bool ok = ReadByKind(doc, path, flags, progress, context);
     // Only a document that is the photo itself keeps its information: frames and layers are not.
     if (ok && doc.objects.Count() == 1 && ReadsPhotoInfo(FileKindOf(path)))
         doc.photoInfo = ReadPhotoInfo(path);
+    doc.photoInfo.profile = TakeProfileSeen();
+    doc.photoInfo.orientation = TakeOrientationSeen();
     // The picture opened, but not in the colours its file meant: said once, whatever the reader.
     if (TakeProfileUnusableNote() && ok && context.ui)
         context.ui->MessageBox(kProfileUnusable, strings::kAppTitle, MsgIcon::Warning);

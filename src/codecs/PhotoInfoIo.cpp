@@ -336,6 +336,7 @@ bool EmbedPhotoInfo(std::vector<BYTE>& file, const CPhotoInfo& info, const Photo
 
 PhotoSummary SummarizePhotoInfo(const CPhotoInfo& info) {
     PhotoSummary s;
+    s.orientation = info.orientation;
     if (info.Empty()) return s;
     std::lock_guard<std::mutex> hold(Exiv2Lock());
     InitExiv2();

@@ -42,6 +42,8 @@ struct PhotoSummary {
     std::string fNumber; // "2.8"
     long iso = 0;
     bool hasLocation = false;
+    // What the file's Exif said (1..8); the pixels were turned upright on open.
+    int orientation = 1;
 };
 PhotoSummary SummarizePhotoInfo(const CPhotoInfo& info);
 

@@ -74,8 +74,17 @@ inline void SetSubBytePixel(BYTE* row, int x, int bits, int v) {
 
 } // namespace
 
+namespace {
+thread_local int tOrientationSeen = 1;
+}
+
+int TakeOrientationSeen() {
+    return std::exchange(tOrientationSeen, 1);
+}
+
 PackedDib ApplyOrientation(PackedDib dib, int orientation) {
     if (!dib || orientation <= 1 || orientation > 8) return dib;
+    tOrientationSeen = orientation;
     const int w = dib.Width(), h = dib.Height(), bits = dib.BitCount();
     const bool swap = orientation >= 5;
     const int ow = swap ? h : w, oh = swap ? w : h;
@@ -351,9 +360,15 @@ bool PlausibleProfile(std::span<const BYTE> icc) {
 
 } // namespace
 
+namespace {
+thread_local bool tProfileUnusable = false;
+thread_local std::string tProfileSeen;
+} // namespace
+
 ProfileOutcome ConvertToSrgb(PackedDib& dib, std::span<const BYTE> icc) {
     if (icc.empty() || !dib) return ProfileOutcome::None;
     if (!PlausibleProfile(icc)) return ProfileOutcome::Unusable;
+    tProfileSeen = ProfileDescription(icc);
     const int bits = dib.BitCount();
     if (bits > 8 && bits != 24 && bits != 32) return ProfileOutcome::None;
     cmsColorSpaceSignature space;
@@ -453,8 +468,8 @@ void CCmykToSrgb::Row(const BYTE* cmyk, BYTE* bgr, int width) const {
     }
 }
 
-namespace {
-thread_local bool tProfileUnusable = false;
+std::string TakeProfileSeen() {
+    return std::exchange(tProfileSeen, std::string());
 }
 
 void NoteProfileOutcome(ProfileOutcome outcome) {

@@ -71,6 +71,13 @@ void NoteProfileOutcome(ProfileOutcome outcome);
 // Whether a profile was unusable since the last call (on this thread); clears the note.
 bool TakeProfileUnusableNote();
 
+// The description of the last profile ConvertToSrgb was given on this thread since the last
+// call (empty when none, or when it has none); clears it.
+std::string TakeProfileSeen();
+// The last orientation other than 1 that ApplyOrientation turned a picture by on this thread
+// since the last call (1 when none); clears it.
+int TakeOrientationSeen();
+
 // The text the editor shows, once, when a profile was unusable.
 inline constexpr const char kProfileUnusable[] =
     "The colour profile of this file could not be used; its colours are shown as they are stored.";

@@ -19,6 +19,12 @@ struct CPhotoInfo {
     // IPTC-IIM records (0x1C datasets), without the Photoshop resource around them.
     std::vector<BYTE> iptc;
 
+    // The description of the colour profile the pixels were converted from when the file was
+    // read ("Adobe RGB (1998)"); said, never written back (the pixels are sRGB now).
+    std::string profile;
+    // The orientation the file said it was stored in (1..8), applied when it was read.
+    int orientation = 1;
+
     bool Empty() const { return exif.empty() && xmp.empty() && iptc.empty(); }
     void Clear() { *this = CPhotoInfo{}; }
 };

@@ -92,7 +92,7 @@ TEST(PhotoInfoCli, CarriedThroughEveryFormat) {
     ASSERT_EQ(info.status, 0) << info.err;
     EXPECT_TRUE(Has(info.out, "\"photo\":{\"make\":\"Acme\",\"model\":\"Shooter 5\",\"lens\":\"Acme 35mm\","
                               "\"dateTaken\":\"2024:05:06 07:08:09\",\"exposureTime\":\"1/125\","
-                              "\"fNumber\":\"2.8\",\"iso\":200,\"location\":true}"))
+                              "\"fNumber\":\"2.8\",\"iso\":200,\"location\":true,\"orientation\":6}"))
         << info.out;
 
     for (const char* ext : {"jpg", "png", "webp", "tif"}) {
