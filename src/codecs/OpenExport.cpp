@@ -12,7 +12,6 @@
 #include "codecs/WebpCodec.h"
 #include "extlib/ImageIO.h"
 #include "extlib/ImageIOCodecs.h"
-#include "extlib/ImageIOUtil.h"
 #include "extlib/PhotoLook.h"
 #include "extlib/PngFile.h"
 #include "model/AppSettings.h"
@@ -231,31 +230,27 @@ bool MoreThan256Colours(const CDocImage& doc, COLORREF background) {
 
 namespace {
 
+// The picture a format of the image library gets: the composite with its alpha where kept, else
+// flattened over the background to 24 bits, or an exact palette when few enough colours.
+PackedDib LibraryExportImage(const CDocImage& doc, FileKind kind, DWORD extra, COLORREF background) {
+    // 32 bits, straight alpha: every writer of these formats stores the alpha byte.
+    if ((extra & kExportKeepAlpha) && CanKeepAlpha(kind)) return doc.CompositeVisible(doc.width, doc.height);
+    PackedDib image = ConvertTo24(FlattenForExport(doc, background));
+    if (PackedDib exact = image ? MakeExactPalette(image) : PackedDib()) image = std::move(exact);
+    return image;
+}
+
 // The picture encoded in memory as ExportFile would write it, for the photo information to be
 // put in before anything reaches the disk.
-bool EncodeForPhotoExport(const CDocImage& doc, FileKind kind, DWORD option, DWORD extra, IProgress* progress,
-                          COLORREF background, std::vector<BYTE>& bytes) {
+bool EncodeForPhotoExport(const CDocImage& doc, const std::string& path, FileKind kind, DWORD option,
+                          DWORD extra, IProgress* progress, COLORREF background, std::vector<BYTE>& bytes) {
     if (kind == FileKind::Webp) {
         const PackedDib flat = doc.CompositeVisible(doc.width, doc.height);
         return flat && EncodeWebp({&flat}, 10, option, bytes, progress);
     }
-    PackedDib image;
-    if ((extra & kExportKeepAlpha) && CanKeepAlpha(kind)) {
-        image = doc.CompositeVisible(doc.width, doc.height);
-    } else {
-        image = ConvertTo24(FlattenForExport(doc, background));
-        if (PackedDib exact = image ? MakeExactPalette(image) : PackedDib()) image = std::move(exact);
-    }
-    if (!image || !imageio::Writable(image)) return false;
+    const PackedDib image = LibraryExportImage(doc, kind, extra, background);
     MemoryWriter out;
-    bool ok = false;
-    if (kind == FileKind::Jpg)
-        ok = EncodeJpeg(image, static_cast<int>(std::clamp<DWORD>(option, 1, 100)), out, progress);
-    else if (kind == FileKind::Png)
-        ok = EncodePng(image, out, progress);
-    else if (kind == FileKind::Tiff)
-        ok = EncodeTiff(image, option, out, progress);
-    if (!ok || out.Failed()) return false;
+    if (!image || !EncodeImageFile(path, image, option, out, progress) || out.Failed()) return false;
     bytes = out.Take();
     return true;
 }
@@ -263,7 +258,7 @@ bool EncodeForPhotoExport(const CDocImage& doc, FileKind kind, DWORD option, DWO
 bool ExportWithPhotoInfo(const CDocImage& doc, const std::string& path, FileKind kind, DWORD option,
                          DWORD extra, IProgress* progress, COLORREF background) {
     std::vector<BYTE> bytes;
-    if (!EncodeForPhotoExport(doc, kind, option, extra, progress, background, bytes)) return false;
+    if (!EncodeForPhotoExport(doc, path, kind, option, extra, progress, background, bytes)) return false;
     // Should exiv2 refuse the blocks, the picture still goes out, as it would without them.
     EmbedPhotoInfo(bytes, doc.photoInfo,
                    PhotoInfoOut{doc.width, doc.height, (extra & kExportStripLocation) != 0});
@@ -301,21 +296,14 @@ bool ExportFile(const CDocImage& doc, const std::string& path, DWORD option, DWO
         if (!IsLibraryFormat(kind)) return false;
         break;
     }
-    if ((extra & kExportKeepAlpha) && CanKeepAlpha(kind)) {
-        // 32 bits, straight alpha: every writer of these formats stores the alpha byte.
-        PackedDib image = doc.CompositeVisible(doc.width, doc.height);
-        return image && CImage().SaveImageFile(path, image, option, progress) != 0;
-    }
     // A true-colour PNG is flattened and written a band at a time, never held whole.
-    if (FileKindOf(path) == FileKind::Png && MoreThan256Colours(doc, background))
+    if (!((extra & kExportKeepAlpha) && CanKeepAlpha(kind)) && kind == FileKind::Png &&
+        MoreThan256Colours(doc, background))
         return WritePngBands(
             path, doc.width, doc.height, false,
             [&](int top, int rows) { return FlattenRowsForExport(doc, background, top, rows); }, progress);
-    PackedDib image = ConvertTo24(FlattenForExport(doc, background));
-    if (!image) return false;
-    // Few enough colours go out as an exact palette image.
-    if (PackedDib exact = MakeExactPalette(image)) image = std::move(exact);
-    return CImage().SaveImageFile(path, image, option, progress) != 0;
+    const PackedDib image = LibraryExportImage(doc, kind, extra, background);
+    return image && CImage().SaveImageFile(path, image, option, progress) != 0;
 }
 
 bool ExportBmp(const CDocImage& doc, const std::string& path, int colorChoice, IProgress* progress,

@@ -57,51 +57,44 @@ PackedDib CImage::LoadPCXFile(const std::string& path, IProgress* progress) {
     return LoadWith(&DecodePcx, path, progress);
 }
 
-BOOL CImage::SaveImageFile(const std::string& path, const PackedDib& dib, DWORD option, IProgress* progress) {
-    if (!imageio::Writable(dib)) return 0;
-    const std::string ext = UpperExtension(path);
-    // BMP keeps any depth; the others take 24 bits or a palette, and 16 or 32 bits are converted
-    // (or kept, where the format has a place for them) by each writer.
-    enum class Kind { Bmp, Jpeg, Png, Pcx, Tga, Tiff } kind;
-    if (ext == "BMP" || ext == "DIB")
-        kind = Kind::Bmp;
-    else if (ext == "JPG" || ext == "JPEG")
-        kind = Kind::Jpeg;
-    else if (ext == "PNG")
-        kind = Kind::Png;
-    else if (ext == "PCX")
-        kind = Kind::Pcx;
-    else if (ext == "TGA")
-        kind = Kind::Tga;
-    else if (ext == "TIF" || ext == "TIFF")
-        kind = Kind::Tiff;
-    else
-        return 0;
+namespace {
 
+using Encoder = bool (*)(const PackedDib&, DWORD, ByteWriter&, IProgress*);
+
+// The writer of a path's extension; null for a format this library does not write. BMP keeps any
+// depth; the others take 24 bits or a palette, and 16 or 32 bits are converted (or kept, where
+// the format has a place for them) by each writer.
+Encoder EncoderFor(const std::string& path) {
+    const std::string ext = UpperExtension(path);
+    if (ext == "BMP" || ext == "DIB")
+        return [](const PackedDib& d, DWORD, ByteWriter& o, IProgress* p) { return EncodeBmp(d, o, p); };
+    if (ext == "JPG" || ext == "JPEG")
+        return [](const PackedDib& d, DWORD opt, ByteWriter& o, IProgress* p) {
+            return EncodeJpeg(d, JpegQuality(opt), o, p);
+        };
+    if (ext == "PNG")
+        return [](const PackedDib& d, DWORD, ByteWriter& o, IProgress* p) { return EncodePng(d, o, p); };
+    if (ext == "PCX")
+        return [](const PackedDib& d, DWORD, ByteWriter& o, IProgress* p) { return EncodePcx(d, o, p); };
+    if (ext == "TGA") return &EncodeTga;
+    if (ext == "TIF" || ext == "TIFF") return &EncodeTiff;
+    return nullptr;
+}
+
+} // namespace
+
+bool EncodeImageFile(const std::string& path, const PackedDib& dib, DWORD option, ByteWriter& out,
+                     IProgress* progress) {
+    const Encoder encode = EncoderFor(path);
+    return encode && imageio::Writable(dib) && encode(dib, option, out, progress);
+}
+
+BOOL CImage::SaveImageFile(const std::string& path, const PackedDib& dib, DWORD option, IProgress* progress) {
+    const Encoder encode = EncoderFor(path);
+    if (!encode || !imageio::Writable(dib)) return 0;
     FileWriter out(path);
     if (!out.IsOpen()) return 0;
-    bool ok = false;
-    switch (kind) {
-    case Kind::Bmp:
-        ok = EncodeBmp(dib, out, progress);
-        break;
-    case Kind::Jpeg:
-        ok = EncodeJpeg(dib, JpegQuality(option), out, progress);
-        break;
-    case Kind::Png:
-        ok = EncodePng(dib, out, progress);
-        break;
-    case Kind::Pcx:
-        ok = EncodePcx(dib, out, progress);
-        break;
-    case Kind::Tga:
-        ok = EncodeTga(dib, option, out, progress);
-        break;
-    case Kind::Tiff:
-        ok = EncodeTiff(dib, option, out, progress);
-        break;
-    }
-    if (!ok) {
+    if (!encode(dib, option, out, progress)) {
         out.Abandon();
         return 0;
     }

@@ -9,6 +9,7 @@
 #include "platform/Services.h"
 
 #include <span>
+#include <string>
 
 namespace zepho {
 
@@ -34,6 +35,11 @@ bool EncodeTga(const PackedDib& dib, DWORD options, ByteWriter& out, IProgress* 
 
 PackedDib DecodePcx(std::span<const BYTE> file, IProgress* progress);
 bool EncodePcx(const PackedDib& dib, ByteWriter& out, IProgress* progress);
+
+// Encodes the DIB in the format of `path`'s extension (BMP/DIB, JPG/JPEG, PNG, PCX, TGA, TIF/TIFF)
+// with the option word CImage::SaveImageFile takes; false for another extension.
+bool EncodeImageFile(const std::string& path, const PackedDib& dib, DWORD option, ByteWriter& out,
+                     IProgress* progress);
 
 // The flattened image at the end of a PSD file.
 PackedDib DecodePsdComposite(std::span<const BYTE> file, IProgress* progress);
