@@ -8,6 +8,7 @@
 #include <climits>
 #include <csignal>
 #include <cstring>
+#include <functional>
 #include <map>
 #include <mutex>
 
@@ -130,10 +131,7 @@ int OpenLocked(const std::string& path, bool create, int flags, mode_t mode) {
     return fd;
 }
 
-namespace {
-
-// "<anything>.zepho-tmp-XXXXXX": the names our writers give their temporaries.
-bool IsTempName(const char* name) {
+bool IsTempFileName(const char* name) {
     const std::size_t n = std::strlen(name), marker = std::strlen(kTempMarker);
     if (n <= marker + kTempSuffixLength) return false;
     if (std::memcmp(name + n - kTempSuffixLength - marker, kTempMarker, marker) != 0) return false;
@@ -142,22 +140,18 @@ bool IsTempName(const char* name) {
     return true;
 }
 
-} // namespace
-
-namespace {
-
-// Removes the stale temporaries of `folder`; `seen` counts the folder's entries.
-int RemoveStale(const std::string& folder, std::size_t& seen) {
-    seen = 0;
+int RemoveUnheldFiles(const std::string& folder, const std::function<bool(const char*)>& which,
+                      std::size_t* seen) {
+    if (seen) *seen = 0;
     DIR* dir = opendir(folder.empty() ? "." : folder.c_str());
     if (!dir) return 0;
     const std::string base = folder.empty() || folder.back() == '/' ? folder : folder + "/";
     int removed = 0;
     while (const dirent* e = readdir(dir)) {
-        ++seen;
-        if (!IsTempName(e->d_name)) continue;
+        if (seen) ++*seen;
+        if (!which(e->d_name)) continue;
         const std::string path = base + e->d_name;
-        // Only a plain file nobody holds: a writer that runs keeps its lock until the rename.
+        // Only a plain file nobody holds: its writer, while it runs, keeps its lock.
         const int fd = OpenLocked(path, false, O_RDONLY | O_NOFOLLOW | O_NONBLOCK, 0);
         if (fd < 0) continue;
         struct stat st {};
@@ -168,11 +162,8 @@ int RemoveStale(const std::string& folder, std::size_t& seen) {
     return removed;
 }
 
-} // namespace
-
 int RemoveStaleTemporaries(const std::string& folder) {
-    std::size_t seen = 0;
-    return RemoveStale(folder, seen);
+    return RemoveUnheldFiles(folder, &IsTempFileName);
 }
 
 void RemoveStaleTemporariesSometimes(const std::string& folder) {
@@ -194,7 +185,7 @@ void RemoveStaleTemporariesSometimes(const std::string& folder) {
             return;
     }
     std::size_t seen = 0;
-    RemoveStale(folder, seen);
+    RemoveUnheldFiles(folder, &IsTempFileName, &seen);
     std::lock_guard<std::mutex> guard(lock);
     scans[folder] = Scan{now, seen};
 }

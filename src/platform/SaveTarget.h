@@ -1,6 +1,8 @@
 // Where a save really goes, whether it may go there, and the temporary files a save has open.
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <string>
 
 #include <sys/types.h>
@@ -51,6 +53,12 @@ std::string TempNamePrefix(const std::string& target);
 // has renamed it; the kernel drops the lock when the process ends, however it ends. A temporary
 // nobody holds is left over from a writer that is gone.
 //
+// Whether a file name is one our writers give their temporaries.
+bool IsTempFileName(const char* name);
+// Removes the plain files of `folder` whose names `which` accepts and that nobody holds locked
+// (OpenLocked fails on a held one); `seen` counts the folder's names. Returns how many went.
+int RemoveUnheldFiles(const std::string& folder, const std::function<bool(const char* name)>& which,
+                      std::size_t* seen = nullptr);
 // Removes such leftovers in `folder` (the names of our temporaries only) and returns how many.
 int RemoveStaleTemporaries(const std::string& folder);
 // The same, done by every save before it creates its temporary file. A folder of many thousand

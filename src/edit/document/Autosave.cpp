@@ -224,17 +224,14 @@ bool AutosaveOwnerAlive(const std::string& folder, int pid) {
 int RemoveStaleAutosaveFiles(const std::string& folder) {
     std::error_code ec;
     if (folder.empty() || !fs::is_directory(folder, ec)) return 0;
-    int removed = RemoveStaleTemporaries(folder);
+    // Temporaries nobody writes, and locks nobody holds: their instance is gone.
+    int removed = RemoveUnheldFiles(folder, [](const char* name) {
+        return IsTempFileName(name) || fs::path(name).extension() == ".lock";
+    });
     for (const fs::directory_entry& f : fs::directory_iterator(folder, ec)) {
         const std::string name = f.path().filename().string();
         const std::string path = f.path().string();
-        if (f.path().extension() == ".lock") {
-            // A lock nobody holds: its instance is gone.
-            const int fd = OpenLocked(path, false, O_RDONLY | O_NOFOLLOW | O_NONBLOCK, 0);
-            if (fd < 0) continue;
-            if (::unlink(path.c_str()) == 0) ++removed;
-            ::close(fd);
-        } else if (name.size() > 8 && name.compare(name.size() - 8, 8, ".ini.tmp") == 0) {
+        if (name.size() > 8 && name.compare(name.size() - 8, 8, ".ini.tmp") == 0) {
             // Descriptions half written by earlier versions, which named them so: the entry's name
             // starts with the writer's pid.
             if (!AutosaveOwnerAlive(folder, std::atoi(name.c_str())) && ::unlink(path.c_str()) == 0)
