@@ -172,25 +172,40 @@ struct ProfileCloser {
     }
 };
 
-// Whether an RGB profile is sRGB in all but name: the same primaries and tone curves, so that
-// converting would only add rounding.
-bool IsSrgbLike(cmsHPROFILE p) {
+// The colorants (XYZ, adapted to D50) and tone curves of an RGB matrix-shaper profile, in red,
+// green, blue order; false when one is missing.
+struct MatrixTags {
+    const cmsCIEXYZ* colorant[3] = {};
+    const cmsToneCurve* curve[3] = {};
+};
+bool ReadMatrixTags(cmsHPROFILE p, MatrixTags& tags) {
     if (cmsGetColorSpace(p) != cmsSigRgbData) return false;
-    ProfileCloser srgb{cmsCreate_sRGBProfile()};
     const cmsTagSignature colorants[] = {cmsSigRedColorantTag, cmsSigGreenColorantTag, cmsSigBlueColorantTag};
     const cmsTagSignature curves[] = {cmsSigRedTRCTag, cmsSigGreenTRCTag, cmsSigBlueTRCTag};
     for (int i = 0; i < 3; ++i) {
-        const auto* a = static_cast<const cmsCIEXYZ*>(cmsReadTag(p, colorants[i]));
-        const auto* b = static_cast<const cmsCIEXYZ*>(cmsReadTag(srgb.p, colorants[i]));
-        if (!a || !b || std::fabs(a->X - b->X) > 0.002 || std::fabs(a->Y - b->Y) > 0.002 ||
-            std::fabs(a->Z - b->Z) > 0.002)
+        tags.colorant[i] = static_cast<const cmsCIEXYZ*>(cmsReadTag(p, colorants[i]));
+        tags.curve[i] = static_cast<const cmsToneCurve*>(cmsReadTag(p, curves[i]));
+        if (!tags.colorant[i] || !tags.curve[i]) return false;
+    }
+    return true;
+}
+
+// Whether an RGB profile is sRGB in all but name: the same primaries and tone curves, so that
+// converting would only add rounding.
+bool IsSrgbLike(cmsHPROFILE p) {
+    ProfileCloser srgb{cmsCreate_sRGBProfile()};
+    MatrixTags a, b;
+    if (!ReadMatrixTags(p, a) || !ReadMatrixTags(srgb.p, b)) return false;
+    for (int i = 0; i < 3; ++i) {
+        if (std::fabs(a.colorant[i]->X - b.colorant[i]->X) > 0.002 ||
+            std::fabs(a.colorant[i]->Y - b.colorant[i]->Y) > 0.002 ||
+            std::fabs(a.colorant[i]->Z - b.colorant[i]->Z) > 0.002)
             return false;
-        const auto* ca = static_cast<const cmsToneCurve*>(cmsReadTag(p, curves[i]));
-        const auto* cb = static_cast<const cmsToneCurve*>(cmsReadTag(srgb.p, curves[i]));
-        if (!ca || !cb) return false;
         for (int k = 0; k <= 32; ++k) {
             const float v = static_cast<float>(k) / 32.0f;
-            if (std::fabs(cmsEvalToneCurveFloat(ca, v) - cmsEvalToneCurveFloat(cb, v)) > 0.002f) return false;
+            if (std::fabs(cmsEvalToneCurveFloat(a.curve[i], v) - cmsEvalToneCurveFloat(b.curve[i], v)) >
+                0.002f)
+                return false;
         }
     }
     return true;
@@ -204,23 +219,20 @@ class MatrixShaper {
 public:
     static std::unique_ptr<MatrixShaper> Make(std::span<const BYTE> icc) {
         ProfileCloser in{cmsOpenProfileFromMem(icc.data(), static_cast<cmsUInt32Number>(icc.size()))};
-        if (!in.p || cmsGetColorSpace(in.p) != cmsSigRgbData || !cmsIsMatrixShaper(in.p)) return {};
         ProfileCloser srgb{cmsCreate_sRGBProfile()};
-        const cmsTagSignature colorants[] = {cmsSigRedColorantTag, cmsSigGreenColorantTag,
-                                             cmsSigBlueColorantTag};
-        const cmsTagSignature curves[] = {cmsSigRedTRCTag, cmsSigGreenTRCTag, cmsSigBlueTRCTag};
+        MatrixTags inTags, outTags;
+        if (!in.p || !cmsIsMatrixShaper(in.p) || !ReadMatrixTags(in.p, inTags) ||
+            !ReadMatrixTags(srgb.p, outTags))
+            return {};
         double from[3][3], to[3][3]; // columns: the colorants' XYZ
         auto fast = std::make_unique<MatrixShaper>();
         for (int c = 0; c < 3; ++c) {
-            const auto* a = static_cast<const cmsCIEXYZ*>(cmsReadTag(in.p, colorants[c]));
-            const auto* b = static_cast<const cmsCIEXYZ*>(cmsReadTag(srgb.p, colorants[c]));
-            const auto* curve = static_cast<const cmsToneCurve*>(cmsReadTag(in.p, curves[c]));
-            if (!a || !b || !curve) return {};
-            from[0][c] = a->X, from[1][c] = a->Y, from[2][c] = a->Z;
-            to[0][c] = b->X, to[1][c] = b->Y, to[2][c] = b->Z;
+            const cmsCIEXYZ &a = *inTags.colorant[c], &b = *outTags.colorant[c];
+            from[0][c] = a.X, from[1][c] = a.Y, from[2][c] = a.Z;
+            to[0][c] = b.X, to[1][c] = b.Y, to[2][c] = b.Z;
             for (int v = 0; v < 256; ++v)
-                fast->linear_[c][v] = static_cast<std::int32_t>(
-                    std::lround(std::clamp(cmsEvalToneCurveFloat(curve, v / 255.0f), 0.0f, 1.0f) * kOne));
+                fast->linear_[c][v] = static_cast<std::int32_t>(std::lround(
+                    std::clamp(cmsEvalToneCurveFloat(inTags.curve[c], v / 255.0f), 0.0f, 1.0f) * kOne));
         }
         // to^-1 * from, by the adjugate.
         const double det = to[0][0] * (to[1][1] * to[2][2] - to[1][2] * to[2][1]) -
@@ -241,8 +253,7 @@ public:
                 if (std::fabs(m) >= 8) return {};
                 fast->matrix_[r][c] = static_cast<std::int32_t>(std::lround(m * (1 << kMatrixBits)));
             }
-        const auto* srgbCurve = static_cast<const cmsToneCurve*>(cmsReadTag(srgb.p, cmsSigRedTRCTag));
-        cmsToneCurve* inverse = srgbCurve ? cmsReverseToneCurve(srgbCurve) : nullptr;
+        cmsToneCurve* inverse = cmsReverseToneCurve(outTags.curve[0]);
         if (!inverse) return {};
         for (int v = 0; v <= kOne; ++v)
             fast->encode_[v] = static_cast<BYTE>(std::lround(
