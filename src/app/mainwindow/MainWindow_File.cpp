@@ -203,7 +203,8 @@ bool MainWindow::SaveDocumentAs(DocumentWindow* w, const QString& path) {
         &progress_);
     progress_.SetText({});
     progress_.SetPos(0);
-    if (!finished) return false;
+    // Cancel pressed after the file was already in place does not unsave it.
+    if (!finished && !saved) return false;
     if (!saved) {
         // A file that may not be replaced (read-only, a folder) is said so, and Save As is offered.
         const SaveRefusal refusal = SaveRefusalOf(file);
