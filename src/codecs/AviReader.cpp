@@ -1,8 +1,8 @@
 #include "codecs/AviCodec.h"
 
 #include "codecs/CodecStrings.h"
-#include "model/ModelStrings.h"
 #include "codecs/FfmpegLibrary.h"
+#include "model/ModelStrings.h"
 #include "platform/ByteStream.h"
 #include "platform/Format.h"
 

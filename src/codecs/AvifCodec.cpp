@@ -104,7 +104,7 @@ PackedDib LoadAvifPreview(const std::string& path) {
     return imageio::ReadWholeFile(path, bytes) ? DecodeAvif(bytes) : PackedDib();
 }
 
-bool EncodeAvif(const PackedDib& src, DWORD option, std::vector<BYTE>& out) {
+bool EncodeAvif(const PackedDib& src, DWORD option, std::vector<BYTE>& out, const PhotoBlocks* photo) {
     if (!src.Is32() || src.Header()->biCompression != BI_RGB) return false;
     int quality = static_cast<int>(option & 0xFF);
     if (quality == 0) quality = kAvifDefaultQuality;
@@ -139,6 +139,11 @@ bool EncodeAvif(const PackedDib& src, DWORD option, std::vector<BYTE>& out) {
     rgb.pixels = dib.Bits();
     rgb.rowBytes = static_cast<std::uint32_t>(dib.Stride());
     if (avifImageRGBToYUV(image.get(), &rgb) != AVIF_RESULT_OK) return false;
+    if (photo && !photo->exif.empty())
+        avifImageSetMetadataExif(image.get(), photo->exif.data(), photo->exif.size());
+    if (photo && !photo->xmp.empty())
+        avifImageSetMetadataXMP(image.get(), reinterpret_cast<const std::uint8_t*>(photo->xmp.data()),
+                                photo->xmp.size());
 
     std::unique_ptr<avifEncoder, EncoderDeleter> enc(avifEncoderCreate());
     if (!enc) return false;

@@ -1,6 +1,7 @@
 // AVIF still images through libavif, read and written with their alpha.
 #pragma once
 
+#include "codecs/PhotoInfoIo.h"
 #include "model/DocImage.h"
 #include "platform/PackedDib.h"
 #include "platform/Services.h"
@@ -28,8 +29,8 @@ bool ReadAvifFile(CDocImage& doc, const std::string& path, IProgress* progress);
 PackedDib LoadAvifPreview(const std::string& path);
 
 // Encodes a 32-bit image as 8-bit 4:4:4 AVIF; the alpha plane, when any pixel is not opaque, is
-// coded losslessly. False on failure.
-bool EncodeAvif(const PackedDib& dib, DWORD option, std::vector<BYTE>& out);
+// coded losslessly; `photo` adds its Exif and XMP items. False on failure.
+bool EncodeAvif(const PackedDib& dib, DWORD option, std::vector<BYTE>& out, const PhotoBlocks* photo = nullptr);
 
 // Writes the visible objects flattened with their transparency. Replaces the target only when
 // everything was written.

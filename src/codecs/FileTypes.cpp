@@ -25,6 +25,48 @@ FileKind FileKindOf(const std::string& path) {
     return FileKind::None;
 }
 
+const char* FileKindName(FileKind kind) {
+    switch (kind) {
+    case FileKind::Gif:
+        return "GIF image";
+    case FileKind::Icon:
+        return "Icon";
+    case FileKind::Cursor:
+        return "Cursor";
+    case FileKind::Ani:
+        return "Animated cursor";
+    case FileKind::Avi:
+        return "AVI video";
+    case FileKind::Native:
+        return "QZI document";
+    case FileKind::Psd:
+        return "PSD image";
+    case FileKind::Bmp:
+        return "BMP image";
+    case FileKind::Jpg:
+        return "JPEG image";
+    case FileKind::Pcx:
+        return "PCX image";
+    case FileKind::Png:
+        return "PNG image";
+    case FileKind::Tga:
+        return "TGA image";
+    case FileKind::Tiff:
+        return "TIFF image";
+    case FileKind::Webp:
+        return "WebP image";
+    case FileKind::Avif:
+        return "AVIF image";
+    case FileKind::Heif:
+        return "HEIF image";
+    case FileKind::Jxl:
+        return "JPEG XL image";
+    case FileKind::None:
+        break;
+    }
+    return "";
+}
+
 bool IsLibraryFormat(FileKind kind) {
     switch (kind) {
     case FileKind::Bmp:

@@ -29,6 +29,8 @@ enum class FileKind {
 
 // The kind the upper-cased extension names; None without an extension or for an unknown one.
 FileKind FileKindOf(const std::string& path);
+// What the kind is called in the interface ("JPEG image"); empty for None.
+const char* FileKindName(FileKind kind);
 // Formats read and written by the image-file library rather than by our own codecs.
 bool IsLibraryFormat(FileKind kind);
 // What OpenFile can read and ExportFile can write today.

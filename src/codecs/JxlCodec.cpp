@@ -258,8 +258,26 @@ bool Opaque(const PackedDib& dib) {
     return true;
 }
 
+// The photo's blocks go in boxes before the picture: "Exif" holds the offset of its TIFF header
+// (big-endian, here 0) and the TIFF structure, "xml " the XMP packet.
+bool AddPhotoBoxes(JxlEncoder* enc, const PhotoBlocks& photo) {
+    if (photo.Empty()) return true;
+    if (JxlEncoderUseBoxes(enc) != JXL_ENC_SUCCESS) return false;
+    if (!photo.exif.empty()) {
+        std::vector<BYTE> box(4, 0);
+        box.insert(box.end(), photo.exif.begin(), photo.exif.end());
+        if (JxlEncoderAddBox(enc, "Exif", box.data(), box.size(), JXL_FALSE) != JXL_ENC_SUCCESS) return false;
+    }
+    if (!photo.xmp.empty() &&
+        JxlEncoderAddBox(enc, "xml ", reinterpret_cast<const std::uint8_t*>(photo.xmp.data()),
+                         photo.xmp.size(), JXL_FALSE) != JXL_ENC_SUCCESS)
+        return false;
+    JxlEncoderCloseBoxes(enc);
+    return true;
+}
+
 bool Encode(const std::vector<const PackedDib*>& frames, int frameMs, DWORD option, std::vector<BYTE>& out,
-            IProgress* progress) {
+            IProgress* progress, const PhotoBlocks* photo) {
     const int w = frames[0]->Width(), h = frames[0]->Height();
     int quality = static_cast<int>(option & 0xFF);
     if (quality == 0) quality = kJxlDefaultQuality;
@@ -292,6 +310,7 @@ bool Encode(const std::vector<const PackedDib*>& frames, int frameMs, DWORD opti
     JxlColorEncoding srgb;
     JxlColorEncodingSetToSRGB(&srgb, JXL_FALSE);
     if (JxlEncoderSetColorEncoding(enc.get(), &srgb) != JXL_ENC_SUCCESS) return false;
+    if (photo && !AddPhotoBoxes(enc.get(), *photo)) return false;
     JxlEncoderFrameSettings* settings = JxlEncoderFrameSettingsCreate(enc.get(), nullptr);
     if (!settings) return false;
     if (lossless) {
@@ -339,7 +358,7 @@ bool Encode(const std::vector<const PackedDib*>& frames, int frameMs, DWORD opti
 } // namespace
 
 bool EncodeJxl(const std::vector<const PackedDib*>& frames, int frameMs, DWORD option, std::vector<BYTE>& out,
-               IProgress* progress) {
+               IProgress* progress, const PhotoBlocks* photo) {
     if (frames.empty()) return false;
     const int w = frames[0]->Width(), h = frames[0]->Height();
     if (w <= 0 || h <= 0) return false;
@@ -347,7 +366,7 @@ bool EncodeJxl(const std::vector<const PackedDib*>& frames, int frameMs, DWORD o
         if (!f || !f->Is32() || f->Width() != w || f->Height() != h) return false;
     bool ok = false;
     try {
-        ok = Encode(frames, std::max(frameMs, 1), option, out, progress);
+        ok = Encode(frames, std::max(frameMs, 1), option, out, progress, photo);
     } catch (...) {
         ok = false;
     }

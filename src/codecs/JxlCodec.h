@@ -1,6 +1,7 @@
 // JPEG XL files through libjxl: stills and animations, read and written with their alpha.
 #pragma once
 
+#include "codecs/PhotoInfoIo.h"
 #include "model/DocImage.h"
 #include "platform/PackedDib.h"
 #include "platform/Services.h"
@@ -35,10 +36,10 @@ PackedDib DecodeJxlFirstFrame(std::span<const BYTE> file);
 PackedDib LoadJxlPreview(const std::string& path);
 
 // Encodes 32-bit sRGB images of one size: one as a still, more as an animation that loops
-// forever with `frameMs` milliseconds per frame. Alpha is kept when any pixel is not opaque.
-// False on failure.
+// forever with `frameMs` milliseconds per frame. Alpha is kept when any pixel is not opaque;
+// `photo` adds its Exif and XMP boxes. False on failure.
 bool EncodeJxl(const std::vector<const PackedDib*>& frames, int frameMs, DWORD option, std::vector<BYTE>& out,
-               IProgress* progress);
+               IProgress* progress, const PhotoBlocks* photo = nullptr);
 
 // Writes the visible objects flattened with their transparency, or with `animate` one frame per
 // visible object from the bottom up (the document's delay per frame). Replaces the target only

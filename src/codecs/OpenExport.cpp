@@ -154,8 +154,10 @@ bool OpenFileWith(CDocImage& doc, const std::string& path, LoadFlags& flags, IPr
     // Only a document that is the photo itself keeps its information: frames and layers are not.
     if (ok && doc.objects.Count() == 1 && ReadsPhotoInfo(FileKindOf(path)))
         doc.photoInfo = ReadPhotoInfo(path);
-    doc.photoInfo.profile = TakeProfileSeen();
-    doc.photoInfo.orientation = TakeOrientationSeen();
+    // What the reader turned and converted; a native document brings its own account of both.
+    if (std::string profile = TakeProfileSeen(); !profile.empty()) doc.photoInfo.profile = std::move(profile);
+    if (const int orientation = TakeOrientationSeen(); orientation != 1)
+        doc.photoInfo.orientation = orientation;
     // The picture opened, but not in the colours its file meant: said once, whatever the reader.
     if (TakeProfileUnusableNote() && ok && context.ui)
         context.ui->MessageBox(kProfileUnusable, strings::kAppTitle, MsgIcon::Warning);
@@ -244,9 +246,15 @@ PackedDib LibraryExportImage(const CDocImage& doc, FileKind kind, DWORD extra, C
 // put in before anything reaches the disk.
 bool EncodeForPhotoExport(const CDocImage& doc, const std::string& path, FileKind kind, DWORD option,
                           DWORD extra, IProgress* progress, COLORREF background, std::vector<BYTE>& bytes) {
-    if (kind == FileKind::Webp) {
+    if (kind == FileKind::Webp || kind == FileKind::Avif || kind == FileKind::Jxl) {
         const PackedDib flat = doc.CompositeVisible(doc.width, doc.height);
-        return flat && EncodeWebp({&flat}, 10, option, bytes, progress);
+        if (!flat) return false;
+        if (kind == FileKind::Webp) return EncodeWebp({&flat}, 10, option, bytes, progress);
+        // These hold the blocks as items or boxes of their own, written by their encoders.
+        const PhotoBlocks photo = PhotoBlocksOut(
+            doc.photoInfo, PhotoInfoOut{doc.width, doc.height, (extra & kExportStripLocation) != 0});
+        if (kind == FileKind::Avif) return EncodeAvif(flat, option, bytes, &photo);
+        return EncodeJxl({&flat}, 10, option, bytes, progress, &photo);
     }
     const PackedDib image = LibraryExportImage(doc, kind, extra, background);
     MemoryWriter out;
@@ -260,8 +268,9 @@ bool ExportWithPhotoInfo(const CDocImage& doc, const std::string& path, FileKind
     std::vector<BYTE> bytes;
     if (!EncodeForPhotoExport(doc, path, kind, option, extra, progress, background, bytes)) return false;
     // Should exiv2 refuse the blocks, the picture still goes out, as it would without them.
-    EmbedPhotoInfo(bytes, doc.photoInfo,
-                   PhotoInfoOut{doc.width, doc.height, (extra & kExportStripLocation) != 0});
+    if (kind != FileKind::Avif && kind != FileKind::Jxl)
+        EmbedPhotoInfo(bytes, doc.photoInfo,
+                       PhotoInfoOut{doc.width, doc.height, (extra & kExportStripLocation) != 0});
     FileWriter out(path);
     return out.IsOpen() && out.Write(bytes.data(), bytes.size()) && out.Commit();
 }
@@ -272,7 +281,7 @@ bool ExportFile(const CDocImage& doc, const std::string& path, DWORD option, DWO
                 COLORREF background) {
     const FileKind kind = FileKindOf(path);
     if (!doc.photoInfo.Empty() && !(extra & kExportStripMetadata) && WritesPhotoInfo(kind) &&
-        !(kind == FileKind::Webp && (extra & kExportAnimate)))
+        !((kind == FileKind::Webp || kind == FileKind::Jxl) && (extra & kExportAnimate)))
         return ExportWithPhotoInfo(doc, path, kind, option, extra, progress, background);
     switch (kind) {
     case FileKind::Gif:

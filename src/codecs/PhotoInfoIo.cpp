@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <exception>
+#include <iterator>
 #include <memory>
 #include <mutex>
 
@@ -116,21 +117,31 @@ void SetIfPresent(Exiv2::XmpData& xmp, const char* key, const std::string& value
     if (it != xmp.end()) it->setValue(value);
 }
 
+// The GPS coordinates and everything of the GPS directory, and the pointer to it.
+void EraseLocation(Exiv2::ExifData& exif) {
+    for (auto it = exif.begin(); it != exif.end();)
+        it =
+            it->groupName() == "GPSInfo" || it->key() == "Exif.Image.GPSTag" ? exif.erase(it) : std::next(it);
+}
+
+void EraseLocation(Exiv2::XmpData& xmp) {
+    for (auto it = xmp.begin(); it != xmp.end();)
+        it = IsLocation(*it) ? xmp.erase(it) : std::next(it);
+}
+
+Exiv2::ExifData DecodeExif(const CPhotoInfo& info) {
+    Exiv2::ExifData exif;
+    if (!info.exif.empty() && info.exif.size() <= kMaxPhotoInfoBlock)
+        Exiv2::ExifParser::decode(exif, info.exif.data(), static_cast<std::uint32_t>(info.exif.size()));
+    return exif;
+}
+
 // The Exif block as the written file must say it.
 Exiv2::ExifData ExifOut(const CPhotoInfo& info, const PhotoInfoOut& out) {
-    Exiv2::ExifData exif;
-    if (info.exif.empty() || info.exif.size() > kMaxPhotoInfoBlock) return exif;
-    Exiv2::ExifParser::decode(exif, info.exif.data(), static_cast<std::uint32_t>(info.exif.size()));
-    for (auto it = exif.begin(); it != exif.end();) {
-        if (!KeepExif(*it) || (out.stripLocation && it->groupName() == "GPSInfo"))
-            it = exif.erase(it);
-        else
-            ++it;
-    }
-    if (out.stripLocation) {
-        auto it = exif.findKey(Exiv2::ExifKey("Exif.Image.GPSTag"));
-        if (it != exif.end()) exif.erase(it);
-    }
+    Exiv2::ExifData exif = DecodeExif(info);
+    for (auto it = exif.begin(); it != exif.end();)
+        it = KeepExif(*it) ? std::next(it) : exif.erase(it);
+    if (out.stripLocation) EraseLocation(exif);
     if (exif.empty()) return exif;
     SetIfPresent(exif, "Exif.Image.Orientation", 1);
     SetIfPresent(exif, "Exif.Photo.ColorSpace", 1);
@@ -142,12 +153,9 @@ Exiv2::ExifData ExifOut(const CPhotoInfo& info, const PhotoInfoOut& out) {
 Exiv2::XmpData XmpOut(const CPhotoInfo& info, const PhotoInfoOut& out) {
     Exiv2::XmpData xmp;
     if (info.xmp.empty() || Exiv2::XmpParser::decode(xmp, info.xmp) != 0) return {};
-    for (auto it = xmp.begin(); it != xmp.end();) {
-        if ((out.stripLocation && IsLocation(*it)) || StartsWith(it->key(), "Xmp.xmp.Thumbnails"))
-            it = xmp.erase(it);
-        else
-            ++it;
-    }
+    for (auto it = xmp.begin(); it != xmp.end();)
+        it = StartsWith(it->key(), "Xmp.xmp.Thumbnails") ? xmp.erase(it) : std::next(it);
+    if (out.stripLocation) EraseLocation(xmp);
     SetIfPresent(xmp, "Xmp.tiff.Orientation", "1");
     SetIfPresent(xmp, "Xmp.exif.PixelXDimension", std::to_string(out.width));
     SetIfPresent(xmp, "Xmp.exif.PixelYDimension", std::to_string(out.height));
@@ -249,7 +257,8 @@ bool ReadsPhotoInfo(FileKind kind) {
 }
 
 bool WritesPhotoInfo(FileKind kind) {
-    return kind == FileKind::Jpg || kind == FileKind::Png || kind == FileKind::Tiff || kind == FileKind::Webp;
+    return kind == FileKind::Jpg || kind == FileKind::Png || kind == FileKind::Tiff ||
+           kind == FileKind::Webp || kind == FileKind::Avif || kind == FileKind::Jxl;
 }
 
 namespace {
@@ -327,6 +336,62 @@ bool EmbedPhotoInfo(std::vector<BYTE>& file, const CPhotoInfo& info, const Photo
         io.close();
         if (got != size || size <= 0) return false;
         file = std::move(written);
+        return true;
+    } catch (const Exiv2::AnyError&) {
+    } catch (const std::exception&) {
+    }
+    return false;
+}
+
+PhotoBlocks PhotoBlocksOut(const CPhotoInfo& info, const PhotoInfoOut& out) {
+    PhotoBlocks blocks;
+    if (info.Empty()) return blocks;
+    std::lock_guard<std::mutex> hold(Exiv2Lock());
+    InitExiv2();
+    try {
+        const Exiv2::ExifData exif = ExifOut(info, out);
+        if (!exif.empty()) {
+            Exiv2::Blob blob;
+            Exiv2::ExifParser::encode(blob, info.exif[0] == 'M' ? Exiv2::bigEndian : Exiv2::littleEndian,
+                                      exif);
+            blocks.exif.assign(blob.begin(), blob.end());
+        }
+        const Exiv2::XmpData xmp = XmpOut(info, out);
+        if (!xmp.empty() && Exiv2::XmpParser::encode(blocks.xmp, xmp) != 0) blocks.xmp.clear();
+    } catch (const Exiv2::AnyError&) {
+        return {};
+    } catch (const std::exception&) {
+        return {};
+    }
+    return blocks;
+}
+
+bool RemovePhotoLocation(CPhotoInfo& info) {
+    if (info.Empty()) return false;
+    std::lock_guard<std::mutex> hold(Exiv2Lock());
+    InitExiv2();
+    try {
+        CPhotoInfo changed = info;
+        if (!info.exif.empty()) {
+            Exiv2::ExifData exif = DecodeExif(info);
+            EraseLocation(exif);
+            changed.exif.clear();
+            if (!exif.empty()) {
+                Exiv2::Blob blob;
+                Exiv2::ExifParser::encode(blob, info.exif[0] == 'M' ? Exiv2::bigEndian : Exiv2::littleEndian,
+                                          exif);
+                changed.exif.assign(blob.begin(), blob.end());
+            }
+        }
+        if (!info.xmp.empty()) {
+            Exiv2::XmpData xmp;
+            changed.xmp.clear();
+            if (Exiv2::XmpParser::decode(xmp, info.xmp) == 0) {
+                EraseLocation(xmp);
+                if (!xmp.empty() && Exiv2::XmpParser::encode(changed.xmp, xmp) != 0) return false;
+            }
+        }
+        info = std::move(changed);
         return true;
     } catch (const Exiv2::AnyError&) {
     } catch (const std::exception&) {

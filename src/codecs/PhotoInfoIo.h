@@ -10,9 +10,6 @@
 
 namespace zepho {
 
-// No block larger than this is kept: nothing a camera or an editor writes comes near it.
-constexpr std::size_t kMaxPhotoInfoBlock = 16u << 20;
-
 // Whether files of the kind are looked at for photo information on open.
 bool ReadsPhotoInfo(FileKind kind);
 // Whether an export to the kind writes the document's photo information back.
@@ -35,6 +32,20 @@ struct PhotoInfoOut {
 // the pixel dimensions of the written picture, no thumbnail. False, with `file` as it was, when
 // exiv2 cannot write them.
 bool EmbedPhotoInfo(std::vector<BYTE>& file, const CPhotoInfo& info, const PhotoInfoOut& out);
+
+// The blocks as they go into a container that holds them as items or boxes of its own (AVIF,
+// JPEG XL): the Exif TIFF structure and the XMP packet of the written picture, prepared as
+// EmbedPhotoInfo prepares them. IPTC has no place there.
+struct PhotoBlocks {
+    std::vector<BYTE> exif;
+    std::string xmp;
+    bool Empty() const { return exif.empty() && xmp.empty(); }
+};
+PhotoBlocks PhotoBlocksOut(const CPhotoInfo& info, const PhotoInfoOut& out);
+
+// Takes the GPS coordinates out of the blocks, keeping everything else. False, with `info` as it
+// was, when exiv2 cannot rewrite them.
+bool RemovePhotoLocation(CPhotoInfo& info);
 
 // The fields the batch tool reports; empty strings and zeros where the photo has none.
 struct PhotoSummary {

@@ -209,42 +209,107 @@ bool ReadOldEntry(ByteReader& in, CDocImage& doc, std::uint64_t entryPos, Versio
     return true;
 }
 
-// Whether two table entries point into one payload. The offsets are read from the table alone,
-// before any payload is touched.
-bool SharesPayloads(ByteReader& in, Version v, LONG count) {
+// The payload ranges the table names, read from the table alone before any payload is touched.
+// Entries whose offset or size is negative are left out here: they are refused with their entry.
+bool ReadPayloadRanges(ByteReader& in, Version v, LONG count, std::vector<ByteRange>& ranges) {
     const std::uint32_t entry = EntrySize(v);
     // The current version stores offset and size first, the older ones last.
     const std::uint64_t at = v == Version::V2003 ? 0 : entry - 8;
-    std::vector<ByteRange> ranges;
-    ranges.reserve(static_cast<std::size_t>(count));
+    ranges.reserve(static_cast<std::size_t>(std::max<LONG>(count, 0)));
     for (LONG i = 0; i < count; ++i) {
         LONG offset = 0, size = 0;
         if (!in.Seek(kHeaderSize + static_cast<std::uint64_t>(i) * entry + at) || !in.ReadI32(offset) ||
             !in.ReadI32(size))
-            return true;
-        if (offset < 0 || size < 0) continue; // refused with its entry
+            return false;
+        if (offset < 0 || size < 0) continue;
         ranges.push_back({static_cast<std::uint64_t>(offset), static_cast<std::uint64_t>(size)});
     }
-    return AnyRangesOverlap(std::move(ranges));
+    return true;
+}
+
+// A photo's information travels in a block after the last payload: "ZPHO", the length of the rest,
+// a version, then the Exif, XMP and IPTC blocks and the profile's description, each as a length and
+// its bytes, and the orientation the photo was stored in. Readers of the format find everything
+// through the header and the table, so they never look past the payloads, and a document without
+// photo information is written exactly as before.
+constexpr char kPhotoTag[4] = {'Z', 'P', 'H', 'O'};
+constexpr DWORD kPhotoBlockVersion = 1;
+
+void WriteBlob(ByteWriter& out, const void* data, std::size_t size) {
+    out.WriteU32(static_cast<DWORD>(size));
+    if (size) out.Write(data, size);
+}
+
+void WritePhotoBlock(ByteWriter& out, const CPhotoInfo& info) {
+    const std::uint64_t start = out.Tell();
+    out.Write(kPhotoTag, 4);
+    out.WriteU32(0); // the length, once known
+    out.WriteU32(kPhotoBlockVersion);
+    WriteBlob(out, info.exif.data(), info.exif.size());
+    WriteBlob(out, info.xmp.data(), info.xmp.size());
+    WriteBlob(out, info.iptc.data(), info.iptc.size());
+    WriteBlob(out, info.profile.data(), info.profile.size());
+    out.WriteI32(info.orientation);
+    const std::uint64_t end = out.Tell();
+    out.Seek(start + 4);
+    out.WriteU32(static_cast<DWORD>(end - start - 8));
+    out.Seek(end);
+}
+
+template <class Bytes> bool ReadBlob(ByteReader& in, std::uint64_t end, Bytes& into) {
+    DWORD n = 0;
+    if (!in.ReadU32(n) || n > kMaxPhotoInfoBlock || in.Tell() > end || n > end - in.Tell()) return false;
+    into.resize(n);
+    return n == 0 || in.Read(into.data(), n);
+}
+
+// The block at `at`, if there is a sound one; anything else there is left alone, and the document
+// opens without photo information.
+void ReadPhotoBlock(ByteReader& in, std::uint64_t at, CPhotoInfo& info) {
+    char tag[4];
+    DWORD length = 0, version = 0;
+    if (at >= in.Size() || !in.Seek(at) || !ReadTag(in, tag) || std::memcmp(tag, kPhotoTag, 4) != 0 ||
+        !in.ReadU32(length) || length > in.Remaining())
+        return;
+    const std::uint64_t end = in.Tell() + length;
+    CPhotoInfo read;
+    LONG orientation = 1;
+    // Later versions may add fields after these.
+    if (!in.ReadU32(version) || version < 1 || !ReadBlob(in, end, read.exif) ||
+        !ReadBlob(in, end, read.xmp) || !ReadBlob(in, end, read.iptc) || !ReadBlob(in, end, read.profile) ||
+        !in.ReadI32(orientation) || in.Tell() > end)
+        return;
+    read.orientation = orientation >= 1 && orientation <= 8 ? orientation : 1;
+    info = std::move(read);
 }
 
 bool ReadBody(CDocImage& doc, ByteReader& in, Version v, IProgress* progress, const std::string& name) {
     Header h;
     if (!ReadHeader(in, doc, h)) return false;
     StatusScope status(progress, strings::kReadingFile, name);
-    if (h.count < 1) return true;
+    if (h.count < 1) {
+        if (v == Version::V2003) ReadPhotoBlock(in, kHeaderSize, doc.photoInfo);
+        return true;
+    }
     const std::uint32_t entry = EntrySize(v);
     // The table must fit in the file before anything is read from it.
     if (static_cast<std::uint64_t>(h.count) * entry >
         in.Size() - std::min<std::uint64_t>(in.Size(), kHeaderSize))
         return false;
-    if (SharesPayloads(in, v, h.count)) return false;
+    std::vector<ByteRange> ranges;
+    if (!ReadPayloadRanges(in, v, h.count, ranges)) return false;
+    std::uint64_t payloadsEnd = kHeaderSize + static_cast<std::uint64_t>(h.count) * entry;
+    for (const ByteRange& r : ranges)
+        payloadsEnd = std::max(payloadsEnd, r.offset + r.size);
+    // Two entries pointing into one payload are refused.
+    if (AnyRangesOverlap(std::move(ranges))) return false;
     for (LONG i = 0; i < h.count; ++i) {
         const std::uint64_t pos = kHeaderSize + static_cast<std::uint64_t>(i) * entry;
         const bool ok = v == Version::V2003 ? ReadCurrentEntry(in, doc, pos) : ReadOldEntry(in, doc, pos, v);
         if (!ok) return false;
         status.Step(i, h.count);
     }
+    if (v == Version::V2003) ReadPhotoBlock(in, payloadsEnd, doc.photoInfo);
     return true;
 }
 
@@ -318,6 +383,7 @@ bool CDocImage::WriteNative(ByteWriter& out, IProgress* progress, const std::str
         start = end;
         status.Step(i + 1, n);
     }
+    if (photoInfo.WorthKeeping()) WritePhotoBlock(out, photoInfo);
     return !out.Failed();
 }
 

@@ -5,10 +5,14 @@
 
 #include "platform/WinTypes.h"
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
 namespace zepho {
+
+// No block larger than this is kept: nothing a camera or an editor writes comes near it.
+constexpr std::size_t kMaxPhotoInfoBlock = 16u << 20;
 
 struct CPhotoInfo {
     // The Exif block as a TIFF structure ("II*\0" or "MM\0*" and its IFDs), without the APP1
@@ -26,6 +30,8 @@ struct CPhotoInfo {
     int orientation = 1;
 
     bool Empty() const { return exif.empty() && xmp.empty() && iptc.empty(); }
+    // Whether there is anything a saved document should carry along.
+    bool WorthKeeping() const { return !Empty() || !profile.empty(); }
     void Clear() { *this = CPhotoInfo{}; }
 };
 

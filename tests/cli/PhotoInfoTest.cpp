@@ -95,7 +95,7 @@ TEST(PhotoInfoCli, CarriedThroughEveryFormat) {
                               "\"fNumber\":\"2.8\",\"iso\":200,\"location\":true,\"orientation\":6}"))
         << info.out;
 
-    for (const char* ext : {"jpg", "png", "webp", "tif"}) {
+    for (const char* ext : {"jpg", "png", "webp", "tif", "avif", "jxl"}) {
         SCOPED_TRACE(ext);
         const std::string out = dir + "kept." + ext;
         CliRun run = Cli("convert " + src + " " + out);

@@ -149,3 +149,76 @@ TEST(PhotoInfoOpen, BelongsToTheDocumentOpened) {
     ASSERT_TRUE(OpenFile(doc, dir + "plain.png", flags, nullptr));
     EXPECT_TRUE(doc.photoInfo.Empty());
 }
+
+// Save and reopen keeps a photo's information in a block after the payloads, which the format's
+// readers never look at; a document without it is written exactly as before, and a damaged block
+// costs only the information.
+TEST(PhotoInfoNative, SaveAndReopenKeepsItAndDamageCostsOnlyIt) {
+    const std::string dir = testing::TempDir() + "/photoinfo_native_";
+    CPhotoInfo info;
+    const std::string make = Entry(0x010F, 2, 5, 26) + Le32(0) + std::string("Acme", 5);
+    const std::string tiff = kTiff + Le32(8) + Le16(1) + make;
+    info.exif.assign(tiff.begin(), tiff.end());
+    info.xmp = "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"/>";
+    info.iptc = {0x1C, 0x02, 0x78, 0x00, 0x03, 'c', 'a', 't'};
+    info.profile = "Adobe RGB (1998)";
+    info.orientation = 6;
+
+    for (int objects : {0, 2}) {
+        SCOPED_TRACE(objects);
+        Ref<CDocImage> doc = DocWith(CreateSolidDIB(40, 30, RGB(10, 120, 200), 255));
+        if (objects == 0)
+            doc->objects.RemoveAll();
+        else
+            doc->objects.AddTail(DocWith(CreateSolidDIB(5, 5, RGB(1, 2, 3), 255))->objects.At(0));
+        ASSERT_TRUE(doc->SaveNative(dir + "plain.qzi", nullptr));
+        doc->photoInfo = info;
+        ASSERT_TRUE(doc->SaveNative(dir + "photo.qzi", nullptr));
+        const std::vector<BYTE> plain = FileBytes(dir + "plain.qzi");
+        const std::vector<BYTE> photo = FileBytes(dir + "photo.qzi");
+        ASSERT_GT(photo.size(), plain.size());
+        EXPECT_TRUE(std::equal(plain.begin(), plain.end(), photo.begin()));
+
+        CDocImage back;
+        LoadFlags flags;
+        ASSERT_TRUE(OpenFile(back, dir + "photo.qzi", flags, nullptr));
+        EXPECT_EQ(back.objects.Count(), objects);
+        EXPECT_EQ(back.photoInfo.exif, info.exif);
+        EXPECT_EQ(back.photoInfo.xmp, info.xmp);
+        EXPECT_EQ(back.photoInfo.iptc, info.iptc);
+        EXPECT_EQ(back.photoInfo.profile, info.profile);
+        EXPECT_EQ(back.photoInfo.orientation, 6);
+
+        // Damage past the payloads never stops the open.
+        const std::size_t at = plain.size();
+        const struct {
+            const char* name;
+            std::size_t offset;
+            std::string bytes; // written over the block at offset
+            std::size_t keep;  // bytes of the file kept, 0 for all
+        } damage[] = {
+            {"cut short", 0, "", photo.size() - 3},
+            {"length past the end", 4, Le32(0xFFFFFFF0), 0},
+            {"Exif longer than the block", 12, Le32(0x7FFFFFFF), 0},
+            {"another tag", 0, "JUNK", 0},
+        };
+        for (const auto& d : damage) {
+            SCOPED_TRACE(d.name);
+            std::vector<BYTE> bad = photo;
+            std::copy(d.bytes.begin(), d.bytes.end(), bad.begin() + static_cast<long>(at + d.offset));
+            if (d.keep) bad.resize(d.keep);
+            PutFile(dir + "bad.qzi", bad);
+            CDocImage reopened;
+            LoadFlags badFlags;
+            ASSERT_TRUE(OpenFile(reopened, dir + "bad.qzi", badFlags, nullptr));
+            EXPECT_EQ(reopened.objects.Count(), objects);
+            EXPECT_FALSE(reopened.photoInfo.WorthKeeping());
+        }
+        if (objects == 0) continue;
+        // What was saved goes out with the next export.
+        ASSERT_TRUE(ExportFile(back, dir + "out.jpg", 90, 0, nullptr, RGB(255, 255, 255)));
+        const PhotoSummary summary = SummarizePhotoInfo(ReadPhotoInfo(dir + "out.jpg"));
+        EXPECT_EQ(summary.make, "Acme");
+        EXPECT_EQ(summary.orientation, 1);
+    }
+}

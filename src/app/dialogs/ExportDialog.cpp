@@ -370,6 +370,8 @@ void ExportDialog::OfferPhotoInfo() {
     case ExportFormat::Png:
     case ExportFormat::Tiff:
     case ExportFormat::Webp:
+    case ExportFormat::Avif:
+    case ExportFormat::Jxl:
         break;
     default:
         return; // the others cannot carry it

@@ -29,6 +29,9 @@ inline constexpr const char kMenuFlipVert[] = "Flip &Vertical";
 inline constexpr const char kMenuRotateCw[] = "Rotate 90° &Clockwise";
 inline constexpr const char kMenuRotateCcw[] = "Rotate 90° C&ounter-clockwise";
 inline constexpr const char kMenuRotate180[] = "Rotate &180°";
+inline constexpr const char kMenuImageProperties[] = "&Properties...";
+inline constexpr const char kTipImageProperties[] =
+    "Size, format, colour profile and the photo's camera, date and location";
 inline constexpr const char kTipCropToSelection[] = "Makes the canvas the selection's bounding box";
 inline constexpr const char kTipFlipHorz[] = "Mirrors the whole image left to right";
 inline constexpr const char kTipFlipVert[] = "Mirrors the whole image top to bottom";

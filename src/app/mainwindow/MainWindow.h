@@ -107,6 +107,7 @@ private:
     void OnOpen();
     void OnSave();
     void OnSaveAs();
+    void OnProperties();
     void OnAddImages();
     void OnOpenAvi();
     void OnAddAvi();

@@ -47,6 +47,7 @@ struct MainWindow::Actions {
     std::vector<QAction*> imageOps;
     // The Image menu.
     QMenu* imageMenu = nullptr;
+    QAction* imageProperties = nullptr;
     QAction* cropToSelection = nullptr;
     std::vector<QAction*> wholeImageOps;
     std::vector<QAction*> zoom;

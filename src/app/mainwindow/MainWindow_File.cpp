@@ -3,6 +3,7 @@
 #include "app/dialogs/ExportDialog.h"
 #include "app/dialogs/ImageBrowser.h"
 #include "app/dialogs/NewImageDialog.h"
+#include "app/dialogs/PropertiesDialog.h"
 #include "app/mainwindow/AppStrings.h"
 #include "app/mainwindow/MainWindowActions.h"
 #include "app/mainwindow/ZephoApp.h"
@@ -229,6 +230,16 @@ bool MainWindow::SaveDocumentAs(DocumentWindow* w, const QString& path) {
         if (&other->Document() == &doc) other->UpdateTitle();
     UpdateCommands();
     return true;
+}
+
+void MainWindow::OnProperties() {
+    DocumentWindow* w = ActiveDocumentWindow();
+    if (!w || GestureInProgress() || busy_) return;
+    COrvaneDoc& doc = w->Document();
+    const std::string& from = doc.filePath.empty() ? doc.importedFrom : doc.filePath;
+    PropertiesDialog dialog(doc, QString::fromStdString(from), this);
+    dialog.exec();
+    UpdateCommands();
 }
 
 // Where a document's files are proposed: beside the file it was opened from or imported from.

@@ -1,4 +1,4 @@
-// The Image menu: Crop to Selection, the flips and the turns of the whole picture. It sits
+// The Image menu: Crop to Selection, the flips and the turns of the whole picture, Properties. It sits
 // beside Edit because its commands change the canvas itself, while the Transform menu's act on
 // the selected objects.
 #include "app/canvas/DocumentWindow.h"
@@ -41,6 +41,11 @@ void MainWindow::BuildImageMenu() {
     turn(kMenuRotateCw, kTipRotate, WholeImageOp::Rotate90Cw);
     turn(kMenuRotateCcw, kTipRotate, WholeImageOp::Rotate90Ccw);
     turn(kMenuRotate180, kTipRotate, WholeImageOp::Rotate180);
+    menu->addSeparator();
+    act_->imageProperties =
+        menu->addAction(QString::fromUtf8(kMenuImageProperties), this, &MainWindow::OnProperties);
+    act_->imageProperties->setStatusTip(QString::fromUtf8(kTipImageProperties));
+    act_->imageProperties->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Return));
 }
 
 void MainWindow::UpdateImageCommands() {

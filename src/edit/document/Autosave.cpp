@@ -141,6 +141,7 @@ Ref<CDocImage> CloneDocImage(const CDocImage& image) {
     copy->matteColour = image.matteColour;
     copy->gifBackgroundIndex = image.gifBackgroundIndex;
     copy->delay = image.delay;
+    copy->photoInfo = image.photoInfo;
     for (const Ref<CDrawObj>& obj : image.objects) {
         Ref<CDrawObj> o = MakeRef<CDrawObj>();
         o->fallbackWidth = obj->fallbackWidth;

@@ -163,4 +163,11 @@ void CResizeAnimUndo::Redo() {
     SetUndoLabel();
 }
 
+CPhotoInfoUndo::CPhotoInfoUndo(CPhotoInfo before)
+    : CUndoAction(strings::kUndoRemoveLocation), other_(std::move(before)) {}
+
+void CPhotoInfoUndo::Exchange() {
+    if (Document()) std::swap(Document()->Image().photoInfo, other_);
+}
+
 } // namespace zepho

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "edit/undo/UndoImage.h"
+#include "model/PhotoInfo.h"
 #include "platform/Region.h"
 
 #include <optional>
@@ -97,6 +98,18 @@ public:
 
 private:
     CRecordList records_;
+};
+
+// The document's photo information before a change to it.
+class CPhotoInfoUndo : public CUndoAction {
+public:
+    explicit CPhotoInfoUndo(CPhotoInfo before);
+    void Undo() override { Exchange(); }
+    void Redo() override { Exchange(); }
+
+private:
+    void Exchange();
+    CPhotoInfo other_;
 };
 
 } // namespace zepho

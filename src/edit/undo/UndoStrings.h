@@ -88,6 +88,7 @@ inline constexpr const char kUndoRotate90Ccw[] = "Undo Rotate 90° Counter-clock
 inline constexpr const char kUndoRotate180[] = "Undo Rotate 180°";
 inline constexpr const char kUndoResizeCanvas[] = "Undo Resize canvas";
 inline constexpr const char kUndoResizeAnim[] = "Undo Resize animation";
+inline constexpr const char kUndoRemoveLocation[] = "Undo Remove location";
 
 // The convert action starts singular and alternates between the two plural texts.
 inline constexpr const char kUndoConvertFirst[] = "Undo Convert to image object";

@@ -79,6 +79,7 @@ TEST(Autosave, SnapshotIsWrittenOnTheWriterAndRestoresEqualWithoutTouchingTheUse
 
     COrvaneDoc doc;
     FillDocument(doc);
+    doc.Image().photoInfo.xmp = "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"/>";
     ASSERT_TRUE(doc.Image().SaveNative(userFile, nullptr));
     const std::string userBytes = ReadBytes(userFile);
     doc.filePath = userFile;
@@ -128,6 +129,7 @@ TEST(Autosave, SnapshotIsWrittenOnTheWriterAndRestoresEqualWithoutTouchingTheUse
     COrvaneDoc restored;
     ASSERT_TRUE(RestoreAutosave(found[0], restored));
     EXPECT_EQ(Dump(restored), atSnapshot);
+    EXPECT_EQ(restored.Image().photoInfo.xmp, doc.Image().photoInfo.xmp);
     EXPECT_TRUE(restored.IsModified());
     EXPECT_EQ(restored.filePath, userFile);
     EXPECT_EQ(restored.counters[COrvaneDoc::CounterRectangle], 2);
