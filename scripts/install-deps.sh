@@ -12,6 +12,8 @@ PACKAGES=(
   libfreetype-dev libfontconfig-dev libharfbuzz-dev libwebp-dev libavif-dev liblcms2-dev
   libheif-dev libjxl-dev
   libexiv2-dev
+  # the standard press CMYK profile that CMYK photos without a profile of their own are read with
+  libgs-common
   fonts-dejavu-core fonts-liberation2
   # shell
   qt6-base-dev libxcb1-dev libxcb-shape0-dev libxcb-xfixes0-dev xvfb xauth

@@ -79,7 +79,17 @@ PackedDib DecodeAvif(std::span<const BYTE> file) {
     rgb.rowBytes = static_cast<std::uint32_t>(dib.Stride());
     if (avifImageYUVToRGB(image, &rgb) != AVIF_RESULT_OK) return {};
     FlipRows(dib);
-    if (image->icc.size > 0) NoteProfileOutcome(ConvertToSrgb(dib, {image->icc.data, image->icc.size}));
+    if (image->icc.size > 0) {
+        NoteProfileOutcome(ConvertToSrgb(dib, {image->icc.data, image->icc.size}));
+    } else {
+        // The colour space stated by code (nclx): Display P3 and BT.2020 are converted.
+        float xy[8];
+        avifColorPrimariesGetValues(image->colorPrimaries, xy);
+        bool hdr = false;
+        const std::vector<BYTE> icc =
+            ProfileFromCodes(image->colorPrimaries, image->transferCharacteristics, xy, hdr);
+        NoteProfileOutcome(hdr ? ProfileOutcome::Unusable : ConvertToSrgb(dib, icc));
+    }
     // The container's turn (anticlockwise quarters), then its mirror, as the picture is seen.
     if (image->transformFlags & AVIF_TRANSFORM_IROT) {
         static constexpr int kTurn[4] = {1, 8, 3, 6};

@@ -118,13 +118,35 @@ PackedDib Decode(std::span<const BYTE> file) {
     PackedDib dib = PackedDib::Create(iw, ih, 32);
     if (!dib) return dib;
     if (!CopyRows(decoded, dib, heif_image_handle_is_premultiplied_alpha(raw) != 0)) return {};
-    // An ICC profile (phones write Display P3) is honoured; nclx-only files are taken as sRGB.
+    // An ICC profile (phones write Display P3) is honoured, and so is a colour space stated by
+    // code (nclx).
     const heif_color_profile_type profile = heif_image_handle_get_color_profile_type(raw);
     if (profile == heif_color_profile_type_prof || profile == heif_color_profile_type_rICC) {
         std::vector<BYTE> icc(heif_image_handle_get_raw_color_profile_size(raw));
         const bool read =
             !icc.empty() && heif_image_handle_get_raw_color_profile(raw, icc.data()).code == heif_error_Ok;
         NoteProfileOutcome(read ? ConvertToSrgb(dib, icc) : ProfileOutcome::Unusable);
+    } else {
+        // As a colr box of the item, or else in the coded stream, which only the decoded image
+        // knows of.
+        heif_color_profile_nclx* nclx = nullptr;
+        if (profile != heif_color_profile_type_nclx ||
+            heif_image_handle_get_nclx_color_profile(raw, &nclx).code != heif_error_Ok)
+            nclx = nullptr;
+        if (!nclx && heif_image_get_color_profile_type(decoded) == heif_color_profile_type_nclx &&
+            heif_image_get_nclx_color_profile(decoded, &nclx).code != heif_error_Ok)
+            nclx = nullptr;
+        if (nclx) {
+            const float xy[8] = {nclx->color_primary_red_x,   nclx->color_primary_red_y,
+                                 nclx->color_primary_green_x, nclx->color_primary_green_y,
+                                 nclx->color_primary_blue_x,  nclx->color_primary_blue_y,
+                                 nclx->color_primary_white_x, nclx->color_primary_white_y};
+            bool hdr = false;
+            const std::vector<BYTE> icc =
+                ProfileFromCodes(nclx->color_primaries, nclx->transfer_characteristics, xy, hdr);
+            heif_nclx_color_profile_free(nclx);
+            NoteProfileOutcome(hdr ? ProfileOutcome::Unusable : ConvertToSrgb(dib, icc));
+        }
     }
     return dib;
 }

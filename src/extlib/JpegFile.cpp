@@ -4,6 +4,7 @@
 #include "extlib/ImageIOCodecs.h"
 #include "extlib/ImageIOUtil.h"
 #include "extlib/PhotoLook.h"
+#include "platform/Parallel.h"
 
 #include <algorithm>
 #include <csetjmp>
@@ -102,7 +103,6 @@ struct ReadPlan {
     unsigned iccSize = 0;
     const BYTE* exif = nullptr;
     std::size_t exifSize = 0;
-    const CCmykToSrgb* cmyk = nullptr;
 };
 
 bool ReadHeader(jpeg_decompress_struct* cinfo, ErrorManager* err, ReadPlan* plan, std::size_t fileSize) {
@@ -134,8 +134,9 @@ bool ReadHeader(jpeg_decompress_struct* cinfo, ErrorManager* err, ReadPlan* plan
     return Plausible(std::uint64_t{plan->width} * plan->height, fileSize, 2048);
 }
 
-bool ReadRows(jpeg_decompress_struct* cinfo, ErrorManager* err, BYTE** rows, BYTE* cmykRow,
-              const ReadPlan* plan, RowProgress* progress) {
+// CMYK rows go into `cmyk`, the whole picture, to be converted afterwards.
+bool ReadRows(jpeg_decompress_struct* cinfo, ErrorManager* err, BYTE** rows, BYTE* cmyk, const ReadPlan* plan,
+              RowProgress* progress) {
     if (setjmp(err->jump)) return false;
     jpeg_start_decompress(cinfo);
     const int components = plan->output == Output::Gray ? 1 : plan->output == Output::Bgr ? 3 : 4;
@@ -144,9 +145,8 @@ bool ReadRows(jpeg_decompress_struct* cinfo, ErrorManager* err, BYTE** rows, BYT
         return false;
     while (cinfo->output_scanline < cinfo->output_height) {
         const JDIMENSION y = cinfo->output_scanline;
-        JSAMPROW row = plan->output == Output::Cmyk ? cmykRow : rows[y];
+        JSAMPROW row = plan->output == Output::Cmyk ? cmyk + std::size_t{y} * 4 * plan->width : rows[y];
         if (jpeg_read_scanlines(cinfo, &row, 1) != 1) return false;
-        if (plan->output == Output::Cmyk) plan->cmyk->Row(cmykRow, rows[y], static_cast<int>(plan->width));
         progress->Update(std::uint64_t{y} + 1);
     }
     return true;
@@ -261,15 +261,24 @@ PackedDib DecodeJpeg(std::span<const BYTE> file, IProgress* progress) {
             std::vector<BYTE*> rows(static_cast<std::size_t>(h));
             for (int y = 0; y < h; ++y)
                 rows[static_cast<std::size_t>(y)] = dib.Row(y);
-            std::vector<BYTE> cmykRow(plan.output == Output::Cmyk ? 4 * static_cast<std::size_t>(w) : 0);
-            const CCmykToSrgb cmyk(plan.output == Output::Cmyk ? icc : std::span<const BYTE>(),
-                                   plan.invertedCmyk);
-            plan.cmyk = &cmyk;
+            std::vector<BYTE> cmykPixels(plan.output == Output::Cmyk ? 4 * static_cast<std::size_t>(w) * h
+                                                                     : 0);
             RowProgress steps(progress, plan.height);
-            if (!ReadRows(&cinfo, &err, rows.data(), cmykRow.data(), &plan, &steps))
+            if (!ReadRows(&cinfo, &err, rows.data(), cmykPixels.data(), &plan, &steps)) {
                 dib.Reset();
-            else
-                profile = plan.output == Output::Cmyk ? cmyk.Outcome() : ConvertToSrgb(dib, icc);
+            } else if (plan.output == Output::Cmyk) {
+                // Exact conversion through a press profile costs more than the decode: rows in
+                // parallel, once the decoder is done with them.
+                const CCmykToSrgb cmyk(icc, plan.invertedCmyk);
+                ParallelFor(h, 16, [&](std::ptrdiff_t y0, std::ptrdiff_t y1) {
+                    for (std::ptrdiff_t y = y0; y < y1; ++y)
+                        cmyk.Row(cmykPixels.data() + static_cast<std::size_t>(y) * 4 * w,
+                                 rows[static_cast<std::size_t>(y)], w);
+                });
+                profile = cmyk.Outcome();
+            } else {
+                profile = ConvertToSrgb(dib, icc);
+            }
         }
         orientation = ExifOrientation({plan.exif, plan.exifSize});
     }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <list>
 #include <memory>
@@ -148,7 +149,14 @@ PackedDib ApplyOrientation(PackedDib dib, int orientation) {
                     if (bytes == 4)
                         for (int x = x0; x < x1; ++x, src += step, dst += 4)
                             std::memcpy(dst, src, 4);
-                    else if (bytes == 3)
+                    else if (bytes == 3 && ax == 0 && sx < w - 1) {
+                        // A turn reads one column: four bytes a move, the fourth written over by
+                        // the next pixel, while the column is not the last (whose fourth byte could
+                        // lie past the picture); the tile's last pixel writes three.
+                        for (int x = x0; x < x1 - 1; ++x, src += step, dst += 3)
+                            std::memcpy(dst, src, 4);
+                        dst[0] = src[0], dst[1] = src[1], dst[2] = src[2];
+                    } else if (bytes == 3)
                         for (int x = x0; x < x1; ++x, src += step, dst += 3)
                             dst[0] = src[0], dst[1] = src[1], dst[2] = src[2];
                     else
@@ -326,9 +334,12 @@ public:
             if (!e.srgb && !e.fast) {
                 ProfileCloser out{cmsCreate_sRGBProfile()};
                 // Perceptual where the profile has tables for it, else lcms falls back to
-                // relative colorimetric; black point compensation as image editors do.
+                // relative colorimetric; black point compensation as image editors do. A press
+                // profile's four-dimensional table is evaluated as it is: resampled onto lcms'
+                // coarser grid it is off by up to 14 levels.
+                const cmsUInt32Number exact = space == cmsSigCmykData ? cmsFLAGS_NOOPTIMIZE : 0;
                 e.transform = cmsCreateTransform(in.p, inFormat, out.p, outFormat, INTENT_PERCEPTUAL,
-                                                 cmsFLAGS_NOCACHE | cmsFLAGS_BLACKPOINTCOMPENSATION |
+                                                 cmsFLAGS_NOCACHE | cmsFLAGS_BLACKPOINTCOMPENSATION | exact |
                                                      (T_EXTRA(inFormat) ? cmsFLAGS_COPY_ALPHA : 0));
             }
         }
@@ -448,13 +459,38 @@ ProfileOutcome ConvertToSrgb(PackedDib& dib, std::span<const BYTE> icc) {
     return ProfileOutcome::Converted;
 }
 
+// The CMYK profile of files that carry none: the press profile the system ships, read once. Empty
+// when it is not installed; such files then take the formula.
+std::span<const BYTE> DefaultCmykProfile() {
+    static const std::vector<BYTE> profile = [] {
+        std::vector<BYTE> bytes;
+        FILE* f = std::fopen(kDefaultCmykProfilePath, "rb");
+        if (!f) return bytes;
+        BYTE buf[65536];
+        std::size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0 && bytes.size() < (8u << 20))
+            bytes.insert(bytes.end(), buf, buf + n);
+        std::fclose(f);
+        return bytes;
+    }();
+    return profile;
+}
+
 CCmykToSrgb::CCmykToSrgb(std::span<const BYTE> icc, bool inverted) : inverted_(inverted) {
-    if (icc.empty()) return;
     bool srgb = false;
+    if (icc.empty()) {
+        // Not the file's own: the outcome stays None, there is nothing to tell the user.
+        const std::span<const BYTE> standard = DefaultCmykProfile();
+        const cmsUInt32Number in = inverted ? (TYPE_CMYK_8 | FLAVOR_SH(1)) : TYPE_CMYK_8;
+        if (PlausibleProfile(standard))
+            transform_ = Cache().Get(standard, in, cmsSigCmykData, TYPE_BGR_8, srgb);
+        return;
+    }
     // Adobe's inverted CMYK is what lcms calls "reversed" (1 is no ink).
     const cmsUInt32Number in = inverted ? (TYPE_CMYK_8 | FLAVOR_SH(1)) : TYPE_CMYK_8;
     transform_ = PlausibleProfile(icc) ? Cache().Get(icc, in, cmsSigCmykData, TYPE_BGR_8, srgb) : nullptr;
     outcome_ = transform_ ? ProfileOutcome::Converted : ProfileOutcome::Unusable;
+    if (transform_) tProfileSeen = ProfileDescription(icc);
 }
 
 CCmykToSrgb::~CCmykToSrgb() = default; // the cache owns the transform
@@ -489,6 +525,68 @@ void NoteProfileOutcome(ProfileOutcome outcome) {
 
 bool TakeProfileUnusableNote() {
     return std::exchange(tProfileUnusable, false);
+}
+
+std::vector<BYTE> ProfileFromCodes(int primaries, int transfer, const float xy[8], bool& hdr) {
+    hdr = transfer == 16 || transfer == 18;
+    if (hdr) return {};
+    // The decoding curves of the transfer codes, as ICC parametric curves of type 4:
+    // Y = (a X + b)^g above d, c X below.
+    double curve[5];
+    switch (transfer) {
+    case 1: // BT.709, and BT.601 and BT.2020 which share it
+    case 6:
+    case 14:
+    case 15:
+        curve[0] = 1 / 0.45, curve[1] = 1 / 1.099, curve[2] = 0.099 / 1.099, curve[3] = 1 / 4.5,
+        curve[4] = 0.081;
+        break;
+    case 4:
+        curve[0] = 2.2, curve[1] = 1, curve[2] = 0, curve[3] = 0, curve[4] = 0;
+        break;
+    case 5:
+        curve[0] = 2.8, curve[1] = 1, curve[2] = 0, curve[3] = 0, curve[4] = 0;
+        break;
+    case 8:
+        curve[0] = 1, curve[1] = 1, curve[2] = 0, curve[3] = 0, curve[4] = 0;
+        break;
+    default: // 13 (sRGB), 2 (unspecified) and the rest: taken as sRGB
+        curve[0] = 2.4, curve[1] = 1 / 1.055, curve[2] = 0.055 / 1.055, curve[3] = 1 / 12.92,
+        curve[4] = 0.04045;
+        transfer = 13;
+        break;
+    }
+    // BT.709 primaries are sRGB's; with the sRGB curve there is nothing to convert. (BT.709's own
+    // curve differs from sRGB's only in the darkest levels, and browsers show such files as sRGB.)
+    if ((primaries == 1 || primaries == 2) &&
+        (transfer == 13 || transfer == 1 || transfer == 6 || transfer == 14 || transfer == 15))
+        return {};
+    for (int i = 0; i < 8; ++i)
+        if (!(xy[i] > 0 && xy[i] < 1)) return {};
+    const cmsCIExyY white = {xy[6], xy[7], 1};
+    const cmsCIExyYTRIPLE rgb = {{xy[0], xy[1], 1}, {xy[2], xy[3], 1}, {xy[4], xy[5], 1}};
+    cmsToneCurve* tone = cmsBuildParametricToneCurve(nullptr, 4, curve);
+    if (!tone) return {};
+    cmsToneCurve* curves[3] = {tone, tone, tone};
+    ProfileCloser p{cmsCreateRGBProfile(&white, &rgb, curves)};
+    cmsFreeToneCurve(tone);
+    if (!p.p) return {};
+    const char* name = primaries == 12   ? "Display P3"
+                       : primaries == 11 ? "DCI-P3"
+                       : primaries == 9  ? "BT.2020"
+                                         : "";
+    std::string description = *name ? name : "Primaries " + std::to_string(primaries);
+    description += transfer == 13 ? "" : " (transfer " + std::to_string(transfer) + ")";
+    if (cmsMLU* mlu = cmsMLUalloc(nullptr, 1)) {
+        cmsMLUsetASCII(mlu, "en", "US", description.c_str());
+        cmsWriteTag(p.p, cmsSigProfileDescriptionTag, mlu);
+        cmsMLUfree(mlu);
+    }
+    cmsUInt32Number size = 0;
+    if (!cmsSaveProfileToMem(p.p, nullptr, &size) || size == 0) return {};
+    std::vector<BYTE> icc(size);
+    if (!cmsSaveProfileToMem(p.p, icc.data(), &size)) return {};
+    return icc;
 }
 
 std::string ProfileDescription(std::span<const BYTE> icc) {

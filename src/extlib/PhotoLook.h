@@ -43,8 +43,9 @@ enum class ProfileOutcome {
 ProfileOutcome ConvertToSrgb(PackedDib& dib, std::span<const BYTE> icc);
 
 // CMYK pixels as libjpeg gives them (4 bytes a pixel; Adobe files store them inverted) to BGR, a
-// row at a time: through `icc` when the file has a CMYK profile, else through the naive formula
-// that needs none.
+// row at a time: through `icc` when the file has a CMYK profile, else through the system's standard
+// press profile (kDefaultCmykProfilePath), else through the naive formula that needs none.
+inline constexpr char kDefaultCmykProfilePath[] = "/usr/share/color/icc/ghostscript/default_cmyk.icc";
 class CCmykToSrgb {
 public:
     CCmykToSrgb(std::span<const BYTE> icc, bool inverted);
@@ -64,6 +65,13 @@ private:
 
 // The profile's description ("Adobe RGB (1998)"), empty when it has none or is damaged.
 std::string ProfileDescription(std::span<const BYTE> icc);
+
+// The colour space AVIF and HEIF files state by code (ITU-T H.273) rather than by an ICC profile,
+// as an ICC profile to convert with: `primaries` and `transfer` are the codes, `xy` the CIE x, y of
+// red, green, blue and white. Empty when the space is sRGB already (primaries 1 or 2 with an sRGB-
+// like transfer) or needs more than a profile (PQ and HLG are for HDR displays); `hdr` then tells
+// the two apart.
+std::vector<BYTE> ProfileFromCodes(int primaries, int transfer, const float xy[8], bool& hdr);
 
 // Readers note here, on the thread that reads, when a profile could not be used; whoever opened
 // the file takes the note afterwards and tells the user once.

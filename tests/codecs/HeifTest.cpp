@@ -237,3 +237,68 @@ TEST(Heif, DamagedTruncatedAndOversizedFilesFailCleanly) {
     std::remove(cut.c_str());
     std::remove(path.c_str());
 }
+
+// A colour space stated by code rather than by a profile (nclx, as converters write Display P3) is
+// shown in sRGB; a grey stays grey; HDR transfers, which need more than a profile, open as stored
+// and are told once. (heif-enc cannot write such a box; HEIF takes the same path in the reader.)
+TEST(Heif, ColourSpaceStatedByCodeIsConverted) {
+    if (!RunQuiet("command -v avifenc")) GTEST_SKIP() << "avifenc missing (libavif-bin)";
+    PackedDib pic = CreateSolidDIB(16, 16, RGB(200, 40, 40), 255);
+    for (int y = 8; y < 16; ++y)
+        for (int x = 0; x < 16; ++x)
+            pic.Pixel32(x, y)[0] = pic.Pixel32(x, y)[1] = pic.Pixel32(x, y)[2] = 128;
+    const std::string png = TempPath("nclx.png");
+    ASSERT_TRUE(ExportFile(*DocWith(pic.Clone()), png, 0, 0, nullptr, 0));
+    // What the red is in sRGB: Display P3's primaries and white, sRGB's curve.
+    const double srgbCurve[5] = {2.4, 1 / 1.055, 0.055 / 1.055, 1 / 12.92, 0.04045};
+    cmsToneCurve* tone = cmsBuildParametricToneCurve(nullptr, 4, srgbCurve);
+    cmsToneCurve* curves[3] = {tone, tone, tone};
+    const cmsCIExyY d65 = {0.3127, 0.3290, 1};
+    const cmsCIExyYTRIPLE p3 = {{0.680, 0.320, 1}, {0.265, 0.690, 1}, {0.150, 0.060, 1}};
+    cmsHPROFILE inP = cmsCreateRGBProfile(&d65, &p3, curves), outP = cmsCreate_sRGBProfile();
+    cmsHTRANSFORM t = cmsCreateTransform(inP, TYPE_RGB_8, outP, TYPE_RGB_8, INTENT_PERCEPTUAL, 0);
+    const BYTE red[3] = {200, 40, 40};
+    BYTE want[3] = {};
+    cmsDoTransform(t, red, want, 1);
+    cmsDeleteTransform(t);
+    cmsCloseProfile(inP);
+    cmsCloseProfile(outP);
+    cmsFreeToneCurve(tone);
+
+    const struct {
+        const char* name;
+        std::string command;
+        bool hdr;
+    } cases[] = {
+        {"p3.avif", "avifenc -l --cicp 12/13/0 IN OUT", false},
+        {"pq.avif", "avifenc -l --cicp 9/16/0 IN OUT", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string out = TempPath(c.name);
+        std::string cmd = c.command;
+        cmd.replace(cmd.find("OUT"), 3, "'" + out + "'");
+        cmd.replace(cmd.find("IN"), 2, "'" + png + "'");
+        ASSERT_TRUE(RunQuiet(cmd));
+        struct Recorder : IUiHost {
+            int shown = 0;
+            void MessageBox(const std::string&, const std::string&, MsgIcon) override { ++shown; }
+            bool AskYesNo(const std::string&, const std::string&) override { return false; }
+        } ui;
+        CDocImage doc;
+        LoadFlags flags;
+        OpenContext context;
+        context.ui = &ui;
+        ASSERT_TRUE(OpenFileWith(doc, out, flags, nullptr, context));
+        EXPECT_EQ(ui.shown, c.hdr ? 1 : 0);
+        const PackedDib& got = doc.objects.At(0)->content->raster;
+        const BYTE* r = got.Pixel32(4, 2);
+        const BYTE* g = got.Pixel32(4, 12);
+        const BYTE* expect = c.hdr ? red : want;
+        for (int ch = 0; ch < 3; ++ch) {
+            EXPECT_NEAR(r[2 - ch], expect[ch], 2) << ch;
+            EXPECT_NEAR(g[ch], 128, 1) << ch;
+        }
+        if (!c.hdr) EXPECT_GT(r[2], 215) << "more saturated in sRGB";
+    }
+}

@@ -242,3 +242,34 @@ TEST(PhotoLook, EmbeddedProfilesConvertToSrgb) {
     EXPECT_EQ(MaxDifference(Pixels(dib), before), 0);
     EXPECT_EQ(ProfileDescription(ReadAll(dir / "srgb.icc")), "sRGB built-in");
 }
+
+// A CMYK JPEG as prepress tools write it (Adobe-inverted, with its press profile) comes out within
+// a few levels of ImageMagick's conversion; without a profile of its own it is read with the
+// standard press profile, which gives the same picture when that was the profile it was made with.
+TEST(PhotoLook, CmykJpegsConvertThroughTheirOwnOrTheStandardProfile) {
+    if (ImageMagickConvert().empty()) GTEST_SKIP() << kNoImageMagick;
+    const std::vector<BYTE> standard = ReadAll(kDefaultCmykProfilePath);
+    if (standard.empty()) GTEST_SKIP() << "no standard CMYK profile (libgs-common)";
+    TempDir dir;
+    ASSERT_TRUE(SaveProfile(cmsCreate_sRGBProfile(), dir / "srgb.icc"));
+    WriteAll(dir / "press.icc", standard);
+    ASSERT_TRUE(ImageMagickRun("-size 48x32 gradient:'rgb(0,160,220)-rgb(230,40,60)' -depth 8 PNG24:" +
+                               dir / "base.png"));
+    ASSERT_TRUE(ImageMagickRun(dir / "base.png -profile " + dir / "srgb.icc -profile " +
+                               dir / "press.icc -quality 100 " + dir / "cmyk.jpg"));
+    ASSERT_TRUE(ImageMagickRun(dir / "cmyk.jpg -profile " + dir / "srgb.icc -depth 8 " + dir / "im.png"));
+    MagickImage fromIm;
+    ASSERT_TRUE(ImageMagickRead(dir / "im.png", fromIm));
+    TakeProfileUnusableNote();
+    TakeProfileSeen();
+    const PackedDib own = Decode(dir / "cmyk.jpg");
+    EXPECT_FALSE(TakeProfileUnusableNote());
+    EXPECT_NE(TakeProfileSeen(), "");
+    EXPECT_LE(MaxDifference(Pixels(own), fromIm), 3);
+
+    ASSERT_TRUE(ImageMagickRun(dir / "cmyk.jpg +profile '*' " + dir / "bare.jpg"));
+    const PackedDib bare = Decode(dir / "bare.jpg");
+    EXPECT_FALSE(TakeProfileUnusableNote());
+    EXPECT_EQ(TakeProfileSeen(), "");
+    EXPECT_EQ(MaxDifference(Pixels(bare), Pixels(own)), 0);
+}

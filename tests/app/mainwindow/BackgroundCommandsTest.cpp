@@ -164,16 +164,22 @@ TEST(BackgroundCommands, CancelledSaveLeavesTheFileAndAFinishedOneWritesIt) {
     DocumentWindow* w = s.window.OpenDocument(WriteNoise(s.dir.filePath("photo.png"), 2000, 1500));
     ASSERT_TRUE(w);
     const QString target = s.dir.filePath("doc.qzi");
-    ASSERT_TRUE(WriteBytes(target, "the old document"));
-    {
+    // On a loaded machine the save may put its file in place before the click arrives: it then
+    // counts as saved, whole. Cancel is tried until it comes first.
+    bool cancelled = false;
+    for (int attempt = 0; attempt < 5 && !cancelled; ++attempt) {
+        ASSERT_TRUE(WriteBytes(target, "the old document"));
         CancelPresser cancel;
-        EXPECT_FALSE(s.window.SaveDocumentAs(w, target));
+        cancelled = !s.window.SaveDocumentAs(w, target);
         EXPECT_TRUE(cancel.pressed);
+        if (!cancelled) EXPECT_EQ(Contents(target).substr(0, 7), "QZI 200");
+        // A cancelled Save As leaves the document where it was.
+        if (cancelled && attempt == 0) EXPECT_TRUE(w->FilePath().isEmpty());
+        EXPECT_TRUE(QDir(s.dir.path()).entryList({"*zepho-tmp*"}, QDir::Files).isEmpty());
+        EXPECT_TRUE(ui.shown.empty()) << ui.shown[0].text;
     }
+    ASSERT_TRUE(cancelled) << "every save finished before its Cancel";
     EXPECT_TRUE(Contents(target) == "the old document") << "the file was replaced";
-    EXPECT_TRUE(QDir(s.dir.path()).entryList({"*zepho-tmp*"}, QDir::Files).isEmpty());
-    EXPECT_TRUE(ui.shown.empty()) << ui.shown[0].text;
-    EXPECT_TRUE(w->FilePath().isEmpty());
 
     EXPECT_TRUE(s.window.SaveDocumentAs(w, target));
     EXPECT_TRUE(ui.shown.empty()) << ui.shown[0].text;
