@@ -7,7 +7,9 @@
 #include "codecs/IconCodec.h"
 #include "codecs/JxlCodec.h"
 #include "codecs/OpenExport.h"
+#include "codecs/StreamExport.h"
 #include "codecs/WebpCodec.h"
+#include "extlib/PhotoLook.h"
 #include "model/AppSettings.h"
 #include "model/ObjectNames.h"
 #include "platform/ByteStream.h"
@@ -20,6 +22,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -231,6 +234,86 @@ bool CheckOutputType(const std::string& outPath, const ConvertOptions& opts, std
     return true;
 }
 
+namespace {
+
+// Images are stored top-down in RGB order: the background is given as RRGGBB.
+COLORREF BackgroundOf(const ConvertOptions& opts) {
+    const long bgWord = opts.background;
+    return RGB((bgWord >> 16) & 0xFF, (bgWord >> 8) & 0xFF, bgWord & 0xFF);
+}
+
+DWORD ExtraOf(const ConvertOptions& opts) {
+    return (opts.keepAlpha ? kExportKeepAlpha : 0) | (opts.animate ? kExportAnimate : 0) |
+           (opts.stripLocation ? kExportStripLocation : 0) | (opts.stripMetadata ? kExportStripMetadata : 0);
+}
+
+// The writer's option word for ExportFile.
+DWORD OptionWordOf(FileKind kind, const ConvertOptions& opts) {
+    DWORD word = 85;
+    switch (kind) {
+    case FileKind::Tiff:
+    case FileKind::Tga:
+        word = 1;
+        break;
+    case FileKind::Gif:
+        word = 0;
+        break;
+    case FileKind::Jpg:
+        word = opts.quality > 0 ? static_cast<DWORD>(opts.quality) : 85;
+        break;
+    case FileKind::Webp:
+        word = static_cast<DWORD>(opts.quality > 0 ? opts.quality : kWebpDefaultQuality) |
+               (opts.lossless ? kWebpLossless : 0);
+        break;
+    case FileKind::Avif:
+        word = AvifOption(opts.quality > 0 ? opts.quality : kAvifDefaultQuality,
+                          opts.speed >= 0 ? opts.speed : kAvifDefaultSpeed);
+        break;
+    case FileKind::Jxl:
+        word = static_cast<DWORD>(opts.quality > 0 ? opts.quality : kJxlDefaultQuality) |
+               (opts.lossless ? kJxlLossless : 0);
+        break;
+    default:
+        break;
+    }
+    if (opts.option >= 0) word = static_cast<DWORD>(opts.option);
+    return word;
+}
+
+StreamRequest RequestFor(const std::string& in, const std::string& out, const ConvertOptions& opts) {
+    StreamRequest r;
+    r.in = in;
+    r.out = out;
+    r.option = OptionWordOf(FileKindOf(out), opts);
+    r.extra = ExtraOf(opts);
+    r.background = BackgroundOf(opts);
+    r.composite = opts.composite;
+    return r;
+}
+
+} // namespace
+
+bool MayConvertStreamed(const std::string& in, const std::string& out, const ConvertOptions& opts) {
+    return !gPsdComposite && MayStream(RequestFor(in, out, opts));
+}
+
+StreamOutcome ConvertStreamed(const std::string& in, const std::string& out, const ConvertOptions& opts,
+                              IProgress* progress, std::string& why) {
+    if (!MayConvertStreamed(in, out, opts)) return StreamOutcome::NotStreamed;
+    std::string check;
+    if (!opts.composite && !CheckOutputType(out, opts, check)) return StreamOutcome::NotStreamed;
+    ResetSaveError();
+    // The bands count against the same budget as a document's rasters.
+    PixelBudgetScope budget(gMaxPixels);
+    if (progress) progress->SetText("Saving file " + BaseName(out));
+    bool profileUnusable = false;
+    const StreamOutcome outcome = ExportStreamed(RequestFor(in, out, opts), progress, &profileUnusable);
+    if (outcome == StreamOutcome::Failed) why = CannotWrite(out, "the image");
+    if (outcome == StreamOutcome::Written && profileUnusable)
+        std::fprintf(stderr, "zepho-cli: %s: note: %s\n", in.c_str(), kProfileUnusable);
+    return outcome;
+}
+
 bool WriteDocument(const CDocImage& doc, const std::string& out, const ConvertOptions& opts,
                    IProgress* progress, std::string& why) {
     const FileKind kind = FileKindOf(out);
@@ -253,49 +336,101 @@ bool WriteDocument(const CDocImage& doc, const std::string& out, const ConvertOp
                 stderr, "zepho-cli: %s: note: %s\n", out.c_str(),
                 Format(strings::kIconScaled, doc.width, doc.height, int(fit.cx), int(fit.cy)).c_str());
     }
-    // Images are stored top-down in RGB order: the background is given as RRGGBB.
-    const long bgWord = opts.background;
-    const COLORREF bg = RGB((bgWord >> 16) & 0xFF, (bgWord >> 8) & 0xFF, bgWord & 0xFF);
-    const DWORD extra = (opts.keepAlpha ? kExportKeepAlpha : 0) | (opts.animate ? kExportAnimate : 0) |
-                        (opts.stripLocation ? kExportStripLocation : 0) |
-                        (opts.stripMetadata ? kExportStripMetadata : 0);
+    const COLORREF bg = BackgroundOf(opts);
     bool ok;
     if (kind == FileKind::Bmp) {
         const int colours = opts.option < 0 ? ExportTrueColors : static_cast<int>(opts.option);
         ok = ExportBmp(doc, out, colours, progress, bg, opts.keepAlpha);
     } else {
-        DWORD word = 85;
-        switch (kind) {
-        case FileKind::Tiff:
-        case FileKind::Tga:
-            word = 1;
-            break;
-        case FileKind::Gif:
-            word = 0;
-            break;
-        case FileKind::Jpg:
-            word = opts.quality > 0 ? static_cast<DWORD>(opts.quality) : 85;
-            break;
-        case FileKind::Webp:
-            word = static_cast<DWORD>(opts.quality > 0 ? opts.quality : kWebpDefaultQuality) |
-                   (opts.lossless ? kWebpLossless : 0);
-            break;
-        case FileKind::Avif:
-            word = AvifOption(opts.quality > 0 ? opts.quality : kAvifDefaultQuality,
-                              opts.speed >= 0 ? opts.speed : kAvifDefaultSpeed);
-            break;
-        case FileKind::Jxl:
-            word = static_cast<DWORD>(opts.quality > 0 ? opts.quality : kJxlDefaultQuality) |
-                   (opts.lossless ? kJxlLossless : 0);
-            break;
-        default:
-            break;
-        }
-        if (opts.option >= 0) word = static_cast<DWORD>(opts.option);
-        ok = ExportFile(doc, out, word, extra, progress, bg);
+        ok = ExportFile(doc, out, OptionWordOf(kind, opts), ExtraOf(opts), progress, bg);
     }
     if (!ok) why = CannotWrite(out, "the image");
     return ok;
+}
+
+namespace {
+
+// The picture's size from the first bytes of the common formats; false when they do not tell.
+bool HeaderSize(const std::string& path, std::uint64_t& w, std::uint64_t& h) {
+    FileReader in(path);
+    BYTE b[64] = {};
+    const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(sizeof b, in.Size()));
+    if (!in.IsOpen() || n < 26 || !in.Read(b, n)) return false;
+    auto be16 = [&](std::size_t i) { return std::uint64_t(b[i]) << 8 | b[i + 1]; };
+    auto be32 = [&](std::size_t i) { return be16(i) << 16 | be16(i + 2); };
+    auto le16 = [&](std::size_t i) { return std::uint64_t(b[i]) | std::uint64_t(b[i + 1]) << 8; };
+    auto le32 = [&](std::size_t i) { return le16(i) | le16(i + 2) << 16; };
+    if (std::memcmp(b, "\x89PNG", 4) == 0) {
+        w = be32(16), h = be32(20);
+    } else if (std::memcmp(b, "GIF8", 4) == 0) {
+        w = le16(6), h = le16(8);
+    } else if (b[0] == 'B' && b[1] == 'M') {
+        w = le32(18), h = le32(22);
+        if (h & 0x80000000u) h = 0x100000000ull - h; // top-down
+    } else if (std::memcmp(b, "8BPS", 4) == 0) {
+        h = be32(14), w = be32(18);
+    } else if (b[0] == 0xFF && b[1] == 0xD8) {
+        // The markers up to the frame header.
+        std::uint64_t pos = 2;
+        BYTE m[9];
+        while (in.Seek(pos) && in.Read(m, 4) && m[0] == 0xFF) {
+            const BYTE type = m[1];
+            const std::uint64_t length = std::uint64_t(m[2]) << 8 | m[3];
+            if (type >= 0xC0 && type <= 0xCF && type != 0xC4 && type != 0xC8 && type != 0xCC) {
+                if (!in.Read(m, 5)) return false;
+                h = std::uint64_t(m[1]) << 8 | m[2], w = std::uint64_t(m[3]) << 8 | m[4];
+                return w > 0 && h > 0;
+            }
+            pos += 2 + length;
+        }
+        return false;
+    } else {
+        return false;
+    }
+    return w > 0 && h > 0;
+}
+
+// Waits until a conversion's pixels fit beside those of the conversions running.
+class PixelGate {
+public:
+    explicit PixelGate(std::uint64_t limit) : limit_(std::max<std::uint64_t>(limit, 1)) {}
+    // The amount held, which may be less than asked: a conversion larger than the whole budget
+    // waits for all others to finish and then runs alone.
+    std::uint64_t Acquire(std::uint64_t pixels) {
+        pixels = std::min(pixels, limit_);
+        std::unique_lock lock(mutex_);
+        freed_.wait(lock, [&] { return used_ == 0 || used_ + pixels <= limit_; });
+        used_ += pixels;
+        return pixels;
+    }
+    void Release(std::uint64_t pixels) {
+        {
+            std::lock_guard lock(mutex_);
+            used_ -= pixels;
+        }
+        freed_.notify_all();
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable freed_;
+    std::uint64_t limit_;
+    std::uint64_t used_ = 0;
+};
+
+} // namespace
+
+std::uint64_t ConversionPixels(const std::string& in, const std::string& out, const ConvertOptions& opts) {
+    std::uint64_t w = 0, h = 0;
+    if (!HeaderSize(in, w, h)) {
+        struct stat st;
+        // Compressed pictures hold several pixels for each byte of their file.
+        return stat(in.c_str(), &st) == 0 ? 8 * static_cast<std::uint64_t>(st.st_size) : 1;
+    }
+    if (MayConvertStreamed(in, out, opts))
+        return StreamedPixels(static_cast<int>(std::min<std::uint64_t>(w, 1u << 30)));
+    // The picture as read, as a 32-bit object, and flattened on its way out.
+    return 3 * w * h;
 }
 
 int ConvertMany(const std::vector<std::string>& inputs, const std::string& outDir, const std::string& extArg,
@@ -327,6 +462,7 @@ int ConvertMany(const std::vector<std::string>& inputs, const std::string& outDi
     }
 
     BatchReport report(static_cast<int>(n));
+    PixelGate gate(EffectivePixelLimit(gMaxPixels));
     std::atomic<std::size_t> next{0};
     auto work = [&] {
         // An existing output, even one that appears while we work, is only replaced with --force:
@@ -340,14 +476,27 @@ int ConvertMany(const std::vector<std::string>& inputs, const std::string& outDi
                 ok = false;
             }
             if (ok) {
-                CDocImage doc;
-                std::string format;
-                ok = LoadDocument(inputs[i], doc, format, reason, nullptr, opts.animate);
-                if (ok && !WriteDocument(doc, outputs[i], opts, nullptr, reason)) {
-                    ok = false;
-                    if (LastSaveErrno() == EEXIST)
-                        reason = outputs[i] + " already exists (--force replaces it)";
+                ResetSaveError();
+                std::uint64_t held = gate.Acquire(ConversionPixels(inputs[i], outputs[i], opts));
+                const StreamOutcome streamed = ConvertStreamed(inputs[i], outputs[i], opts, nullptr, reason);
+                if (streamed == StreamOutcome::NotStreamed) {
+                    // Declined after its header was read: the document's way needs the picture whole.
+                    if (MayConvertStreamed(inputs[i], outputs[i], opts)) {
+                        gate.Release(held);
+                        std::uint64_t w = 0, h = 0;
+                        held = gate.Acquire(HeaderSize(inputs[i], w, h) ? 3 * w * h
+                                                                        : EffectivePixelLimit(gMaxPixels));
+                    }
+                    CDocImage doc;
+                    std::string format;
+                    ok = LoadDocument(inputs[i], doc, format, reason, nullptr, opts.animate) &&
+                         WriteDocument(doc, outputs[i], opts, nullptr, reason);
+                } else {
+                    ok = streamed == StreamOutcome::Written;
                 }
+                gate.Release(held);
+                if (!ok && LastSaveErrno() == EEXIST)
+                    reason = outputs[i] + " already exists (--force replaces it)";
             }
             report.Done(inputs[i], ok, reason);
         }

@@ -1,6 +1,7 @@
 // Reading any file the tool knows and writing it in another format, one file or many at once.
 #pragma once
 
+#include "codecs/StreamExport.h"
 #include "model/DocImage.h"
 #include "platform/Services.h"
 
@@ -22,6 +23,7 @@ struct ConvertOptions {
     bool force = false;         // --force: replace existing outputs (several inputs only)
     bool stripLocation = false; // --strip-location: the photo information without GPS
     bool stripMetadata = false; // --strip-metadata: no photo information at all
+    bool composite = false;     // flatten: the composite with its transparency, written as PNG
 };
 
 // "cannot write ...", with the reason when the target refuses to be replaced (read-only, ...).
@@ -48,9 +50,24 @@ bool CheckOutputType(const std::string& outPath, const ConvertOptions& opts, std
 bool WriteDocument(const CDocImage& doc, const std::string& out, const ConvertOptions& opts,
                    IProgress* progress, std::string& why);
 
+// Whether converting `in` to `out` may go a band of rows at a time (see StreamExport.h).
+bool MayConvertStreamed(const std::string& in, const std::string& out, const ConvertOptions& opts);
+// Converts `in` to `out` band by band when it can; NotStreamed when the document's way must be
+// taken (nothing was written then), Failed with the reason when the target could not be written.
+// With opts.composite the composite keeps its transparency, as `flatten` writes it.
+StreamOutcome ConvertStreamed(const std::string& in, const std::string& out, const ConvertOptions& opts,
+                              IProgress* progress, std::string& why);
+
+// Roughly how many pixels converting `in` holds at once, from its header alone: little for a
+// conversion that streams, a few times the picture for one that goes through a document. A file
+// whose size cannot be told counts as several pixels for each of its bytes.
+std::uint64_t ConversionPixels(const std::string& in, const std::string& out, const ConvertOptions& opts);
+
 // Converts every input into outDir (names kept, extension replaced by `ext`) on `jobs` threads.
 // One line per failed file on stderr, a progress bar there when it is a terminal, a summary at
-// the end. Existing outputs are kept unless opts.force. Exit status: 0, or 1 when any file failed.
+// the end. Conversions run at once only while their pixels (ConversionPixels) fit in the budget
+// of --max-pixels together; one that needs more than all of it runs alone. Existing outputs are kept unless
+// opts.force. Exit status: 0, or 1 when any file failed.
 int ConvertMany(const std::vector<std::string>& inputs, const std::string& outDir, const std::string& ext,
                 int jobs, const ConvertOptions& opts);
 

@@ -28,7 +28,7 @@ namespace {
 const char kUsage[] =
     "usage: zepho-cli info FILE [--json] [--psd-composite]\n"
     "       zepho-cli objects FILE OUTDIR [--psd-composite]\n"
-    "       zepho-cli flatten FILE OUT.png [--psd-composite]\n"
+    "       zepho-cli flatten FILE OUT.png [--keep-alpha] [--psd-composite]\n"
     "       zepho-cli convert FILE OUT [OPTIONS]\n"
     "       zepho-cli convert FILE... --out-dir DIR --to EXT [-j N] [--force] [OPTIONS]\n"
     "FILE may be a document (.qzi) or an image (.bmp .dib .gif .jpg .jpeg .png .pcx .tga .tif .tiff\n"
@@ -39,6 +39,10 @@ const char kUsage[] =
     "convert writes by OUT's extension: .qzi saves a document, .psd writes every object as a layer;\n"
     "other images get the visible objects flattened over the background (default ffffff; GIF,\n"
     "icons, cursors, WebP, AVIF and JPEG XL keep transparency; HEIF is read only).\n"
+    "flatten writes the composite with its transparency; an alpha channel that is opaque\n"
+    "everywhere is left out unless --keep-alpha.\n"
+    "A PNG or JPEG FILE converted to .png .jpg .tif, or flattened, is read and written a band of\n"
+    "rows at a time unless it is stored turned or has 256 colours or fewer.\n"
     "With --out-dir every FILE is written to DIR under its own name with the extension EXT, on N\n"
     "threads (default: one per core); existing files are kept unless --force; the exit status is 1\n"
     "when any file failed.\n"
@@ -154,14 +158,24 @@ int Objects(const std::string& file, const std::string& outDir) {
     return 0;
 }
 
-int Flatten(const std::string& file, const std::string& out) {
-    CDocImage doc;
+int Flatten(const std::string& file, const std::string& out, bool keepAlpha) {
     std::string format, why;
+    cli::ConvertOptions opts;
+    opts.composite = true;
+    opts.keepAlpha = keepAlpha;
+    {
+        TerminalProgress progress;
+        const StreamOutcome streamed = cli::ConvertStreamed(file, out, opts, &progress, why);
+        if (streamed == StreamOutcome::Written) return 0;
+        if (streamed == StreamOutcome::Failed) return Fail(out, why);
+    }
+    CDocImage doc;
     if (!Load(file, doc, format, why)) return Fail(file, why);
     if (doc.width <= 0 || doc.height <= 0) return Fail(file, "the canvas is empty");
     TerminalProgress progress;
     progress.SetText("Saving file " + BaseName(out));
-    if (!ExportCompositePng(doc, out, &progress)) return Fail(out, cli::CannotWrite(out, "the image"));
+    if (!ExportCompositePng(doc, out, &progress, keepAlpha))
+        return Fail(out, cli::CannotWrite(out, "the image"));
     return 0;
 }
 
@@ -237,6 +251,12 @@ int Convert(const std::vector<std::string>& args) {
     const std::string& out = files[1];
     std::string format, why;
     if (!cli::CheckOutputType(out, opts, why)) return Fail(out, why);
+    {
+        TerminalProgress progress;
+        const StreamOutcome streamed = cli::ConvertStreamed(file, out, opts, &progress, why);
+        if (streamed == StreamOutcome::Written) return 0;
+        if (streamed == StreamOutcome::Failed) return Fail(out, why);
+    }
     CDocImage doc;
     if (!Load(file, doc, format, why, opts.animate)) return Fail(file, why);
     TerminalProgress progress;
@@ -274,7 +294,9 @@ int main(int argc, char** argv) {
         (args.size() == 2 || (args.size() == 3 && args[2] == "--json")))
         return Info(args[1], args.size() == 3);
     if (args.size() == 3 && args[0] == "objects") return Objects(args[1], args[2]);
-    if (args.size() == 3 && args[0] == "flatten") return Flatten(args[1], args[2]);
+    if (args.size() == 3 && args[0] == "flatten") return Flatten(args[1], args[2], false);
+    if (args.size() == 4 && args[0] == "flatten" && args[3] == "--keep-alpha")
+        return Flatten(args[1], args[2], true);
     if (args.size() >= 2 && args[0] == "convert") return Convert(args);
     std::fputs(kUsage, stderr);
     return args.empty() || args[0] == "--help" || args[0] == "-h" ? (args.empty() ? 2 : 0) : 2;

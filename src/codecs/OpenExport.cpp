@@ -196,9 +196,31 @@ PackedDib FlattenRowsForExport(const CDocImage& doc, COLORREF background, int to
     return canvas;
 }
 
-bool ExportCompositePng(const CDocImage& doc, const std::string& path, IProgress* progress) {
+namespace {
+
+// Whether some pixel of the composite is less than opaque, looked at a band at a time. True also
+// when a band cannot be made (the write will say so).
+bool CompositeHasTransparency(const CDocImage& doc) {
+    constexpr int kBandRows = 64;
+    for (int top = 0; top < doc.height; top += kBandRows) {
+        const PackedDib band =
+            CompositeVisibleRows(doc.objects, doc.width, top, std::min(kBandRows, doc.height - top));
+        if (!band) return true;
+        for (int y = 0; y < band.Height(); ++y) {
+            const BYTE* p = band.Row(y);
+            for (int x = 0; x < band.Width(); ++x)
+                if (p[4 * x + 3] != 255) return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+bool ExportCompositePng(const CDocImage& doc, const std::string& path, IProgress* progress, bool keepAlpha) {
+    const bool alpha = keepAlpha || CompositeHasTransparency(doc);
     return WritePngBands(
-        path, doc.width, doc.height, true,
+        path, doc.width, doc.height, alpha,
         [&doc](int top, int rows) { return CompositeVisibleRows(doc.objects, doc.width, top, rows); },
         progress);
 }

@@ -97,9 +97,10 @@ PackedDib FlattenForExport(const CDocImage& doc, COLORREF background);
 // Rows top .. top + rows - 1 of that image, as a canvas-wide 32-bit image.
 PackedDib FlattenRowsForExport(const CDocImage& doc, COLORREF background, int top, int rows);
 
-// The visible objects composed keeping their transparency (CompositeVisible), written as an RGBA
-// PNG a band of rows at a time, so that the canvas is never held whole. False on failure; the
-// target is then left as it was.
-bool ExportCompositePng(const CDocImage& doc, const std::string& path, IProgress* progress);
+// The visible objects composed keeping their transparency (CompositeVisible), written as a PNG a
+// band of rows at a time, so that the canvas is never held whole: RGBA, or RGB when every pixel
+// is opaque and `keepAlpha` is not set. False on failure; the target is then left as it was.
+bool ExportCompositePng(const CDocImage& doc, const std::string& path, IProgress* progress,
+                        bool keepAlpha = false);
 
 } // namespace zepho

@@ -3,6 +3,7 @@
 #include "extlib/ImageIOCodecs.h"
 #include "extlib/ImageIOUtil.h"
 #include "extlib/PngFile.h"
+#include "extlib/RowCodecs.h"
 #include "platform/ByteStream.h"
 #include "platform/Path.h"
 
@@ -99,6 +100,36 @@ BOOL CImage::SaveImageFile(const std::string& path, const PackedDib& dib, DWORD 
         return 0;
     }
     return out.Commit() ? 1 : 0;
+}
+
+// In the files of each format.
+std::unique_ptr<CRowReader> OpenPngRowReader(const std::string& path);
+std::unique_ptr<CRowReader> OpenJpegRowReader(const std::string& path);
+std::unique_ptr<CRowWriter> CreatePngRowWriter(ByteWriter& out, int width, int height, int channels,
+                                               int rowBits);
+std::unique_ptr<CRowWriter> CreateJpegRowWriter(ByteWriter& out, int width, int height, int rowBits,
+                                                int quality);
+std::unique_ptr<CRowWriter> CreateTiffRowWriter(ByteWriter& out, int width, int height, int rowBits,
+                                                DWORD code);
+
+std::unique_ptr<CRowReader> CRowReader::Open(const std::string& path) {
+    const std::string ext = UpperExtension(path);
+    if (ext == "PNG") return OpenPngRowReader(path);
+    if (ext == "JPG" || ext == "JPEG") return OpenJpegRowReader(path);
+    return nullptr;
+}
+
+std::unique_ptr<CRowWriter> CRowWriter::Create(const std::string& path, ByteWriter& out, int width,
+                                               int height, int channels, int rowBits, DWORD option) {
+    const std::string ext = UpperExtension(path);
+    if (ext == "PNG") return CreatePngRowWriter(out, width, height, channels, rowBits);
+    if (ext == "JPG" || ext == "JPEG")
+        return channels == 3 ? CreateJpegRowWriter(out, width, height, rowBits, JpegQuality(option))
+                             : nullptr;
+    if (ext == "TIF" || ext == "TIFF")
+        return channels * 8 <= rowBits ? CreateTiffRowWriter(out, width, height, channels * 8, option)
+                                       : nullptr;
+    return nullptr;
 }
 
 } // namespace zepho

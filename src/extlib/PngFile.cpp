@@ -4,6 +4,7 @@
 
 #include "extlib/ImageIOUtil.h"
 #include "extlib/PngEncoder.h"
+#include "extlib/RowCodecs.h"
 #include "platform/ByteStream.h"
 #include "platform/PixelBudget.h"
 
@@ -285,6 +286,116 @@ PackedDib DecodePng(std::span<const BYTE> file, IProgress* progress) {
     const int orientation = ExifOrientation({plan.exif, plan.exifSize});
     png_destroy_read_struct(&png, &info, nullptr);
     return ApplyOrientation(std::move(dib), orientation);
+}
+
+namespace {
+
+void ReadFromFile(png_structp png, png_bytep out, png_size_t n) {
+    if (!static_cast<FileReader*>(png_get_io_ptr(png))->Read(out, n)) png_error(png, "truncated");
+}
+
+bool ReadBandRows(png_structp png, png_bytepp rows, int n) {
+    if (setjmp(png_jmpbuf(png))) return false;
+    for (int y = 0; y < n; ++y)
+        png_read_row(png, rows[y], nullptr);
+    return true;
+}
+
+class PngRowReader final : public CRowReader {
+public:
+    explicit PngRowReader(const std::string& path) : file_(path) {}
+    ~PngRowReader() override { png_destroy_read_struct(&png_, info_ ? &info_ : nullptr, nullptr); }
+
+    bool Open() {
+        BYTE sig[8];
+        if (!file_.IsOpen() || !file_.Read(sig, 8) || png_sig_cmp(sig, 0, 8) != 0) return false;
+        png_ = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, &SilentError, &SilentWarning);
+        info_ = png_ ? png_create_info_struct(png_) : nullptr;
+        if (!info_) return false;
+        png_set_read_fn(png_, &file_, &ReadFromFile);
+        png_set_sig_bytes(png_, 8);
+        // As DecodePng: the chunks it does not use are skipped unread.
+        static const png_byte kSkipped[] = "bKGD\0cHRM\0gAMA\0hIST\0iTXt\0oFFs\0pCAL\0pHYs\0"
+                                           "sBIT\0sCAL\0sPLT\0sRGB\0tEXt\0tIME\0zTXt";
+        png_set_keep_unknown_chunks(png_, PNG_HANDLE_CHUNK_NEVER, kSkipped,
+                                    static_cast<int>(sizeof kSkipped / 5));
+        png_set_chunk_malloc_max(png_, 16u << 20);
+        if (!ReadHeader(png_, info_, &plan_, file_.Size()) || plan_.passes != 1 || plan_.width == 0 ||
+            plan_.height == 0 || plan_.width > 0x7FFFFFFF || plan_.height > 0x7FFFFFFF)
+            return false;
+        width_ = static_cast<int>(plan_.width);
+        height_ = static_cast<int>(plan_.height);
+        bits_ = plan_.outBits;
+        orientation_ = ExifOrientation({plan_.exif, plan_.exifSize});
+        return true;
+    }
+
+    PackedDib ReadBand(int rows) override {
+        rows = std::min(rows, height_ - rowsRead_);
+        if (failed_ || rows <= 0) return {};
+        PackedDib band = PackedDib::Create(width_, rows, bits_, bits_ <= 8 ? plan_.colours : 0);
+        if (!band || plan_.rowBytes > band.Stride()) {
+            failed_ = true;
+            return {};
+        }
+        if (plan_.gray) {
+            imageio::SetGrayRamp(band, plan_.colours);
+        } else if (bits_ <= 8) {
+            RGBQUAD* table = band.ColorTable();
+            for (int i = 0; i < plan_.colours; ++i)
+                table[i] = RGBQUAD{plan_.palette[i].blue, plan_.palette[i].green, plan_.palette[i].red, 0};
+        }
+        std::vector<png_bytep> pointers(static_cast<std::size_t>(rows));
+        for (int y = 0; y < rows; ++y)
+            pointers[static_cast<std::size_t>(y)] = band.Row(y);
+        if (!ReadBandRows(png_, pointers.data(), rows)) {
+            failed_ = true;
+            return {};
+        }
+        rowsRead_ += rows;
+        if (ConvertToSrgb(band, {plan_.icc, plan_.iccSize}) == ProfileOutcome::Unusable)
+            profileUnusable_ = true;
+        return band;
+    }
+
+private:
+    FileReader file_;
+    png_structp png_ = nullptr;
+    png_infop info_ = nullptr;
+    ReadPlan plan_;
+};
+
+// 24-bit or 32-bit rows through the same encoder EncodePng and WritePngBands use.
+class PngRowWriter final : public CRowWriter {
+public:
+    PngRowWriter(ByteWriter& out, int width, int height, int channels, int rowBits) : encoder_(out) {
+        ok_ = encoder_.Begin(width, height, channels, rowBits / 8);
+    }
+    bool AddBand(const PackedDib& band) override {
+        for (int y = 0; ok_ && y < band.Height(); ++y)
+            ok_ = encoder_.AddRow(band.Row(y));
+        return ok_;
+    }
+    bool Finish() override { return ok_ && encoder_.Finish(); }
+
+private:
+    PngRowEncoder encoder_;
+    bool ok_ = false;
+};
+
+} // namespace
+
+std::unique_ptr<CRowReader> OpenPngRowReader(const std::string& path) {
+    auto reader = std::make_unique<PngRowReader>(path);
+    if (!reader->Open()) return nullptr;
+    return reader;
+}
+
+std::unique_ptr<CRowWriter> CreatePngRowWriter(ByteWriter& out, int width, int height, int channels,
+                                               int rowBits) {
+    if ((channels != 3 && channels != 4) || (rowBits != 24 && rowBits != 32) || channels * 8 > rowBits)
+        return nullptr;
+    return std::make_unique<PngRowWriter>(out, width, height, channels, rowBits);
 }
 
 bool EncodePng(const PackedDib& dib, ByteWriter& out, IProgress* progress) {

@@ -1,6 +1,7 @@
-// TIFF files through libtiff, over bytes in memory. Strip images of 1, 4 or 8-bit grey or palette
-// samples and 8-bit RGB (with or without alpha) are read at their own depth; everything else
-// libtiff can decode (tiles, planes, YCbCr, CMYK, 16 bits, ...) goes through its RGBA reader.
+// TIFF files through libtiff, read from bytes in memory and written to any byte writer as they are made.
+// Strip images of 1, 4 or 8-bit grey or palette samples and 8-bit RGB (with or without alpha) are read at
+// their own depth; everything else libtiff can decode (tiles, planes, YCbCr, CMYK, 16 bits, ...) goes through
+// its RGBA reader.
 //
 // Writing: the compression codes 1 (none), 5 (LZW), 8 and 32946 (Deflate) apply to every depth.
 // CCITT Group 3 and 4 (3, 4) exist only for black-and-white images: a 1-bit image whose two colours
@@ -10,6 +11,7 @@
 #include "extlib/ImageIOCodecs.h"
 #include "extlib/ImageIOUtil.h"
 #include "extlib/PhotoLook.h"
+#include "extlib/RowCodecs.h"
 
 #include <tiffio.h>
 
@@ -104,10 +106,11 @@ int InMap(thandle_t h, void** base, toff_t* size) {
 
 void InUnmap(thandle_t, void*, toff_t) {}
 
-// ---- writing to memory
+// ---- writing to a byte writer, from where it stood when the file began
 
-struct MemOut {
-    std::vector<BYTE> data;
+struct Out {
+    ByteWriter* writer;
+    std::uint64_t base = 0;
     std::uint64_t pos = 0;
 };
 
@@ -116,30 +119,36 @@ tmsize_t NoRead(thandle_t, void*, tmsize_t) {
 }
 
 tmsize_t OutWrite(thandle_t h, void* buf, tmsize_t n) {
-    auto* m = static_cast<MemOut*>(h);
+    auto* o = static_cast<Out*>(h);
     if (n <= 0) return 0;
-    const std::uint64_t end = m->pos + static_cast<std::uint64_t>(n);
-    if (end > PackedDib::kMaxBytes * 2ull) return 0;
-    try {
-        if (end > m->data.size()) m->data.resize(static_cast<std::size_t>(end));
-    } catch (const std::bad_alloc&) {
-        return 0;
+    ByteWriter& w = *o->writer;
+    const std::uint64_t at = o->base + o->pos;
+    // libtiff may seek past the end (to align a directory): the gap reads as zeros.
+    if (at > w.Size()) {
+        static const BYTE kZeros[16] = {};
+        if (!w.Seek(w.Size())) return 0;
+        while (w.Size() < at)
+            if (!w.Write(kZeros,
+                         static_cast<std::size_t>(std::min<std::uint64_t>(sizeof kZeros, at - w.Size()))))
+                return 0;
     }
-    std::memcpy(m->data.data() + m->pos, buf, static_cast<std::size_t>(n));
-    m->pos = end;
+    if (!w.Seek(at) || !w.Write(buf, static_cast<std::size_t>(n))) return 0;
+    o->pos += static_cast<std::uint64_t>(n);
     return n;
 }
 
 toff_t OutSeek(thandle_t h, toff_t off, int whence) {
-    auto* m = static_cast<MemOut*>(h);
-    std::uint64_t base = whence == SEEK_CUR ? m->pos : whence == SEEK_END ? m->data.size() : 0;
+    auto* o = static_cast<Out*>(h);
+    const std::uint64_t size = o->writer->Size() - o->base;
+    std::uint64_t base = whence == SEEK_CUR ? o->pos : whence == SEEK_END ? size : 0;
     if (off > UINT64_MAX / 2 || base + off > UINT64_MAX / 2) return static_cast<toff_t>(-1);
-    m->pos = base + off;
-    return m->pos;
+    o->pos = base + off;
+    return o->pos;
 }
 
 toff_t OutSize(thandle_t h) {
-    return static_cast<MemOut*>(h)->data.size();
+    auto* o = static_cast<Out*>(h);
+    return o->writer->Size() - o->base;
 }
 
 int NoMap(thandle_t, void**, toff_t*) {
@@ -377,13 +386,19 @@ int BlackAndWhite(const PackedDib& dib) {
 
 } // namespace
 
-bool EncodeTiff(const PackedDib& dib, DWORD code, ByteWriter& out, IProgress* progress) {
-    if (!Writable(dib)) return false;
-    const PackedDib* src = &dib;
-    PackedDib converted;
-    const int srcBits = dib.BitCount();
-    const bool masked = dib.Header()->biCompression == BI_BITFIELDS;
+namespace {
+
+// How a picture of a given depth is stored for a compression code.
+struct TiffPlan {
     std::uint16_t compression = COMPRESSION_NONE;
+    int bw = 0;            // BlackAndWhite of the source
+    bool jpeg = false;     // JPEG compression
+    bool grayJpeg = false; // a grey palette image stored as 8-bit grey
+    bool toBgr24 = false;  // the source is converted to 24 bits first
+};
+
+TiffPlan PlanTiff(const PackedDib& dib, DWORD code) {
+    TiffPlan plan;
     switch (code) {
     case COMPRESSION_CCITTFAX3:
     case COMPRESSION_CCITTFAX4:
@@ -391,35 +406,35 @@ bool EncodeTiff(const PackedDib& dib, DWORD code, ByteWriter& out, IProgress* pr
     case COMPRESSION_JPEG:
     case COMPRESSION_ADOBE_DEFLATE:
     case COMPRESSION_DEFLATE:
-        compression = static_cast<std::uint16_t>(code);
+        plan.compression = static_cast<std::uint16_t>(code);
         break;
     default:
         break;
     }
-    const int bw = BlackAndWhite(dib);
-    if ((compression == COMPRESSION_CCITTFAX3 || compression == COMPRESSION_CCITTFAX4) && !bw)
-        compression = COMPRESSION_LZW;
-    const bool jpeg = compression == COMPRESSION_JPEG;
-    const bool grayJpeg = jpeg && srcBits <= 8 && IsGrayPalette(dib);
-    if (srcBits == 16 || masked || (jpeg && !grayJpeg && srcBits != 24)) {
-        converted = ToBgr24(dib);
-        if (!converted) return false;
-        src = &converted;
-    }
-    const int w = src->Width(), h = src->Height(), bits = src->BitCount();
+    const int srcBits = dib.BitCount();
+    const bool masked = dib.Header()->biCompression == BI_BITFIELDS;
+    plan.bw = BlackAndWhite(dib);
+    if ((plan.compression == COMPRESSION_CCITTFAX3 || plan.compression == COMPRESSION_CCITTFAX4) && !plan.bw)
+        plan.compression = COMPRESSION_LZW;
+    plan.jpeg = plan.compression == COMPRESSION_JPEG;
+    plan.grayJpeg = plan.jpeg && srcBits <= 8 && IsGrayPalette(dib);
+    plan.toBgr24 = srcBits == 16 || masked || (plan.jpeg && !plan.grayJpeg && srcBits != 24);
+    return plan;
+}
 
-    MemOut mem;
-    Closer c{Open("w", &mem, false)};
-    TIFF* tif = c.tif;
-    if (!tif) return false;
-    std::uint16_t spp = 1, bps = 8, photometric = PHOTOMETRIC_RGB;
-    if (grayJpeg) {
+// The tags of a w x h picture of `src`'s depth (its colour table for palettes); the samples per
+// pixel in `spp`.
+bool SetupTiff(TIFF* tif, const TiffPlan& plan, const PackedDib& src, int w, int h, std::uint16_t& spp) {
+    const int bits = src.BitCount();
+    std::uint16_t bps = 8, photometric = PHOTOMETRIC_RGB;
+    spp = 1;
+    if (plan.grayJpeg) {
         photometric = PHOTOMETRIC_MINISBLACK;
     } else if (bits <= 8) {
         bps = static_cast<std::uint16_t>(bits);
-        photometric = bw == 1   ? PHOTOMETRIC_MINISBLACK
-                      : bw == 2 ? PHOTOMETRIC_MINISWHITE
-                                : PHOTOMETRIC_PALETTE;
+        photometric = plan.bw == 1   ? PHOTOMETRIC_MINISBLACK
+                      : plan.bw == 2 ? PHOTOMETRIC_MINISWHITE
+                                     : PHOTOMETRIC_PALETTE;
     } else {
         spp = bits == 32 ? 4 : 3;
     }
@@ -429,66 +444,140 @@ bool EncodeTiff(const PackedDib& dib, DWORD code, ByteWriter& out, IProgress* pr
               TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, spp) &&
               TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) &&
               TIFFSetField(tif, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT) &&
-              TIFFSetField(tif, TIFFTAG_COMPRESSION, compression) &&
+              TIFFSetField(tif, TIFFTAG_COMPRESSION, plan.compression) &&
               TIFFSetField(tif, TIFFTAG_XRESOLUTION, 72.0) && TIFFSetField(tif, TIFFTAG_YRESOLUTION, 72.0) &&
               TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
-    if (jpeg && !grayJpeg) {
+    if (plan.jpeg && !plan.grayJpeg) {
         // The usual JPEG-in-TIFF: YCbCr in the file, RGB rows handed over.
         ok = ok && TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_YCBCR) &&
              TIFFSetField(tif, TIFFTAG_JPEGCOLORMODE, JPEGCOLORMODE_RGB);
     } else {
         ok = ok && TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, photometric);
     }
-    if (jpeg) ok = ok && TIFFSetField(tif, TIFFTAG_JPEGQUALITY, 85);
+    if (plan.jpeg) ok = ok && TIFFSetField(tif, TIFFTAG_JPEGQUALITY, 85);
     if (spp == 4) {
         const std::uint16_t extra = EXTRASAMPLE_UNASSALPHA;
         ok = ok && TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, 1, &extra);
     }
-    std::vector<std::uint16_t> map;
     if (ok && photometric == PHOTOMETRIC_PALETTE) {
         const int n = 1 << bps;
-        map.assign(3 * static_cast<std::size_t>(n), 0);
+        std::vector<std::uint16_t> map(3 * static_cast<std::size_t>(n), 0);
         for (int i = 0; i < n; ++i) {
-            const RGBQUAD q = PaletteColor(*src, i);
+            const RGBQUAD q = PaletteColor(src, i);
             map[i] = static_cast<std::uint16_t>(q.rgbRed * 257);
             map[n + i] = static_cast<std::uint16_t>(q.rgbGreen * 257);
             map[2 * n + i] = static_cast<std::uint16_t>(q.rgbBlue * 257);
         }
         ok = TIFFSetField(tif, TIFFTAG_COLORMAP, map.data(), map.data() + n, map.data() + 2 * n);
     }
-    ok = ok && TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(tif, 0));
-    if (!ok) return false;
+    return ok && TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, TIFFDefaultStripSize(tif, 0));
+}
+
+// Row y of `src` as the file's samples.
+void PackTiffLine(const TiffPlan& plan, const BYTE* grayOf, const PackedDib& src, int y, std::uint16_t spp,
+                  BYTE* line) {
+    const int w = src.Width(), bits = src.BitCount();
+    const BYTE* s = src.Row(y);
+    if (plan.grayJpeg) {
+        const int perByte = 8 / bits, mask = (1 << bits) - 1;
+        for (int x = 0; x < w; ++x)
+            line[x] = grayOf[(s[x / perByte] >> (8 - bits - (x % perByte) * bits)) & mask];
+    } else if (bits <= 8) {
+        std::memcpy(line, s, (static_cast<std::size_t>(w) * bits + 7) / 8);
+    } else {
+        const int n = bits / 8;
+        for (int x = 0; x < w; ++x) {
+            line[spp * x] = s[n * x + 2];
+            line[spp * x + 1] = s[n * x + 1];
+            line[spp * x + 2] = s[n * x];
+            if (spp == 4) line[spp * x + 3] = s[n * x + 3];
+        }
+    }
+}
+
+// 24-bit or 32-bit bands into a TIFF as they come.
+class TiffRowWriter final : public CRowWriter {
+public:
+    TiffRowWriter(ByteWriter& out, int w, int h, int rowBits, DWORD code)
+        : out_{&out, out.Tell(), 0}, height_(h) {
+        const PackedDib like = PackedDib::Create(1, 1, rowBits);
+        if (!like) return;
+        plan_ = PlanTiff(like, code);
+        // Alpha has no place in JPEG-in-TIFF: the rows go as 24 bits.
+        bits_ = plan_.toBgr24 ? 24 : rowBits;
+        const PackedDib shape = bits_ == rowBits ? PackedDib() : PackedDib::Create(1, 1, bits_);
+        tif_.tif = Open("w", &out_, false);
+        ok_ = tif_.tif && SetupTiff(tif_.tif, plan_, shape ? shape : like, w, h, spp_);
+        line_.resize(static_cast<std::size_t>(w) * spp_ + 4);
+    }
+    bool AddBand(const PackedDib& band) override {
+        const PackedDib converted = ok_ && bits_ != band.BitCount() ? ToBgr24(band) : PackedDib();
+        const PackedDib& src = converted ? converted : band;
+        for (int y = 0; ok_ && y < src.Height(); ++y, ++row_) {
+            PackTiffLine(plan_, nullptr, src, y, spp_, line_.data());
+            ok_ = row_ < height_ &&
+                  TIFFWriteScanline(tif_.tif, line_.data(), static_cast<std::uint32_t>(row_), 0) >= 0;
+        }
+        return ok_;
+    }
+    bool Finish() override {
+        if (!ok_ || row_ != height_ || !TIFFWriteDirectory(tif_.tif)) return false;
+        TIFFClose(tif_.tif);
+        tif_.tif = nullptr;
+        return !out_.writer->Failed();
+    }
+
+private:
+    Out out_;
+    Closer tif_{nullptr};
+    TiffPlan plan_;
+    int bits_ = 24;
+    std::uint16_t spp_ = 3;
+    int height_ = 0, row_ = 0;
+    std::vector<BYTE> line_;
+    bool ok_ = false;
+};
+
+} // namespace
+
+bool EncodeTiff(const PackedDib& dib, DWORD code, ByteWriter& out, IProgress* progress) {
+    if (!Writable(dib)) return false;
+    const TiffPlan plan = PlanTiff(dib, code);
+    const PackedDib* src = &dib;
+    PackedDib converted;
+    if (plan.toBgr24) {
+        converted = ToBgr24(dib);
+        if (!converted) return false;
+        src = &converted;
+    }
+    const int w = src->Width(), h = src->Height();
+    Out sink{&out, out.Tell(), 0};
+    Closer c{Open("w", &sink, false)};
+    TIFF* tif = c.tif;
+    std::uint16_t spp = 1;
+    if (!tif || !SetupTiff(tif, plan, *src, w, h, spp)) return false;
 
     std::vector<BYTE> line(static_cast<std::size_t>(w) * std::max<int>(spp, 1) + 4);
     BYTE grayOf[256] = {};
-    if (grayJpeg)
+    if (plan.grayJpeg)
         for (int i = 0; i < 256; ++i)
             grayOf[i] = PaletteColor(*src, i).rgbRed;
     RowProgress steps(progress, static_cast<std::uint64_t>(h));
     for (int y = 0; y < h; ++y) {
-        const BYTE* s = src->Row(y);
-        if (grayJpeg) {
-            const int perByte = 8 / bits, mask = (1 << bits) - 1;
-            for (int x = 0; x < w; ++x)
-                line[x] = grayOf[(s[x / perByte] >> (8 - bits - (x % perByte) * bits)) & mask];
-        } else if (bits <= 8) {
-            std::memcpy(line.data(), s, (static_cast<std::size_t>(w) * bits + 7) / 8);
-        } else {
-            const int n = bits / 8;
-            for (int x = 0; x < w; ++x) {
-                line[spp * x] = s[n * x + 2];
-                line[spp * x + 1] = s[n * x + 1];
-                line[spp * x + 2] = s[n * x];
-                if (spp == 4) line[spp * x + 3] = s[n * x + 3];
-            }
-        }
+        PackTiffLine(plan, grayOf, *src, y, spp, line.data());
         if (TIFFWriteScanline(tif, line.data(), static_cast<std::uint32_t>(y), 0) < 0) return false;
         steps.Update(static_cast<std::uint64_t>(y) + 1);
     }
     if (!TIFFWriteDirectory(tif)) return false;
     TIFFClose(tif);
     c.tif = nullptr;
-    return out.Write(mem.data.data(), mem.data.size());
+    return !out.Failed();
+}
+
+std::unique_ptr<CRowWriter> CreateTiffRowWriter(ByteWriter& out, int width, int height, int rowBits,
+                                                DWORD code) {
+    if ((rowBits != 24 && rowBits != 32) || width <= 0 || height <= 0) return nullptr;
+    return std::make_unique<TiffRowWriter>(out, width, height, rowBits, code);
 }
 
 } // namespace zepho

@@ -821,3 +821,61 @@ TEST(CliBatch, JpegXlWrittenAndHeifRead) {
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("bad.heic"), std::string::npos) << run.err;
 }
+
+namespace {
+
+// The PNG's colour type: 2 RGB, 6 RGBA, 3 palette.
+int PngColourType(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    char head[26] = {};
+    f.read(head, sizeof head);
+    return f ? static_cast<unsigned char>(head[25]) : -1;
+}
+
+std::string FileText(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
+}
+
+} // namespace
+
+// Photos go a band at a time, flat pictures through a document; both give what one file at a
+// time gives, on several threads and under a budget that lets one conversion run at once.
+TEST(CliBatch, StreamedAndWholeConversionsAgreeUnderAMemoryBudget) {
+    const std::string dir = testing::TempDir() + "/cli_stream/";
+    std::system(("rm -rf " + dir + " && mkdir -p " + dir).c_str());
+    PackedDib photo = PackedDib::Create(500, 700, 32);
+    for (int y = 0; y < 700; ++y)
+        for (int x = 0; x < 500; ++x) {
+            BYTE* p = photo.Row(y) + 4 * x;
+            p[0] = BYTE(x * 7 + y), p[1] = BYTE(y * 3), p[2] = BYTE(x ^ y),
+            p[3] = x < 20 ? BYTE(100) : BYTE(255);
+        }
+    ASSERT_TRUE(WritePngRgba(dir + "photo.png", photo));
+    ASSERT_TRUE(WritePngRgba(dir + "flat.png", CreateSolidDIB(600, 400, RGB(9, 99, 199), 255)));
+    for (const char* ext : {"jpg", "tif", "png"}) {
+        SCOPED_TRACE(ext);
+        const std::string out = dir + "out_" + ext;
+        const CliRun batch = Cli("convert " + dir + "photo.png " + dir + "flat.png --out-dir " + out +
+                                 " --to " + ext + " -j 2 --max-pixels 1000000");
+        ASSERT_EQ(batch.status, 0) << batch.err;
+        for (const char* name : {"photo", "flat"}) {
+            const std::string one = dir + name + "_one." + ext;
+            ASSERT_EQ(Cli(std::string("convert ") + dir + name + ".png " + one).status, 0);
+            EXPECT_EQ(FileText(out + "/" + name + "." + ext), FileText(one)) << name;
+        }
+    }
+    // Flattened: the alpha channel only where some pixel is transparent, or when asked for.
+    ASSERT_TRUE(WritePngRgba(dir + "opaque.png", CreateSolidDIB(300, 300, RGB(1, 2, 3), 255)));
+    const struct {
+        const char* in;
+        const char* options;
+        int type;
+    } flats[] = {{"photo.png", "", 6}, {"opaque.png", "", 2}, {"opaque.png", " --keep-alpha", 6}};
+    for (const auto& f : flats) {
+        const std::string out = dir + "flat_" + f.in;
+        const CliRun run = Cli("flatten " + dir + f.in + " " + out + f.options);
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_EQ(PngColourType(out), f.type) << f.in << f.options;
+    }
+}
