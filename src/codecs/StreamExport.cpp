@@ -9,6 +9,7 @@
 #include "model/DocImage.h"
 #include "model/Frame.h"
 #include "platform/ByteStream.h"
+#include "platform/PixelBudget.h"
 #include "raster/ColorReduce.h"
 
 #include <algorithm>
@@ -19,28 +20,42 @@ namespace zepho {
 
 namespace {
 
-// About two megabytes of 32-bit canvas a band, as the banded PNG export takes them.
+// About two megabytes of 32-bit canvas a band, as the banded PNG export takes them, and never
+// more than an eighth of the pixel budget in force: a band is held as read, as an object, flattened
+// and converted at once.
 int BandRows(int width) {
-    return static_cast<int>(
-        std::clamp<std::int64_t>((std::int64_t{2} << 20) / (4 * std::int64_t{std::max(width, 1)}), 1, 1024));
+    const std::int64_t w = std::max(width, 1);
+    std::int64_t rows = (std::int64_t{2} << 20) / (4 * w);
+    if (const PixelBudgetScope* budget = PixelBudgetScope::Current())
+        rows = std::min<std::int64_t>(rows, static_cast<std::int64_t>(budget->Limit() / 8) / w);
+    return static_cast<int>(std::clamp<std::int64_t>(rows, 1, 1024));
 }
 
 bool Streams(FileKind kind) {
     return kind == FileKind::Png || kind == FileKind::Jpg || kind == FileKind::Tiff;
 }
 
-// One band of the picture as the document that opening the file makes would hold it: one visible
-// image object at (0, 0), the band's size.
-bool BandDocument(PackedDib band, int orientation, CDocImage& doc) {
-    if (orientation == 2) band = ApplyOrientation(std::move(band), 2);
-    return AppendSingleImage(doc, std::move(band));
-}
+// How the bands go out: the composite with its transparency or the picture flattened over the
+// background, as 24-bit or 32-bit rows. A picture without alpha, read at 24 bits and not turned,
+// is its own flattened picture: its bands go out as they are read.
+struct BandPlan {
+    bool withAlpha = false; // the composite keeps its alpha
+    bool direct = false;    // the bands as read
+    int rowBits = 32;
+};
 
-// What a band becomes on its way out: the composite with its transparency, or the picture
-// flattened over the background.
-PackedDib OutputBand(const CDocImage& doc, const StreamRequest& r, bool withAlpha) {
-    if (withAlpha) return CompositeVisibleRows(doc.objects, doc.width, 0, doc.height);
-    return FlattenRowsForExport(doc, r.background, 0, doc.height);
+// The next band as the document that opening the file makes would give it to its export: one
+// visible image object at (0, 0), composed or flattened. Empty at the end or on a damaged file.
+PackedDib NextBand(CRowReader& reader, const StreamRequest& r, const BandPlan& plan) {
+    PackedDib band = reader.ReadBand(BandRows(reader.Width()));
+    if (!band || plan.direct) return band;
+    if (reader.Orientation() == 2) band = ApplyOrientation(std::move(band), 2);
+    CDocImage doc;
+    if (!AppendSingleImage(doc, std::move(band))) return {};
+    PackedDib out = plan.withAlpha ? CompositeVisibleRows(doc.objects, doc.width, 0, doc.height)
+                                   : FlattenRowsForExport(doc, r.background, 0, doc.height);
+    if (out && plan.rowBits == 24) out = ConvertTo24(out);
+    return out;
 }
 
 // Reads the picture until the question is answered: whether its flattened picture has more than
@@ -48,20 +63,18 @@ PackedDib OutputBand(const CDocImage& doc, const StreamRequest& r, bool withAlph
 // is less than opaque. A photograph answers in its first band; a picture that never answers is
 // read to its end.
 enum class Scan { Yes, No, Unreadable };
-Scan ScanFor(const StreamRequest& r, bool alphaQuestion) {
+Scan ScanFor(const StreamRequest& r, const BandPlan& plan, bool alphaQuestion) {
     std::unique_ptr<CRowReader> reader = CRowReader::Open(r.in);
     if (!reader) return Scan::Unreadable;
-    const int bandRows = BandRows(reader->Width());
     std::unordered_set<DWORD> seen;
+    const int step = plan.rowBits / 8;
     while (reader->RowsRead() < reader->Height()) {
-        CDocImage doc;
-        if (!BandDocument(reader->ReadBand(bandRows), reader->Orientation(), doc)) return Scan::Unreadable;
-        const PackedDib band = OutputBand(doc, r, alphaQuestion);
+        const PackedDib band = NextBand(*reader, r, plan);
         if (!band) return Scan::Unreadable;
         for (int y = 0; y < band.Height(); ++y) {
             const BYTE* p = band.Row(y);
             DWORD last = 0xFFFFFFFFu;
-            for (int x = 0; x < band.Width(); ++x, p += 4) {
+            for (int x = 0; x < band.Width(); ++x, p += step) {
                 if (alphaQuestion) {
                     if (p[3] != 255) return Scan::Yes;
                     continue;
@@ -101,25 +114,24 @@ StreamOutcome ExportStreamed(const StreamRequest& r, IProgress* progress, bool* 
 
     // Which picture the document's export would write: the composite with alpha, the flattened
     // picture in true colour, or (declined here) a palette.
-    bool withAlpha = false;
+    BandPlan plan;
     if (r.composite) {
         // The composite's alpha is written only where some pixel is less than opaque.
-        bool transparent = false;
         if (r.extra & kExportKeepAlpha) {
-            transparent = true;
+            plan.withAlpha = true;
         } else if (reader->Bits() == 32) {
-            const Scan scan = ScanFor(r, true);
+            const Scan scan = ScanFor(r, BandPlan{true, false, 32}, true);
             if (scan == Scan::Unreadable) return StreamOutcome::NotStreamed;
-            transparent = scan == Scan::Yes;
+            plan.withAlpha = scan == Scan::Yes;
         }
-        withAlpha = transparent;
     } else if ((r.extra & kExportKeepAlpha) && CanKeepAlpha(outKind)) {
-        withAlpha = true;
-    } else {
-        const Scan scan = ScanFor(r, false);
-        if (scan != Scan::Yes) return StreamOutcome::NotStreamed;
+        plan.withAlpha = true;
     }
-    const bool composite = r.composite || withAlpha;
+    plan.direct = !plan.withAlpha && reader->Bits() == 24 && reader->Orientation() == 1;
+    // PNG takes 32-bit rows as they are; JPEG and TIFF the 24-bit picture the export converts to.
+    plan.rowBits = plan.direct ? 24 : plan.withAlpha || r.composite || outKind == FileKind::Png ? 32 : 24;
+    if (!r.composite && !plan.withAlpha && ScanFor(r, plan, false) != Scan::Yes)
+        return StreamOutcome::NotStreamed;
 
     CPhotoInfo info;
     if (!r.composite && !(r.extra & kExportStripMetadata) && WritesPhotoInfo(outKind) &&
@@ -132,25 +144,18 @@ StreamOutcome ExportStreamed(const StreamRequest& r, IProgress* progress, bool* 
     MemoryWriter memory;
     if (!file.IsOpen()) return StreamOutcome::Failed;
     ByteWriter& sink = embed ? static_cast<ByteWriter&>(memory) : file;
-    // PNG takes the 32-bit rows as they are; JPEG and TIFF the 24-bit picture the export converts to.
-    const bool rows32 = composite || outKind == FileKind::Png;
     std::unique_ptr<CRowWriter> writer =
-        CRowWriter::Create(r.out, sink, w, h, withAlpha ? 4 : 3, rows32 ? 32 : 24, r.option);
+        CRowWriter::Create(r.out, sink, w, h, plan.withAlpha ? 4 : 3, plan.rowBits, r.option);
     if (!writer) {
         file.Abandon();
         return StreamOutcome::NotStreamed;
     }
-    const int bandRows = BandRows(w);
     imageio::RowProgress steps(progress, static_cast<std::uint64_t>(h));
-    bool ok = true;
+    bool ok = true, bandsMade = true;
     while (ok && reader->RowsRead() < h) {
-        CDocImage doc;
-        ok = BandDocument(reader->ReadBand(bandRows), reader->Orientation(), doc);
-        PackedDib band = ok ? (composite ? CompositeVisibleRows(doc.objects, doc.width, 0, doc.height)
-                                         : FlattenRowsForExport(doc, r.background, 0, doc.height))
-                            : PackedDib();
-        if (band && !rows32) band = ConvertTo24(band);
-        ok = band && writer->AddBand(band);
+        const PackedDib band = NextBand(*reader, r, plan);
+        bandsMade = static_cast<bool>(band);
+        ok = bandsMade && writer->AddBand(band);
         steps.Update(static_cast<std::uint64_t>(reader->RowsRead()));
     }
     ok = ok && writer->Finish();
@@ -163,8 +168,9 @@ StreamOutcome ExportStreamed(const StreamRequest& r, IProgress* progress, bool* 
     }
     if (!ok) {
         file.Abandon();
-        // A file that turns out damaged is left to the document's reader, which says what it can.
-        return reader->Failed() ? StreamOutcome::NotStreamed : StreamOutcome::Failed;
+        // A file that turns out damaged, or a band over the budget, is left to the document's way,
+        // which says what it can.
+        return bandsMade ? StreamOutcome::Failed : StreamOutcome::NotStreamed;
     }
     return file.Commit() ? StreamOutcome::Written : StreamOutcome::Failed;
 }
