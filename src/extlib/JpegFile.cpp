@@ -319,13 +319,14 @@ bool StartDecompress(jpeg_decompress_struct* cinfo, ErrorManager* err, int compo
     return cinfo->output_components == components;
 }
 
+// CMYK rows through `cmyk`, when it is given, one at a time into `cmykRow`.
 bool ReadScanlines(jpeg_decompress_struct* cinfo, ErrorManager* err, BYTE** rows, int n, BYTE* cmykRow,
-                   const ReadPlan* plan) {
+                   const CCmykToSrgb* cmyk, int width) {
     if (setjmp(err->jump)) return false;
     for (int y = 0; y < n; ++y) {
-        JSAMPROW row = plan->output == Output::Cmyk ? cmykRow : rows[y];
+        JSAMPROW row = cmyk ? cmykRow : rows[y];
         if (jpeg_read_scanlines(cinfo, &row, 1) != 1) return false;
-        if (plan->output == Output::Cmyk) plan->cmyk->Row(cmykRow, rows[y], static_cast<int>(plan->width));
+        if (cmyk) cmyk->Row(cmykRow, rows[y], width);
     }
     return true;
 }
@@ -367,7 +368,6 @@ public:
         orientation_ = ExifOrientation({plan_.exif, plan_.exifSize});
         if (plan_.output == Output::Cmyk) {
             cmyk_ = std::make_unique<CCmykToSrgb>(icc, plan_.invertedCmyk);
-            plan_.cmyk = cmyk_.get();
             cmykRow_.resize(4 * static_cast<std::size_t>(width_));
             profileUnusable_ = cmyk_->Outcome() == ProfileOutcome::Unusable;
         }
@@ -388,7 +388,8 @@ public:
         std::vector<BYTE*> pointers(static_cast<std::size_t>(rows));
         for (int y = 0; y < rows; ++y)
             pointers[static_cast<std::size_t>(y)] = band.Row(y);
-        if (!ReadScanlines(&state_->cinfo, &state_->err, pointers.data(), rows, cmykRow_.data(), &plan_)) {
+        if (!ReadScanlines(&state_->cinfo, &state_->err, pointers.data(), rows, cmykRow_.data(), cmyk_.get(),
+                           width_)) {
             failed_ = true;
             return {};
         }
