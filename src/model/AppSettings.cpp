@@ -103,6 +103,14 @@ const E kEntries[] = {
     {"JXLQuality", &S::JXLQuality, 90, E::Range, 1, 100, 90},
     {"JXLLossless", &S::JXLLossless, 0, E::Range, 0, 1, 0},
     {"JXLAnimate", &S::JXLAnimate, 0, E::Range, 0, 1, 0},
+    // Rulers, guides, grid and snapping.
+    {"ShowRulers", &S::ShowRulers, 0, E::Range, 0, 1, 0},
+    {"ShowGuides", &S::ShowGuides, 1, E::Range, 0, 1, 1},
+    {"LockGuides", &S::LockGuides, 0, E::Range, 0, 1, 0},
+    {"GridSpacing", &S::GridSpacing, 16, E::Range, 1, 1000, 16},
+    {"GridColor", &S::GridColor, 0xC0C0C0, E::Any},
+    {"SnapEnabled", &S::SnapEnabled, 1, E::Range, 0, 1, 1},
+    {"SnapTargets", &S::SnapTargets, 11, E::Range, 0, 15, 11},
 };
 
 int Checked(const E& e, int v) {

@@ -105,6 +105,16 @@ public:
     int GifAnimation = 0;
     // Minutes between autosaves of modified documents; 0 turns autosave off.
     int AutosaveMinutes = 2;
+    // View > Rulers, View > Guides > Show and Lock.
+    int ShowRulers = 0;
+    int ShowGuides = 1;
+    int LockGuides = 0;
+    // The grid: canvas pixels between lines, and its colour.
+    int GridSpacing = 16;
+    COLORREF GridColor = 0xC0C0C0;
+    // View > Snap, and its targets: canvas 1, guides 2, grid 4, objects 8.
+    int SnapEnabled = 1;
+    int SnapTargets = 11;
 
     // Reads every entry in order; a missing entry takes its default, an out-of-range one its
     // replacement. Nothing is reported.

@@ -4,6 +4,7 @@
 #include "codecs/OpenExport.h"
 #include "edit/document/DocObserver.h"
 #include "edit/undo/Undo.h"
+#include "edit/view/Snap.h"
 #include "model/DocImage.h"
 #include "platform/Services.h"
 
@@ -77,6 +78,8 @@ public:
     std::string title;
     // The file an imported document was read from (never written to): dialogs start beside it.
     std::string importedFrom;
+    // The guides and the grid's visibility; kept by the shell beside the file, not in it.
+    CGuides guides;
 
     bool IsModified() const { return modified_; }
     // Marks a change (true) or that the document now equals its file (false: the saved point

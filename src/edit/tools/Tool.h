@@ -17,6 +17,8 @@ inline constexpr unsigned kMkLButton = 0x0001;
 inline constexpr unsigned kMkRButton = 0x0002;
 inline constexpr unsigned kMkShift = 0x0004;
 inline constexpr unsigned kMkControl = 0x0008;
+// Alt held: the gesture does not snap.
+inline constexpr unsigned kMkAlt = 0x0020;
 
 enum ToolNumber {
     ToolMove = 0,
@@ -95,6 +97,10 @@ struct CDragState {
     // The lasso's points (scroll coordinates), or the polygon's vertices (canvas pixels, so that
     // a zoom between two clicks keeps them where they were placed).
     std::vector<POINT> lasso;
+    // The move tool: how far the objects have moved since the press (canvas pixels), and the
+    // box they occupied then.
+    POINT moved{};
+    DRect startBox{};
 
     bool Has(unsigned f) const { return (flags & f) != 0; }
     void Clear() { *this = CDragState{}; }

@@ -5,6 +5,9 @@
 #include "edit/view/ViewStrings.h"
 #include "model/AppSettings.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace zepho {
 
 bool CMoveTool::OnLButtonDown(COrvaneView& view, unsigned flags, POINT client) {
@@ -29,7 +32,7 @@ bool CMoveTool::OnLButtonDown(COrvaneView& view, unsigned flags, POINT client) {
     return true;
 }
 
-bool CMoveTool::OnMouseMove(COrvaneView& view, unsigned, POINT client) {
+bool CMoveTool::OnMouseMove(COrvaneView& view, unsigned flags, POINT client) {
     CDragState& drag = view.Drag();
     if (!drag.Has(CDragState::Moving)) return false;
     const POINT pt = view.ClientToCanvas(client);
@@ -50,10 +53,34 @@ bool CMoveTool::OnMouseMove(COrvaneView& view, unsigned, POINT client) {
         doc.SetModifiedFlag();
         view.CaptureMouse();
         drag.flags &= ~CDragState::MoveNotRecorded;
+        // The moved objects snap as one box to everything else.
+        std::vector<const CDrawObj*> moving;
+        bool first = true;
+        for (const auto& o : img.objects) {
+            if (!o->visible || !o->IsSelected()) continue;
+            moving.push_back(o.Get());
+            const DRect b = CSnapper::BoxOf(*o);
+            drag.startBox =
+                first
+                    ? b
+                    : DRect{std::min(drag.startBox.left, b.left), std::min(drag.startBox.top, b.top),
+                            std::max(drag.startBox.right, b.right), std::max(drag.startBox.bottom, b.bottom)};
+            first = false;
+        }
+        drag.moved = {};
+        view.BeginSnap(moving);
     }
-    const int dx = pt.x - drag.current.x, dy = pt.y - drag.current.y;
+    // The objects follow the mouse from where the drag started, then snap.
+    POINT total{pt.x - drag.start.x, pt.y - drag.start.y};
+    const DRect& b = drag.startBox;
+    const DPoint snap =
+        view.SnapBox({b.left + total.x, b.top + total.y, b.right + total.x, b.bottom + total.y}, flags);
+    total.x += static_cast<LONG>(std::floor(snap.x + 0.5));
+    total.y += static_cast<LONG>(std::floor(snap.y + 0.5));
+    const int dx = total.x - drag.moved.x, dy = total.y - drag.moved.y;
     drag.current = pt;
-    view.MoveSelectedObjects(dx, dy);
+    drag.moved = total;
+    if (dx != 0 || dy != 0) view.MoveSelectedObjects(dx, dy);
     return true;
 }
 
@@ -62,6 +89,7 @@ bool CMoveTool::OnLButtonUp(COrvaneView& view, unsigned, POINT) {
     if (!drag.Has(CDragState::Moving)) return false;
     drag.flags &= ~(CDragState::Moving | CDragState::MoveNotRecorded);
     view.ReleaseMouse();
+    view.EndSnap();
     COrvaneDoc& doc = view.Document();
     if (doc.Settings().ShowDetails) doc.NotifyObjectsRepainted();
     view.InvalidateAll();

@@ -84,11 +84,12 @@ int CSelectionTool::GetCursor(const COrvaneView& view, POINT client) const {
 
 // --- rectangle and ellipse --------------------------------------------------------------------
 
-bool CRectSelectTool::OnLButtonDown(COrvaneView& view, unsigned, POINT client) {
+bool CRectSelectTool::OnLButtonDown(COrvaneView& view, unsigned flags, POINT client) {
     if (StartSelectionMove(view, client)) return true;
     CDragState& drag = view.Drag();
     drag.flags |= CDragState::RubberBand;
-    drag.start = drag.current = view.ClientToLogical(client);
+    view.BeginSnap();
+    drag.start = drag.current = view.SnapLogical(view.ClientToLogical(client), flags);
     view.CaptureMouse();
     return true;
 }
@@ -97,7 +98,7 @@ bool CRectSelectTool::OnMouseMove(COrvaneView& view, unsigned flags, POINT clien
     if (DragSelection(view, flags, client)) return true;
     CDragState& drag = view.Drag();
     if (!drag.Has(CDragState::RubberBand)) return false;
-    view.MoveRubberBandTo(view.ClientToLogical(client));
+    view.MoveRubberBandTo(view.SnapLogical(view.ClientToLogical(client), flags));
     return true;
 }
 
@@ -106,9 +107,10 @@ bool CRectSelectTool::OnLButtonUp(COrvaneView& view, unsigned flags, POINT clien
     CDragState& drag = view.Drag();
     if (!drag.Has(CDragState::RubberBand)) return false;
     view.InvalidateRubberBand();
-    drag.current = view.ClientToLogical(client);
+    drag.current = view.SnapLogical(view.ClientToLogical(client), flags);
     drag.flags &= ~CDragState::RubberBand;
     view.ReleaseMouse();
+    view.EndSnap();
     if (drag.start == drag.current) return true;
     const RECT dragged = Normalised(drag.start, drag.current);
     if (dragged.IsEmpty()) return true;

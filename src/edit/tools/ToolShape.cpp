@@ -64,26 +64,28 @@ void AddShapeObject(COrvaneView& view, Ref<CShapeObj> shape, const RECT& box, CO
 
 // --- rectangle and ellipse --------------------------------------------------------------------
 
-bool CShapeTool::OnLButtonDown(COrvaneView& view, unsigned, POINT client) {
+bool CShapeTool::OnLButtonDown(COrvaneView& view, unsigned flags, POINT client) {
     CDragState& drag = view.Drag();
     drag.flags |= CDragState::RubberBand;
-    drag.start = drag.current = view.ClientToLogical(client);
+    view.BeginSnap();
+    drag.start = drag.current = view.SnapLogical(view.ClientToLogical(client), flags);
     view.CaptureMouse();
     return true;
 }
 
-bool CShapeTool::OnMouseMove(COrvaneView& view, unsigned, POINT client) {
+bool CShapeTool::OnMouseMove(COrvaneView& view, unsigned flags, POINT client) {
     CDragState& drag = view.Drag();
     if (!drag.Has(CDragState::RubberBand)) return false;
-    view.MoveRubberBandTo(view.ClientToLogical(client));
+    view.MoveRubberBandTo(view.SnapLogical(view.ClientToLogical(client), flags));
     return true;
 }
 
-bool CShapeTool::OnLButtonUp(COrvaneView& view, unsigned, POINT client) {
+bool CShapeTool::OnLButtonUp(COrvaneView& view, unsigned flags, POINT client) {
     CDragState& drag = view.Drag();
     if (!drag.Has(CDragState::RubberBand)) return false;
     view.InvalidateRubberBand();
-    drag.current = view.ClientToLogical(client);
+    drag.current = view.SnapLogical(view.ClientToLogical(client), flags);
+    view.EndSnap();
     drag.flags &= ~CDragState::RubberBand;
     view.ReleaseMouse();
     const RECT dragged{std::min(drag.start.x, drag.current.x), std::min(drag.start.y, drag.current.y),
@@ -108,7 +110,7 @@ bool CShapeTool::OnLButtonUp(COrvaneView& view, unsigned, POINT client) {
 
 // --- polygon ----------------------------------------------------------------------------------
 
-bool CPolygonTool::OnLButtonDown(COrvaneView& view, unsigned, POINT client) {
+bool CPolygonTool::OnLButtonDown(COrvaneView& view, unsigned flags, POINT client) {
     CDragState& drag = view.Drag();
     if (drag.Has(CDragState::PolygonEnded)) return true;
     view.InvalidateRubberBand();
@@ -116,19 +118,20 @@ bool CPolygonTool::OnLButtonDown(COrvaneView& view, unsigned, POINT client) {
         drag.lasso.clear();
         drag.flags |= CDragState::Polygon;
         view.CaptureMouse();
+        view.BeginSnap();
     }
     std::vector<POINT>& vertices = drag.lasso;
     if (vertices.size() == vertices.capacity()) vertices.reserve(vertices.size() + kVertexStep);
-    drag.current = view.ClientToLogical(client);
+    drag.current = view.SnapLogical(view.ClientToLogical(client), flags);
     vertices.push_back(view.LogicalToCanvas(drag.current));
     view.InvalidateRubberBand();
     return true;
 }
 
-bool CPolygonTool::OnMouseMove(COrvaneView& view, unsigned, POINT client) {
+bool CPolygonTool::OnMouseMove(COrvaneView& view, unsigned flags, POINT client) {
     CDragState& drag = view.Drag();
     if (!drag.Has(CDragState::Polygon) || drag.Has(CDragState::PolygonEnded)) return false;
-    view.MoveRubberBandTo(view.ClientToLogical(client));
+    view.MoveRubberBandTo(view.SnapLogical(view.ClientToLogical(client), flags));
     return true;
 }
 
@@ -147,6 +150,7 @@ bool CPolygonTool::OnLButtonUp(COrvaneView& view, unsigned, POINT) {
     const std::vector<POINT> vertices = std::move(drag.lasso);
     drag.Clear();
     view.ReleaseMouse();
+    view.EndSnap();
 
     Ref<CPolygonObj> polygon = MakeRef<CPolygonObj>();
     polygon->points.reserve(vertices.size());
@@ -173,6 +177,7 @@ bool CancelShapeGesture(COrvaneView& view) {
     view.InvalidateRubberBand();
     view.Drag().Clear();
     view.ReleaseMouse();
+    view.EndSnap();
     return true;
 }
 

@@ -63,6 +63,7 @@ bool CTransformTool::OnLButtonDown(COrvaneView& view, unsigned flags, POINT clie
         if (handle >= 0) {
             view.CaptureMouse();
             t.dragged = handle;
+            view.BeginSnap({view.ActiveObject()});
             return true;
         }
     }
@@ -74,7 +75,9 @@ bool CTransformTool::OnLButtonDown(COrvaneView& view, unsigned flags, POINT clie
 bool CTransformTool::OnMouseMove(COrvaneView& view, unsigned flags, POINT client) {
     CTracker& t = view.Tracker();
     if (t.rotating) {
-        const double a = t.AngleTowards(view.LogicalToCanvasExact(view.ClientToLogical(client)));
+        double a = t.AngleTowards(view.LogicalToCanvasExact(view.ClientToLogical(client)));
+        // Shift holds the turn to steps of 15 degrees.
+        if (flags & kMkShift) a = SnapAngle(a);
         if (a != t.Angle()) {
             t.SetAngle(a);
             view.InvalidateOverlay();
@@ -83,7 +86,11 @@ bool CTransformTool::OnMouseMove(COrvaneView& view, unsigned flags, POINT client
     }
     if (t.dragged >= 0 && (flags & kMkLButton)) {
         const POINT p = view.ClientToCanvas(client);
-        t.DragHandle(t.dragged, DPoint{static_cast<double>(p.x), static_cast<double>(p.y)});
+        DPoint at{static_cast<double>(p.x), static_cast<double>(p.y)};
+        const DPoint snap = view.SnapPoint(at, flags);
+        at.x += snap.x;
+        at.y += snap.y;
+        t.DragHandle(t.dragged, at);
         view.InvalidateOverlay();
         return true;
     }
@@ -94,6 +101,7 @@ bool CTransformTool::OnLButtonUp(COrvaneView& view, unsigned flags, POINT client
     CTracker& t = view.Tracker();
     if (t.dragged >= 0) {
         view.ReleaseMouse();
+        view.EndSnap();
         t.dragged = -1;
         CDrawObj* obj = view.ActiveObject();
         if (!obj || !obj->content) return true;

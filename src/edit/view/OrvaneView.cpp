@@ -318,6 +318,7 @@ void COrvaneView::SelectTool(int number) {
     if (toolNumber_ == ToolTransform && number != ToolTransform) AttachHandles({});
     tracker_.dragged = -1;
     tracker_.rotating = false;
+    EndSnap();
     toolNumber_ = number;
     if (host_) host_->ToolChanged(number);
 }

@@ -8,6 +8,7 @@
 #include "edit/tools/Tool.h"
 #include "edit/tools/Tracker.h"
 #include "edit/view/ViewComposition.h"
+#include "edit/view/Snap.h"
 #include "edit/view/ViewHost.h"
 #include "model/DrawObj.h"
 #include "model/FrameView.h"
@@ -194,6 +195,27 @@ public:
     // Moves the visible selected objects, repainting where they were and where they land.
     void MoveSelectedObjects(int dx, int dy);
 
+    // --- snapping -----------------------------------------------------------------------------
+    // The settings' snapping options with the document's guides.
+    CSnapOptions SnapOptions() const;
+    // Whether a gesture with these key flags snaps: Alt held suspends it.
+    bool Snaps(unsigned flags) const;
+    // A gesture starts snapping; the given objects (those it moves) are no targets.
+    void BeginSnap(const std::vector<const CDrawObj*>& moving = {});
+    // The gesture ended: its smart guides go.
+    void EndSnap();
+    // The move (canvas pixels) that snaps a box or a point; zero when the gesture does not snap.
+    // The smart guides follow.
+    DPoint SnapBox(const DRect& box, unsigned flags);
+    DPoint SnapPoint(DPoint canvas, unsigned flags);
+    // A point in scroll coordinates, snapped as a canvas point.
+    POINT SnapLogical(POINT logical, unsigned flags);
+    // What lines up with the dragged box or point, for the widget to draw.
+    const SnapFeedback& SmartGuides() const { return smartGuides_; }
+    // The size the gesture in progress gives its selection or shape, in canvas pixels; none when
+    // no rubber band is being dragged.
+    std::optional<SIZE> RubberBandSize() const;
+
     // Services the tools use.
     void CaptureMouse();
     void ReleaseMouse();
@@ -258,6 +280,10 @@ private:
     POINT floatingPos_{};
     int floatingTransparency_ = 0;
     Ref<CDrawObj> floatingAfter_;
+
+    std::optional<CSnapper> snapper_;
+    SnapFeedback smartGuides_;
+    void ShowSmartGuides(SnapFeedback feedback);
 
     int toolNumber_ = ToolMove;
     CDragState drag_;

@@ -75,6 +75,8 @@ TEST(ShapeTools, RectangleCarriesTheSettingsAndIsOneUndoStep) {
     f.settings.FillShapeMode = 3;
     f.settings.RoundRadius = 20;
     f.settings.ShapeOpacity = 77;
+    // The tool's own rule: the corners stay where the mouse put them.
+    f.settings.SnapEnabled = 0;
     f.colours = {RGB(1, 2, 3), RGB(4, 5, 6)};
     const std::string before = f.Dump();
     f.view->SelectTool(ToolRectangle);

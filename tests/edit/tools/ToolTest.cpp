@@ -49,6 +49,7 @@ TEST(MoveTool, ClicksSelectToggleAddAndClear) {
 
 TEST(MoveTool, DragRecordsOneMoveAndUndoPutsItBack) {
     ToolFixture f;
+    f.settings.SnapEnabled = 0;
     Ref<CDrawObj> a = f.Add(ImageObject(20, 20, 0, 0, 0));
     Ref<CDrawObj> b = f.Add(ImageObject(20, 20, 0, 30, 0));
     Ref<CDrawObj> hidden = f.Add(ImageObject(20, 20, 0, 60, 0));
@@ -99,6 +100,7 @@ TEST(MoveTool, ClickWithoutMotionRecordsNothing) {
 
 TEST(MoveTool, ZoomedDragMovesByCanvasPixels) {
     ToolFixture f;
+    f.settings.SnapEnabled = 0;
     Ref<CDrawObj> a = f.Add(ImageObject(20, 20, 0, 0, 0));
     f.view->SetZoom(2);
     const POINT p = f.At(5, 5);
