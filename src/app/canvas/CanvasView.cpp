@@ -1,6 +1,7 @@
 #include "app/canvas/CanvasView.h"
 
 #include "app/canvas/QtDib.h"
+#include "app/canvas/Rulers.h"
 #include "edit/commands/CmdAlign.h"
 #include "edit/tools/ToolSet.h"
 #include "model/AppSettings.h"
@@ -68,6 +69,11 @@ void CanvasView::InvalidateRect(const RECT& r) {
 
 void CanvasView::InvalidateAll() {
     viewport()->update();
+    // A zoom or a new layout moves the rulers' scales.
+    if (rulersShown_ && hRuler_) {
+        hRuler_->update();
+        vRuler_->update();
+    }
 }
 
 SIZE CanvasView::ClientSize() const {
@@ -211,16 +217,23 @@ void CanvasView::paintEvent(QPaintEvent* event) {
         const QRect target(r.left, r.top, r.right - r.left, r.bottom - r.top);
         painter.fillRect(target, Qt::white);
         painter.drawImage(target, playImage_);
+        return;
     }
+    PaintOverlay(painter, area);
 }
 
 void CanvasView::resizeEvent(QResizeEvent* event) {
     QAbstractScrollArea::resizeEvent(event);
     view_->OnSize();
+    PlaceRulers();
 }
 
 void CanvasView::scrollContentsBy(int, int) {
     viewport()->update();
+    if (rulersShown_ && hRuler_) {
+        hRuler_->update();
+        vRuler_->update();
+    }
 }
 
 unsigned CanvasView::Flags(const QMouseEvent* e) const {
@@ -229,6 +242,7 @@ unsigned CanvasView::Flags(const QMouseEvent* e) const {
     if (e->buttons() & Qt::RightButton) f |= kMkRButton;
     if (e->modifiers() & Qt::ShiftModifier) f |= kMkShift;
     if (e->modifiers() & Qt::ControlModifier) f |= kMkControl;
+    if (e->modifiers() & Qt::AltModifier) f |= kMkAlt;
     return f;
 }
 
@@ -245,6 +259,11 @@ void CanvasView::mousePressEvent(QMouseEvent* e) {
         viewport()->setCursor(Qt::ClosedHandCursor);
         return;
     }
+    // With the move tool a guide is taken before the objects under it.
+    if (e->button() == Qt::LeftButton && view_->ToolNumber() == ToolMove && view_->Drag().flags == 0)
+        if (const auto guide = GuideAt(e->position().toPoint());
+            guide && BeginGuideDrag(guide->first, guide->second))
+            return;
     const POINT p = ToPoint(e->position());
     if (e->button() == Qt::LeftButton) view_->OnLButtonDown(Flags(e), p);
     if (e->button() == Qt::RightButton) view_->OnRButtonDown(Flags(e), p);
@@ -257,10 +276,20 @@ void CanvasView::mouseMoveEvent(QMouseEvent* e) {
         ScrollTo(POINT{scrollFrom_.x() - d.x(), scrollFrom_.y() - d.y()});
         return;
     }
+    TrackMouse(e->position());
+    if (guideDrag_.active) {
+        MoveGuideDrag(e->position().toPoint());
+        return;
+    }
     if (spaceHeld_) return;
     const POINT p = ToPoint(e->position());
     view_->OnMouseMove(Flags(e), p);
     SetCursor(view_->CursorAt(p));
+    // Over a guide the move tool offers to move it.
+    const CAppSettings& s = view_->Document().Settings();
+    if (e->buttons() == Qt::NoButton && view_->ToolNumber() == ToolMove && !s.LockGuides)
+        if (const auto guide = GuideAt(e->position().toPoint()))
+            viewport()->setCursor(guide->first ? Qt::SplitHCursor : Qt::SplitVCursor);
 }
 
 void CanvasView::mouseReleaseEvent(QMouseEvent* e) {
@@ -272,6 +301,10 @@ void CanvasView::mouseReleaseEvent(QMouseEvent* e) {
         }
         return;
     }
+    if (guideDrag_.active) {
+        if (e->button() == Qt::LeftButton) EndGuideDrag(e->position().toPoint());
+        return;
+    }
     if (e->button() == Qt::LeftButton) view_->OnLButtonUp(Flags(e), ToPoint(e->position()));
     emit ToolActed();
 }
@@ -281,6 +314,13 @@ void CanvasView::mouseDoubleClickEvent(QMouseEvent* e) {
 }
 
 bool CanvasView::event(QEvent* e) {
+    if (e->type() == QEvent::Leave) {
+        mouse_.reset();
+        if (rulersShown_ && hRuler_) {
+            hRuler_->update();
+            vRuler_->update();
+        }
+    }
     // Escape ends a shape in progress or the animation before it can reach Unselect All's shortcut.
     if (e->type() == QEvent::ShortcutOverride && static_cast<QKeyEvent*>(e)->key() == Qt::Key_Escape &&
         (ShapeGestureActive(*view_) || Playing())) {

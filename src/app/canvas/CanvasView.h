@@ -9,16 +9,19 @@
 
 #include <QAbstractScrollArea>
 #include <QImage>
+#include <QPointF>
 
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 
 class QTimer;
 
 namespace zepho {
 
 class CAppSettings;
+class Ruler;
 
 class CanvasView : public QAbstractScrollArea, public IViewHost {
     Q_OBJECT
@@ -67,6 +70,32 @@ public:
     // The frame on screen while playing.
     int PlayFrame() const { return playFrame_; }
 
+    // --- rulers, guides and grid --------------------------------------------------------------
+    // Rulers along the top and left.
+    void SetRulersShown(bool shown);
+    bool RulersShown() const { return rulersShown_; }
+    Ruler* HorizontalRuler() const { return hRuler_; }
+    Ruler* VerticalRuler() const { return vRuler_; }
+    // Screen pixels per canvas pixel.
+    double Scale() const;
+    // Canvas pixels to viewport coordinates and back, unrounded.
+    double CanvasToClientX(double x) const;
+    double CanvasToClientY(double y) const;
+    double ClientToCanvasX(double x) const;
+    double ClientToCanvasY(double y) const;
+    // Where the mouse is over the viewport (for the rulers' marks); none when it is elsewhere.
+    std::optional<QPointF> MouseClient() const { return mouse_; }
+    // Starts dragging a guide: a new one (index -1) or the document's guide `index`. False
+    // when guides are hidden or locked.
+    bool BeginGuideDrag(bool vertical, int index);
+    // The guide follows a point in viewport coordinates.
+    void MoveGuideDrag(const QPoint& viewportPos);
+    // Released: placed, moved, or deleted when let go over its ruler (beyond the canvas side).
+    void EndGuideDrag(const QPoint& viewportPos);
+    bool DraggingGuide() const { return guideDrag_.active; }
+    // The guide under a viewport point within 3 screen pixels: its direction and index.
+    std::optional<std::pair<bool, int>> GuideAt(const QPoint& viewportPos) const;
+
 signals:
     void StatusText(const QString& text);
     void ContextMenuRequested(ContextMenu menu, const QPoint& global);
@@ -77,6 +106,8 @@ signals:
     void ZoomChanged();
     // A mouse button went down or up: what a tool did may change the commands' states.
     void ToolActed();
+    // The document's guides were placed, moved or deleted here.
+    void GuidesChanged();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -96,6 +127,25 @@ private:
     unsigned Flags(const QMouseEvent* e) const;
     void EndPan();
     void NextFrame();
+    void PlaceRulers();
+    // The grid, the guides and the smart guides over the composed canvas.
+    void PaintOverlay(QPainter& painter, const QRect& area);
+    void TrackMouse(const QPointF& pos);
+
+    Ruler* hRuler_ = nullptr;
+    Ruler* vRuler_ = nullptr;
+    QWidget* rulerCorner_ = nullptr;
+    bool rulersShown_ = false;
+    std::optional<QPointF> mouse_;
+    struct GuideDrag {
+        bool active = false;
+        bool vertical = true;
+        // -1 for a new guide.
+        int index = -1;
+        double pos = 0;
+        // Whether the guide shows yet (a new one appears once it leaves its ruler).
+        bool shown = false;
+    } guideDrag_;
 
     std::unique_ptr<COrvaneView> view_;
     const CAppSettings* settings_;

@@ -51,6 +51,13 @@ PreferencesDialog::PreferencesDialog(const CAppSettings& s, QWidget* parent) : Q
     autosaveMinutes->setSuffix(QStringLiteral(" min"));
     autosaveMinutes->setValue(std::clamp(s.AutosaveMinutes, 0, 120));
     form->addRow(QStringLiteral("Autosave every N minutes:"), autosaveMinutes);
+    gridSpacing = new QSpinBox;
+    gridSpacing->setRange(1, 1000);
+    gridSpacing->setSuffix(QStringLiteral(" px"));
+    gridSpacing->setValue(std::clamp(s.GridSpacing, 1, 1000));
+    form->addRow(kGridSpacing, gridSpacing);
+    gridColour = new ColorButton(s.GridColor);
+    form->addRow(kGridColor, gridColour);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
@@ -69,6 +76,8 @@ void PreferencesDialog::Store(CAppSettings& s) const {
     s.HorizontalOffset = horizontalOffset->value();
     s.VerticalOffset = verticalOffset->value();
     s.AutosaveMinutes = autosaveMinutes->value();
+    s.GridSpacing = gridSpacing->value();
+    s.GridColor = gridColour->Colour();
 }
 
 } // namespace zepho

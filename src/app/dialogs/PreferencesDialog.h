@@ -27,6 +27,8 @@ public:
     QSpinBox* horizontalOffset = nullptr;
     QSpinBox* verticalOffset = nullptr;
     QSpinBox* autosaveMinutes = nullptr;
+    QSpinBox* gridSpacing = nullptr;
+    ColorButton* gridColour = nullptr;
 };
 
 } // namespace zepho

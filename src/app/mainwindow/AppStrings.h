@@ -73,6 +73,28 @@ inline constexpr const char kColorsGroup[] = "Colors";
 inline constexpr const char kHotSpotGroup[] = "Define HotSpot:";
 inline constexpr const char kAddImagesTitle[] = "Add Image File(s)";
 
+// View > Rulers, Guides, Grid and Snap.
+inline constexpr const char kMenuRulers[] = "&Rulers";
+inline constexpr const char kMenuGuides[] = "&Guides";
+inline constexpr const char kMenuShowGuides[] = "&Show Guides";
+inline constexpr const char kMenuLockGuides[] = "&Lock Guides";
+inline constexpr const char kMenuClearGuides[] = "&Clear Guides";
+inline constexpr const char kMenuNewGuide[] = "&New Guide...";
+inline constexpr const char kMenuGrid[] = "G&rid";
+inline constexpr const char kMenuSnap[] = "S&nap";
+inline constexpr const char kMenuSnapTo[] = "Snap &To";
+inline constexpr const char kMenuSnapCanvas[] = "&Canvas Edges and Center";
+inline constexpr const char kMenuSnapGuides[] = "G&uides";
+inline constexpr const char kMenuSnapGrid[] = "&Grid";
+inline constexpr const char kMenuSnapObjects[] = "&Objects";
+inline constexpr const char kNewGuideTitle[] = "New Guide";
+inline constexpr const char kGuideOrientation[] = "Orientation:";
+inline constexpr const char kGuideHorizontal[] = "&Horizontal";
+inline constexpr const char kGuideVertical[] = "&Vertical";
+inline constexpr const char kGuidePosition[] = "&Position:";
+inline constexpr const char kGridSpacing[] = "Grid spacing:";
+inline constexpr const char kGridColor[] = "Grid color:";
+
 // The PSD open question.
 inline constexpr const char kPsdOpenTitle[] = "Open PSD File...";
 inline constexpr const char kPsdOpenLayers[] = "Import these layers as objects";

@@ -98,6 +98,11 @@ private:
     void CyclePane(bool forward);
     static void LoadHelp();
     void BuildViewParts();
+    // View > Rulers, Guides, Grid and Snap.
+    void BuildGuideCommands(QMenu* view);
+    void UpdateGuideCommands();
+    // The document's guides or grid changed: its windows repaint and the file's record follows.
+    void GuidesEdited(COrvaneDoc& doc);
     void ConnectCanvas(DocumentWindow* window);
     void UpdateViewCommands();
     int CurrentTool() const;
@@ -155,6 +160,10 @@ public:
     QImage FlattenedImage(const COrvaneDoc& doc) const;
     // Runs an order or align command by its name on the active view.
     void RunLayoutCommand(const QString& name);
+    // View > Guides > New Guide...: asks for the direction and position; false when cancelled.
+    bool AskNewGuide(bool& vertical, int& position);
+    // Tests answer the New Guide dialog instead of a user.
+    std::function<bool(bool&, int&)> newGuideAnswer;
 
 private:
     QMenu* recentMenu_ = nullptr;

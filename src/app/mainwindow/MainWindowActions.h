@@ -55,6 +55,16 @@ struct MainWindow::Actions {
     QAction* zoomOutStep = nullptr;
     QAction* fitInWindow = nullptr;
     QAction* playAnimation = nullptr;
+    // Rulers, guides, grid and snapping.
+    QAction* rulers = nullptr;
+    QAction* showGuides = nullptr;
+    QAction* lockGuides = nullptr;
+    QAction* clearGuides = nullptr;
+    QAction* newGuide = nullptr;
+    QAction* grid = nullptr;
+    QAction* snap = nullptr;
+    // Checkable, with the target bit as data.
+    std::vector<QAction*> snapTargets;
     QAction* nextWindow = nullptr;
     QAction* previousWindow = nullptr;
     // The open documents at the end of the Window menu.

@@ -169,7 +169,11 @@ COrvaneView* MainWindow::ActiveView() const {
 
 void MainWindow::OnPreferences() {
     PreferencesDialog dialog(app_.Settings(), this);
-    if (dialog.exec() == QDialog::Accepted) dialog.Store(app_.Settings());
+    if (dialog.exec() != QDialog::Accepted) return;
+    dialog.Store(app_.Settings());
+    // The grid follows its new spacing and colour.
+    for (DocumentWindow* w : DocumentWindows())
+        w->Canvas()->viewport()->update();
 }
 
 void MainWindow::UpdateCommands() {

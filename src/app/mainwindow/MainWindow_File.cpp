@@ -159,9 +159,10 @@ DocumentWindow* MainWindow::OpenDocument(const QString& path) {
     }
     // Only a native document is saved back where it came from; an imported image keeps its
     // name in the title and asks where to go on its first save.
-    if (doc->lastLoad.nativeLoaded)
+    if (doc->lastLoad.nativeLoaded) {
         doc->filePath = abs.toStdString();
-    else {
+        doc->guides = app_.GuidesOf(abs);
+    } else {
         doc->title = QFileInfo(abs).fileName().toStdString();
         doc->importedFrom = abs.toStdString();
     }
@@ -224,6 +225,7 @@ bool MainWindow::SaveDocumentAs(DocumentWindow* w, const QString& path) {
     if (doc.ChangeCount() == changes) doc.SetModifiedFlag(false);
     const QString abs = QFileInfo(path).absoluteFilePath();
     doc.filePath = abs.toStdString();
+    app_.KeepGuides(abs, doc.guides);
     app_.AddRecentFile(abs);
     RebuildRecentFiles();
     for (DocumentWindow* other : DocumentWindows())

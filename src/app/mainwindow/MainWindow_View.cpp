@@ -189,6 +189,8 @@ void MainWindow::BuildViewParts() {
         zoomAction(zoomIn, QStringLiteral("&%1x").arg(i + 2), kZoomInFirst + i);
         zoomAction(zoomOut, QStringLiteral("1/&%1x").arg(i + 2), kZoomOutFirst + i);
     }
+    view->addSeparator();
+    BuildGuideCommands(view);
     act_->zoomInStep =
         drawing->addAction(ToolIcon(ToolIconId::ZoomIn), QStringLiteral("Zoom In"), this, [this] {
             if (CanvasView* c = ActiveCanvas()) c->ZoomStep(true);
@@ -280,6 +282,8 @@ void MainWindow::ConnectCanvas(DocumentWindow* w) {
     });
     connect(c, &CanvasView::StatusText, statusPos_, &QLabel::setText);
     connect(c, &CanvasView::ZoomChanged, this, &MainWindow::UpdateCommands);
+    c->SetRulersShown(app_.Settings().ShowRulers != 0);
+    connect(c, &CanvasView::GuidesChanged, this, [this, doc] { GuidesEdited(*doc); });
     connect(c, &CanvasView::PaintColoursEdited, this, [this] {
         foreButton_->SetColour(paint.fore);
         backButton_->SetColour(paint.back);
@@ -337,6 +341,7 @@ void MainWindow::UpdateViewCommands() {
     act_->zoomOutStep->setEnabled(c && c->View().CanZoomOut());
     act_->fitInWindow->setEnabled(c != nullptr);
     act_->playAnimation->setEnabled(c != nullptr);
+    UpdateGuideCommands();
     statusZoom_->setText(c ? QString::fromStdString(c->View().ZoomText()) : QString());
     for (QAction* a : toolGroup_->actions())
         a->setEnabled(c != nullptr);

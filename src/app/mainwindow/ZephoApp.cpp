@@ -2,6 +2,7 @@
 
 #include "app/mainwindow/AppStrings.h"
 
+#include <QCryptographicHash>
 #include <QFileInfo>
 
 namespace zepho {
@@ -11,6 +12,13 @@ std::unique_ptr<QSettings> OpenStore(const QString& file) {
     if (!file.isEmpty()) return std::make_unique<QSettings>(file, QSettings::IniFormat);
     return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, kOrganisation,
                                        kApplicationKey);
+}
+// One entry per file, named by a digest of its absolute path (paths hold characters that
+// settings keys cannot).
+QString GuidesKey(const QString& path) {
+    const QByteArray abs = QFileInfo(path).absoluteFilePath().toUtf8();
+    return QStringLiteral("Document Guides/") +
+           QString::fromLatin1(QCryptographicHash::hash(abs, QCryptographicHash::Sha1).toHex());
 }
 } // namespace
 
@@ -44,6 +52,23 @@ void CZephoApp::AddRecentFile(const QString& path) {
     recent_.prepend(abs);
     while (recent_.size() > kRecentFiles)
         recent_.removeLast();
+}
+
+} // namespace zepho
+
+namespace zepho {
+
+CGuides CZephoApp::GuidesOf(const QString& path) const {
+    if (path.isEmpty()) return {};
+    return ParseGuides(qsettings_->value(GuidesKey(path)).toString().toStdString());
+}
+
+void CZephoApp::KeepGuides(const QString& path, const CGuides& guides) {
+    if (path.isEmpty()) return;
+    if (guides == CGuides{})
+        qsettings_->remove(GuidesKey(path));
+    else
+        qsettings_->setValue(GuidesKey(path), QString::fromStdString(FormatGuides(guides)));
 }
 
 } // namespace zepho

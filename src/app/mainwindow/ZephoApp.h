@@ -2,6 +2,7 @@
 #pragma once
 
 #include "app/services/QtServices.h"
+#include "edit/view/Snap.h"
 #include "model/AppSettings.h"
 
 #include <QSettings>
@@ -29,6 +30,11 @@ public:
 
     const QStringList& RecentFiles() const { return recent_; }
     void AddRecentFile(const QString& path);
+
+    // The guides and grid of a document file, kept beside the recent files (the file itself is
+    // not touched); none kept gives empty guides and no grid.
+    CGuides GuidesOf(const QString& path) const;
+    void KeepGuides(const QString& path, const CGuides& guides);
 
     // The first document at start-up skips the "New Image" dialog.
     bool skipNewImageDialog = true;

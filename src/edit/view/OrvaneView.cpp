@@ -331,6 +331,9 @@ void COrvaneView::OnLButtonDown(unsigned flags, POINT client) {
 void COrvaneView::OnMouseMove(unsigned flags, POINT client) {
     if (host_) host_->SetStatusText(PositionText(ClientToCanvas(client)));
     CurrentTool().OnMouseMove(*this, flags, client);
+    // A selection or shape being dragged out tells its size too.
+    if (const std::optional<SIZE> size = RubberBandSize(); size && host_)
+        host_->SetStatusText(PositionText(ClientToCanvas(client)) + "   " + SizeText(*size));
     SetCursor(CursorAt(client));
 }
 

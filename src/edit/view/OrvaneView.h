@@ -192,6 +192,8 @@ public:
     int CursorAt(POINT client) const { return CurrentTool().GetCursor(*this, client); }
     // The status-bar text for a canvas point.
     static std::string PositionText(POINT canvas);
+    // A size as the status bar shows it: "48 x 37".
+    static std::string SizeText(SIZE size);
     // Moves the visible selected objects, repainting where they were and where they land.
     void MoveSelectedObjects(int dx, int dy);
 

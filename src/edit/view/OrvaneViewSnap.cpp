@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <string>
 
 namespace zepho {
 
@@ -68,6 +69,10 @@ POINT COrvaneView::SnapLogical(POINT logical, unsigned flags) {
     const double scale = zoom_ >= 1 ? zoom_ : 1.0 / -zoom_;
     return {static_cast<LONG>(std::lround(canvasRect_.left + (c.x + move.x) * scale)),
             static_cast<LONG>(std::lround(canvasRect_.top + (c.y + move.y) * scale))};
+}
+
+std::string COrvaneView::SizeText(SIZE size) {
+    return std::to_string(size.cx) + " x " + std::to_string(size.cy);
 }
 
 std::optional<SIZE> COrvaneView::RubberBandSize() const {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 
 namespace zepho {
 
@@ -279,6 +280,57 @@ void CSnapper::Explain(const DRect& box, SnapFeedback& feedback) const {
             AddGap(feedback.gaps, GapBetween(*n.after, *n.afterThat, horizontal));
         }
     }
+}
+
+namespace {
+constexpr long kGuideLimit = 1000000;
+// Guides beyond this many per direction are dropped: no one places them by hand.
+constexpr std::size_t kMaxGuides = 1000;
+
+void ParseList(const std::string& list, std::vector<int>& out) {
+    std::size_t at = 0;
+    while (at < list.size() && out.size() < kMaxGuides) {
+        std::size_t end = list.find(',', at);
+        if (end == std::string::npos) end = list.size();
+        const std::string item = list.substr(at, end - at);
+        char* stop = nullptr;
+        const long v = std::strtol(item.c_str(), &stop, 10);
+        if (!item.empty() && stop && *stop == 0 && v >= -kGuideLimit && v <= kGuideLimit)
+            out.push_back(static_cast<int>(v));
+        at = end + 1;
+    }
+}
+} // namespace
+
+std::string FormatGuides(const CGuides& guides) {
+    std::string out;
+    for (const bool vertical : {true, false}) {
+        out += vertical ? "v=" : ";h=";
+        const std::vector<int>& list = guides.Of(vertical);
+        for (std::size_t i = 0; i < list.size(); ++i)
+            out += (i ? "," : "") + std::to_string(list[i]);
+    }
+    out += guides.gridShown ? ";grid=1" : ";grid=0";
+    return out;
+}
+
+CGuides ParseGuides(const std::string& text) {
+    CGuides g;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        std::size_t end = text.find(';', at);
+        if (end == std::string::npos) end = text.size();
+        const std::string field = text.substr(at, end - at);
+        const std::size_t eq = field.find('=');
+        if (eq != std::string::npos) {
+            const std::string key = field.substr(0, eq), value = field.substr(eq + 1);
+            if (key == "v") ParseList(value, g.vertical);
+            if (key == "h") ParseList(value, g.horizontal);
+            if (key == "grid") g.gridShown = value == "1";
+        }
+        at = end + 1;
+    }
+    return g;
 }
 
 double SnapAngle(double radians) {

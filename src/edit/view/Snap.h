@@ -7,6 +7,7 @@
 #include "model/DrawObj.h"
 
 #include <optional>
+#include <string>
 #include <vector>
 
 namespace zepho {
@@ -121,6 +122,11 @@ private:
     bool enabled_ = false;
     bool spacing_ = false;
 };
+
+// The guides as the shell stores them: "v=10,20;h=5;grid=1". Parsing takes what it can read of a
+// damaged text and drops the rest; positions are held to +-1,000,000.
+std::string FormatGuides(const CGuides& guides);
+CGuides ParseGuides(const std::string& text);
 
 // A turn of the knob held to whole steps of 15 degrees (radians in, radians out, in [0, 2pi)).
 double SnapAngle(double radians);

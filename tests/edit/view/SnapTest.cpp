@@ -218,6 +218,21 @@ TEST(Snap, GuideHitFindsTheNearestWithinReach) {
     EXPECT_EQ(g.Hit(false, 10, 3), -1);
 }
 
+TEST(Snap, GuidesRoundTripAndDamagedTextKeepsWhatItCanRead) {
+    CGuides g;
+    g.vertical = {10, -3, 400};
+    g.horizontal = {7};
+    g.gridShown = true;
+    EXPECT_EQ(FormatGuides(g), "v=10,-3,400;h=7;grid=1");
+    EXPECT_EQ(ParseGuides(FormatGuides(g)), g);
+    EXPECT_EQ(ParseGuides(FormatGuides(CGuides{})), CGuides{});
+
+    const CGuides damaged = ParseGuides("v=1,x,,2,99999999999;h=5q,6;grid=yes;junk;=");
+    EXPECT_EQ(damaged.vertical, (std::vector<int>{1, 2}));
+    EXPECT_EQ(damaged.horizontal, (std::vector<int>{6}));
+    EXPECT_FALSE(damaged.gridShown);
+}
+
 // --- through the tools ------------------------------------------------------------------------
 
 TEST(SnapGestures, MovingObjectsSnapUnlessAltIsHeld) {
@@ -283,7 +298,13 @@ TEST(SnapGestures, DrawnShapesAndSelectionsSnapTheirCorners) {
         f.settings.PaintShapeWidth = 0;
         f.settings.FillInsideShape = 1;
         f.view->SelectTool(c.tool);
-        f.Drag({{2, 3}, {30, 30}, {48, 37}}, c.keys);
+        f.view->OnLButtonDown(kMkLButton | c.keys, f.At(2, 3));
+        f.view->OnMouseMove(kMkLButton | c.keys, f.At(30, 30));
+        f.view->OnMouseMove(kMkLButton | c.keys, f.At(48, 37));
+        // The status bar tells the size being dragged out.
+        const LONG w = c.expected.right - c.expected.left, h = c.expected.bottom - c.expected.top;
+        EXPECT_EQ(f.host.status, " x=48 y=37   " + std::to_string(w) + " x " + std::to_string(h));
+        f.view->OnLButtonUp(c.keys, f.At(48, 37));
         RECT got{};
         if (c.tool == ToolRectSelect) {
             ASSERT_TRUE(f.Sel());
