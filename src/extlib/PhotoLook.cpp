@@ -390,6 +390,7 @@ thread_local std::string tProfileSeen;
 ProfileOutcome ConvertToSrgb(PackedDib& dib, std::span<const BYTE> icc) {
     if (icc.empty() || !dib) return ProfileOutcome::None;
     if (!PlausibleProfile(icc)) return ProfileOutcome::Unusable;
+    dib.Detach(); // before the threads write through it
     tProfileSeen = ProfileDescription(icc);
     const int bits = dib.BitCount();
     if (bits > 8 && bits != 24 && bits != 32) return ProfileOutcome::None;

@@ -352,6 +352,7 @@ template <bool Premultiplied, class MakeGen>
 void Render(Rasterizer& ras, PackedDib& target, MakeGen makeGen, const BYTE* uniformBgr = nullptr,
             RowFill* fill = nullptr) {
     if (!ras.rewind_scanlines()) return;
+    target.Detach(); // before the threads write through it
     agg::scanline_u8 sl;
     sl.reset(ras.min_x(), ras.max_x());
     Spans band;

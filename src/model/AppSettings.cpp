@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 
+#include <unistd.h>
+
 namespace zepho {
 
 namespace {
@@ -100,6 +102,7 @@ const E kEntries[] = {
     // Later additions.
     {"GifAnimation", &S::GifAnimation, 0, E::Range, 0, 1, 0},
     {"AutosaveMinutes", &S::AutosaveMinutes, 2, E::Range, 0, 120, 2},
+    {"UndoMaxMegabytes", &S::UndoMaxMegabytes, 0, E::Range, 0, 1 << 20, 0},
     {"JXLQuality", &S::JXLQuality, 90, E::Range, 1, 100, 90},
     {"JXLLossless", &S::JXLLossless, 0, E::Range, 0, 1, 0},
     {"JXLAnimate", &S::JXLAnimate, 0, E::Range, 0, 1, 0},
@@ -169,6 +172,19 @@ void CAppSettings::Load(const ISettingsStore& store) {
 void CAppSettings::Save(ISettingsStore& store) const {
     for (const E& e : kEntries)
         store.WriteInt(e.name, std::visit(Fetch{*this}, e.field));
+}
+
+int AutomaticUndoMegabytes() {
+    constexpr long long kMost = 4096;
+    const long pages = sysconf(_SC_PHYS_PAGES), pageSize = sysconf(_SC_PAGE_SIZE);
+    if (pages <= 0 || pageSize <= 0) return static_cast<int>(kMost);
+    const long long quarter = static_cast<long long>(pages) * pageSize / 4 / (1 << 20);
+    return static_cast<int>(std::clamp<long long>(quarter, 1, kMost));
+}
+
+std::size_t UndoBudgetBytes(const CAppSettings& settings) {
+    const int mb = settings.UndoMaxMegabytes > 0 ? settings.UndoMaxMegabytes : AutomaticUndoMegabytes();
+    return static_cast<std::size_t>(mb) << 20;
 }
 
 } // namespace zepho

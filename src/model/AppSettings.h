@@ -5,6 +5,7 @@
 #include "platform/Services.h"
 #include "platform/WinTypes.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <variant>
@@ -115,6 +116,9 @@ public:
     // View > Snap, and its targets: canvas 1, guides 2, grid 4, objects 8.
     int SnapEnabled = 1;
     int SnapTargets = 11;
+    // Most memory the undo history of one document may hold, in MB (2^20 bytes); 0 takes
+    // AutomaticUndoMegabytes(). Beyond it the oldest steps are dropped.
+    int UndoMaxMegabytes = 0;
 
     // Reads every entry in order; a missing entry takes its default, an out-of-range one its
     // replacement. Nothing is reported.
@@ -144,5 +148,11 @@ public:
     // later additions, last.
     static std::span<const Entry> Entries();
 };
+
+// The undo memory of a machine that was not told otherwise: a quarter of its physical memory, at
+// most 4096 MB.
+int AutomaticUndoMegabytes();
+// The undo memory the settings give, in bytes.
+std::size_t UndoBudgetBytes(const CAppSettings& settings);
 
 } // namespace zepho

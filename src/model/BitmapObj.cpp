@@ -2,6 +2,7 @@
 
 #include "extlib/VorRender.h"
 #include "model/DibStream.h"
+#include "model/RasterTally.h"
 #include "raster/Dib.h"
 
 #include <algorithm>
@@ -130,13 +131,17 @@ bool CBitmapObj::Read(ByteReader& in) {
     return true;
 }
 
+void CBitmapObj::TallyRasters(CRasterTally& tally) const {
+    tally.Add(source);
+}
+
 Ref<CObjShape> CBitmapObj::Clone() const {
     Ref<CBitmapObj> c = MakeRef<CBitmapObj>();
     c->angle = angle;
     c->filter = filter;
     c->scaleX = scaleX;
     c->scaleY = scaleY;
-    c->source = source.Clone();
+    c->source = source.Share();
     if (source && !c->source) return {};
     return c;
 }

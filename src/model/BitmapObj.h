@@ -23,6 +23,7 @@ public:
     std::size_t Write(ByteWriter& out) const override;
     bool Read(ByteReader& in) override;
     Ref<CObjShape> Clone() const override;
+    void TallyRasters(CRasterTally& tally) const override;
 };
 
 // The size of a w x h rectangle turned by `degrees`, rounded to whole pixels.

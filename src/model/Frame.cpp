@@ -28,6 +28,7 @@ void DrawObjects(const CDrawObjList& frame, PackedDib& dst, POINT origin, int zo
     first = std::max(first, 0);
     last = std::min(last, frame.Count());
     if (first >= last) return;
+    dst.Detach(); // before the threads write through it
     const int height = dst.Height();
     // Bands of about 131072 pixels (512 KB) stay in a second-level cache while every layer is
     // drawn into them; bands of a quarter of that measured slower.

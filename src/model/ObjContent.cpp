@@ -103,8 +103,7 @@ void CObjContent::UpdateShadow() {
 
 bool CObjContent::MakeTransformable() {
     if (kind != KindImage || !raster) return false;
-    PackedDib copy = raster.Clone();
-    if (!copy) return false;
+    PackedDib copy = raster.Share();
     Ref<CBitmapObj> bmp = MakeRef<CBitmapObj>();
     bmp->source = std::move(copy);
     bmp->filter = 5;
@@ -146,8 +145,8 @@ Ref<CObjContent> CObjContent::Clone() const {
     c->shadowColour = shadowColour;
     c->shadowSkew = shadowSkew;
     c->shadowPerspective = shadowPerspective;
-    c->SetRaster(raster.Clone());
-    c->shadowRaster = shadowRaster.Clone();
+    c->SetRaster(raster.Share());
+    c->shadowRaster = shadowRaster.Share();
     if (shape) c->shape = shape->Clone();
     if ((raster && !c->raster) || (shadowRaster && !c->shadowRaster) || (shape && !c->shape)) return {};
     return c;

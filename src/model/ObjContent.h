@@ -64,7 +64,8 @@ public:
     // Scales and rotates from the untouched source; the new raster replaces the old one.
     bool TransformContent(double scaleX, double scaleY, double angle);
 
-    // An independent copy: raster, shadow and shape are copied, not shared.
+    // An independent copy: raster, shadow and shape share their pixels with this one until
+    // either side changes them.
     Ref<CObjContent> Clone() const;
 };
 

@@ -10,6 +10,8 @@
 
 namespace zepho {
 
+class CRasterTally;
+
 class ByteReader;
 class ByteWriter;
 class CObjShape;
@@ -59,6 +61,8 @@ public:
     // How far the geometry's centre lies from the raster's centre (polygons and text keep
     // uneven trims); zero for the others.
     virtual void GetCenterCorrection(double& dx, double& dy) const { dx = dy = 0; }
+    // Adds the rasters the shape keeps of its own (a transform source) to the tally.
+    virtual void TallyRasters(CRasterTally& tally) const {}
 };
 
 } // namespace zepho

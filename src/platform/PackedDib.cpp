@@ -1,6 +1,7 @@
 #include "platform/PackedDib.h"
 
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 
 namespace zepho {
@@ -41,22 +42,63 @@ bool PackedDib::Layout(const BITMAPINFOHEADER& h, std::size_t& pixelOffset, std:
     return true;
 }
 
-PackedDib PackedDib::Allocate(std::size_t bytes, std::size_t pixelOffset, LONG width, LONG height) {
+namespace {
+std::atomic<std::uint64_t> gDetaches{0};
+} // namespace
+
+PackedDib PackedDib::Allocate(std::size_t bytes, std::size_t pixelOffset, LONG width, LONG height,
+                              bool withinBudget) {
     constexpr std::size_t kAlign = 64;
     PackedDib dib;
     if (bytes == 0 || bytes > kMaxBytes || pixelOffset > bytes) return dib;
-    if (!dib.ticket_.Charge(width, height)) return dib;
-    dib.raw_.reset(static_cast<BYTE*>(std::calloc(1, bytes + kAlign)));
-    if (!dib.raw_) {
-        dib.ticket_.Release();
-        return dib;
-    }
-    const auto base = reinterpret_cast<std::uintptr_t>(dib.raw_.get());
+    auto block = std::make_unique<Block>();
+    if (!block->ticket.Charge(width, height) && withinBudget) return dib;
+    block->raw = static_cast<BYTE*>(std::calloc(1, bytes + kAlign));
+    if (!block->raw) return dib;
+    const auto base = reinterpret_cast<std::uintptr_t>(block->raw);
     const std::size_t shift = (kAlign - (base + pixelOffset) % kAlign) % kAlign;
-    dib.data_ = dib.raw_.get() + shift;
+    dib.data_ = block->raw + shift;
     dib.size_ = bytes;
     dib.pixelOffset_ = pixelOffset;
+    dib.block_ = block.release();
     return dib;
+}
+
+void PackedDib::Release() {
+    if (block_ && block_->holders.fetch_sub(1, std::memory_order_acq_rel) == 1) delete block_;
+    block_ = nullptr;
+    data_ = nullptr;
+    size_ = 0;
+    pixelOffset_ = 0;
+}
+
+PackedDib PackedDib::Share() const {
+    PackedDib dib;
+    if (!block_) return dib;
+    block_->holders.fetch_add(1, std::memory_order_relaxed);
+    dib.block_ = block_;
+    dib.data_ = data_;
+    dib.size_ = size_;
+    dib.pixelOffset_ = pixelOffset_;
+    return dib;
+}
+
+void PackedDib::DetachSlow() {
+    // The write must not reach the other holders, and the caller cannot be told of a failure: a
+    // budget open on this thread counts the copy but does not stop it; only running out of
+    // memory does, as it would for any allocation.
+    PackedDib own = Allocate(size_, pixelOffset_, Width(), Height(), false);
+    if (own) std::memcpy(own.data_, data_, size_);
+    if (!own) {
+        std::fprintf(stderr, "out of memory copying a %zu-byte image\n", size_);
+        std::abort();
+    }
+    gDetaches.fetch_add(1, std::memory_order_relaxed);
+    *this = std::move(own);
+}
+
+std::uint64_t PackedDib::DetachCount() {
+    return gDetaches.load(std::memory_order_relaxed);
 }
 
 PackedDib PackedDib::Create(int width, int height, int bitCount, int colorsUsed, DWORD compression) {

@@ -9,6 +9,7 @@
 #include "platform/PixelBudget.h"
 #include "platform/WinTypes.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -32,17 +33,22 @@ public:
     static constexpr std::uint64_t kMaxPixels = ZEPHO_MAX_RASTER_PIXELS;
 
     PackedDib() = default;
+    ~PackedDib() { Release(); }
     PackedDib(PackedDib&& o) noexcept
-        : raw_(std::move(o.raw_)), data_(std::exchange(o.data_, nullptr)), size_(std::exchange(o.size_, 0)),
-          pixelOffset_(std::exchange(o.pixelOffset_, 0)), ticket_(std::move(o.ticket_)) {}
+        : block_(std::exchange(o.block_, nullptr)), data_(std::exchange(o.data_, nullptr)),
+          size_(std::exchange(o.size_, 0)), pixelOffset_(std::exchange(o.pixelOffset_, 0)) {}
     PackedDib& operator=(PackedDib&& o) noexcept {
-        raw_ = std::move(o.raw_);
-        data_ = std::exchange(o.data_, nullptr);
-        size_ = std::exchange(o.size_, 0);
-        pixelOffset_ = std::exchange(o.pixelOffset_, 0);
-        ticket_ = std::move(o.ticket_);
+        if (this != &o) {
+            Release();
+            block_ = std::exchange(o.block_, nullptr);
+            data_ = std::exchange(o.data_, nullptr);
+            size_ = std::exchange(o.size_, 0);
+            pixelOffset_ = std::exchange(o.pixelOffset_, 0);
+        }
         return *this;
     }
+    // Copies are explicit: Share() for a second reference to the same pixels, Clone() for a
+    // separate block.
     PackedDib(const PackedDib&) = delete;
     PackedDib& operator=(const PackedDib&) = delete;
 
@@ -72,13 +78,38 @@ public:
     explicit operator bool() const { return data_ != nullptr; }
     void Reset() { *this = PackedDib(); }
 
+    // A second holder of the same block, in constant time. The holders share the pixels until
+    // one of them writes: every non-const accessor below first gives its holder a block of its
+    // own when another holds it too (copy on write), so no holder ever sees another's change.
+    // The count is atomic: holders may live and read on different threads. One PackedDib object
+    // is still used by one thread at a time, except that several threads may write through it
+    // at once when it is not shared (call Detach() before handing it to them).
+    PackedDib Share() const;
+    // A block of its own, copied now.
     PackedDib Clone() const;
+    // Makes this holder the only one of its block (copying it if another holds it too). The
+    // non-const accessors do this themselves.
+    void Detach() {
+        if (block_ && IsShared()) DetachSlow();
+    }
+    // Whether another PackedDib holds the same block.
+    bool IsShared() const { return block_ && block_->holders.load(std::memory_order_acquire) > 1; }
+    // Names the block: holders that share one give the same key (null for no image). For
+    // counting memory that several holders share once.
+    const void* BlockKey() const { return block_; }
+    // Bytes of the block this holder keeps alive (0 for no image).
+    std::size_t BlockBytes() const { return size_; }
+    // Blocks copied by a write to a shared block, since the start (for tests and measurements).
+    static std::uint64_t DetachCount();
 
-    BYTE* Data() { return data_; }
+    BYTE* Data() {
+        Detach();
+        return data_;
+    }
     const BYTE* Data() const { return data_; }
     std::size_t Size() const { return size_; }
 
-    BITMAPINFOHEADER* Header() { return reinterpret_cast<BITMAPINFOHEADER*>(data_); }
+    BITMAPINFOHEADER* Header() { return reinterpret_cast<BITMAPINFOHEADER*>(Data()); }
     const BITMAPINFOHEADER* Header() const { return reinterpret_cast<const BITMAPINFOHEADER*>(data_); }
 
     int Width() const { return data_ ? Header()->biWidth : 0; }
@@ -89,14 +120,23 @@ public:
 
     // The three channel masks (red, green, blue) of a BI_BITFIELDS DIB, otherwise null.
     const DWORD* Masks() const;
-    DWORD* Masks() { return const_cast<DWORD*>(static_cast<const PackedDib*>(this)->Masks()); }
+    DWORD* Masks() {
+        Detach();
+        return const_cast<DWORD*>(static_cast<const PackedDib*>(this)->Masks());
+    }
     // The colour table; null for depths above 8.
     const RGBQUAD* ColorTable() const;
-    RGBQUAD* ColorTable() { return const_cast<RGBQUAD*>(static_cast<const PackedDib*>(this)->ColorTable()); }
+    RGBQUAD* ColorTable() {
+        Detach();
+        return const_cast<RGBQUAD*>(static_cast<const PackedDib*>(this)->ColorTable());
+    }
     int ColorCount() const;
 
     // First stored row (the bottom row of the picture).
-    BYTE* Bits() { return data_ ? data_ + pixelOffset_ : nullptr; }
+    BYTE* Bits() {
+        Detach();
+        return data_ ? data_ + pixelOffset_ : nullptr;
+    }
     const BYTE* Bits() const { return data_ ? data_ + pixelOffset_ : nullptr; }
     // Picture row y counted from the top (stored row height - 1 - y).
     BYTE* Row(int y) { return Bits() + static_cast<std::size_t>(Height() - 1 - y) * Stride(); }
@@ -106,20 +146,32 @@ public:
     const BYTE* Pixel32(int x, int y) const { return Row(y) + 4 * static_cast<std::size_t>(x); }
 
 private:
-    struct FreeDeleter {
-        void operator()(BYTE* p) const { std::free(p); }
+    // One allocation and its holders. The ticket is declared first so that the pixels leave the
+    // budget only after they are freed.
+    struct Block {
+        PixelTicket ticket;
+        BYTE* raw = nullptr;
+        std::atomic<std::uint32_t> holders{1};
+        Block() = default;
+        Block(const Block&) = delete;
+        Block& operator=(const Block&) = delete;
+        ~Block() { std::free(raw); }
     };
     // A zero-filled block whose pixels (at pixelOffset) start on a 64-byte boundary, so that
     // the kernels' vector loads do not straddle cache lines.
-    // The pixels are charged to the budget open on this thread, if any, before allocating.
-    static PackedDib Allocate(std::size_t bytes, std::size_t pixelOffset, LONG width, LONG height);
+    // The pixels are charged to the budget open on this thread, if any, before allocating; a
+    // refused charge fails the allocation unless withinBudget is false.
+    static PackedDib Allocate(std::size_t bytes, std::size_t pixelOffset, LONG width, LONG height,
+                              bool withinBudget = true);
 
-    std::unique_ptr<BYTE[], FreeDeleter> raw_;
+    void Release();
+    void DetachSlow();
+
+    Block* block_ = nullptr;
+    // Cached from the block: the header's address, the block's size and the pixels' offset.
     BYTE* data_ = nullptr;
     std::size_t size_ = 0;
     std::size_t pixelOffset_ = 0;
-    // Member last: released after the block is freed.
-    PixelTicket ticket_;
 };
 
 } // namespace zepho

@@ -92,6 +92,7 @@ void ForEachRow(PackedDib& dst, POINT origin, const PackedDib& src, POINT pos, F
     Span s = Clip(dst, origin, pos.x, pos.y, int64_t{pos.x} + src.Width(), int64_t{pos.y} + src.Height());
     LimitRows(s, rowBegin, rowEnd);
     if (s.Empty()) return;
+    dst.Detach(); // before the threads write through it
     const int64_t sx = int64_t{s.x0} + origin.x - pos.x;
     // Rows are independent; large areas are shared among threads. Rows are stored bottom-up, so
     // each piece is walked from its last picture row to its first: the addresses then ascend,

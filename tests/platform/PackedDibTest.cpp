@@ -3,7 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
+#include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 using namespace zepho;
@@ -74,6 +78,106 @@ struct Counted : CRefObject {
     int* alive;
 };
 } // namespace
+
+// Every way of writing through a holder leaves the other holders' pixels as they were, and the
+// block is copied once, by the first write.
+TEST(PackedDib, SharedBlocksAreCopiedByTheFirstWrite) {
+    using Write = void (*)(PackedDib&);
+    const struct {
+        const char* name;
+        Write write;
+    } writes[] = {
+        {"Bits", [](PackedDib& d) { d.Bits()[0] = 9; }},
+        {"Row", [](PackedDib& d) { d.Row(1)[2] = 9; }},
+        {"Pixel32", [](PackedDib& d) { d.Pixel32(1, 0)[3] = 9; }},
+        {"Data", [](PackedDib& d) { d.Data()[d.Size() - 1] = 9; }},
+        {"Header", [](PackedDib& d) { d.Header()->biXPelsPerMeter = 9; }},
+        {"ColorTable", [](PackedDib& d) { d.ColorTable()[1].rgbRed = 9; }},
+        {"Masks", [](PackedDib& d) { d.Masks()[0] = 9; }},
+        {"Detach", [](PackedDib& d) { d.Detach(); }},
+    };
+    for (const auto& w : writes) {
+        SCOPED_TRACE(w.name);
+        const bool table = std::string(w.name) == "ColorTable";
+        const bool masks = std::string(w.name) == "Masks";
+        PackedDib a = table ? PackedDib::Create(4, 3, 8) : PackedDib::Create(4, 3, 32, 0, masks ? BI_BITFIELDS : BI_RGB);
+        ASSERT_TRUE(a);
+        a.Bits()[5] = 77;
+        const std::vector<BYTE> before(std::as_const(a).Data(), std::as_const(a).Data() + a.Size());
+
+        PackedDib b = a.Share();
+        PackedDib c = b.Share();
+        EXPECT_TRUE(a.IsShared() && b.IsShared() && c.IsShared());
+        EXPECT_EQ(std::as_const(b).Data(), std::as_const(a).Data());
+        EXPECT_EQ(b.BlockKey(), a.BlockKey());
+
+        const std::uint64_t copies = PackedDib::DetachCount();
+        w.write(b);
+        EXPECT_EQ(PackedDib::DetachCount(), copies + 1);
+        EXPECT_NE(b.BlockKey(), a.BlockKey());
+        EXPECT_EQ(c.BlockKey(), a.BlockKey());
+        EXPECT_FALSE(b.IsShared());
+        EXPECT_TRUE(a.IsShared());
+        EXPECT_TRUE(b.IsSound());
+        EXPECT_EQ(std::as_const(b).Bits()[5], 77);
+        // The others still hold the bytes of before.
+        EXPECT_EQ(std::vector<BYTE>(std::as_const(a).Data(), std::as_const(a).Data() + a.Size()), before);
+        EXPECT_EQ(std::vector<BYTE>(std::as_const(c).Data(), std::as_const(c).Data() + c.Size()), before);
+
+        // A second write to the copy, and writes to the last holder of a block, copy nothing.
+        w.write(b);
+        c.Reset();
+        w.write(a);
+        EXPECT_EQ(PackedDib::DetachCount(), copies + 1);
+    }
+}
+
+TEST(PackedDib, ShareCloneAndMoveKeepCountsRight) {
+    PackedDib a = PackedDib::Create(3, 3, 24);
+    ASSERT_TRUE(a);
+    EXPECT_FALSE(a.IsShared());
+    EXPECT_FALSE(PackedDib().Share());
+    EXPECT_EQ(PackedDib().BlockKey(), nullptr);
+
+    // A clone is a block of its own at once.
+    PackedDib clone = a.Clone();
+    EXPECT_NE(clone.BlockKey(), a.BlockKey());
+    EXPECT_FALSE(a.IsShared());
+
+    // Moving a holder moves its share; releasing the last other holder makes the block unshared.
+    PackedDib b = a.Share();
+    PackedDib moved = std::move(b);
+    EXPECT_FALSE(b);
+    EXPECT_TRUE(a.IsShared());
+    moved = PackedDib();
+    EXPECT_FALSE(a.IsShared());
+    EXPECT_EQ(a.BlockBytes(), a.Size());
+}
+
+// Holders released on other threads while the first keeps reading: the count is atomic, and the
+// block goes exactly once (the sanitizer builds check both).
+TEST(PackedDib, HoldersOnOtherThreads) {
+    PackedDib a = PackedDib::Create(64, 64, 32);
+    ASSERT_TRUE(a);
+    std::memset(a.Bits(), 0x5A, a.Size() - 40);
+    std::vector<std::thread> threads;
+    std::atomic<int> sums{0};
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([held = a.Share(), &sums]() mutable {
+            unsigned sum = 0;
+            for (int y = 0; y < held.Height(); ++y)
+                sum += std::as_const(held).Row(y)[0];
+            PackedDib own = held.Share();
+            held.Reset();
+            own.Pixel32(0, 0)[0] = 1; // a copy of its own: the others never see it
+            sums += static_cast<int>(sum);
+        });
+    for (auto& t : threads)
+        t.join();
+    EXPECT_EQ(sums.load(), 4 * 64 * 0x5A);
+    EXPECT_FALSE(a.IsShared());
+    EXPECT_EQ(a.Pixel32(0, 0)[0], 0x5A);
+}
 
 TEST(RefObject, CountingRules) {
     int alive = 0;

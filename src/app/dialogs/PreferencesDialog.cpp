@@ -20,11 +20,24 @@ PreferencesDialog::PreferencesDialog(const CAppSettings& s, QWidget* parent) : Q
     undoLevels->setRange(1, 1000);
     undoLevels->setValue(std::clamp(s.UndoMaxTimes, 1, 1000));
     auto* undoBox = new QGroupBox(kUndoGroup);
-    auto* undoRow = new QHBoxLayout(undoBox);
+    auto* undoRows = new QVBoxLayout(undoBox);
+    auto* undoRow = new QHBoxLayout;
     undoRow->addWidget(new QLabel(kMaintain));
     undoRow->addWidget(undoLevels);
     undoRow->addWidget(new QLabel(kLevels));
     undoRow->addStretch();
+    undoRows->addLayout(undoRow);
+    // The memory beside the step count: whichever is reached first drops the oldest steps.
+    undoMemory = new QSpinBox;
+    undoMemory->setRange(16, 1 << 20);
+    undoMemory->setSuffix(QStringLiteral(" MB"));
+    undoMemory->setValue(s.UndoMaxMegabytes > 0 ? std::max(s.UndoMaxMegabytes, 16) : AutomaticUndoMegabytes());
+    undoMemory->setToolTip(QString(kUndoMemoryTip).arg(AutomaticUndoMegabytes()));
+    auto* memoryRow = new QHBoxLayout;
+    memoryRow->addWidget(new QLabel(kUndoMemory));
+    memoryRow->addWidget(undoMemory);
+    memoryRow->addStretch();
+    undoRows->addLayout(memoryRow);
 
     psdLayers = new QRadioButton(kPsdLayers);
     psdComposite = new QRadioButton(kPsdComposite);
@@ -71,6 +84,8 @@ PreferencesDialog::PreferencesDialog(const CAppSettings& s, QWidget* parent) : Q
 
 void PreferencesDialog::Store(CAppSettings& s) const {
     s.UndoMaxTimes = undoLevels->value();
+    // The automatic amount stays automatic, so that it follows the machine.
+    s.UndoMaxMegabytes = undoMemory->value() == AutomaticUndoMegabytes() ? 0 : undoMemory->value();
     s.PSDOpenFashion = psdComposite->isChecked() ? 1 : 0;
     s.DefaultBackgroundColor = background->Colour();
     s.HorizontalOffset = horizontalOffset->value();

@@ -1,4 +1,4 @@
-// Preferences: undo levels, PSD layer handling, export background colour, arrow-key offsets, autosave
+// Preferences: undo levels and memory, PSD layer handling, export background colour, arrow-key offsets, autosave
 // interval.
 #pragma once
 
@@ -21,6 +21,7 @@ public:
     void Store(CAppSettings& settings) const;
 
     QSpinBox* undoLevels = nullptr;
+    QSpinBox* undoMemory = nullptr;
     QRadioButton* psdLayers = nullptr;
     QRadioButton* psdComposite = nullptr;
     ColorButton* background = nullptr;

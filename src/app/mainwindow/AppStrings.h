@@ -49,6 +49,14 @@ inline constexpr const char kPreferencesTitle[] = "Preferences";
 inline constexpr const char kUndoGroup[] = "Undo/Redo";
 inline constexpr const char kMaintain[] = "Maintain";
 inline constexpr const char kLevels[] = "levels of Undo/Redo";
+inline constexpr const char kUndoMemory[] = "Undo memory:";
+// The History panel.
+inline constexpr const char kHistoryPanel[] = "History";
+inline constexpr const char kHistoryMenu[] = "&History Panel";
+inline constexpr const char kHistoryMemory[] = "History holds %1 MB of %2 MB";
+inline constexpr const char kUndoMemoryTip[] =
+    "The most memory the history of one document may hold; beyond it the oldest steps are dropped. "
+    "Automatic: %1 MB (a quarter of this computer's memory, at most 4096 MB).";
 inline constexpr const char kPsdLayers[] = "Import these layers as objects";
 inline constexpr const char kPsdComposite[] = "Import composite image or the first layer as a single frame";
 inline constexpr const char kMoreColors[] = "More...";

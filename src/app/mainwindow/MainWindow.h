@@ -24,6 +24,7 @@ class QActionGroup;
 
 namespace zepho {
 
+class HistoryPanel;
 class CZephoApp;
 class COrvaneDoc;
 class DocumentWindow;
@@ -152,6 +153,8 @@ private:
 public:
     ObjectsPanel* Panel() const { return objectsPanel_; }
     OptionsPanel* Options() const { return optionsPanel_; }
+    HistoryPanel* History() const { return historyPanel_; }
+    QDockWidget* HistoryDock() const { return historyDock_; }
     CanvasView* ActiveCanvas() const;
     COrvaneView* ActiveView() const;
     // A mouse gesture is running in some view: commands wait until it ends.
@@ -170,6 +173,8 @@ private:
     ObjectsPanel* objectsPanel_ = nullptr;
     QDockWidget* objectsDock_ = nullptr;
     OptionsPanel* optionsPanel_ = nullptr;
+    HistoryPanel* historyPanel_ = nullptr;
+    QDockWidget* historyDock_ = nullptr;
     QActionGroup* toolGroup_ = nullptr;
     std::unique_ptr<QPrinter> printer_;
     ColorButton* foreButton_ = nullptr;

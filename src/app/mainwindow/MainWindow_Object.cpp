@@ -6,6 +6,7 @@
 #include "app/mainwindow/AppStrings.h"
 #include "app/mainwindow/MainWindowActions.h"
 #include "app/mainwindow/ZephoApp.h"
+#include "app/panels/HistoryPanel.h"
 #include "app/panels/ObjectsPanel.h"
 #include "app/properties/PropertyEditor.h"
 #include "edit/commands/CmdClipboard.h"
@@ -145,6 +146,7 @@ void MainWindow::UpdateObjectCommands(COrvaneDoc* doc) {
     act_->copyMerged->setEnabled(open && CanCopyMerged(*doc));
     act_->paste->setEnabled(open && CanPaste(clipboard_));
     if (!open) objectsPanel_->SetDocument(nullptr);
+    if (!open && historyPanel_) historyPanel_->SetDocument(nullptr);
 }
 
 } // namespace zepho

@@ -8,6 +8,7 @@
 #include "app/mainwindow/MainWindowActions.h"
 #include "app/mainwindow/ZephoApp.h"
 #include "app/panels/ColorButton.h"
+#include "app/panels/HistoryPanel.h"
 #include "app/panels/ObjectsPanel.h"
 #include "app/panels/OptionsPanel.h"
 #include "app/properties/PropertyEditor.h"
@@ -254,10 +255,29 @@ void MainWindow::BuildViewParts() {
     main->addAction(contextHelp);
     addDockWidget(Qt::RightDockWidgetArea, optionsDock);
 
+    historyPanel_ = new HistoryPanel;
+    historyPanel_->mayJump = [this] { return !GestureInProgress(); };
+    historyPanel_->setWhatsThis(QStringLiteral(
+        "The steps of the document, oldest first: click a step, or move with the arrow keys, to undo or redo "
+        "everything up to it. Greyed steps can be redone; the save icon marks the state saved in the file."));
+    connect(historyPanel_, &HistoryPanel::Jumped, this, &MainWindow::UpdateCommands);
+    connect(mdi_, &QMdiArea::subWindowActivated, this, [this] {
+        DocumentWindow* w = ActiveDocumentWindow();
+        historyPanel_->SetDocument(w ? &w->Document() : nullptr);
+    });
+    historyDock_ = new QDockWidget(kHistoryPanel, this);
+    historyDock_->setObjectName(QStringLiteral("HistoryPanel"));
+    historyDock_->setWidget(historyPanel_);
+    addDockWidget(Qt::RightDockWidgetArea, historyDock_);
+    tabifyDockWidget(objectsDock_, historyDock_);
+    objectsDock_->raise();
+
     view->addSeparator();
     for (QAction* a : {main->toggleViewAction(), drawing->toggleViewAction(), optionsDock->toggleViewAction(),
-                       objectsDock_->toggleViewAction()})
+                       objectsDock_->toggleViewAction(), historyDock_->toggleViewAction()})
         view->addAction(a);
+    historyDock_->toggleViewAction()->setText(kHistoryMenu);
+    historyDock_->toggleViewAction()->setStatusTip(QStringLiteral("Show or hide the history panel"));
     main->toggleViewAction()->setText(QStringLiteral("&Main Toolbar"));
     drawing->toggleViewAction()->setText(QStringLiteral("&Drawing Toolbar"));
     optionsDock->toggleViewAction()->setText(QStringLiteral("&Options Panel"));

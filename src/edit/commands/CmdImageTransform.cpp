@@ -260,7 +260,7 @@ Ref<CObjContent> CopyForRendering(const CObjContent& c) {
         r->shape->tooLarge = c.shape->tooLarge;
     } else {
         // A plain image becomes its own transform source on the copy.
-        r->SetRaster(c.raster.Clone());
+        r->SetRaster(c.raster.Share());
         if (c.raster && !r->raster) return {};
     }
     return r;

@@ -67,9 +67,9 @@ PackedDib ApplyEffect(EffectKind kind, const PackedDib& start, const std::vector
     switch (kind) {
     case EffectKind::Blur:
         // Sizes below 2 have nothing to average.
-        return v[0] < 2 ? start.Clone() : BoxBlur(start, v[0]);
+        return v[0] < 2 ? start.Share() : BoxBlur(start, v[0]);
     case EffectKind::GaussianBlur:
-        return v[0] < 2 ? start.Clone() : GaussianBlur(start, v[0]);
+        return v[0] < 2 ? start.Share() : GaussianBlur(start, v[0]);
     case EffectKind::Sharpness:
         return Sharpen(start, v[0]);
     case EffectKind::Emboss:
@@ -121,21 +121,6 @@ PackedDib Reduce(const PackedDib& src, int f) {
                         static_cast<BYTE>((sums[4 * static_cast<std::size_t>(bx) + c] + n / 2) / n);
             }
         }
-    });
-    return out;
-}
-
-// An exact copy, its rows copied on every thread.
-PackedDib CopyOf(const PackedDib& src) {
-    if (!src.Is32()) return src.Clone();
-    PackedDib out = PackedDib::Create(src.Width(), src.Height(), 32);
-    const std::size_t head = static_cast<std::size_t>(src.Bits() - src.Data());
-    if (!out || out.Size() != src.Size() || static_cast<std::size_t>(out.Bits() - out.Data()) != head)
-        return src.Clone();
-    std::memcpy(out.Data(), src.Data(), head);
-    const std::size_t stride = src.Stride();
-    ParallelFor(src.Height(), RowGrain(src.Width()), [&](std::ptrdiff_t begin, std::ptrdiff_t end) {
-        std::memcpy(out.Bits() + begin * stride, src.Bits() + begin * stride, (end - begin) * stride);
     });
     return out;
 }
@@ -301,10 +286,10 @@ struct CEffectModel::Worker {
         const std::size_t n = sources.size();
         starts.resize(n);
         startShadows.resize(n);
-        // Copies that fail stay empty: their objects get no preview.
+        // The pixels are shared, not copied: a later write to the object's raster copies it.
         for (std::size_t i = 0; i < n; ++i) {
-            starts[i] = CopyOf(*sources[i]);
-            if (shadowSources[i]) startShadows[i] = CopyOf(*shadowSources[i]);
+            starts[i] = sources[i]->Share();
+            if (shadowSources[i]) startShadows[i] = shadowSources[i]->Share();
         }
         taken = true;
     }

@@ -12,7 +12,9 @@
 
 namespace zepho {
 
-COrvaneDoc::COrvaneDoc() : image_(MakeRef<CDocImage>()), loader_(&OpenFile) {}
+COrvaneDoc::COrvaneDoc() : image_(MakeRef<CDocImage>()), loader_(&OpenFile) {
+    undo_.SetDocumentRasters([this](CRasterTally& tally) { tally.AddObjects(image_->objects); });
+}
 COrvaneDoc::~COrvaneDoc() = default;
 
 // The document's counters are the model's default-name counters, in the same order.
@@ -59,6 +61,7 @@ bool COrvaneDoc::OnOpenDocument(const std::string& path, IProgress* progress) {
     ResetShapeCounters();
     lastLoad = LoadFlags{};
     const bool ok = loader_ && loader_(*image_, path, lastLoad, progress);
+    opened_ = ok;
     SetModifiedFlag(false);
     if (progress) {
         progress->SetText({});
@@ -77,17 +80,20 @@ void COrvaneDoc::AddUndo(std::unique_ptr<CUndoAction> action) {
     action->SetDocument(this);
     undo_.Add(std::move(action));
     recordedState_ = undo_.State();
+    NotifyHistoryChanged();
 }
 
 void COrvaneDoc::SetModifiedFlag(bool modified) {
+    const std::uint64_t saved = savedState_;
     if (!modified) {
         savedState_ = undo_.State();
         modified_ = false;
-        return;
+    } else {
+        if (undo_.State() != recordedState_) savedState_ = kNoState;
+        modified_ = true;
+        ++changes_;
     }
-    if (undo_.State() != recordedState_) savedState_ = kNoState;
-    modified_ = true;
-    ++changes_;
+    if (savedState_ != saved) NotifyHistoryChanged();
 }
 
 void COrvaneDoc::OnEditUndo() {
@@ -96,6 +102,7 @@ void COrvaneDoc::OnEditUndo() {
     recordedState_ = kNoState;
     modified_ = undo_.State() != savedState_;
     ++changes_;
+    NotifyHistoryChanged();
 }
 
 void COrvaneDoc::OnEditRedo() {
@@ -104,6 +111,30 @@ void COrvaneDoc::OnEditRedo() {
     recordedState_ = kNoState;
     modified_ = undo_.State() != savedState_;
     ++changes_;
+    NotifyHistoryChanged();
+}
+
+void COrvaneDoc::JumpTo(std::size_t steps) {
+    const std::size_t all = undo_.UndoCount() + undo_.RedoCount();
+    if (steps > all || steps == undo_.UndoCount()) return;
+    ++holding_;
+    while (undo_.UndoCount() > steps)
+        undo_.Undo();
+    while (undo_.UndoCount() < steps)
+        undo_.Redo();
+    recordedState_ = kNoState;
+    modified_ = undo_.State() != savedState_;
+    ++changes_;
+    --holding_;
+    if (holding_ == 0) {
+        std::vector<void (IDocObserver::*)()> events;
+        events.swap(held_);
+        events.push_back(&IDocObserver::HistoryChanged);
+        for (std::size_t i = 0; i < events.size(); ++i)
+            if (std::find(events.begin(), events.begin() + static_cast<std::ptrdiff_t>(i), events[i]) ==
+                events.begin() + static_cast<std::ptrdiff_t>(i))
+                Notify(events[i]);
+    }
 }
 
 void COrvaneDoc::SetSettings(const CAppSettings* settings) {
@@ -116,12 +147,20 @@ const CAppSettings& COrvaneDoc::Settings() const {
     return settings_ ? *settings_ : builtIn;
 }
 
-void COrvaneDoc::AddView(COrvaneView* view) {
+std::optional<Region>& COrvaneDoc::AddView(COrvaneView* view) {
     if (view && std::find(views_.begin(), views_.end(), view) == views_.end()) views_.push_back(view);
+    return selections_[view];
 }
 
 void COrvaneDoc::RemoveView(COrvaneView* view) {
     std::erase(views_, view);
+    selections_.erase(view);
+}
+
+std::optional<Region>* COrvaneDoc::SelectionOf(const COrvaneView* view) {
+    if (!view || !FindView(view)) return nullptr;
+    auto it = selections_.find(view);
+    return it == selections_.end() ? nullptr : &it->second;
 }
 
 void COrvaneDoc::Subscribe(IDocObserver* observer) {
@@ -134,9 +173,20 @@ void COrvaneDoc::Unsubscribe(IDocObserver* observer) {
 }
 
 void COrvaneDoc::Notify(void (IDocObserver::*event)()) {
+    if (holding_ > 0) {
+        held_.push_back(event);
+        return;
+    }
     // Observers may unsubscribe while being told; walk a copy.
     for (IDocObserver* o : std::vector<IDocObserver*>(observers_))
         (o->*event)();
+}
+
+// Events that carry what they are about reach the observers at once, even during a jump: the
+// views keep their handles, outlines and scroll sizes in step with every step.
+template <class Event> void COrvaneDoc::NotifyNow(const Event& event) {
+    for (IDocObserver* o : std::vector<IDocObserver*>(observers_))
+        event(o);
 }
 
 void COrvaneDoc::NotifyObjectsChanged() {
@@ -150,6 +200,27 @@ void COrvaneDoc::NotifySelectionChanged() {
 }
 void COrvaneDoc::NotifyDefaultMode() {
     Notify(&IDocObserver::DefaultModeRequested);
+}
+void COrvaneDoc::NotifyHistoryChanged() {
+    Notify(&IDocObserver::HistoryChanged);
+}
+void COrvaneDoc::NotifyCanvasInvalidated() {
+    Notify(&IDocObserver::CanvasInvalidated);
+}
+void COrvaneDoc::NotifyCanvasResized() {
+    NotifyNow([](IDocObserver* o) { o->CanvasResized(); });
+}
+void COrvaneDoc::NotifyObjectPlaced(const CDrawObj& obj) {
+    NotifyNow([&obj](IDocObserver* o) { o->ObjectPlaced(obj); });
+}
+void COrvaneDoc::NotifyObjectAreaChanged(const CDrawObj& obj) {
+    NotifyNow([&obj](IDocObserver* o) { o->ObjectAreaChanged(obj); });
+}
+void COrvaneDoc::NotifyObjectsRemoved() {
+    NotifyNow([](IDocObserver* o) { o->ObjectsRemoved(); });
+}
+void COrvaneDoc::NotifySelectionRegionRestored(const COrvaneView* view) {
+    NotifyNow([view](IDocObserver* o) { o->SelectionRegionRestored(view); });
 }
 
 } // namespace zepho

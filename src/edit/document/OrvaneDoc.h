@@ -6,9 +6,12 @@
 #include "edit/undo/Undo.h"
 #include "edit/view/Snap.h"
 #include "model/DocImage.h"
+#include "platform/Region.h"
 #include "platform/Services.h"
 
 #include <functional>
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -66,6 +69,14 @@ public:
     // exactly when the history returns to the state last opened or saved.
     void OnEditUndo();
     void OnEditRedo();
+    // Undoes or redoes until `steps` actions are in the undo list (0: the document as opened or
+    // created), as one change: the observers hear each event once, at the end.
+    void JumpTo(std::size_t steps);
+    // The history's state that equals the file (none once it cannot be reached again).
+    std::uint64_t SavedState() const { return savedState_; }
+    // Whether the document was read from a file (the history's first row is "Open"), rather
+    // than created.
+    bool WasOpened() const { return opened_; }
 
     // The application's settings (not owned); built-in values until the shell sets them.
     void SetSettings(const CAppSettings* settings);
@@ -90,9 +101,13 @@ public:
     // it was writing.
     std::uint64_t ChangeCount() const { return changes_; }
 
-    // Views showing this document; the first is the one commands talk to.
-    void AddView(COrvaneView* view);
+    // Views showing this document; the first is the one commands talk to. Each view's selection
+    // region is kept here (AddView returns it), so that undo sets it back without the view, which
+    // hears SelectionRegionRestored.
+    std::optional<Region>& AddView(COrvaneView* view);
     void RemoveView(COrvaneView* view);
+    // The selection region of one of this document's views; none for a view it does not show in.
+    std::optional<Region>* SelectionOf(const COrvaneView* view);
     COrvaneView* GetView() const { return views_.empty() ? nullptr : views_.front(); }
     // The view when it is one of this document's, else none (it may have closed).
     COrvaneView* FindView(const COrvaneView* view) const {
@@ -107,9 +122,21 @@ public:
     void NotifyObjectsRepainted();
     void NotifySelectionChanged();
     void NotifyDefaultMode();
+    void NotifyHistoryChanged();
+    void NotifyCanvasInvalidated();
+    void NotifyCanvasResized();
+    void NotifyObjectPlaced(const CDrawObj& obj);
+    void NotifyObjectAreaChanged(const CDrawObj& obj);
+    void NotifyObjectsRemoved();
+    void NotifySelectionRegionRestored(const COrvaneView* view);
 
 private:
     void Notify(void (IDocObserver::*event)());
+    template <class Event> void NotifyNow(const Event& event);
+    // While a jump runs, events wait here and go out once each when it ends.
+    int holding_ = 0;
+    std::vector<void (IDocObserver::*)()> held_;
+    bool opened_ = false;
 
     Ref<CDocImage> image_;
     FileLoader loader_;
@@ -121,6 +148,7 @@ private:
     std::uint64_t savedState_ = 0;
     std::uint64_t recordedState_ = kNoState;
     std::vector<COrvaneView*> views_;
+    std::map<const COrvaneView*, std::optional<Region>> selections_;
     std::vector<IDocObserver*> observers_;
     const CAppSettings* settings_ = nullptr;
     // Declared last so that it goes first: its actions release objects of the image.

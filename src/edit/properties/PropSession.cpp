@@ -72,8 +72,8 @@ void CPropertySession::MoveBy(int dx, int dy) {
 bool CPropertySession::KeepRasters() {
     if (rastersKept_) return true;
     CObjContent& c = Content();
-    raster_ = c.raster.Clone();
-    shadow_ = c.shadowRaster.Clone();
+    raster_ = c.raster.Share();
+    shadow_ = c.shadowRaster.Share();
     if ((c.raster && !raster_) || (c.shadowRaster && !shadow_)) {
         raster_.Reset();
         shadow_.Reset();

@@ -2,11 +2,15 @@
 #pragma once
 
 #include "model/ObjContent.h"
+#include "model/RasterTally.h"
+#include "platform/Region.h"
 #include "platform/RefObject.h"
 
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace zepho {
@@ -28,6 +32,10 @@ public:
     virtual void Redo() {}
 
     std::string GetLabel() const { return label_; }
+    // The step as the history lists it: the undo label without its first word.
+    std::string StepName() const;
+    // Adds the rasters and objects the action keeps for undo or redo.
+    virtual void TallyRasters(CRasterTally& tally) const {}
     COrvaneDoc* Document() const { return doc_; }
     void SetDocument(COrvaneDoc* doc) { doc_ = doc; }
 
@@ -50,6 +58,10 @@ protected:
     void Repaint(bool rebuild) const;
     // The view's transform handles follow the object when it is the one carrying them.
     void ReattachHandles(const CDrawObj* obj) const;
+    // Changes the selection region the document keeps for the view (ViewOf(made)) and tells the
+    // view; false, with nothing changed, once that view has closed.
+    bool RestoreSelection(const COrvaneView* made,
+                          const std::function<void(std::optional<Region>&)>& change) const;
 
 private:
     friend class CUndoManager;
@@ -67,6 +79,7 @@ public:
     virtual ~CUndoRecord() = default;
     virtual void Undo(COrvaneDoc& doc) {}
     virtual void Redo(COrvaneDoc& doc) {}
+    virtual void TallyRasters(CRasterTally& tally) const {}
 };
 
 // "Undo ..." becomes "Redo ...".
@@ -81,12 +94,18 @@ void InstallRaster(CObjContent& content, PackedDib dib);
 
 class CUndoManager {
 public:
-    // The limit is read from the settings at every Add; without settings it is the built-in 26.
+    // The limits are read from the settings at every Add; without settings they are the
+    // built-in 26 steps and the automatic memory.
     void SetSettings(const CAppSettings* settings) { settings_ = settings; }
+    // Adds the rasters the document itself shows: the history's memory leaves them out, since
+    // dropping steps would not free them.
+    void SetDocumentRasters(std::function<void(CRasterTally&)> rasters) { documentRasters_ = std::move(rasters); }
 
     // Records a new action. The redo list is discarded: its actions were undone, and redoing
     // one of them over the newer change would apply it to a document it was not made for.
-    // Drops the oldest action when the undo list holds more than the limit.
+    // Drops the oldest action when the undo list holds more than the step limit, and then the
+    // oldest ones while the history holds more memory than its budget (the newest action
+    // always stays).
     void Add(std::unique_ptr<CUndoAction> action);
     // Callers check PeekUndo/PeekRedo first.
     void Undo();
@@ -97,15 +116,25 @@ public:
 
     std::size_t UndoCount() const { return undo_.size(); }
     std::size_t RedoCount() const { return redo_.size(); }
+    // The actions in history order: the undo list oldest first, then the redo list from the
+    // next one to redo on (i < UndoCount() + RedoCount()).
+    const CUndoAction* StepAt(std::size_t i) const;
+    // The document state after step i (0 is the state below the oldest step).
+    std::uint64_t StateAt(std::size_t i) const;
+    // Pixel memory the history alone keeps alive, each block once.
+    std::size_t HeldBytes() const;
 
     // Names the document state the history stands at: undoing and redoing back to a state gives
     // the same number, and a number, once left by a new action or a drop, never comes back.
     std::uint64_t State() const { return undo_.empty() ? base_ : undo_.back()->state_; }
 
 private:
+    void DropOldest();
+
     std::deque<std::unique_ptr<CUndoAction>> undo_;
     std::deque<std::unique_ptr<CUndoAction>> redo_;
     const CAppSettings* settings_ = nullptr;
+    std::function<void(CRasterTally&)> documentRasters_;
     // The state below the oldest action left in the undo list.
     std::uint64_t base_ = 0;
     std::uint64_t lastState_ = 0;

@@ -2,7 +2,6 @@
 
 #include "edit/document/OrvaneDoc.h"
 #include "edit/undo/UndoStrings.h"
-#include "edit/view/OrvaneView.h"
 
 #include <cmath>
 
@@ -34,10 +33,7 @@ CSelectionUndo::CSelectionUndo(Variant v, std::optional<Region> previous, const 
     : CUndoAction(LabelOf(v)), region_(std::move(previous)), view_(view) {}
 
 void CSelectionUndo::Exchange() {
-    COrvaneView* view = ViewOf(view_);
-    if (!view) return;
-    std::swap(view->Selection(), region_);
-    view->SelectionRegionChanged();
+    RestoreSelection(view_, [this](std::optional<Region>& selection) { std::swap(selection, region_); });
 }
 
 void CSelectionUndo::Undo() {
@@ -56,10 +52,9 @@ CMoveSelectionUndo::CMoveSelectionUndo(int dx, int dy, const COrvaneView* view)
 void CMoveSelectionUndo::Exchange() {
     dx_ = -dx_;
     dy_ = -dy_;
-    COrvaneView* view = ViewOf(view_);
-    if (!view) return;
-    if (view->Selection()) view->Selection()->Offset(dx_, dy_);
-    view->SelectionRegionChanged();
+    RestoreSelection(view_, [this](std::optional<Region>& selection) {
+        if (selection) selection->Offset(dx_, dy_);
+    });
 }
 
 // --- resample -------------------------------------------------------------------------------
@@ -105,8 +100,7 @@ bool CResampleRecord::Exchange(COrvaneDoc& doc) {
     std::swap(c.shadowOffsetX, shadowX_);
     std::swap(c.shadowOffsetY, shadowY_);
     InstallRaster(c, std::move(dib));
-    COrvaneView* view = doc.GetView();
-    if (view && view->ActiveObject() == obj_.Get()) view->AttachHandles(obj_);
+    doc.NotifyObjectPlaced(*obj_);
     return true;
 }
 
@@ -132,7 +126,7 @@ void CResizeCanvasUndo::ExchangeCanvas() {
         std::swap(e.obj->y, e.top);
         ReattachHandles(e.obj.Get());
     }
-    if (COrvaneView* view = View()) view->UpdateScrollSizes();
+    Document()->NotifyCanvasResized();
     Repaint(false);
 }
 

@@ -52,6 +52,10 @@ public:
 
     void Undo(COrvaneDoc& doc) override { Exchange(doc); }
     void Redo(COrvaneDoc& doc) override { Exchange(doc); }
+    void TallyRasters(CRasterTally& tally) const override {
+        tally.AddObject(obj_.Get());
+        tally.AddShape(geometry_.shape.Get());
+    }
     double ScaleX() const { return scaleX_; }
     double ScaleY() const { return scaleY_; }
 
@@ -73,6 +77,10 @@ public:
     void AddObject(Ref<CDrawObj> obj, int left, int top);
     void Undo() override;
     void Redo() override;
+    void TallyRasters(CRasterTally& tally) const override {
+        for (const auto& e : entries_)
+            tally.AddObject(e.obj.Get());
+    }
 
 protected:
     CResizeCanvasUndo(const char* label, int width, int height);
@@ -95,6 +103,10 @@ public:
     void AddRecord(std::unique_ptr<CUndoRecord> r) { records_.Add(std::move(r)); }
     void Undo() override;
     void Redo() override;
+    void TallyRasters(CRasterTally& tally) const override {
+        CResizeCanvasUndo::TallyRasters(tally);
+        records_.TallyRasters(tally);
+    }
 
 private:
     CRecordList records_;

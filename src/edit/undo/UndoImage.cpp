@@ -2,7 +2,6 @@
 
 #include "edit/document/OrvaneDoc.h"
 #include "edit/undo/UndoStrings.h"
-#include "edit/view/OrvaneView.h"
 
 #include <algorithm>
 #include <cmath>
@@ -11,8 +10,7 @@ namespace zepho {
 
 namespace {
 void ReattachIfActive(COrvaneDoc& doc, CDrawObj* obj) {
-    COrvaneView* v = doc.GetView();
-    if (v && obj && v->ActiveObject() == obj) v->AttachHandles(Ref<CDrawObj>(obj));
+    if (obj) doc.NotifyObjectPlaced(*obj);
 }
 
 int RoundScaled(int v, double s) {

@@ -29,6 +29,11 @@ public:
 
     void Undo(COrvaneDoc& doc) override { Exchange(doc); }
     void Redo(COrvaneDoc& doc) override { Exchange(doc); }
+    void TallyRasters(CRasterTally& tally) const override {
+        tally.Add(raster_);
+        tally.AddShape(shape_.Get());
+        tally.AddObject(obj_.Get());
+    }
 
     const Ref<CDrawObj>& Object() const { return obj_; }
     int StoredKind() const { return kind_; }
@@ -75,6 +80,7 @@ public:
     // Puts the object back at its index, selected.
     void Undo(COrvaneDoc& doc) override;
     void Redo(COrvaneDoc& doc) override;
+    void TallyRasters(CRasterTally& tally) const override { tally.AddObject(obj_.Get()); }
     const Ref<CDrawObj>& Object() const { return obj_; }
     int Index() const { return index_; }
 
@@ -94,6 +100,10 @@ public:
     std::size_t Count() const { return records_.size(); }
     void Undo(COrvaneDoc& doc);
     void Redo(COrvaneDoc& doc);
+    void TallyRasters(CRasterTally& tally) const {
+        for (const auto& r : records_)
+            r->TallyRasters(tally);
+    }
 
 private:
     std::vector<std::unique_ptr<CUndoRecord>> records_;
@@ -108,6 +118,7 @@ public:
     std::size_t Count() const { return records_.Count(); }
     void Undo() override;
     void Redo() override;
+    void TallyRasters(CRasterTally& tally) const override { records_.TallyRasters(tally); }
 
 protected:
     explicit CCompositeUndo(const char* label) : CUndoAction(label) {}
@@ -150,6 +161,7 @@ public:
     CImageBackup& Backup() { return backup_; }
     void Undo() override;
     void Redo() override;
+    void TallyRasters(CRasterTally& tally) const override { backup_.TallyRasters(tally); }
 
 private:
     CImageBackup backup_;
@@ -174,6 +186,10 @@ class CCutRemoveUndo : public CCutDeleteUndo {
 public:
     using CCutDeleteUndo::CCutDeleteUndo;
     void AddRemoval(std::unique_ptr<CObjectRemoval> r) { removals_.Add(std::move(r)); }
+    void TallyRasters(CRasterTally& tally) const override {
+        CCutDeleteUndo::TallyRasters(tally);
+        removals_.TallyRasters(tally);
+    }
 
 protected:
     void UndoExtra(COrvaneDoc& doc) override { removals_.Undo(doc); }
@@ -190,6 +206,10 @@ public:
     explicit CConvertUndo(Ref<CDrawObj> obj);
     void Undo() override;
     void Redo() override;
+    void TallyRasters(CRasterTally& tally) const override {
+        tally.AddObject(obj_.Get());
+        tally.AddShape(shape_.Get());
+    }
 
 private:
     void Exchange();

@@ -2,7 +2,6 @@
 
 #include "edit/document/OrvaneDoc.h"
 #include "edit/undo/UndoStrings.h"
-#include "edit/view/OrvaneView.h"
 #include "model/AppSettings.h"
 #include "model/BitmapObj.h"
 #include "platform/ByteStream.h"
@@ -116,13 +115,13 @@ void CMoveUndo::AddObject(Ref<CDrawObj> obj, int left, int top) {
 
 void CMoveUndo::Exchange() {
     if (!Document()) return;
-    COrvaneView* view = View();
+    COrvaneDoc& doc = *Document();
     for (Entry& e : entries_) {
-        if (view) view->InvalidateObject(*e.obj);
+        doc.NotifyObjectAreaChanged(*e.obj);
         std::swap(e.obj->x, e.left);
         std::swap(e.obj->y, e.top);
         if (e.obj->content) e.obj->content->selected = 1;
-        if (view) view->InvalidateObject(*e.obj);
+        doc.NotifyObjectAreaChanged(*e.obj);
         ReattachHandles(e.obj.Get());
     }
     Document()->NotifySelectionChanged();
@@ -225,8 +224,7 @@ void CObjListUndo::ExchangeList(bool clearOthers) {
     list_.CopyFrom(nowList);
     selected_ = std::move(nowSelected);
 
-    COrvaneView* view = View();
-    if (view && view->ActiveObject() && live.IndexOf(view->ActiveObject()) < 0) view->AttachHandles({});
+    Document()->NotifyObjectsRemoved();
     Document()->NotifySelectionChanged();
     Repaint(true);
 }
@@ -367,7 +365,7 @@ bool CPropertiesUndo::ExchangeShape() {
         if (ApplyShape(shape_)) dib = RenderForObject(*shape_.shape);
     } else if (Ref<CBitmapObj> bmp = RefCast<CBitmapObj>(now.shape)) {
         // The sheet made a plain image transformable: its source is the image as it was.
-        dib = bmp->source.Clone();
+        dib = bmp->source.Share();
     }
     if (!dib) {
         // Nothing to show: the object and this record stay as they were.
@@ -383,7 +381,7 @@ bool CPropertiesUndo::ExchangeShape() {
 
 bool CPropertiesUndo::Exchange() {
     if (!Document() || !obj_ || !obj_->content) return false;
-    if (COrvaneView* view = View()) view->InvalidateObject(*obj_);
+    Document()->NotifyObjectAreaChanged(*obj_);
     if (!ExchangeShape()) return false;
     ObjectProperties now = ObjectProperties::Of(*obj_);
     props_.ApplyTo(*obj_);

@@ -18,6 +18,10 @@ public:
     void AddObject(Ref<CDrawObj> obj, int visible);
     void Undo() override;
     void Redo() override;
+    void TallyRasters(CRasterTally& tally) const override {
+        for (const auto& e : entries_)
+            tally.AddObject(e.first.Get());
+    }
     std::size_t Count() const { return entries_.size(); }
 
 private:
@@ -32,6 +36,10 @@ public:
     void AddObject(Ref<CDrawObj> obj, int locked);
     void Undo() override;
     void Redo() override;
+    void TallyRasters(CRasterTally& tally) const override {
+        for (const auto& e : entries_)
+            tally.AddObject(e.first.Get());
+    }
 
 private:
     void Exchange();
@@ -48,6 +56,10 @@ public:
     void AddObject(Ref<CDrawObj> obj, int left, int top);
     void Undo() override;
     void Redo() override;
+    void TallyRasters(CRasterTally& tally) const override {
+        for (const auto& e : entries_)
+            tally.AddObject(e.obj.Get());
+    }
     Variant GetVariant() const { return variant_; }
 
 private:
@@ -66,6 +78,10 @@ public:
     void AddObject(Ref<CDrawObj> obj, std::uint8_t transparency);
     void Undo() override;
     void Redo() override;
+    void TallyRasters(CRasterTally& tally) const override {
+        for (const auto& e : entries_)
+            tally.AddObject(e.first.Get());
+    }
 
 private:
     void Exchange();
@@ -97,6 +113,11 @@ public:
     void Capture(const CDrawObjList& objects);
     void Undo() override;
     void Redo() override;
+    void TallyRasters(CRasterTally& tally) const override {
+        tally.AddObjects(list_);
+        for (const auto& o : selected_)
+            tally.AddObject(o.Get());
+    }
 
     const CDrawObjList& StoredList() const { return list_; }
     const std::vector<Ref<CDrawObj>>& StoredSelection() const { return selected_; }
@@ -173,6 +194,11 @@ public:
     CPropertiesUndo(Ref<CDrawObj> obj, ObjectProperties before, ShapeProperties shapeBefore);
     void Undo() override;
     void Redo() override;
+    void TallyRasters(CRasterTally& tally) const override {
+        tally.AddObject(obj_.Get());
+        tally.AddShape(shape_.shape.Get());
+        tally.AddShape(shape_.geometry.shape.Get());
+    }
 
 private:
     bool Exchange();

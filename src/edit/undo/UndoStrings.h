@@ -9,6 +9,10 @@ inline constexpr const char kCantRedo[] = "Can't &Redo";
 inline constexpr const char kUndoWord[] = "Undo";
 inline constexpr const char kRedoWord[] = "Redo";
 
+// The History panel's first row: the document as read from its file, or as created.
+inline constexpr const char kHistoryOpen[] = "Open";
+inline constexpr const char kHistoryNew[] = "New";
+
 // Undo labels. Each action's Redo text is its Undo text with the first word "Redo", except
 // where a Redo text is given.
 inline constexpr const char kUndoShowHide[] = "Undo show/hide object(s)";

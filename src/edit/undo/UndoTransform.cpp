@@ -2,7 +2,6 @@
 
 #include "edit/document/OrvaneDoc.h"
 #include "edit/undo/UndoStrings.h"
-#include "edit/view/OrvaneView.h"
 #include "model/BitmapObj.h"
 
 namespace zepho {
@@ -68,7 +67,7 @@ bool CImageTransformUndo::Exchange() {
 
     if (!geometry_.hadTransform) {
         // Back to the plain image: its pixels are the untouched source.
-        PackedDib dib = now ? now->source.Clone() : PackedDib{};
+        PackedDib dib = now ? now->source.Share() : PackedDib{};
         if (now && !dib) return false;
         if (now) {
             c.SetShape({});
@@ -85,7 +84,7 @@ bool CImageTransformUndo::Exchange() {
         // The source is made afresh from the plain image, as the first transform made it.
         if (now || !c.raster) return false;
         target = MakeRef<CBitmapObj>();
-        target->source = c.raster.Clone();
+        target->source = c.raster.Share();
         if (!target->source) return false;
     }
     target->RestoreGeometry(geometry_);

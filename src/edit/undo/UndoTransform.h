@@ -16,6 +16,10 @@ public:
     CTransformUndo(Ref<CDrawObj> obj, CGeometryMemento geometry);
     void Undo() override;
     void Redo() override;
+    void TallyRasters(CRasterTally& tally) const override {
+        tally.AddObject(obj_.Get());
+        tally.AddShape(geometry_.shape.Get());
+    }
 
     const Ref<CDrawObj>& Object() const { return obj_; }
     const CGeometryMemento& Geometry() const { return geometry_; }

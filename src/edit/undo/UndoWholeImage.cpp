@@ -1,7 +1,7 @@
 #include "edit/undo/UndoWholeImage.h"
 
+#include "edit/document/OrvaneDoc.h"
 #include "edit/undo/UndoStrings.h"
-#include "edit/view/OrvaneView.h"
 
 namespace zepho {
 
@@ -28,10 +28,7 @@ CWholeImageUndo::CWholeImageUndo(Variant v, int width, int height, std::optional
     : CResizeCanvasUndo(LabelOf(v), width, height), selection_(std::move(selection)), view_(view) {}
 
 void CWholeImageUndo::ExchangeSelection() {
-    COrvaneView* view = ViewOf(view_);
-    if (!view) return;
-    std::swap(view->Selection(), selection_);
-    view->SelectionRegionChanged();
+    RestoreSelection(view_, [this](std::optional<Region>& selection) { std::swap(selection, selection_); });
 }
 
 void CWholeImageUndo::Undo() {

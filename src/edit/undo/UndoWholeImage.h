@@ -27,6 +27,12 @@ public:
     }
     void Undo() override;
     void Redo() override;
+    void TallyRasters(CRasterTally& tally) const override {
+        CResizeCanvasUndo::TallyRasters(tally);
+        records_.TallyRasters(tally);
+        for (const auto& t : transforms_)
+            t->TallyRasters(tally);
+    }
 
 private:
     void ExchangeSelection();

@@ -34,9 +34,13 @@ int ZoomedLengthRounded(int length, int zoom) {
 
 } // namespace
 
-COrvaneView::COrvaneView(COrvaneDoc& doc, IViewHost* host) : doc_(doc), host_(host) {
-    doc_.AddView(this);
+COrvaneView::COrvaneView(COrvaneDoc& doc, IViewHost* host)
+    : doc_(doc), host_(host), selection_(doc.AddView(this)) {
     doc_.Subscribe(this);
+}
+
+void COrvaneView::ObjectsRemoved() {
+    if (active_ && doc_.Image().objects.IndexOf(active_.Get()) < 0) AttachHandles({});
 }
 
 COrvaneView::~COrvaneView() {

@@ -236,6 +236,16 @@ private:
     void DefaultModeRequested() override { SelectTool(ToolMove); }
     void ObjectsChanged() override { composition_.Drop(); }
     void ObjectsRepainted() override { composition_.Drop(); }
+    void CanvasInvalidated() override { InvalidateAll(); }
+    void CanvasResized() override { UpdateScrollSizes(); }
+    void ObjectPlaced(const CDrawObj& obj) override {
+        if (active_.Get() == &obj) AttachHandles(active_);
+    }
+    void ObjectAreaChanged(const CDrawObj& obj) override { InvalidateObject(obj); }
+    void ObjectsRemoved() override;
+    void SelectionRegionRestored(const COrvaneView* view) override {
+        if (view == this) SelectionRegionChanged();
+    }
 
     // Repaints a canvas rectangle keeping the kept composition.
     void InvalidateCanvasArea(const RECT& canvas);
@@ -263,7 +273,8 @@ private:
     int zoom_ = 1;
     RECT canvasRect_{};
 
-    std::optional<Region> selection_;
+    // Kept by the document, which undo reaches without the view.
+    std::optional<Region>& selection_;
     std::optional<Region> outline_;
     // The outline at the device zoom of a high-density screen, made when first drawn.
     mutable std::optional<Region> deviceOutline_;

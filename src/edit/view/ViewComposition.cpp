@@ -112,6 +112,7 @@ bool CViewComposition::Build(const CDrawObjList& frame, const Key& key, PackedDi
 bool CViewComposition::ComposeFromKept(const CDrawObjList& frame, PackedDib& board, POINT at) const {
     const int dx = at.x - key_.area.left, dy = at.y - key_.area.top;
     const int w = board.Width(), h = board.Height();
+    board.Detach(); // before the threads write through it
     const int count = frame.Count();
     if (!above_) {
         ParallelFor(h, RowGrain(w, 65536), [&](std::ptrdiff_t begin, std::ptrdiff_t end) {

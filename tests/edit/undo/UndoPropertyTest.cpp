@@ -1,6 +1,7 @@
 // Random sequences of recorded changes: undoing them all gives back the starting document,
 // redoing them all the final one. Each case replays from its seed.
 #include "edit/UndoTestUtil.h"
+#include "edit/document/HistoryRows.h"
 #include "edit/undo/UndoCanvas.h"
 #include "edit/undo/UndoObjects.h"
 #include "edit/undo/UndoTransform.h"
@@ -27,6 +28,7 @@ public:
 
     std::string Dump() { return DumpDocument(f_.doc.Image(), DumpOptions{false}); }
     COrvaneDoc& Doc() { return f_.doc; }
+    const ObserverLog& Log() const { return f_.log; }
 
     // One command, as the commands will record it.
     void Step() {
@@ -208,5 +210,66 @@ TEST(UndoProperty, InterleavedChangesFollowTheirReplay) {
             doc.OnEditUndo();
         ASSERT_EQ(s.Dump(), *states.front());
         ASSERT_EQ(doc.IsModified(), saved != std::size_t{0});
+    }
+}
+
+// A jump to any row of the history gives the document that as many single undos or redos give,
+// tells the observers once, and the rows follow: the current one, the redoable ones after it and
+// the saved state wherever it was saved.
+TEST(UndoProperty, JumpsEqualSingleSteps) {
+    struct HistoryLog : IDocObserver {
+        int history = 0;
+        void HistoryChanged() override { ++history; }
+    };
+    for (unsigned seed = 1; seed <= 30; ++seed) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        Session s(seed);
+        COrvaneDoc& doc = s.Doc();
+        doc.filePath = "/tmp/picture.qzi";
+        CUndoManager& m = doc.UndoManager();
+        for (int i = 0; i < 25; ++i)
+            s.Step();
+        const std::size_t n = m.UndoCount();
+        // The dumps row by row, by single undos from the end.
+        std::vector<std::string> dumps(n + 1);
+        dumps[n] = s.Dump();
+        for (std::size_t k = n; k > 0; --k) {
+            doc.OnEditUndo();
+            dumps[k - 1] = s.Dump();
+        }
+        std::mt19937 rng(seed * 104729u);
+        const std::size_t saved = std::uniform_int_distribution<std::size_t>(0, n)(rng);
+        doc.JumpTo(saved);
+        doc.SetModifiedFlag(false);
+        HistoryLog heard;
+        doc.Subscribe(&heard);
+        for (int jump = 0; jump < 12; ++jump) {
+            const std::size_t to = std::uniform_int_distribution<std::size_t>(0, n)(rng);
+            const int before = heard.history, changed = s.Log().changed, repainted = s.Log().repainted;
+            const std::size_t from = m.UndoCount();
+            doc.JumpTo(to);
+            ASSERT_EQ(s.Dump(), dumps[to]) << "from " << from << " to " << to;
+            ASSERT_EQ(m.UndoCount(), to);
+            ASSERT_EQ(m.RedoCount(), n - to);
+            ASSERT_EQ(doc.IsModified(), to != saved);
+            ASSERT_EQ(heard.history - before, from == to ? 0 : 1);
+            ASSERT_LE(s.Log().changed - changed, 1);
+            ASSERT_LE(s.Log().repainted - repainted, 1);
+            const std::vector<CHistoryRow> rows = HistoryRows(doc);
+            ASSERT_EQ(rows.size(), n + 1);
+            for (std::size_t r = 0; r <= n; ++r) {
+                ASSERT_EQ(rows[r].current, r == to);
+                ASSERT_EQ(rows[r].redoable, r > to);
+                ASSERT_EQ(rows[r].saved, r == saved) << r;
+            }
+            // Undo and redo from there agree with the rows.
+            if (to > 0) {
+                doc.OnEditUndo();
+                ASSERT_EQ(s.Dump(), dumps[to - 1]);
+                ASSERT_TRUE(HistoryRows(doc)[to - 1].current);
+                doc.OnEditRedo();
+            }
+        }
+        doc.Unsubscribe(&heard);
     }
 }
