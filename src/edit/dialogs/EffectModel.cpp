@@ -131,6 +131,7 @@ PackedDib Enlarge(const PackedDib& small, int f, int w, int h, PackedDib out) {
     if (!small.Is32()) return {};
     if (!out.Is32() || out.Width() != w || out.Height() != h) out = CreateDIB(w, h, 32);
     if (!out) return out;
+    out.Detach(); // a spare may still share its pixels; the threads write through it
     ParallelFor(h, RowGrain(w), [&](std::ptrdiff_t begin, std::ptrdiff_t end) {
         for (std::ptrdiff_t y = begin; y < end; ++y) {
             const auto* s = reinterpret_cast<const std::uint32_t*>(small.Row(static_cast<int>(y) / f));
