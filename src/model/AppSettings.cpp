@@ -102,7 +102,6 @@ const E kEntries[] = {
     // Later additions.
     {"GifAnimation", &S::GifAnimation, 0, E::Range, 0, 1, 0},
     {"AutosaveMinutes", &S::AutosaveMinutes, 2, E::Range, 0, 120, 2},
-    {"UndoMaxMegabytes", &S::UndoMaxMegabytes, 0, E::Range, 0, 1 << 20, 0},
     {"JXLQuality", &S::JXLQuality, 90, E::Range, 1, 100, 90},
     {"JXLLossless", &S::JXLLossless, 0, E::Range, 0, 1, 0},
     {"JXLAnimate", &S::JXLAnimate, 0, E::Range, 0, 1, 0},
@@ -114,6 +113,8 @@ const E kEntries[] = {
     {"GridColor", &S::GridColor, 0xC0C0C0, E::Any},
     {"SnapEnabled", &S::SnapEnabled, 1, E::Range, 0, 1, 1},
     {"SnapTargets", &S::SnapTargets, 11, E::Range, 0, 15, 11},
+    // 0 is automatic (a quarter of the machine's memory, at most 4096 MB).
+    {"UndoMaxMegabytes", &S::UndoMaxMegabytes, 0, E::Range, 0, 1 << 20, 0},
 };
 
 int Checked(const E& e, int v) {

@@ -112,13 +112,20 @@ TEST(Settings, RangeRules) {
     EXPECT_EQ(LoadOne("JXLQuality", 100).JXLQuality, 100);
     EXPECT_EQ(LoadOne("JXLLossless", 2).JXLLossless, 0);
     EXPECT_EQ(LoadOne("JXLAnimate", 1).JXLAnimate, 1);
+    // Undo memory in MB; 0 (the default) is automatic, a negative value falls back to it.
+    EXPECT_EQ(CAppSettings{}.UndoMaxMegabytes, 0);
+    EXPECT_EQ(LoadOne("UndoMaxMegabytes", 300).UndoMaxMegabytes, 300);
+    EXPECT_EQ(LoadOne("UndoMaxMegabytes", -5).UndoMaxMegabytes, 0);
+    EXPECT_EQ(UndoBudgetBytes(LoadOne("UndoMaxMegabytes", 0)), std::size_t(AutomaticUndoMegabytes()) << 20);
+    EXPECT_GE(AutomaticUndoMegabytes(), 1);
+    EXPECT_LE(AutomaticUndoMegabytes(), 4096);
 }
 
 TEST(Settings, ReadingOrderAndEntryNames) {
     OrderStore store;
     CAppSettings s;
     s.Load(store);
-    ASSERT_EQ(store.read.size(), 91u);
+    ASSERT_EQ(store.read.size(), 92u);
     EXPECT_EQ(store.read.front(), "PreviewPic");
     EXPECT_EQ(store.read[4], "UndoMaxTimes");
     EXPECT_EQ(store.read[33], "BannderGradientColor2");
@@ -130,6 +137,7 @@ TEST(Settings, ReadingOrderAndEntryNames) {
     EXPECT_EQ(store.read[78], "MaxDocumentMegapixels");
     EXPECT_EQ(store.read[79], "GifAnimation");
     EXPECT_EQ(store.read[80], "AutosaveMinutes");
+    EXPECT_EQ(store.read[91], "UndoMaxMegabytes");
 }
 
 TEST(Settings, SaveThenLoadKeepsEveryValue) {
