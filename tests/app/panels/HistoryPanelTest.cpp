@@ -1,6 +1,6 @@
 // The History panel in the main window: its rows follow the document's steps, a click or a key
 // jumps there, and the Edit menu's Undo and Redo and the panel always agree.
-#include "ShellTestUtil.h"
+#include "app/ShellTestUtil.h"
 #include "app/dialogs/PreferencesDialog.h"
 #include "app/panels/HistoryPanel.h"
 #include "edit/commands/CmdImageOps.h"
