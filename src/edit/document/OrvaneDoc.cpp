@@ -63,6 +63,7 @@ bool COrvaneDoc::OnOpenDocument(const std::string& path, IProgress* progress) {
     const bool ok = loader_ && loader_(*image_, path, lastLoad, progress);
     opened_ = ok;
     SetModifiedFlag(false);
+    hasFile_ = ok;
     if (progress) {
         progress->SetText({});
         progress->SetPos(0);
@@ -85,15 +86,17 @@ void COrvaneDoc::AddUndo(std::unique_ptr<CUndoAction> action) {
 
 void COrvaneDoc::SetModifiedFlag(bool modified) {
     const std::uint64_t saved = savedState_;
+    const bool hadFile = hasFile_;
     if (!modified) {
         savedState_ = undo_.State();
         modified_ = false;
+        hasFile_ = true;
     } else {
         if (undo_.State() != recordedState_) savedState_ = kNoState;
         modified_ = true;
         ++changes_;
     }
-    if (savedState_ != saved) NotifyHistoryChanged();
+    if (savedState_ != saved || hasFile_ != hadFile) NotifyHistoryChanged();
 }
 
 void COrvaneDoc::OnEditUndo() {

@@ -77,6 +77,8 @@ public:
     // Whether the document was read from a file (the history's first row is "Open"), rather
     // than created.
     bool WasOpened() const { return opened_; }
+    // Whether some state of the document equals a file: it was opened, or saved since.
+    bool HasSavedState() const { return hasFile_; }
 
     // The application's settings (not owned); built-in values until the shell sets them.
     void SetSettings(const CAppSettings* settings);
@@ -137,6 +139,7 @@ private:
     int holding_ = 0;
     std::vector<void (IDocObserver::*)()> held_;
     bool opened_ = false;
+    bool hasFile_ = false;
 
     Ref<CDocImage> image_;
     FileLoader loader_;

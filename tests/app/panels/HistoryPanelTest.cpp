@@ -86,6 +86,9 @@ TEST(HistoryPanel, RowsFollowTheStepsAndJumpsGoThere) {
     EXPECT_TRUE(doc.IsModified());
     EXPECT_FALSE(panel->list->item(3)->icon().isNull());
     EXPECT_TRUE(panel->list->item(1)->icon().isNull());
+    // Back at the saved row the document is unmodified again (and closes without asking).
+    panel->list->setCurrentRow(3);
+    EXPECT_FALSE(doc.IsModified());
 }
 
 TEST(HistoryPanel, PreferencesSetTheUndoMemory) {

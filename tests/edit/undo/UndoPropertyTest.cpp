@@ -225,7 +225,6 @@ TEST(UndoProperty, JumpsEqualSingleSteps) {
         SCOPED_TRACE("seed " + std::to_string(seed));
         Session s(seed);
         COrvaneDoc& doc = s.Doc();
-        doc.filePath = "/tmp/picture.qzi";
         CUndoManager& m = doc.UndoManager();
         for (int i = 0; i < 25; ++i)
             s.Step();
