@@ -1,5 +1,6 @@
 #include "codecs/AvifCodec.h"
 #include "codecs/OpenExport.h"
+#include "codecs/PhotoInfoIo.h"
 
 #include "extlib/ImageIOUtil.h"
 #include "extlib/PhotoLook.h"

@@ -1,7 +1,6 @@
 // AVIF still images through libavif, read and written with their alpha.
 #pragma once
 
-#include "codecs/PhotoInfoIo.h"
 #include "model/DocImage.h"
 #include "platform/PackedDib.h"
 #include "platform/Services.h"
@@ -11,6 +10,8 @@
 #include <vector>
 
 namespace zepho {
+
+struct PhotoBlocks;
 
 // The option word of an AVIF export: quality 1..100 in the low byte (0 takes 60, above 100 takes
 // 100; 100 is lossless colour), encoder speed 0 (slowest, smallest) .. 10 (fastest) in the second
@@ -30,7 +31,8 @@ PackedDib LoadAvifPreview(const std::string& path);
 
 // Encodes a 32-bit image as 8-bit 4:4:4 AVIF; the alpha plane, when any pixel is not opaque, is
 // coded losslessly; `photo` adds its Exif and XMP items. False on failure.
-bool EncodeAvif(const PackedDib& dib, DWORD option, std::vector<BYTE>& out, const PhotoBlocks* photo = nullptr);
+bool EncodeAvif(const PackedDib& dib, DWORD option, std::vector<BYTE>& out,
+                const PhotoBlocks* photo = nullptr);
 
 // Writes the visible objects flattened with their transparency. Replaces the target only when
 // everything was written.

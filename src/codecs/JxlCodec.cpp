@@ -2,6 +2,7 @@
 #include "codecs/OpenExport.h"
 
 #include "codecs/ExportFrames.h"
+#include "codecs/PhotoInfoIo.h"
 #include "extlib/ImageIOUtil.h"
 #include "extlib/PhotoLook.h"
 #include "platform/ByteStream.h"

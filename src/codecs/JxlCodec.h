@@ -1,7 +1,6 @@
 // JPEG XL files through libjxl: stills and animations, read and written with their alpha.
 #pragma once
 
-#include "codecs/PhotoInfoIo.h"
 #include "model/DocImage.h"
 #include "platform/PackedDib.h"
 #include "platform/Services.h"
@@ -11,6 +10,8 @@
 #include <vector>
 
 namespace zepho {
+
+struct PhotoBlocks;
 
 // The option word of a JPEG XL export: the quality 1..100 in the low byte (0 takes 90, above 100
 // takes 100), mapped to a Butteraugli distance as the reference encoder maps it (100 is

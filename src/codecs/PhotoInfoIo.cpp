@@ -76,6 +76,18 @@ bool TellsOfPhoto(const Exiv2::Exifdatum& d) {
     return tag != 0x0112 && tag != 0x011A && tag != 0x011B && tag != 0x0128;
 }
 
+// The Exif data as a TIFF structure in the byte order given (anything but big-endian is little).
+std::vector<BYTE> EncodeExif(const Exiv2::ExifData& exif, Exiv2::ByteOrder order) {
+    Exiv2::Blob blob;
+    Exiv2::ExifParser::encode(blob, order == Exiv2::bigEndian ? Exiv2::bigEndian : Exiv2::littleEndian, exif);
+    return {blob.begin(), blob.end()};
+}
+
+// The byte order of a kept block ("MM" or "II").
+Exiv2::ByteOrder OrderOf(const CPhotoInfo& info) {
+    return !info.exif.empty() && info.exif[0] == 'M' ? Exiv2::bigEndian : Exiv2::littleEndian;
+}
+
 // The photo's own part of an Exif block, as a TIFF structure; empty when nothing in it tells of
 // the photo.
 std::vector<BYTE> KeptExif(const Exiv2::ExifData& all, Exiv2::ByteOrder order) {
@@ -87,10 +99,9 @@ std::vector<BYTE> KeptExif(const Exiv2::ExifData& all, Exiv2::ByteOrder order) {
             tells = tells || TellsOfPhoto(d);
         }
     if (!tells) return {};
-    Exiv2::Blob blob;
-    Exiv2::ExifParser::encode(blob, order == Exiv2::bigEndian ? Exiv2::bigEndian : Exiv2::littleEndian, exif);
-    if (blob.size() > kMaxPhotoInfoBlock) return {};
-    return {blob.begin(), blob.end()};
+    std::vector<BYTE> bytes = EncodeExif(exif, order);
+    if (bytes.size() > kMaxPhotoInfoBlock) return {};
+    return bytes;
 }
 
 CPhotoInfo Capture(Exiv2::Image& image) {
@@ -350,12 +361,7 @@ PhotoBlocks PhotoBlocksOut(const CPhotoInfo& info, const PhotoInfoOut& out) {
     InitExiv2();
     try {
         const Exiv2::ExifData exif = ExifOut(info, out);
-        if (!exif.empty()) {
-            Exiv2::Blob blob;
-            Exiv2::ExifParser::encode(blob, info.exif[0] == 'M' ? Exiv2::bigEndian : Exiv2::littleEndian,
-                                      exif);
-            blocks.exif.assign(blob.begin(), blob.end());
-        }
+        if (!exif.empty()) blocks.exif = EncodeExif(exif, OrderOf(info));
         const Exiv2::XmpData xmp = XmpOut(info, out);
         if (!xmp.empty() && Exiv2::XmpParser::encode(blocks.xmp, xmp) != 0) blocks.xmp.clear();
     } catch (const Exiv2::AnyError&) {
@@ -375,13 +381,7 @@ bool RemovePhotoLocation(CPhotoInfo& info) {
         if (!info.exif.empty()) {
             Exiv2::ExifData exif = DecodeExif(info);
             EraseLocation(exif);
-            changed.exif.clear();
-            if (!exif.empty()) {
-                Exiv2::Blob blob;
-                Exiv2::ExifParser::encode(blob, info.exif[0] == 'M' ? Exiv2::bigEndian : Exiv2::littleEndian,
-                                          exif);
-                changed.exif.assign(blob.begin(), blob.end());
-            }
+            changed.exif = exif.empty() ? std::vector<BYTE>() : EncodeExif(exif, OrderOf(info));
         }
         if (!info.xmp.empty()) {
             Exiv2::XmpData xmp;

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include <zlib.h>
+
 namespace zepho::test {
 
 inline std::vector<BYTE> FileBytes(const std::string& path) {
@@ -38,6 +40,21 @@ inline Ref<CDocImage> DocWith(PackedDib raster, int w = -1, int h = -1, int x = 
     o->visible = visible ? 1 : 0;
     doc->objects.AddTail(o);
     return doc;
+}
+
+// A PNG chunk: big-endian length, type, data and its CRC.
+template <class Bytes> std::vector<BYTE> PngChunk(const char* type, const Bytes& data) {
+    std::vector<BYTE> c;
+    const DWORD n = static_cast<DWORD>(data.size());
+    for (int s = 24; s >= 0; s -= 8)
+        c.push_back(BYTE(n >> s));
+    c.insert(c.end(), type, type + 4);
+    c.insert(c.end(), data.begin(), data.end());
+    const uLong crc = crc32(crc32(0, reinterpret_cast<const Bytef*>(type), 4),
+                            reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size()));
+    for (int s = 24; s >= 0; s -= 8)
+        c.push_back(BYTE(crc >> s));
+    return c;
 }
 
 // A shell command's success, with its output dropped.

@@ -84,6 +84,13 @@ bool EncodeWithHeifEnc(const PackedDib& pic, const std::string& heic, const Byte
     return ok;
 }
 
+// The messages an open shows the user.
+struct MessageRecorder : IUiHost {
+    std::vector<std::string> shown;
+    void MessageBox(const std::string& text, const std::string&, MsgIcon) override { shown.push_back(text); }
+    bool AskYesNo(const std::string&, const std::string&) override { return false; }
+};
+
 // Replaces the first property box of `type` by an irot of the same size (libheif skips the
 // padding), so that the picture is stored turned.
 bool TurnStored(Bytes& file, const char* type, BYTE quarterTurns) {
@@ -175,13 +182,7 @@ TEST(Heif, EmbeddedProfileIsConvertedToSrgb) {
     ASSERT_NE(colr, 0u);
     std::memcpy(file.data() + colr + 8 + 16, "CMYK", 4);
     PutFile(path, file);
-    struct Recorder : IUiHost {
-        std::vector<std::string> shown;
-        void MessageBox(const std::string& text, const std::string&, MsgIcon) override {
-            shown.push_back(text);
-        }
-        bool AskYesNo(const std::string&, const std::string&) override { return false; }
-    } ui;
+    MessageRecorder ui;
     CDocImage stored;
     LoadFlags flags;
     OpenContext context;
@@ -280,17 +281,13 @@ TEST(Heif, ColourSpaceStatedByCodeIsConverted) {
         cmd.replace(cmd.find("OUT"), 3, "'" + out + "'");
         cmd.replace(cmd.find("IN"), 2, "'" + png + "'");
         ASSERT_TRUE(RunQuiet(cmd));
-        struct Recorder : IUiHost {
-            int shown = 0;
-            void MessageBox(const std::string&, const std::string&, MsgIcon) override { ++shown; }
-            bool AskYesNo(const std::string&, const std::string&) override { return false; }
-        } ui;
+        MessageRecorder ui;
         CDocImage doc;
         LoadFlags flags;
         OpenContext context;
         context.ui = &ui;
         ASSERT_TRUE(OpenFileWith(doc, out, flags, nullptr, context));
-        EXPECT_EQ(ui.shown, c.hdr ? 1 : 0);
+        EXPECT_EQ(ui.shown.size(), c.hdr ? 1u : 0u);
         const PackedDib& got = doc.objects.At(0)->content->raster;
         const BYTE* r = got.Pixel32(4, 2);
         const BYTE* g = got.Pixel32(4, 12);

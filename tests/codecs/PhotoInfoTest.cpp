@@ -5,7 +5,6 @@
 #include "raster/Dib.h"
 
 #include <gtest/gtest.h>
-#include <zlib.h>
 
 #include <string>
 #include <vector>
@@ -44,21 +43,6 @@ std::string Entry(WORD tag, WORD type, DWORD count, DWORD value) {
 
 const std::string kExif("Exif\0\0", 6);
 const std::string kTiff("II*\0", 4);
-
-// A PNG chunk with its CRC.
-std::vector<BYTE> Chunk(const char* type, const std::string& data) {
-    std::vector<BYTE> c;
-    const DWORD n = static_cast<DWORD>(data.size());
-    for (int s = 24; s >= 0; s -= 8)
-        c.push_back(BYTE(n >> s));
-    c.insert(c.end(), type, type + 4);
-    c.insert(c.end(), data.begin(), data.end());
-    const uLong crc = crc32(crc32(0, reinterpret_cast<const Bytef*>(type), 4),
-                            reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size()));
-    for (int s = 24; s >= 0; s -= 8)
-        c.push_back(BYTE(crc >> s));
-    return c;
-}
 
 } // namespace
 
@@ -126,7 +110,7 @@ TEST(PhotoInfoOpen, OversizedBlockIsLeftOut) {
     ASSERT_GT(plain.size(), 33u);
     const std::string packet = "<?xpacket begin=\"\"?><x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><!--" +
                                std::string(kMaxPhotoInfoBlock, ' ') + "--></x:xmpmeta><?xpacket end=\"w\"?>";
-    const std::vector<BYTE> itxt = Chunk("iTXt", std::string("XML:com.adobe.xmp\0\0\0\0\0", 22) + packet);
+    const std::vector<BYTE> itxt = PngChunk("iTXt", std::string("XML:com.adobe.xmp\0\0\0\0\0", 22) + packet);
     std::vector<BYTE> file(plain.begin(), plain.begin() + 33); // signature and IHDR
     file.insert(file.end(), itxt.begin(), itxt.end());
     file.insert(file.end(), plain.begin() + 33, plain.end());

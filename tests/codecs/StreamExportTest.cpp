@@ -56,20 +56,6 @@ std::string MakeInput(const std::string& name, PackedDib raster, DWORD option = 
     return path;
 }
 
-std::vector<BYTE> PngChunk(const char* type, const std::vector<BYTE>& data) {
-    std::vector<BYTE> c;
-    const DWORD n = static_cast<DWORD>(data.size());
-    for (int s = 24; s >= 0; s -= 8)
-        c.push_back(BYTE(n >> s));
-    c.insert(c.end(), type, type + 4);
-    c.insert(c.end(), data.begin(), data.end());
-    const uLong crc =
-        crc32(crc32(0, reinterpret_cast<const Bytef*>(type), 4), data.data(), static_cast<uInt>(data.size()));
-    for (int s = 24; s >= 0; s -= 8)
-        c.push_back(BYTE(crc >> s));
-    return c;
-}
-
 // The PNG at `path` with a chunk put in after its header.
 void InsertAfterHeader(const std::string& path, const std::vector<BYTE>& chunk) {
     std::vector<BYTE> png = FileBytes(path);
